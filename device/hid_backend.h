@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// One HID interface as the platform lists it.
+struct HidInterface
+{
+    std::string path;
+    unsigned short vendor_id = 0;
+    unsigned short product_id = 0;
+};
+
+// An open interface. Each backend derives its own handle type.
+class HidHandle
+{
+public:
+    virtual ~HidHandle() = default;
+};
+
+// The few platform operations HidDevice needs, modelled on hidapi's C API.
+// Production runs on hidapi (HidapiBackend); tests run on a simulated
+// controller that implements the same interface.
+class HidBackend
+{
+public:
+    virtual ~HidBackend() = default;
+
+    // The HID interfaces present now, in the platform's enumeration order.
+    virtual std::vector<HidInterface> enumerate() = 0;
+
+    // Opens a path returned by enumerate() for reading and writing, shared
+    // with other openers. Returns nullptr and sets *error on failure.
+    virtual HidHandle *open(const std::string &path, std::string *error) = 0;
+
+    // Writes one output report (byte 0 is the report ID).
+    // Returns the number of bytes written, or -1 on error.
+    virtual int write(HidHandle *handle, const unsigned char *data, size_t length) = 0;
+
+    // Reads the next input report without its report-ID byte, waiting at most
+    // timeout_ms. Returns the number of bytes read, 0 on time-out, -1 on error.
+    virtual int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) = 0;
+
+    // Cheap test that the device behind an open handle is still present.
+    virtual bool alive(HidHandle *handle) = 0;
+
+    // Closes and deletes the handle.
+    virtual void close(HidHandle *handle) = 0;
+};

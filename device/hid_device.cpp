@@ -1,0 +1,109 @@
+#include "hid_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+HidDevice::HidDevice(HidBackend &backend)
+    : backend_(backend)
+{
+}
+
+HidDevice::~HidDevice()
+{
+    if (handle_)
+        backend_.close(handle_);
+}
+
+bool HidDevice::set_ids(int vendor, int product, int alt_vendor, int alt_product)
+{
+    vendor_id_ = vendor;
+    product_id_ = product;
+    alt_vendor_id_ = alt_vendor;
+    alt_product_id_ = alt_product;
+    identify_pending_ = true;
+    connected_ = false;
+    return true;
+}
+
+bool HidDevice::close()
+{
+    connected_ = false;
+    identify_pending_ = true;
+    if (handle_) {
+        backend_.close(handle_);
+        handle_ = nullptr;
+    }
+    return true;
+}
+
+// The primary pair is compared as given; the alternative pair only takes part
+// when both of its ids are positive. The interface's ids are 16-bit unsigned,
+// so a stored id outside 0..65535 can never match.
+bool HidDevice::matches(const HidInterface &hid) const
+{
+    if (hid.vendor_id == vendor_id_ && hid.product_id == product_id_)
+        return true;
+    return alt_vendor_id_ > 0 && alt_product_id_ > 0
+        && hid.vendor_id == alt_vendor_id_ && hid.product_id == alt_product_id_;
+}
+
+bool HidDevice::open()
+{
+    if (handle_) {
+        if (backend_.alive(handle_))
+            return true;
+        close();
+    }
+
+    open_failures_.clear();
+    const std::vector<HidInterface> present = backend_.enumerate();
+    const size_t examined = std::min(present.size(), size_t(HID_MAX_INTERFACES));
+    for (size_t i = 0; i < examined; ++i) {
+        const HidInterface &hid = present[i];
+        if (!matches(hid))
+            continue;
+        std::string error;
+        HidHandle *handle = backend_.open(hid.path, &error);
+        if (!handle) {
+            open_failures_.push_back({hid.path, error});
+            continue;
+        }
+        handle_ = handle;
+        connected_ = true;
+        ++connection_serial_;
+        return true;
+    }
+    close();
+    return false;
+}
+
+bool HidDevice::exchange(int command, unsigned char *reply, const unsigned char *payload)
+{
+    if (!connected_)
+        return false;
+
+    out_report_[0] = 0;
+    out_report_[1] = static_cast<unsigned char>(command);
+    // Without a payload the previous request's payload bytes go out again.
+    if (payload)
+        std::memcpy(out_report_.data() + 2, payload, HID_PAYLOAD_SIZE);
+
+    // On hidraw a write is bounded by the kernel's USB transfer time-out, not
+    // by HID_EXCHANGE_TIMEOUT_MS: hidapi offers no timed write.
+    if (backend_.write(handle_, out_report_.data(), out_report_.size()) < 0)
+        return false;
+
+    // The backend delivers the 64 report bytes after the report ID.
+    in_report_[0] = 0;
+    const int received = backend_.read(handle_, in_report_.data() + 1, HID_REPLY_SIZE,
+                                       HID_EXCHANGE_TIMEOUT_MS);
+    // A time-out, an error or a short report: a short one would leave the
+    // previous reply's bytes behind the fresh ones, so it fails too.
+    if (received != HID_REPLY_SIZE)
+        return false;
+    if (in_report_[1] != out_report_[1])
+        return false;
+    if (reply)
+        std::memcpy(reply, in_report_.data() + 1, HID_REPLY_SIZE);
+    return true;
+}

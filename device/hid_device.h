@@ -1,0 +1,69 @@
+#pragma once
+
+#include "hid_backend.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Byte 0 report ID (always 0), byte 1 command code, bytes 2..64 payload.
+using HidReport = std::array<unsigned char, 65>;
+
+constexpr int HID_PAYLOAD_SIZE = 63;
+constexpr int HID_REPLY_SIZE = 64;      // echoed command + 63 reply payload bytes
+constexpr int HID_EXCHANGE_TIMEOUT_MS = 3000;
+constexpr int HID_MAX_INTERFACES = 64;  // interfaces examined per search
+
+// A matching interface that was found but could not be opened.
+struct HidOpenFailure
+{
+    std::string path;
+    std::string reason;
+};
+
+// The single link to the controller: finds it among the HID interfaces,
+// keeps it open, notices when it has gone, and exchanges one request
+// report for one echoed reply. Reports nothing itself; callers read the
+// flags and the results.
+class HidDevice
+{
+public:
+    explicit HidDevice(HidBackend &backend);
+    ~HidDevice();
+
+    HidDevice(const HidDevice &) = delete;
+    HidDevice &operator=(const HidDevice &) = delete;
+
+    bool set_ids(int vendor, int product, int alt_vendor, int alt_product);
+    bool open();
+    bool close();
+    bool exchange(int command, unsigned char *reply, const unsigned char *payload);
+
+    bool connected() const { return connected_; }
+    bool identify_pending() const { return identify_pending_; }
+    // Only the poll cycle calls this, when the controller reports version 1.
+    void clear_identify_pending() { identify_pending_ = false; }
+
+    // Counts the handles opened so far: tells one connection from the next.
+    unsigned connection_serial() const { return connection_serial_; }
+
+    // Matching interfaces the last search could not open (permission, busy).
+    const std::vector<HidOpenFailure> &open_failures() const { return open_failures_; }
+
+private:
+    bool matches(const HidInterface &hid) const;
+
+    HidBackend &backend_;
+    bool connected_ = false;
+    bool identify_pending_ = false;
+    int vendor_id_ = 0;
+    int product_id_ = 0;
+    int alt_vendor_id_ = 0;
+    int alt_product_id_ = 0;
+    HidReport out_report_{};
+    HidReport in_report_{};
+    HidHandle *handle_ = nullptr;
+    unsigned connection_serial_ = 0;
+    std::vector<HidOpenFailure> open_failures_;
+};

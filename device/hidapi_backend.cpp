@@ -1,0 +1,104 @@
+#include "hidapi_backend.h"
+
+#include <hidapi.h>
+
+#include <cwchar>
+
+namespace {
+
+struct HidapiHandle : HidHandle
+{
+    hid_device *device = nullptr;
+    std::string path;
+    unsigned short vendor_id = 0;
+    unsigned short product_id = 0;
+};
+
+std::string narrow(const wchar_t *text)
+{
+    if (!text)
+        return "unknown error";
+    std::string out;
+    std::mbstate_t state{};
+    char buffer[8];
+    for (; *text; ++text) {
+        const size_t n = std::wcrtomb(buffer, *text, &state);
+        out.append(buffer, n == size_t(-1) ? 0 : n);
+    }
+    return out;
+}
+
+} // namespace
+
+HidapiBackend::HidapiBackend()
+{
+    hid_init();
+}
+
+HidapiBackend::~HidapiBackend()
+{
+    hid_exit();
+}
+
+std::vector<HidInterface> HidapiBackend::enumerate()
+{
+    std::vector<HidInterface> present;
+    hid_device_info *list = hid_enumerate(0, 0);
+    for (const hid_device_info *info = list; info; info = info->next)
+        present.push_back({info->path ? info->path : "", info->vendor_id, info->product_id});
+    hid_free_enumeration(list);
+    return present;
+}
+
+HidHandle *HidapiBackend::open(const std::string &path, std::string *error)
+{
+    // hidapi 0.13 must only be given paths that came from hid_enumerate.
+    hid_device *device = hid_open_path(path.c_str());
+    if (!device) {
+        // Open failures are reported through the global error, not the handle.
+        if (error)
+            *error = narrow(hid_error(nullptr));
+        return nullptr;
+    }
+    auto *handle = new HidapiHandle;
+    handle->device = device;
+    handle->path = path;
+    if (const hid_device_info *info = hid_get_device_info(device)) {
+        handle->vendor_id = info->vendor_id;
+        handle->product_id = info->product_id;
+    }
+    return handle;
+}
+
+int HidapiBackend::write(HidHandle *handle, const unsigned char *data, size_t length)
+{
+    return hid_write(static_cast<HidapiHandle *>(handle)->device, data, length);
+}
+
+int HidapiBackend::read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms)
+{
+    return hid_read_timeout(static_cast<HidapiHandle *>(handle)->device, data, length, timeout_ms);
+}
+
+// Liveness: list the interfaces with the held device's ids and look for its
+// path. hid_enumerate walks udev/sysfs without opening anything, so it does
+// not disturb the device. A zero time-out read would also notice an unplug,
+// but it consumes a queued input report, and hidapi's cached device info and
+// strings never touch the device at all.
+bool HidapiBackend::alive(HidHandle *handle)
+{
+    const auto *held = static_cast<HidapiHandle *>(handle);
+    bool present = false;
+    hid_device_info *list = hid_enumerate(held->vendor_id, held->product_id);
+    for (const hid_device_info *info = list; info && !present; info = info->next)
+        present = info->path && held->path == info->path;
+    hid_free_enumeration(list);
+    return present;
+}
+
+void HidapiBackend::close(HidHandle *handle)
+{
+    auto *held = static_cast<HidapiHandle *>(handle);
+    hid_close(held->device);
+    delete held;
+}
