@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QApplication>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+class QLockFile;
+
+// The application object that keeps the tool to one instance per executable
+// and user. The first start holds a lock file and listens on a local socket
+// (both in the user's runtime directory); a later start finds the lock taken
+// and hands its message to the first through the socket.
+//
+// On the socket, a message is one frame: a 4-byte big-endian length, then
+// that many bytes of UTF-8. The receiver answers a frame it accepted with one
+// acknowledgement byte and closes the connection. Anything else (oversized,
+// invalid UTF-8, incomplete for too long) is dropped with the connection.
+class SingleApplication : public QApplication
+{
+    Q_OBJECT
+
+public:
+    // Largest message body accepted, in bytes.
+    static constexpr int MAX_MESSAGE_BYTES = 4096;
+    // How long a connection may take to deliver its frame.
+    static constexpr int CONNECTION_TIMEOUT_MS = 2000;
+    // Connections served at once; a newer one pushes out the oldest.
+    static constexpr int MAX_OPEN_CONNECTIONS = 16;
+
+    SingleApplication(int &argc, char **argv);
+    ~SingleApplication() override;
+
+    // Another instance already runs (this one holds neither lock nor socket).
+    bool isRunning() const;
+    // Sends one message to the running instance and waits, at most
+    // timeoutMs in all, for it to be acknowledged. False when there is no
+    // other instance, the message is too long, or it was not acknowledged.
+    bool sendMessage(const QString &message, int timeoutMs);
+
+signals:
+    // A complete, valid message from a later start; on the GUI thread.
+    void messageReceived(const QString &message);
+
+private:
+    bool other_instance_answers() const;
+    void listen();
+    void accept_connections();
+    void read_frame(QLocalSocket *socket);
+    void drop(QLocalSocket *socket);
+
+    QString server_name_;
+    std::unique_ptr<QLockFile> lock_;
+    bool running_ = false;
+    // Declared after the lock: the socket goes away before the lock is freed.
+    std::unique_ptr<QLocalServer> server_;
+    QList<QLocalSocket *> open_connections_;
+};
