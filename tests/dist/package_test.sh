@@ -24,7 +24,9 @@ chmod 700 "$scratch/runtime"
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 \
     || { cat "$scratch/cpack.log"; fail "cpack failed"; }
 set -- "$scratch"/out/*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb in $scratch/out, found: $*"
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    fail "expected one .deb in $scratch/out, found: $*"
+fi
 deb=$1
 echo "package: $deb"
 
