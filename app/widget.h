@@ -89,11 +89,14 @@ private:
     void mark_config_dirty();
     void curve_slider_changed(int n);
 
-    // Poll cycle steps; each returns false when its exchange failed.
+    // Poll cycle steps; those returning bool return false when an exchange failed.
+    void poll_tick();
     void identify();
+    void show_identify_error(const QString &reason, int exit_code);
     bool load_config();
-    bool status_pass();
     void fill_form();
+    bool status_pass();
+    bool send_mode(int manual);
     void set_frame_enabled(bool enabled);
 
     void show_light_reading();
