@@ -1,0 +1,294 @@
+#include "sim_backend.h"
+
+#include "protocol/commands.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int DEFAULT_SHORT_REPLY = 32;
+
+const SimFault *hit(const std::vector<SimFault> &faults, SimFaultKind kind)
+{
+    for (const SimFault &fault : faults) {
+        if (fault.kind == kind)
+            return &fault;
+    }
+    return nullptr;
+}
+
+int value_or(const SimFault &fault, int fallback)
+{
+    return fault.value >= 0 ? fault.value : fallback;
+}
+
+} // namespace
+
+int SimWireRecord::command() const
+{
+    const size_t at = direction == SimDirection::out ? 1 : 0;
+    return bytes.size() > at ? bytes[at] : -1;
+}
+
+std::vector<unsigned char> SimWireRecord::payload() const
+{
+    const size_t at = direction == SimDirection::out ? 2 : 1;
+    if (bytes.size() <= at)
+        return {};
+    return {bytes.begin() + at, bytes.end()};
+}
+
+SimBackend::~SimBackend() = default;
+
+int SimBackend::add_controller(const SimState &state)
+{
+    return add_interface(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, state);
+}
+
+int SimBackend::add_interface(unsigned short vendor, unsigned short product,
+                              const SimState &state)
+{
+    const int device = interface_count();
+    Port port;
+    port.id = {"/dev/hidraw" + std::to_string(device), vendor, product};
+    port.firmware = SimFirmware(state);
+    ports_.push_back(std::move(port));
+    return device;
+}
+
+void SimBackend::add_decoys(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const auto other_vendor = static_cast<unsigned short>(0x2000 + i);
+        const auto other_product = static_cast<unsigned short>(CONTROLLER_PRODUCT_ID + 1 + i);
+        switch (i % 3) {
+        case 0:
+            add_interface(CONTROLLER_VENDOR_ID, other_product);
+            break;
+        case 1:
+            add_interface(other_vendor, CONTROLLER_PRODUCT_ID);
+            break;
+        default:
+            add_interface(other_vendor, other_product);
+            break;
+        }
+    }
+}
+
+void SimBackend::unplug(int device)
+{
+    Port &port = ports_.at(device);
+    port.plugged = false;
+    ++port.generation;
+}
+
+void SimBackend::replug(int device)
+{
+    ports_.at(device).plugged = true;
+}
+
+void SimBackend::deny_open(int device, const std::string &reason)
+{
+    ports_.at(device).open_error = reason;
+}
+
+void SimBackend::add_fault(int device, const SimFault &fault)
+{
+    ports_.at(device).faults.push_back(fault);
+}
+
+void SimBackend::send_report(int device, const SimReply &report, size_t length)
+{
+    deliver(device, Report(report.begin(), report.begin() + std::min(length, report.size())),
+            false);
+}
+
+int SimBackend::open_attempts(int device) const
+{
+    return int(std::count_if(opens_.begin(), opens_.end(),
+                             [device](const SimOpenRecord &r) { return r.device == device; }));
+}
+
+std::vector<int> SimBackend::open_devices() const
+{
+    std::vector<int> devices;
+    for (const auto &handle : handles_)
+        devices.push_back(handle->device);
+    return devices;
+}
+
+void SimBackend::clear_logs()
+{
+    wire_.clear();
+    reads_.clear();
+    opens_.clear();
+    closes_.clear();
+    misuses_ = 0;
+    dropped_reports_ = 0;
+}
+
+std::vector<HidInterface> SimBackend::enumerate()
+{
+    std::vector<HidInterface> present;
+    for (const Port &port : ports_) {
+        if (port.plugged)
+            present.push_back(port.id);
+    }
+    return present;
+}
+
+HidHandle *SimBackend::open(const std::string &path, std::string *error)
+{
+    const auto port = std::find_if(ports_.begin(), ports_.end(), [&path](const Port &p) {
+        return p.plugged && p.id.path == path;
+    });
+    const int device = port == ports_.end() ? -1 : int(port - ports_.begin());
+    const std::string reason = device < 0 ? "No such file or directory" : port->open_error;
+    if (!reason.empty()) {
+        opens_.push_back({device, 0});
+        if (error)
+            *error = "Failed to open a device with path '" + path + "': " + reason;
+        return nullptr;
+    }
+
+    auto handle = std::make_unique<Handle>();
+    handle->serial = next_serial_++;
+    handle->device = device;
+    handle->generation = port->generation;
+    opens_.push_back({device, handle->serial});
+    handles_.push_back(std::move(handle));
+    return handles_.back().get();
+}
+
+int SimBackend::write(HidHandle *handle, const unsigned char *data, size_t length)
+{
+    Handle *held = find(handle);
+    if (!held || !live(*held) || length == 0)
+        return -1;
+    const int device = held->device;
+    const int command = length > 1 ? data[1] : 0;
+    const std::vector<SimFault> faults = take_faults(device, command);
+    if (hit(faults, SimFaultKind::write_fails))
+        return -1;
+
+    wire_.push_back({device, SimDirection::out, clock_ms_, Report(data, data + length)});
+    if (hit(faults, SimFaultKind::silent))
+        return int(length);
+
+    const SimReply reply = ports_[device].firmware.handle(data, length);
+    if (hit(faults, SimFaultKind::unplug_mid_exchange)) {
+        unplug(device);
+        return int(length);
+    }
+
+    if (const SimFault *fault = hit(faults, SimFaultKind::unsolicited)) {
+        SimReply unsolicited{};
+        unsolicited[0] = SIM_UNSOLICITED_CODE;
+        for (int i = value_or(*fault, 1); i > 0; --i)
+            send_report(device, unsolicited);
+    }
+
+    Report out(reply.begin(), reply.end());
+    if (const SimFault *fault = hit(faults, SimFaultKind::wrong_echo))
+        out[0] = static_cast<unsigned char>(value_or(*fault, command + 1));
+    if (const SimFault *fault = hit(faults, SimFaultKind::short_reply))
+        out.resize(std::min<size_t>(value_or(*fault, DEFAULT_SHORT_REPLY), out.size()));
+    deliver(device, out, hit(faults, SimFaultKind::late_reply) != nullptr);
+    return int(length);
+}
+
+int SimBackend::read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms)
+{
+    Handle *held = find(handle);
+    if (!held)
+        return -1;
+
+    int result = 0;
+    if (!live(*held)) {
+        result = -1;
+    } else if (!held->queue.empty()) {
+        Report report = std::move(held->queue.front());
+        held->queue.pop_front();
+        report.resize(std::min(report.size(), length));
+        std::copy(report.begin(), report.end(), data);
+        result = int(report.size());
+        wire_.push_back({held->device, SimDirection::in, clock_ms_, std::move(report)});
+    } else {
+        // Nothing came within the time-out: let the virtual time pass, and
+        // let replies held back for later arrive now, after the host gave up.
+        // A negative (blocking) time-out would wait forever on a real device.
+        clock_ms_ += std::max(timeout_ms, 0);
+        for (Report &late : held->late)
+            held->queue.push_back(std::move(late));
+        held->late.clear();
+    }
+    reads_.push_back({held->device, timeout_ms, result, clock_ms_});
+    return result;
+}
+
+bool SimBackend::alive(HidHandle *handle)
+{
+    const Handle *held = find(handle);
+    return held && live(*held);
+}
+
+void SimBackend::close(HidHandle *handle)
+{
+    const Handle *held = find(handle);
+    if (!held)
+        return;
+    closes_.push_back(held->serial);
+    handles_.erase(std::find_if(handles_.begin(), handles_.end(),
+                                [held](const auto &h) { return h.get() == held; }));
+}
+
+SimBackend::Handle *SimBackend::find(HidHandle *handle)
+{
+    for (const auto &held : handles_) {
+        if (held.get() == handle)
+            return held.get();
+    }
+    ++misuses_;
+    return nullptr;
+}
+
+bool SimBackend::live(const Handle &handle) const
+{
+    const Port &port = ports_[handle.device];
+    return port.plugged && port.generation == handle.generation;
+}
+
+// The faults that hit this request, each worn down by one use.
+std::vector<SimFault> SimBackend::take_faults(int device, int command)
+{
+    std::vector<SimFault> &faults = ports_[device].faults;
+    std::vector<SimFault> hits;
+    for (SimFault &fault : faults) {
+        if (fault.times == 0 || (fault.command != SIM_ANY_COMMAND && fault.command != command))
+            continue;
+        hits.push_back(fault);
+        if (fault.times > 0)
+            --fault.times;
+    }
+    faults.erase(std::remove_if(faults.begin(), faults.end(),
+                                [](const SimFault &f) { return f.times == 0; }),
+                 faults.end());
+    return hits;
+}
+
+// Every live handle on the device gets its own copy; a full queue drops the
+// new report, as hidraw does.
+void SimBackend::deliver(int device, const Report &report, bool late)
+{
+    for (const auto &handle : handles_) {
+        if (handle->device != device || !live(*handle))
+            continue;
+        if (late) {
+            handle->late.push_back(report);
+        } else if (handle->queue.size() < size_t(SIM_QUEUE_CAPACITY)) {
+            handle->queue.push_back(report);
+        } else {
+            ++dropped_reports_;
+        }
+    }
+}

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "device/hid_backend.h"
+#include "sim_firmware.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+constexpr int SIM_ANY_COMMAND = -1;   // SimFault::command: every request
+constexpr int SIM_ALWAYS = -1;        // SimFault::times: never wears off
+constexpr int SIM_QUEUE_CAPACITY = 64; // input reports a handle holds, as hidraw
+constexpr unsigned char SIM_UNSOLICITED_CODE = 0xEE; // byte 0 of unsolicited reports
+
+// What can go wrong with one request. `value` < 0 picks the default named.
+enum class SimFaultKind {
+    write_fails,         // the write returns -1; the controller sees nothing
+    silent,              // the request is lost: not acted on, never answered
+    wrong_echo,          // the reply carries code `value` (default: command + 1)
+    short_reply,         // the reply is only `value` bytes long (default 32)
+    late_reply,          // the reply arrives once the host's read has timed out,
+                         // so the next read on that handle gets it
+    unsolicited,         // `value` reports (default 1) of SIM_UNSOLICITED_CODE
+                         // arrive before the reply; more than the queue holds
+                         // crowd the reply out, as on hidraw
+    unplug_mid_exchange, // the request is acted on, then the device is gone
+                         // before it answers
+};
+
+// A fault on one interface, for requests with `command` (or any), hitting
+// the next `times` of them (or all, SIM_ALWAYS).
+struct SimFault
+{
+    SimFaultKind kind;
+    int command = SIM_ANY_COMMAND;
+    int times = 1;
+    int value = -1;
+};
+
+enum class SimDirection { out, in };
+
+// One report that crossed the simulated wire.
+struct SimWireRecord
+{
+    int device;              // interface index
+    SimDirection direction;
+    long long at_ms;         // virtual clock
+    std::vector<unsigned char> bytes; // out: as written, report ID first; in: as read
+
+    // out: byte 1; in: byte 0; -1 when the report is too short.
+    int command() const;
+    // The bytes after the command.
+    std::vector<unsigned char> payload() const;
+};
+
+// One call of read(), answered or not.
+struct SimReadCall
+{
+    int device;
+    int timeout_ms;  // as the caller asked
+    int result;      // as returned: byte count, 0 time-out, -1 error
+    long long at_ms; // virtual clock when the call returned
+};
+
+// One call of open().
+struct SimOpenRecord
+{
+    int device;   // -1 when the path is not on the bus
+    int handle;   // serial of the new handle; 0 when refused
+};
+
+// A simulated USB bus of HID interfaces, each with its own firmware, behind
+// the HidBackend interface. Interfaces are indexed 0, 1, ... in the order
+// they were added, which is also the enumeration order, and are listed at
+// "/dev/hidraw<index>".
+//
+// Like hidraw, every open handle gets its own copy of each report a device
+// sends, in its own queue. Nothing sleeps: a read that finds its queue empty
+// returns 0 at once and moves the virtual clock on by the time-out it asked
+// for. Handles the backend does not hold (closed, or foreign) are never
+// dereferenced; such a call fails and counts as a misuse.
+class SimBackend : public HidBackend
+{
+public:
+    SimBackend() = default;
+    ~SimBackend() override;
+
+    SimBackend(const SimBackend &) = delete;
+    SimBackend &operator=(const SimBackend &) = delete;
+
+    // --- The bus ------------------------------------------------------------
+    // The controller's ids (0x8D88 / 0x00BB). Returns the interface index.
+    int add_controller(const SimState &state = {});
+    int add_interface(unsigned short vendor, unsigned short product,
+                      const SimState &state = {});
+    // Interfaces that never match the controller: some share its vendor id,
+    // some its product id, some neither.
+    void add_decoys(int count);
+    int interface_count() const { return int(ports_.size()); }
+    const std::string &path(int device) const { return ports_.at(device).id.path; }
+    SimFirmware &firmware(int device) { return ports_.at(device).firmware; }
+
+    // --- Knobs --------------------------------------------------------------
+    // Unplugged: not listed, open fails, existing handles fail for good.
+    // Replugged: listed again at the same path with the firmware state kept;
+    // only a new open reaches it.
+    void unplug(int device);
+    void replug(int device);
+    // open() fails with hidapi's text: "Failed to open a device with path
+    // '<path>': <reason>". An empty reason allows opening again.
+    void deny_open(int device, const std::string &reason = "Permission denied");
+    void add_fault(int device, const SimFault &fault);
+    // The device sends an input report (length bytes, at most 64) by itself.
+    void send_report(int device, const SimReply &report, size_t length = SIM_REPLY_SIZE);
+
+    // --- What happened --------------------------------------------------------
+    long long now_ms() const { return clock_ms_; }
+    const std::vector<SimWireRecord> &wire() const { return wire_; }
+    const std::vector<SimReadCall> &reads() const { return reads_; }
+    const std::vector<SimOpenRecord> &opens() const { return opens_; }
+    const std::vector<int> &closes() const { return closes_; } // handle serials
+    int open_attempts(int device) const;
+    std::vector<int> open_devices() const; // device of each handle open now
+    int misuses() const { return misuses_; }
+    int dropped_reports() const { return dropped_reports_; } // queue was full
+    void clear_logs();
+
+    // --- HidBackend -----------------------------------------------------------
+    std::vector<HidInterface> enumerate() override;
+    HidHandle *open(const std::string &path, std::string *error) override;
+    int write(HidHandle *handle, const unsigned char *data, size_t length) override;
+    int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
+    bool alive(HidHandle *handle) override;
+    void close(HidHandle *handle) override;
+
+private:
+    using Report = std::vector<unsigned char>;
+
+    struct Port
+    {
+        HidInterface id;
+        SimFirmware firmware;
+        bool plugged = true;
+        unsigned generation = 0; // bumped by unplug: older handles stay dead
+        std::string open_error;
+        std::vector<SimFault> faults;
+    };
+
+    struct Handle : HidHandle
+    {
+        int serial = 0;
+        int device = 0;
+        unsigned generation = 0;
+        std::deque<Report> queue;
+        std::vector<Report> late; // replies that arrive after the next time-out
+    };
+
+    Handle *find(HidHandle *handle);
+    bool live(const Handle &handle) const;
+    std::vector<SimFault> take_faults(int device, int command);
+    void deliver(int device, const Report &report, bool late);
+
+    std::deque<Port> ports_; // deque: firmware() references stay valid
+    std::vector<std::unique_ptr<Handle>> handles_;
+    std::vector<SimWireRecord> wire_;
+    std::vector<SimReadCall> reads_;
+    std::vector<SimOpenRecord> opens_;
+    std::vector<int> closes_;
+    long long clock_ms_ = 0;
+    int next_serial_ = 1;
+    int misuses_ = 0;
+    int dropped_reports_ = 0;
+};

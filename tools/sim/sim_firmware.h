@@ -1,0 +1,68 @@
+#pragma once
+
+#include "protocol/config_block.h"
+
+#include <array>
+#include <cstddef>
+
+// The controller's input report as the host reads it: byte 0 the echoed
+// command, bytes 1..63 the reply payload (no report ID).
+constexpr int SIM_REPLY_SIZE = 64;
+using SimReply = std::array<unsigned char, SIM_REPLY_SIZE>;
+
+// A plausible factory configuration: a rising curve, automatic regulation,
+// half brightness at a medium light reading.
+ConfigBlock sim_default_config();
+
+// Everything the simulated controller remembers. A test describes a
+// controller by filling this in.
+struct SimState
+{
+    int version = 1;                        // reply byte of cmd_identify
+    ConfigBlock config = sim_default_config();
+    // In automatic regulation drive pwm_width from light_adc along the curve
+    // after every request, as the real controller does between requests.
+    // Off by default so that a test's pwm_width stays as it set it.
+    bool follow_curve = false;
+    unsigned requests = 0;                  // requests handled so far
+    unsigned unknown_requests = 0;          // of them, with an unknown command
+};
+
+// The controller's firmware, without any USB or host plumbing: one output
+// report in, one input report out.
+//
+//   cmd_identify      reply byte 1 = version
+//   cmd_read_state    reply bytes 1..37 = the ConfigBlock
+//   cmd_write_config  request payload 5..36 become the configuration;
+//                     0..4 (the host's copy of the live state) are ignored
+//   cmd_set_pwm_width in manual regulation only: width = byte0 * 4 + byte1
+//   cmd_set_mode      regulation_mode = byte0, any value
+//   any other code    changes nothing; echoed with an all-zero payload
+//
+// Every reply echoes the command in byte 0; payload bytes not named above
+// are zero.
+class SimFirmware
+{
+public:
+    SimFirmware() = default;
+    explicit SimFirmware(const SimState &state) : state_(state) {}
+
+    SimState &state() { return state_; }
+    const SimState &state() const { return state_; }
+
+    // Handles one output report as the host writes it: byte 0 the report ID,
+    // byte 1 the command, bytes 2..64 the payload. Bytes beyond `length` read
+    // as zero. A report too short to carry a command still gets a reply to
+    // command 0, like any unknown command.
+    SimReply handle(const unsigned char *report, size_t length);
+
+    // The PWM width the curve gives for a light reading: with pwm_smooth_alg
+    // set, linear between neighbouring points; otherwise the width of the
+    // highest point whose threshold the reading has reached.
+    static unsigned curve_width(const ConfigBlock &config, unsigned light);
+
+private:
+    void regulate();
+
+    SimState state_;
+};
