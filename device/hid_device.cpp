@@ -1,7 +1,12 @@
 #include "hid_device.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+}
 
 HidDevice::HidDevice(HidBackend &backend)
     : backend_(backend)
@@ -20,8 +25,9 @@ bool HidDevice::set_ids(int vendor, int product, int alt_vendor, int alt_product
     product_id_ = product;
     alt_vendor_id_ = alt_vendor;
     alt_product_id_ = alt_product;
-    identify_pending_ = true;
-    connected_ = false;
+    // A handle held for the old ids is dropped, so that `connected` stays
+    // true exactly while a handle is held and the next open searches anew.
+    close();
     return true;
 }
 
@@ -93,16 +99,28 @@ bool HidDevice::exchange(int command, unsigned char *reply, const unsigned char 
     if (backend_.write(handle_, out_report_.data(), out_report_.size()) < 0)
         return false;
 
-    // The backend delivers the 64 report bytes after the report ID.
-    in_report_[0] = 0;
-    const int received = backend_.read(handle_, in_report_.data() + 1, HID_REPLY_SIZE,
-                                       HID_EXCHANGE_TIMEOUT_MS);
-    // A time-out, an error or a short report: a short one would leave the
-    // previous reply's bytes behind the fresh ones, so it fails too.
-    if (received != HID_REPLY_SIZE)
-        return false;
-    if (in_report_[1] != out_report_[1])
-        return false;
+    // Reports that do not echo this request (unsolicited ones, or the late
+    // reply to an earlier request that gave up) are skipped. Failing on one
+    // would leave this request's reply queued, and every later exchange
+    // would then read its predecessor's reply and fail. The whole wait stays
+    // within HID_EXCHANGE_TIMEOUT_MS.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(HID_EXCHANGE_TIMEOUT_MS);
+    int wait_ms = HID_EXCHANGE_TIMEOUT_MS;
+    for (;;) {
+        // The backend delivers the 64 report bytes after the report ID.
+        in_report_[0] = 0;
+        const int received = backend_.read(handle_, in_report_.data() + 1, HID_REPLY_SIZE, wait_ms);
+        // A time-out, an error or a short report: a short one would leave the
+        // previous reply's bytes behind the fresh ones, so it fails too.
+        if (received != HID_REPLY_SIZE)
+            return false;
+        if (in_report_[1] == out_report_[1])
+            break;
+        wait_ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                          .count());
+        if (wait_ms <= 0)
+            return false;
+    }
     if (reply)
         std::memcpy(reply, in_report_.data() + 1, HID_REPLY_SIZE);
     return true;

@@ -1,0 +1,237 @@
+// Finding, holding and losing the controller: HidDevice::open, close and
+// set_ids against a simulated bus.
+
+#include "device/hid_device.h"
+#include "sim_bus.h"
+
+#include <QTest>
+
+#include <memory>
+
+class TestHidDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void open_searches_the_bus_data();
+    void open_searches_the_bus();
+    void held_device_is_only_checked_for_life();
+    void unplug_and_replug_data();
+    void unplug_and_replug();
+    void new_ids_drop_the_held_device();
+    void destructor_closes_the_held_handle();
+};
+
+void TestHidDevice::open_searches_the_bus_data()
+{
+    QTest::addColumn<Bus>("bus");
+    QTest::addColumn<Ids>("ids");
+    QTest::addColumn<int>("kept");              // interface index, -1: none
+    QTest::addColumn<QList<int>>("refused");    // interfaces tried in vain, in order
+
+    const Ids controller;
+    QTest::newRow("alone") << Bus().controller() << controller << 0 << QList<int>{};
+    QTest::newRow("64th interface") << Bus().decoys(63).controller() << controller << 63
+                                    << QList<int>{};
+    QTest::newRow("65th interface is never examined")
+        << Bus().decoys(64).controller() << controller << -1 << QList<int>{};
+    QTest::newRow("far behind decoys") << Bus().decoys(200).controller() << controller << -1
+                                       << QList<int>{};
+    QTest::newRow("decoys sharing one id only") << Bus().decoys(30) << controller << -1
+                                                << QList<int>{};
+    QTest::newRow("first of two wins") << Bus().controller().controller() << controller << 0
+                                       << QList<int>{};
+    QTest::newRow("first of two behind decoys")
+        << Bus().decoys(5).controller().decoys(3).controller() << controller << 5 << QList<int>{};
+    QTest::newRow("denied one is skipped") << Bus().controller().denied().controller()
+                                           << controller << 1 << QList<int>{0};
+    QTest::newRow("only one, denied") << Bus().decoys(2).controller().denied() << controller
+                                      << -1 << QList<int>{2};
+    QTest::newRow("no interfaces at all") << Bus() << controller << -1 << QList<int>{};
+
+    QTest::newRow("alternative pair matches")
+        << Bus().decoys(3).interface(0x1234, 0x5678) << Ids{CONTROLLER_VENDOR_ID,
+                                                            CONTROLLER_PRODUCT_ID, 0x1234, 0x5678}
+        << 3 << QList<int>{};
+    QTest::newRow("alternative pair in enumeration order")
+        << Bus().interface(0x1234, 0x5678).controller()
+        << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0x1234, 0x5678} << 0 << QList<int>{};
+    QTest::newRow("alternative 0/0 never matches") << Bus().interface(0, 0) << controller << -1
+                                                   << QList<int>{};
+    QTest::newRow("alternative product 0 never matches")
+        << Bus().interface(0x1234, 0) << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0x1234, 0}
+        << -1 << QList<int>{};
+    QTest::newRow("alternative vendor 0 never matches")
+        << Bus().interface(0, 0x5678) << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0x5678}
+        << -1 << QList<int>{};
+    QTest::newRow("primary pair is taken as given") << Bus().interface(0, 0) << Ids{0, 0, 0, 0}
+                                                    << 0 << QList<int>{};
+    QTest::newRow("vendor beyond 16 bits")
+        << Bus().controller() << Ids{CONTROLLER_VENDOR_ID + 0x10000, CONTROLLER_PRODUCT_ID, 0, 0}
+        << -1 << QList<int>{};
+    QTest::newRow("negative ids do not wrap") << Bus().interface(0xFFFF, 0xFFFF)
+                                              << Ids{-1, -1, -1, -1} << -1 << QList<int>{};
+    QTest::newRow("alternative beyond 16 bits")
+        << Bus().interface(0x1234, 0x5678) << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID,
+                                                  0x1234 + 0x10000, 0x5678}
+        << -1 << QList<int>{};
+}
+
+void TestHidDevice::open_searches_the_bus()
+{
+    QFETCH(Bus, bus);
+    QFETCH(Ids, ids);
+    QFETCH(int, kept);
+    QFETCH(QList<int>, refused);
+
+    SimBackend backend;
+    bus.install(backend);
+    HidDevice device(backend);
+    device.set_ids(ids.vendor, ids.product, ids.alt_vendor, ids.alt_product);
+
+    const bool found = kept >= 0;
+    QCOMPARE(device.open(), found);
+    QCOMPARE(device.connected(), found);
+    QVERIFY(device.identify_pending());
+    QCOMPARE(device.connection_serial(), found ? 1u : 0u);
+
+    // Exactly the refused interfaces and then the kept one were tried: no
+    // decoy, no interface past the 64th, no second match.
+    QList<int> tried;
+    for (const SimOpenRecord &open : backend.opens())
+        tried.append(open.device);
+    QList<int> expected_tried = refused;
+    if (found)
+        expected_tried.append(kept);
+    QCOMPARE(tried, expected_tried);
+
+    // Nothing is left open but the kept handle.
+    const std::vector<int> held = backend.open_devices();
+    QCOMPARE(QList<int>(held.begin(), held.end()), found ? QList<int>{kept} : QList<int>{});
+
+    QCOMPARE(int(device.open_failures().size()), int(refused.size()));
+    for (int i = 0; i < refused.size(); ++i) {
+        const std::string path = backend.path(refused[i]);
+        QCOMPARE(device.open_failures()[i].path, path);
+        QCOMPARE(device.open_failures()[i].reason,
+                 "Failed to open a device with path '" + path + "': Permission denied");
+    }
+    QCOMPARE(backend.misuses(), 0);
+}
+
+void TestHidDevice::held_device_is_only_checked_for_life()
+{
+    SimBackend backend;
+    backend.add_controller();
+    HidDevice device(backend);
+    device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    QVERIFY(device.open());
+    device.clear_identify_pending();
+
+    // Another match appearing first in the list does not steal the link.
+    backend.add_controller();
+    for (int tick = 0; tick < 3; ++tick) {
+        QVERIFY(device.open());
+        QVERIFY(device.connected());
+        QVERIFY(!device.identify_pending());
+    }
+    QCOMPARE(int(backend.opens().size()), 1);
+    QCOMPARE(device.connection_serial(), 1u);
+    QVERIFY(backend.closes().empty());
+}
+
+void TestHidDevice::unplug_and_replug_data()
+{
+    QTest::addColumn<Bus>("bus");
+    QTest::addColumn<int>("comes_back"); // interface unplugged and replugged
+    QTest::addColumn<int>("takes_over"); // interface found after the unplug, -1: none
+
+    QTest::newRow("lone controller") << Bus().controller() << 0 << -1;
+    QTest::newRow("behind decoys") << Bus().decoys(10).controller() << 10 << -1;
+    QTest::newRow("second controller takes over") << Bus().controller().controller() << 0 << 1;
+}
+
+void TestHidDevice::unplug_and_replug()
+{
+    QFETCH(Bus, bus);
+    QFETCH(int, comes_back);
+    QFETCH(int, takes_over);
+
+    SimBackend backend;
+    bus.install(backend);
+    HidDevice device(backend);
+    device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    QVERIFY(device.open());
+    device.clear_identify_pending();
+    const int first_handle = backend.opens().back().handle;
+
+    backend.unplug(comes_back);
+    // Exchanges fail on the dead handle but leave the decision to open().
+    QVERIFY(!device.exchange(cmd_read_state, nullptr, nullptr));
+    QVERIFY(device.connected());
+
+    const bool other = takes_over >= 0;
+    QCOMPARE(device.open(), other);
+    QCOMPARE(device.connected(), other);
+    QVERIFY(device.identify_pending());
+    QCOMPARE(backend.closes(), std::vector<int>{first_handle});
+    if (other) {
+        QCOMPARE(backend.open_devices(), std::vector<int>{takes_over});
+        QCOMPARE(device.connection_serial(), 2u);
+        return;
+    }
+    QVERIFY(backend.open_devices().empty());
+    QVERIFY(!device.open()); // still gone: searched again, nothing found
+    QCOMPARE(device.connection_serial(), 1u);
+
+    backend.replug(comes_back);
+    QVERIFY(device.open());
+    QVERIFY(device.connected());
+    QVERIFY(device.identify_pending());
+    QCOMPARE(device.connection_serial(), 2u);
+    QCOMPARE(backend.open_devices(), std::vector<int>{comes_back});
+    QVERIFY(device.exchange(cmd_identify, nullptr, nullptr));
+    QCOMPARE(backend.misuses(), 0);
+}
+
+// Changing the ids while a device is held must not leave a handle behind
+// with `connected` cleared: the next open searches for the new ids.
+void TestHidDevice::new_ids_drop_the_held_device()
+{
+    SimBackend backend;
+    backend.add_controller();
+    const int other = backend.add_interface(0x1234, 0x5678);
+    HidDevice device(backend);
+    device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    QVERIFY(device.open());
+
+    device.set_ids(0x1234, 0x5678, 0, 0);
+    QVERIFY(!device.connected());
+    QVERIFY(device.identify_pending());
+    QVERIFY(!device.exchange(cmd_identify, nullptr, nullptr));
+
+    QVERIFY(device.open());
+    QVERIFY(device.connected());
+    QCOMPARE(backend.open_devices(), std::vector<int>{other});
+    QVERIFY(device.exchange(cmd_identify, nullptr, nullptr));
+    QCOMPARE(backend.wire().back().device, other);
+    QCOMPARE(backend.misuses(), 0);
+}
+
+void TestHidDevice::destructor_closes_the_held_handle()
+{
+    SimBackend backend;
+    backend.add_controller();
+    auto device = std::make_unique<HidDevice>(backend);
+    device->set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    QVERIFY(device->open());
+    QCOMPARE(backend.open_devices().size(), size_t(1));
+
+    device.reset();
+    QVERIFY(backend.open_devices().empty());
+    QCOMPARE(backend.closes().size(), size_t(1));
+    QCOMPARE(backend.misuses(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestHidDevice)
+#include "tst_hid_device.moc"
