@@ -1,0 +1,214 @@
+// Instructions of one poll tick, counted by callgrind. The window runs on the
+// in-process simulated controller with both of its timers stopped; each tick
+// is one direct call of form_update, and only that call is collected
+// (run under valgrind --tool=callgrind --instr-atstart=no --collect-atstart=no).
+// Each scenario ends with a dump named "<scenario>/<calls>", from which
+// bench/run takes the total and divides it by the calls.
+//
+// Scenarios:
+//   tick.absent        no controller
+//   tick.auto          running, automatic regulation, steady reading
+//   tick.auto_moving   the same with a new reading and width every tick
+//   tick.manual        running, manual regulation, steady slider
+//   tick.load          a controller just opened: identify, load, status pass
+//   base.bare_exchange one write + read of cmd_read_state on the backend
+//   base.exchange      one HidDevice::exchange of cmd_read_state
+//   base.set_text      one QLineEdit::setText on a read-out, with a new text
+//
+// Without valgrind the client requests do nothing, and the program only
+// checks that every scenario sends what it should.
+
+#include "app/widget.h"
+#include "protocol/commands.h"
+#include "tools/sim/sim_backend.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMetaMethod>
+#include <QTimer>
+
+#include <valgrind/callgrind.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr int CALLS = 200;  // measured calls per scenario
+constexpr int WARM_UP = 5;  // unmeasured calls first: caches, first-time allocations
+
+int requests_sent(const SimBackend &bus)
+{
+    int sent = 0;
+    for (const SimWireRecord &record : bus.wire())
+        sent += record.direction == SimDirection::out;
+    return sent;
+}
+
+[[noreturn]] void fail(const std::string &why)
+{
+    std::fprintf(stderr, "tick_bench: %s\n", why.c_str());
+    std::exit(1);
+}
+
+// Collects `act` only; `prepare` runs before each call, uncollected. Each
+// call must send `expected_requests` to the controller on `bus`: a tick that
+// took another road than the scenario names would be measured in vain.
+template <class Prepare, class Act>
+void measure(const char *scenario, SimBackend &bus, int expected_requests, Prepare prepare, Act act)
+{
+    for (int i = 0; i < WARM_UP + CALLS; ++i) {
+        prepare();
+        bus.clear_logs();
+        const bool collected = i >= WARM_UP;
+        if (collected)
+            CALLGRIND_TOGGLE_COLLECT;
+        act();
+        if (collected)
+            CALLGRIND_TOGGLE_COLLECT;
+        if (i >= WARM_UP && requests_sent(bus) != expected_requests)
+            fail(std::string(scenario) + ": sent " + std::to_string(requests_sent(bus))
+                 + " requests, expected " + std::to_string(expected_requests));
+    }
+    const std::string dump = std::string(scenario) + "/" + std::to_string(CALLS);
+    CALLGRIND_DUMP_STATS_AT(dump.c_str());
+}
+
+// A configuration that differs from `config` in every field the form shows,
+// so that a load of one after the other changes every control.
+ConfigBlock other_config(const ConfigBlock &config)
+{
+    ConfigBlock other = config;
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        other.set_auto_light(n, config.auto_light(n) + 7);
+        other.set_auto_pwm(n, config.auto_pwm(n) > 10 ? config.auto_pwm(n) - 10 : 0);
+    }
+    other.set_pwm_step_delay(config.pwm_step_delay() + 1);
+    other.set_pwm_slide_delay(config.pwm_slide_delay() + 1);
+    other.set_avrg_light_num(config.avrg_light_num() + 1);
+    other.set_pwm_smooth_alg(config.pwm_smooth_alg() == 0);
+    return other;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    SimBackend bus;
+    const int controller = bus.add_controller();
+    Widget window(bus);
+    window.show();
+    QTimer *const poll_timer = window.findChild<QTimer *>(QStringLiteral("poll_timer"));
+    QTimer *const check_timer = window.findChild<QTimer *>(QStringLiteral("check_timer"));
+    auto *const manual = window.findChild<QGroupBox *>(QStringLiteral("groupBox_5"));
+    auto *const light_text = window.findChild<QLineEdit *>(QStringLiteral("vAKB_lineEdit"));
+    auto *const brightness_text = window.findChild<QLineEdit *>(QStringLiteral("brightness_lineEdit"));
+    if (!poll_timer || !check_timer || !manual || !light_text || !brightness_text)
+        fail("the window lacks a timer or control it is driven through");
+    poll_timer->stop();
+    check_timer->stop();
+
+    // Looked up once, so that the collected call is the slot and not the
+    // search for its name.
+    const QMetaObject *meta = window.metaObject();
+    const QMetaMethod form_update = meta->method(meta->indexOfMethod("form_update()"));
+    const QMetaMethod check_hid_device = meta->method(meta->indexOfMethod("check_hid_device()"));
+    if (!form_update.isValid() || !check_hid_device.isValid())
+        fail("the window has no form_update() or check_hid_device() slot");
+
+    // Between ticks the event loop runs as it would, with the timers kept
+    // stopped; a timer that fired would put its re-arm inside the next tick.
+    const auto between_ticks = [&] {
+        QCoreApplication::processEvents();
+        poll_timer->stop();
+    };
+    const auto tick = [&] { form_update.invoke(&window, Qt::DirectConnection); };
+    const auto check_device = [&] {
+        check_hid_device.invoke(&window, Qt::DirectConnection);
+        check_timer->stop();
+    };
+
+    CALLGRIND_START_INSTRUMENTATION;
+
+    bus.unplug(controller);
+    check_device();
+    measure("tick.absent", bus, 0, between_ticks, tick);
+
+    bus.replug(controller);
+    check_device();
+    tick(); // identifies and loads
+    measure("tick.auto", bus, 1, between_ticks, tick);
+
+    // Both read-outs change every tick: the light, and the width the
+    // controller drives from it.
+    SimState &state = bus.firmware(controller).state();
+    int moves = 0;
+    measure("tick.auto_moving", bus, 1, [&] {
+        between_ticks();
+        const unsigned step = ++moves % 2;
+        state.config.set_light_adc(512 + step);
+        state.config.set_pwm_width(282 + 17 * step);
+    }, tick);
+
+    manual->setChecked(true);
+    tick(); // switches the controller to manual regulation
+    measure("tick.manual", bus, 2, between_ticks, tick);
+
+    // Every load is of a controller just plugged in again, whose settings
+    // differ from the form's: the form changes every control.
+    const ConfigBlock first = sim_default_config();
+    const ConfigBlock second = other_config(first);
+    int loads = 0;
+    measure("tick.load", bus, 3, [&] {
+        between_ticks();
+        bus.unplug(controller);
+        check_device();
+        bus.replug(controller);
+        check_device();
+        state.config = ++loads % 2 ? second : first;
+    }, tick);
+
+    // The baselines, on a bus of their own so that the window's handle does
+    // not receive their replies.
+    SimBackend bare_bus;
+    const int bare_controller = bare_bus.add_controller();
+    std::string error;
+    HidHandle *handle = bare_bus.open(bare_bus.path(bare_controller), &error);
+    if (!handle)
+        fail("cannot open the simulated controller: " + error);
+    std::array<unsigned char, 65> request{};
+    request[1] = cmd_read_state;
+    std::array<unsigned char, HID_REPLY_SIZE> reply{};
+    measure("base.bare_exchange", bare_bus, 1, [] {}, [&] {
+        bare_bus.write(handle, request.data(), request.size());
+        bare_bus.read(handle, reply.data(), reply.size(), HID_EXCHANGE_TIMEOUT_MS);
+    });
+    bare_bus.close(handle);
+
+    HidDevice device(bare_bus);
+    device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    if (!device.open())
+        fail("HidDevice cannot open the simulated controller");
+    measure("base.exchange", bare_bus, 1, [] {}, [&] {
+        device.exchange(cmd_read_state, reply.data(), nullptr);
+    });
+
+    // Texts as a tick writes them, alternating so that every call changes
+    // the read-out, prepared outside the collected call.
+    const QString texts[2] = {QStringLiteral("512"), QStringLiteral("513")};
+    int shown = 0;
+    QString next;
+    measure("base.set_text", bus, 0, [&] {
+        between_ticks();
+        next = texts[++shown % 2];
+    }, [&] { light_text->setText(next); });
+
+    CALLGRIND_STOP_INSTRUMENTATION;
+    return 0;
+}
