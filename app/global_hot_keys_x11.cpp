@@ -21,6 +21,11 @@ constexpr uint16_t HOT_KEY_MODIFIERS = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1; //
 // Shift, Lock, Control and Mod1..Mod5; the rest of a key event's state are
 // pointer buttons.
 constexpr uint16_t KEY_MODIFIERS = 0xff;
+// Qt enables XKB on its connection, and an XKB client hears of a new keymap
+// (setxkbmap, a layout switch) through XKB's own events, in the second byte
+// of the event, instead of the core MappingNotify.
+constexpr uint8_t XKB_NEW_KEYBOARD_NOTIFY = 0;
+constexpr uint8_t XKB_MAP_NOTIFY = 1;
 
 // xcb hands out replies and keycode lists allocated with malloc.
 struct FreeDeleter
@@ -49,6 +54,9 @@ public:
         for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem;
              xcb_screen_next(&it))
             roots_.push_back(it.data->root);
+        const XcbPtr<xcb_query_extension_reply_t> xkb(xcb_query_extension_reply(
+            connection, xcb_query_extension(connection, 9, "XKEYBOARD"), nullptr));
+        xkb_first_event_ = xkb && xkb->present ? xkb->first_event : 0;
         update_num_lock_mask();
         qGuiApp->installNativeEventFilter(this);
     }
@@ -80,15 +88,20 @@ public:
         if (eventType != "xcb_generic_event_t")
             return false;
         const auto *event = static_cast<const xcb_generic_event_t *>(message);
-        switch (event->response_type & ~0x80) {
-        case XCB_KEY_PRESS:
+        const uint8_t type = event->response_type & ~0x80;
+        if (type == XCB_KEY_PRESS)
             return key_pressed(reinterpret_cast<const xcb_key_press_event_t *>(event));
-        case XCB_MAPPING_NOTIFY:
-            mapping_changed(reinterpret_cast<const xcb_mapping_notify_event_t *>(event));
-            return false; // Qt keeps its own keymap up to date as well
-        default:
-            return false;
+        // Qt needs the keymap events as well: never swallow them.
+        if (type == XCB_MAPPING_NOTIFY) {
+            const auto *mapping = reinterpret_cast<const xcb_mapping_notify_event_t *>(event);
+            if (mapping->request != XCB_MAPPING_POINTER)
+                keymap_changed();
+        } else if (xkb_first_event_ && type == xkb_first_event_) {
+            const uint8_t xkb_type = reinterpret_cast<const uint8_t *>(event)[1];
+            if (xkb_type == XKB_NEW_KEYBOARD_NOTIFY || xkb_type == XKB_MAP_NOTIFY)
+                keymap_changed();
         }
+        return false;
     }
 
 private:
@@ -166,13 +179,13 @@ private:
 
     // A new keyboard layout may move the letters to other keycodes, and a new
     // modifier map may move Num Lock: grab everything afresh.
-    void mapping_changed(const xcb_mapping_notify_event_t *mapping)
+    void keymap_changed()
     {
-        if (mapping->request != XCB_MAPPING_KEYBOARD && mapping->request != XCB_MAPPING_MODIFIER)
-            return;
-        xcb_refresh_keyboard_mapping(symbols_, const_cast<xcb_mapping_notify_event_t *>(mapping));
         for (const Binding &binding : bindings_)
             ungrab(binding);
+        // The table fetches the new keymap when it is next asked.
+        xcb_key_symbols_free(symbols_);
+        symbols_ = xcb_key_symbols_alloc(connection_);
         update_num_lock_mask();
         for (Binding &binding : bindings_)
             grab_binding(binding);
@@ -202,6 +215,7 @@ private:
     std::function<void(int)> pressed_;
     xcb_key_symbols_t *symbols_;
     std::vector<xcb_window_t> roots_;
+    uint8_t xkb_first_event_ = 0;
     uint16_t num_lock_mask_ = 0;
     std::vector<Binding> bindings_;
 };
