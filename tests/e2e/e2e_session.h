@@ -1,0 +1,174 @@
+#pragma once
+
+// Whole-program test harness: a virtual X display with a window manager, the
+// control directory of a simulated controller, and runs of the real program
+// with the simulated hidapi library preloaded. Every wait is bounded, and
+// only processes started here are ever stopped.
+
+#include "protocol/commands.h"
+#include "protocol/config_block.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+// Points in the main window's client area, from the form's fixed geometry:
+// configuration_frame sits at (8, 8), its groups inside it.
+struct FormPoint
+{
+    int x;
+    int y;
+};
+// The check box in the title of groupBox_5 (540, 132): manual regulation.
+constexpr FormPoint MANUAL_REGULATION_CHECK{8 + 540 + 7, 8 + 132 + 7};
+// pwm_smooth_alg_checkBox (224, 224) inside auto_groupBox (4, 4).
+constexpr FormPoint SMOOTHING_CHECK{8 + 4 + 224 + 8, 8 + 4 + 224 + 8};
+// apply_pushButton, right-aligned in its row (392, 244, 123 x 25) of auto_groupBox.
+constexpr FormPoint APPLY_BUTTON{8 + 4 + 392 + 123 - 20, 8 + 4 + 244 + 12};
+
+// Milliseconds of the monotonic clock, the clock of the wire log.
+qint64 monotonic_ms();
+
+// Processes events until `done` returns true or timeout_ms have passed.
+bool wait_until(const std::function<bool()> &done, int timeout_ms);
+
+// One report in the simulated controller's wire log.
+struct WireReport
+{
+    qint64 ms = 0;
+    bool out = false;  // host to controller
+    QByteArray bytes;  // out: as written, report ID first; in: as the host read it
+
+    int command() const;        // out: byte 1; in: byte 0; -1 when too short
+    QByteArray payload() const; // the bytes after the command
+    // The payload read as a ConfigBlock (a reply to cmd_read_state, a cmd_write_config).
+    ConfigBlock block() const;
+    // The width a cmd_set_pwm_width request carries: byte 0 * 4 + byte 1.
+    int pwm_width() const;
+};
+
+// What the wire log shows, with a few questions tests keep asking.
+struct Wire
+{
+    QList<WireReport> reports;
+
+    QList<WireReport> requests(int command = -1) const; // out, of one command or all
+    QList<WireReport> replies(int command) const;       // in, echoing one command
+    QList<int> request_commands() const;
+    // Reports after ms (the moment of an event), in order.
+    Wire since(qint64 ms) const;
+    // The first report at or after ms, or nullptr.
+    const WireReport *first_after(qint64 ms, bool out, int command) const;
+};
+
+// The control directory of one simulated controller (MORVANE_SIM_DIR).
+class SimController
+{
+public:
+    SimController();
+
+    bool valid() const { return dir_.isValid(); }
+    QString path() const { return dir_.path(); }
+
+    // Replaces a control file whole (a rename), so the library never reads
+    // half of it and always sees it as changed.
+    void set(const QString &file, const QString &content) const;
+    Wire wire() const;
+    QStringList events() const;
+    // Waits until the wire log satisfies `done`.
+    bool wait_for_wire(const std::function<bool(const Wire &)> &done, int timeout_ms = 10000) const;
+    // The moments of the event lines that start with `text`.
+    QList<qint64> event_times(const QString &text) const;
+    // The first of them, or -1.
+    qint64 event_ms(const QString &text) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+struct ToolResult
+{
+    bool finished = false;
+    int exit_code = -1;
+    QByteArray out;
+};
+
+// Xvfb on a display number of its own choosing, with openbox on it.
+class XSession
+{
+public:
+    ~XSession();
+
+    // Returns false, saying why, when either cannot be started.
+    bool start(QString *why);
+    QString display() const { return display_; }
+    QProcessEnvironment environment() const;
+
+    // Runs an X client tool to its end (bounded).
+    ToolResult tool(const QString &program, const QStringList &args, int timeout_ms = 5000) const;
+
+    QList<qulonglong> visible_windows(qint64 pid) const;
+    QString property(qulonglong window, const QString &name) const;
+    qulonglong active_window() const;
+    QList<qulonglong> stacking_order() const; // bottom to top
+    bool iconic(qulonglong window) const;
+    bool activate(qulonglong window) const;   // asks the window manager, waits for it
+    bool minimize(qulonglong window) const;   // waits until iconified
+    bool close_request(qulonglong window) const; // the window manager's close
+    // A click at a point of the window, through XTEST.
+    bool click(qulonglong window, int x, int y, int button = 1) const;
+    // Key presses through XTEST ("ctrl+alt+p"), to whatever has the focus.
+    bool keys(const QStringList &keys) const;
+
+private:
+    std::unique_ptr<QProcess> xvfb_;
+    std::unique_ptr<QProcess> wm_;
+    QString display_;
+};
+
+// A window of another program, to take the focus away from ours.
+class OtherWindow
+{
+public:
+    explicit OtherWindow(const XSession &x);
+    ~OtherWindow();
+    qulonglong window() const { return window_; }
+
+private:
+    QProcess process_;
+    qulonglong window_ = 0;
+};
+
+// One run of the real program with the simulated controller in front of hidapi.
+class AppRun
+{
+public:
+    static constexpr const char *WINDOW_TITLE = "Morvane PWM beta6";
+
+    AppRun(const XSession &x, const SimController &sim, const QString &runtime_dir);
+    ~AppRun();
+
+    bool start();
+    qint64 pid() const { return process_.processId(); }
+    bool running() const { return process_.state() != QProcess::NotRunning; }
+    // The main window once it is visible, or 0.
+    qulonglong wait_for_window(int timeout_ms = 15000);
+    // A visible window of this run other than the main one (a message box).
+    qulonglong wait_for_dialog(qulonglong main_window, int timeout_ms);
+    bool wait_for_exit(int timeout_ms);
+    // The exit code of a normal exit; -1 after a crash or while running.
+    int exit_code() const;
+    // What the program printed, for failure messages.
+    QByteArray output() const;
+
+private:
+    const XSession &x_;
+    QProcess process_;
+    QString output_path_;
+};

@@ -1,0 +1,241 @@
+// The whole program seen from outside, part 2: a controller that answers
+// wrongly or not at all, goes away and comes back, is stepped by the hot
+// keys, and misbehaves on the wire.
+
+#include "e2e_session.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+std::function<bool(const Wire &)> status_replies_since(qint64 ms, int count)
+{
+    return [ms, count](const Wire &wire) { return wire.since(ms).replies(cmd_read_state).size() >= count; };
+}
+
+} // namespace
+
+class TestController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void identification_failure_ends_program_data();
+    void identification_failure_ends_program();
+    void unplug_and_replug_reloads();
+    void hot_keys_step_manual_width_data();
+    void hot_keys_step_manual_width();
+    void wire_faults_do_not_break_program_data();
+    void wire_faults_do_not_break_program();
+
+private:
+    // Starts the program and waits for its window; 0 when none came.
+    qulonglong launch(AppRun &app);
+
+    XSession x_;
+};
+
+void TestController::initTestCase()
+{
+    QString why;
+    if (!x_.start(&why))
+        QSKIP(qPrintable(why));
+}
+
+qulonglong TestController::launch(AppRun &app)
+{
+    if (!app.start())
+        return 0;
+    return app.wait_for_window();
+}
+
+void TestController::identification_failure_ends_program_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("faults");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<int>("box_not_before_ms"); // after the identify request
+
+    QTest::newRow("wrong version: box, exit code 2") << "2" << "" << 2 << 0;
+    // The exchange gives up on the reply after its 3 s time-out.
+    QTest::newRow("no answer: box after the time-out, exit code 1")
+        << "1" << "silent cmd=54" << 1 << 2900;
+}
+
+void TestController::identification_failure_ends_program()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, faults);
+    QFETCH(int, exit_code);
+    QFETCH(int, box_not_before_ms);
+
+    SimController sim;
+    sim.set(QStringLiteral("version"), version);
+    sim.set(QStringLiteral("faults"), faults);
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    const qulonglong window = launch(app);
+    QVERIFY2(window, app.output());
+
+    // The "Ошибка!" box: the program's only other window.
+    const qulonglong box = app.wait_for_dialog(window, 15000);
+    const qint64 seen = monotonic_ms();
+    QVERIFY2(box, app.output());
+    const WireReport *identify = sim.wire().first_after(0, true, cmd_identify);
+    QVERIFY(identify);
+    QVERIFY2(seen - identify->ms >= box_not_before_ms, qPrintable(QString::number(seen - identify->ms)));
+
+    QVERIFY(x_.activate(box));
+    QVERIFY(x_.keys({QStringLiteral("Return")}));
+    QVERIFY(app.wait_for_exit(10000));
+    QCOMPARE(app.exit_code(), exit_code);
+    // An unidentified controller never gets a configuration written to it.
+    const Wire wire = sim.wire();
+    QCOMPARE(wire.requests(cmd_identify).size(), 1);
+    QVERIFY(wire.requests(cmd_write_config).isEmpty());
+}
+
+void TestController::unplug_and_replug_reloads()
+{
+    SimController sim;
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    QVERIFY2(launch(app), app.output());
+    QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
+
+    sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("close /dev/hidraw1")) > 0; }, 5000));
+    // Some ticks with the controller gone.
+    QTest::qWait(300);
+    sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("plugged")) > 0; }, 5000));
+    const qint64 unplugged = sim.event_ms(QStringLiteral("unplugged"));
+    const qint64 closed = sim.event_ms(QStringLiteral("close /dev/hidraw1"));
+    const qint64 replugged = sim.event_ms(QStringLiteral("plugged"));
+    QVERIFY(sim.wait_for_wire(status_replies_since(replugged, 4)));
+
+    const Wire wire = sim.wire();
+    // Nothing crossed the wire while the controller was away, and once the
+    // program had closed it, it stopped trying.
+    for (const WireReport &request : wire.since(unplugged).requests())
+        QVERIFY(request.ms >= replugged);
+    for (qint64 refused : sim.event_times(QStringLiteral("write-refused")))
+        QVERIFY(refused <= closed);
+    // Back again: identified and loaded anew.
+    QCOMPARE(wire.since(replugged).request_commands().mid(0, 3),
+             (QList<int>{cmd_identify, cmd_read_state, cmd_read_state}));
+    QCOMPARE(sim.event_times(QStringLiteral("open /dev/hidraw1")).size(), 2);
+}
+
+void TestController::hot_keys_step_manual_width_data()
+{
+    QTest::addColumn<int>("mode");           // as the controller reports it
+    QTest::addColumn<int>("width");          // the controller's width at start
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QList<int>>("settled"); // the last widths sent
+
+    const QString up = QStringLiteral("ctrl+alt+p");
+    const QString down = QStringLiteral("ctrl+alt+m");
+    QTest::newRow("manual, up: +17") << 1 << 300 << QStringList{up} << QList<int>{317, 317, 317};
+    QTest::newRow("manual, down twice: -34")
+        << 1 << 300 << QStringList{down, down} << QList<int>{266, 266, 266};
+    QTest::newRow("manual, up stops at 564")
+        << 1 << 560 << QStringList{up, up} << QList<int>{564, 564, 564};
+    QTest::newRow("manual, down stops at 0") << 1 << 10 << QStringList{down} << QList<int>{0, 0, 0};
+    QTest::newRow("automatic: nothing changes") << 0 << 300 << QStringList{up, down} << QList<int>{};
+}
+
+// The keys go through XTEST to the display while another program's window
+// has the focus: only a system-wide grab can see them.
+void TestController::hot_keys_step_manual_width()
+{
+    QFETCH(int, mode);
+    QFETCH(int, width);
+    QFETCH(QStringList, keys);
+    QFETCH(QList<int>, settled);
+
+    SimController sim;
+    sim.set(QStringLiteral("mode"), QString::number(mode));
+    sim.set(QStringLiteral("pwm_width"), QString::number(width));
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    QVERIFY2(launch(app), app.output());
+    QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
+    OtherWindow other(x_);
+    QVERIFY(other.window());
+    QVERIFY(x_.activate(other.window()));
+
+    const qint64 pressed = monotonic_ms();
+    QVERIFY(x_.keys(keys));
+    // Plenty of ticks for the keys to be handled and the width to go out.
+    QVERIFY(sim.wait_for_wire(status_replies_since(pressed, 10)));
+
+    const Wire wire = sim.wire();
+    QList<int> sent;
+    for (const WireReport &request : wire.since(pressed).requests(cmd_set_pwm_width))
+        sent.append(request.pwm_width());
+    QCOMPARE(sent.mid(qMax<qsizetype>(0, sent.size() - 3)), settled);
+    // Before the keys the controller's own width went out; the mode never
+    // needed switching.
+    for (const WireReport &request : wire.requests(cmd_set_pwm_width)) {
+        if (request.ms < pressed)
+            QCOMPARE(request.pwm_width(), width);
+    }
+    QVERIFY(wire.requests(cmd_set_mode).isEmpty());
+    QCOMPARE(x_.active_window(), other.window());
+}
+
+void TestController::wire_faults_do_not_break_program_data()
+{
+    QTest::addColumn<QString>("fault"); // a line of the faults file
+    QTest::addColumn<int>("hits");      // requests it strikes
+    QTest::addColumn<bool>("replug");   // the fault leaves the controller unplugged
+
+    QTest::newRow("flood of unsolicited reports") << "flood cmd=55 count=50 times=5" << 5 << false;
+    QTest::newRow("flood crowding the reply out") << "flood cmd=55 count=100 times=1" << 1 << false;
+    QTest::newRow("wrong echo") << "wrong_echo cmd=55 times=1" << 1 << false;
+    QTest::newRow("short reply") << "short_reply cmd=55 len=10 times=3" << 3 << false;
+    QTest::newRow("slow reply") << "delay cmd=55 ms=200 times=3" << 3 << false;
+    QTest::newRow("write fails") << "write_fails cmd=55 times=3" << 3 << false;
+    QTest::newRow("unplug in the middle of a tick") << "unplug_mid_exchange cmd=55 times=1" << 1 << true;
+}
+
+// Whatever the controller does, the program keeps running, takes up polling
+// again and still answers a second start.
+void TestController::wire_faults_do_not_break_program()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, hits);
+    QFETCH(bool, replug);
+
+    SimController sim;
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    const qulonglong window = launch(app);
+    QVERIFY2(window, app.output());
+    QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
+
+    sim.set(QStringLiteral("faults"), fault);
+    QVERIFY(wait_until([&] { return sim.event_times(QStringLiteral("fault ")).size() >= hits; }, 20000));
+    if (replug) {
+        QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("close /dev/hidraw1")) > 0; }, 5000));
+        sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
+    }
+    const qint64 struck = sim.event_times(QStringLiteral("fault ")).last();
+    QVERIFY2(sim.wait_for_wire(status_replies_since(struck, 5), 15000), app.output());
+    QVERIFY(app.running());
+    QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
+
+    QVERIFY(x_.minimize(window));
+    AppRun second(x_, sim, runtime.path());
+    QVERIFY(second.start());
+    QVERIFY(second.wait_for_exit(10000));
+    QCOMPARE(second.exit_code(), 0);
+    QVERIFY(wait_until([&] { return !x_.iconic(window); }, 5000));
+    QVERIFY(app.running());
+}
+
+QTEST_GUILESS_MAIN(TestController)
+#include "tst_e2e_controller.moc"

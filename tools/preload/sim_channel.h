@@ -1,0 +1,78 @@
+#pragma once
+
+// The text formats of the simulated controller's control directory: what the
+// scripts and tests write into it, and what the library writes back. Plain
+// parsing, no files and no clock, so every rule can be tried in isolation.
+// Bad text never throws: it is refused (std::nullopt) or skipped with a note.
+
+#include "protocol/config_block.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The light sensor's reading as a function of time since the library started.
+//   "512" or "const 512"       a constant
+//   "sine MID AMP PERIOD_MS"   MID + AMP * sin(2 pi t / PERIOD_MS)
+//   "ramp FROM TO PERIOD_MS"   FROM to TO over PERIOD_MS, then again from FROM
+// Readings are limited to what the controller's 16-bit field carries.
+struct LightModel
+{
+    enum class Kind { constant, sine, ramp };
+    Kind kind = Kind::constant;
+    double a = 512;          // constant value, sine midpoint, ramp start
+    double b = 0;            // sine amplitude, ramp end
+    double period_ms = 1000;
+
+    static std::optional<LightModel> parse(const std::string &text);
+    unsigned reading_at(long long ms) const;
+};
+
+enum class FaultKind {
+    write_fails,         // the write fails; the controller sees nothing
+    silent,              // the request is lost: not acted on, never answered
+    wrong_echo,          // the reply carries code `value` (default: command + 1)
+    short_reply,         // the reply is only `value` bytes long (default 32)
+    delay,               // the reply becomes readable `value` ms after the request
+    flood,               // `value` unsolicited reports (default 100) come first
+    unplug_mid_exchange, // the request is acted on, then the device is gone
+    deny_open,           // opening the controller fails with `reason`
+};
+
+constexpr int FAULT_ANY_COMMAND = -1;
+constexpr int FAULT_ALWAYS = -1;
+
+// One line of the `faults` file:
+//   KIND [cmd=N|any] [times=N|always] [code=N] [len=N] [ms=N] [count=N] [reason=TEXT...]
+// cmd picks the requests it hits (any by default; for deny_open it is not
+// used), times how many of them (always by default). reason takes the rest
+// of the line.
+struct FaultSpec
+{
+    FaultKind kind = FaultKind::silent;
+    int command = FAULT_ANY_COMMAND;
+    int times = FAULT_ALWAYS;
+    int value = -1; // code, len, ms or count; < 0 picks the default
+    std::string reason = "Permission denied";
+
+    // The value, or the kind's default when none was given.
+    int value_or_default(int command_code) const;
+};
+
+// The fault's name in the `faults` file.
+const char *fault_name(FaultKind kind);
+
+// Parses the whole `faults` file. Blank lines and lines starting with '#' are
+// skipped; each line that cannot be read is skipped and described in *notes.
+std::vector<FaultSpec> parse_faults(const std::string &text, std::vector<std::string> *notes);
+
+// A decimal integer within [min, max], surrounding blanks allowed.
+std::optional<long> parse_number(const std::string &text, long min, long max);
+
+// The `state` file: the ConfigBlock as 37 hexadecimal bytes separated by
+// blanks, on one line.
+std::optional<ConfigBlock> parse_block(const std::string &text);
+std::string format_block(const ConfigBlock &block);
+
+// Bytes as two-digit lower-case hex, separated by single blanks.
+std::string hex_bytes(const unsigned char *data, size_t length);
