@@ -79,12 +79,12 @@ bool Widget::config_write_allowed() const
         && config_connection == hid_device.connection_serial();
 }
 
-void Widget::send_config_block()
+bool Widget::send_config_block()
 {
     if (!config_write_allowed())
-        return;
+        return false;
     std::copy(stored_config.bytes.begin(), stored_config.bytes.end(), payload_buffer.begin());
-    hid_device.exchange(cmd_write_config, nullptr, payload_buffer.data());
+    return hid_device.exchange(cmd_write_config, nullptr, payload_buffer.data());
 }
 
 void Widget::bring_to_front()

@@ -82,7 +82,8 @@ private:
     };
     const CurvePoint &curve_point(int n) const { return curve_points[n - 1]; }
 
-    void send_config_block();
+    // True when the controller confirmed the write.
+    bool send_config_block();
     bool config_write_allowed() const;
     void bring_to_front();
     void pwm_width_step(int step);

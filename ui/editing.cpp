@@ -59,5 +59,8 @@ void Widget::on_apply_pushButton_clicked()
     // controller identified on this connection; a close writes it again.
     if (hid_device.connected() && !hid_device.identify_pending())
         config_connection = hid_device.connection_serial();
-    send_config_block();
+    // A write the controller did not confirm leaves the edits marked as
+    // unapplied, so the user sees it did not go through and can press again.
+    if (config_write_allowed() && !send_config_block())
+        ui->apply_pushButton->setEnabled(true);
 }
