@@ -1,0 +1,144 @@
+#pragma once
+
+#include "device/hid_backend.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+
+// What a session step is; each kind allows different traffic to the controller.
+enum class Step {
+    tick,    // one form_update: the only step that polls the controller
+    apply,   // a click on apply_pushButton: at most one cmd_write_config
+    close,   // the window is destroyed: at most one cmd_write_config
+    check,   // one check_hid_device: opens and closes, never exchanges
+    edit,    // the user changes a control: nothing goes to the controller
+    hot_key, // a system-wide hot key: moves the manual slider at most
+    bus,     // something happens on the bus (unplug, replug, a stray report)
+};
+
+// Counts of what a session went through, so a run can show it reached the
+// interesting states and did not just idle.
+struct CheckerStats
+{
+    int steps = 0;
+    int ticks = 0;
+    int connections = 0;     // handles opened
+    int identified = 0;      // connections that answered version 1
+    int loads = 0;           // configurations loaded into the form
+    int complete_passes = 0; // status passes that ran to the end
+    int config_writes = 0;   // cmd_write_config requests
+    int error_boxes = 0;
+};
+
+// Sits between the window's HidDevice and the platform backend, passes every
+// call through, and checks on each step the rules that must hold whatever the
+// controller does:
+//  1. cmd_write_config goes only to the connection that answered version 1,
+//     and only after a load or an Apply on that connection filled the
+//     configuration; its bytes 5..36 are what that load read or that Apply
+//     packed, its bytes 0..4 the latest status read;
+//  2. only the five commands are written, in 65-byte reports, with payloads
+//     the protocol allows (cmd_set_pwm_width: the manual slider's level as
+//     div 4 / mod 4; cmd_set_mode: the mode chosen in the window);
+//  3. an exchange waits at most 3000 ms for its reply and reads nothing after
+//     its reply, a time-out or an error; a tick sends only what its state
+//     allows, in order, and stops at the first failed exchange;
+//  4. the form's values stay within the controls' ranges, curve labels show
+//     their slider's level, and configuration_frame is disabled after a tick
+//     that found no controller and enabled only by a complete status pass.
+// The first broken rule is kept; later ones are not recorded.
+class InvariantChecker : public HidBackend
+{
+public:
+    explicit InvariantChecker(HidBackend &inner);
+
+    // The window whose form the rules read; nullptr while there is none.
+    void watch(QWidget *window);
+
+    void begin(Step step, int hot_key_id = 0);
+    // exit_code: what the step asked QCoreApplication::exit() for, or -1.
+    void end(int exit_code = -1);
+    // The identification error box, seen while it is open.
+    void error_box(const QString &text, const QString &informative_text);
+
+    bool failed() const { return !violation_.empty(); }
+    const std::string &violation() const { return violation_; }
+    const CheckerStats &stats() const { return stats_; }
+
+    std::vector<HidInterface> enumerate() override;
+    HidHandle *open(const std::string &path, std::string *error) override;
+    int write(HidHandle *handle, const unsigned char *data, size_t length) override;
+    int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
+    bool alive(HidHandle *handle) override;
+    void close(HidHandle *handle) override;
+
+private:
+    using Config = std::array<unsigned char, 32>; // ConfigBlock bytes 5..36
+    using Status = std::array<unsigned char, 5>;  // ConfigBlock bytes 0..4
+
+    struct Connection
+    {
+        bool identified = false;
+        std::optional<Config> config; // filled by a load or an Apply on it
+    };
+
+    struct Exchange
+    {
+        HidHandle *handle = nullptr;
+        int command = -1;
+        std::array<unsigned char, 63> payload{};
+        bool over = false;     // got its reply, timed out, or failed
+        bool accepted = false; // a full report echoing the command was read
+        std::array<unsigned char, 64> reply{};
+        int waited_ms = 0;
+    };
+
+    // Where a tick stands: what it may send next.
+    enum class TickNext { none, identify, load, status, mode, width, complete, stopped };
+
+    void fail(const std::string &what);
+    Connection *connection(HidHandle *handle);
+    HidHandle *held() const;
+    void check_request(const Exchange &exchange);
+    void check_config_write(const Exchange &exchange);
+    void finish_exchange();
+    void tick_exchange(const Exchange &exchange);
+    void end_tick(int exit_code);
+    void check_form();
+    int control(const char *name) const;
+    bool manual_chosen() const;
+    bool enabled(const char *name) const;
+    Config packed_form() const;
+
+    HidBackend &inner_;
+    QPointer<QWidget> window_;
+    std::map<HidHandle *, Connection> open_;
+    std::optional<Status> status_; // latest status the window read
+    std::optional<Exchange> exchange_;
+    std::string violation_;
+    CheckerStats stats_;
+
+    Step step_ = Step::bus;
+    int writes_allowed_ = 0; // cmd_write_config requests this step may send
+    int writes_ = 0;
+    bool write_confirmed_ = false;
+    bool apply_clicked_ = false;
+    int slider_before_ = 0;
+    int hot_key_id_ = 0;
+
+    // The tick under way.
+    TickNext next_ = TickNext::none;
+    HidHandle *tick_handle_ = nullptr;
+    bool frame_enabled_before_ = false;
+    bool loaded_in_tick_ = false;
+    std::optional<Exchange> identify_;
+    QString box_text_;
+    QString box_informative_;
+    int boxes_in_tick_ = 0;
+};
