@@ -69,6 +69,8 @@ private slots:
     void apply_round_trip();
     void apply_sends_the_last_status();
     void apply_without_controller();
+    void apply_not_confirmed_data();
+    void apply_not_confirmed();
     void apply_writes_clamped_values_data();
     void apply_writes_clamped_values();
     void apply_reads_disabled_controls();
@@ -282,6 +284,32 @@ void TestEditing::apply_without_controller()
     bench.connect();
     QCOMPARE(bench.level(5)->value(), 350);
     QCOMPARE(bench.controller_config().auto_pwm(5), 350u);
+}
+
+void TestEditing::apply_not_confirmed_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("silent") << int(SimFaultKind::silent);
+    QTest::newRow("wrong echo") << int(SimFaultKind::wrong_echo);
+    QTest::newRow("write fails") << int(SimFaultKind::write_fails);
+}
+
+// A write the controller did not confirm leaves the edits marked as
+// unapplied, and pressing again writes them.
+void TestEditing::apply_not_confirmed()
+{
+    QFETCH(int, fault);
+
+    Bench bench;
+    bench.connect();
+    bench.threshold(6)->setValue(654);
+    bench.fail(cmd_write_config, SimFaultKind(fault));
+    bench.apply()->click();
+    QVERIFY(own_enabled(bench.apply()));
+
+    bench.apply()->click();
+    QVERIFY(!own_enabled(bench.apply()));
+    QCOMPARE(bench.controller_config().auto_light(6), 654u);
 }
 
 void TestEditing::apply_writes_clamped_values_data()
