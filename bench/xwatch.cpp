@@ -4,8 +4,10 @@
 //
 //   xwatch map PROGRAM [ARGS...]
 //       Starts PROGRAM and waits until a top-level window of that process is
-//       mapped. Prints "pid", "window", "at_ms" (start) and "mapped_ms" (time
-//       from start to map). PROGRAM keeps running; its output goes to stderr.
+//       mapped. Prints "pid", "window", "at_ms" (start), "mapped_ms" (time
+//       from start to map) and "cpu_ms" (CPU time the process had used by
+//       then, all threads: unlike the wall time, not stretched by other load
+//       on the machine). PROGRAM keeps running; its output goes to stderr.
 //   xwatch change WINDOW TIMEOUT_MS COMMAND [ARGS...]
 //       Takes the window's image, runs COMMAND to its end and waits until the
 //       window looks different (more than a text cursor's worth of pixels).
@@ -17,6 +19,7 @@
 
 #include <xcb/xcb.h>
 
+#include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +81,27 @@ int run_to_end(char **argv)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// CPU time of all threads of a process, from the scheduler's nanosecond
+// counters (/proc/<pid>/task/<tid>/schedstat, first field).
+double cpu_ms(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR *dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    double total_ns = 0;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+        double ns = 0;
+        if (stat >> ns)
+            total_ns += ns;
+    }
+    closedir(dir);
+    return total_ns / 1e6;
+}
+
 xcb_atom_t atom(xcb_connection_t *x, const char *name)
 {
     auto r = reply(xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(std::strlen(name)), name), nullptr));
@@ -117,8 +142,8 @@ int map(xcb_connection_t *x, xcb_screen_t *screen, char **argv)
         const auto *notify = reinterpret_cast<xcb_map_notify_event_t *>(event.get());
         if (notify->override_redirect || window_pid(x, notify->window, net_wm_pid) != pid)
             continue;
-        std::printf("pid %d\nwindow %u\nat_ms %.1f\nmapped_ms %.1f\n", int(pid),
-                    unsigned(notify->window), start, mapped - start);
+        std::printf("pid %d\nwindow %u\nat_ms %.1f\nmapped_ms %.1f\ncpu_ms %.1f\n", int(pid),
+                    unsigned(notify->window), start, mapped - start, cpu_ms(pid));
         return 0;
     }
     std::fprintf(stderr, "xwatch: no window of %s was mapped\n", argv[0]);
