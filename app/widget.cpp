@@ -42,6 +42,9 @@ Widget::Widget(HidBackend &backend, QWidget *parent)
     check_timer->setObjectName(QStringLiteral("check_timer"));
     connect(check_timer, &QTimer::timeout, this, &Widget::check_hid_device);
     check_timer->setSingleShot(true);
+    // A coarse timer may fire 5 % late; a plugged-in controller should come
+    // alive within one check and one tick.
+    check_timer->setTimerType(Qt::PreciseTimer);
     check_timer->setInterval(DEVICE_CHECK_MS);
     check_timer->start();
 
