@@ -12,6 +12,9 @@ struct HidapiHandle : HidHandle
     std::string path;
     unsigned short vendor_id = 0;
     unsigned short product_id = 0;
+    // hidapi reported an I/O error here. After an unplug and a replug within
+    // one device check the path is listed again, but this handle stays dead.
+    bool failed = false;
 };
 
 std::string narrow(const wchar_t *text)
@@ -72,12 +75,18 @@ HidHandle *HidapiBackend::open(const std::string &path, std::string *error)
 
 int HidapiBackend::write(HidHandle *handle, const unsigned char *data, size_t length)
 {
-    return hid_write(static_cast<HidapiHandle *>(handle)->device, data, length);
+    auto *held = static_cast<HidapiHandle *>(handle);
+    const int written = hid_write(held->device, data, length);
+    held->failed = held->failed || written < 0;
+    return written;
 }
 
 int HidapiBackend::read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms)
 {
-    return hid_read_timeout(static_cast<HidapiHandle *>(handle)->device, data, length, timeout_ms);
+    auto *held = static_cast<HidapiHandle *>(handle);
+    const int received = hid_read_timeout(held->device, data, length, timeout_ms);
+    held->failed = held->failed || received < 0;
+    return received;
 }
 
 // Liveness: list the interfaces with the held device's ids and look for its
@@ -88,6 +97,8 @@ int HidapiBackend::read(HidHandle *handle, unsigned char *data, size_t length, i
 bool HidapiBackend::alive(HidHandle *handle)
 {
     const auto *held = static_cast<HidapiHandle *>(handle);
+    if (held->failed)
+        return false;
     bool present = false;
     hid_device_info *list = hid_enumerate(held->vendor_id, held->product_id);
     for (const hid_device_info *info = list; info && !present; info = info->next)
