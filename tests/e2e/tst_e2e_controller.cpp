@@ -24,6 +24,7 @@ private slots:
     void initTestCase();
     void identification_failure_ends_program_data();
     void identification_failure_ends_program();
+    void unplug_and_replug_reloads_data();
     void unplug_and_replug_reloads();
     void hot_keys_step_manual_width_data();
     void hot_keys_step_manual_width();
@@ -97,8 +98,20 @@ void TestController::identification_failure_ends_program()
     QVERIFY(wire.requests(cmd_write_config).isEmpty());
 }
 
+void TestController::unplug_and_replug_reloads_data()
+{
+    QTest::addColumn<bool>("noticed"); // the program closed the controller before the replug
+
+    QTest::newRow("replugged after the program closed it") << true;
+    // The path is listed again at the next device check, but the handle the
+    // program holds died with the unplug.
+    QTest::newRow("replugged between two device checks") << false;
+}
+
 void TestController::unplug_and_replug_reloads()
 {
+    QFETCH(bool, noticed);
+
     SimController sim;
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
@@ -106,21 +119,23 @@ void TestController::unplug_and_replug_reloads()
     QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
 
     sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
-    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("close /dev/hidraw1")) > 0; }, 5000));
-    // Some ticks with the controller gone.
-    QTest::qWait(300);
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("unplugged")) > 0; }, 5000));
+    if (noticed) {
+        QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("close /dev/hidraw1")) > 0; }, 5000));
+        QTest::qWait(300); // some ticks with the controller gone
+    }
     sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
     QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("plugged")) > 0; }, 5000));
     const qint64 unplugged = sim.event_ms(QStringLiteral("unplugged"));
-    const qint64 closed = sim.event_ms(QStringLiteral("close /dev/hidraw1"));
     const qint64 replugged = sim.event_ms(QStringLiteral("plugged"));
-    QVERIFY(sim.wait_for_wire(status_replies_since(replugged, 4)));
+    QVERIFY2(sim.wait_for_wire(status_replies_since(replugged, 4)), app.output());
 
     const Wire wire = sim.wire();
     // Nothing crossed the wire while the controller was away, and once the
     // program had closed it, it stopped trying.
     for (const WireReport &request : wire.since(unplugged).requests())
         QVERIFY(request.ms >= replugged);
+    const qint64 closed = sim.event_ms(QStringLiteral("close /dev/hidraw1"));
     for (qint64 refused : sim.event_times(QStringLiteral("write-refused")))
         QVERIFY(refused <= closed);
     // Back again: identified and loaded anew.
