@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt gets arguments of its own: it would take libFuzzer's for its own
-    // options. The object lives for the whole process, like the tool's.
+    // options. The object lives until the process exits, like the tool's.
     static int qt_argc = 1;
     static char name[] = "fuzz_window";
     static char *qt_argv[] = {name, nullptr};

@@ -99,7 +99,7 @@ void InvariantChecker::begin(Step step, int hot_key_id)
             : !current->identified ? TickNext::identify
             : !current->config ? TickNext::load
                                : TickNext::status;
-        frame_enabled_before_ = window_ && enabled("configuration_frame");
+        frame_enabled_before_ = enabled("configuration_frame");
         loaded_in_tick_ = false;
         identify_.reset();
         box_text_.clear();
@@ -109,7 +109,7 @@ void InvariantChecker::begin(Step step, int hot_key_id)
     case Step::apply:
         // A disabled button cannot be clicked. A click on an identified
         // connection makes the form's values its configuration.
-        apply_clicked_ = window_ && enabled("apply_pushButton");
+        apply_clicked_ = enabled("apply_pushButton");
         if (apply_clicked_ && current && current->identified) {
             current->config = packed_form();
             writes_allowed_ = 1;
@@ -120,7 +120,7 @@ void InvariantChecker::begin(Step step, int hot_key_id)
         break;
     case Step::hot_key:
         hot_key_id_ = hot_key_id;
-        slider_before_ = window_ ? control("pwm_width_horizontalSlider") : 0;
+        slider_before_ = control("pwm_width_horizontalSlider");
         break;
     case Step::check:
     case Step::edit:
@@ -145,8 +145,7 @@ void InvariantChecker::end(int exit_code)
         if (step_ == Step::close && !open_.empty())
             fail("the window went away and left its device handle open");
         // Apply stays pressable while its write is due and unconfirmed.
-        if (apply_clicked_ && window_
-            && enabled("apply_pushButton") != (writes_allowed_ > 0 && !write_confirmed_))
+        if (apply_clicked_ && enabled("apply_pushButton") != (writes_allowed_ > 0 && !write_confirmed_))
             fail(std::string("apply_pushButton is ") + (enabled("apply_pushButton") ? "enabled" : "disabled")
                  + " after an Apply whose write was " + (write_confirmed_ ? "confirmed" : "not confirmed"));
         break;
@@ -256,12 +255,12 @@ void InvariantChecker::check_request(const Exchange &exchange)
         return;
     }
     if (command == cmd_set_pwm_width) {
-        const int width = window_ ? control("pwm_width_horizontalSlider") : -1;
+        const int width = control("pwm_width_horizontalSlider");
         if (payload[0] > PWM_FULL_SCALE / 4 || payload[1] > 3 || payload[0] * 4 + payload[1] != width)
             fail("cmd_set_pwm_width carries " + std::to_string(payload[0]) + ","
                  + std::to_string(payload[1]) + " for the manual level " + std::to_string(width));
     } else if (command == cmd_set_mode) {
-        const int wanted = window_ && manual_chosen() ? 1 : 0;
+        const int wanted = manual_chosen() ? 1 : 0;
         if (payload[0] != wanted)
             fail("cmd_set_mode carries " + std::to_string(payload[0]) + " while the window asks for "
                  + std::to_string(wanted));
@@ -381,7 +380,7 @@ void InvariantChecker::tick_exchange(const Exchange &exchange)
         }
         take_status();
         const unsigned mode = exchange.reply[5];
-        const bool manual = window_ && manual_chosen();
+        const bool manual = manual_chosen();
         if (manual)
             next_ = mode != 1 ? TickNext::mode : TickNext::width;
         else
@@ -492,7 +491,7 @@ void InvariantChecker::close(HidHandle *handle)
 
 int InvariantChecker::control(const char *name) const
 {
-    QObject *object = window_->findChild<QObject *>(QLatin1String(name));
+    QObject *object = window_ ? window_->findChild<QObject *>(QLatin1String(name)) : nullptr;
     if (auto *slider = qobject_cast<QAbstractSlider *>(object))
         return slider->value();
     if (auto *spin = qobject_cast<QSpinBox *>(object))
@@ -504,13 +503,13 @@ int InvariantChecker::control(const char *name) const
 
 bool InvariantChecker::manual_chosen() const
 {
-    const auto *group = window_->findChild<QGroupBox *>(QStringLiteral("groupBox_5"));
+    const auto *group = window_ ? window_->findChild<QGroupBox *>(QStringLiteral("groupBox_5")) : nullptr;
     return group && group->isChecked();
 }
 
 bool InvariantChecker::enabled(const char *name) const
 {
-    const auto *widget = window_->findChild<QWidget *>(QLatin1String(name));
+    const auto *widget = window_ ? window_->findChild<QWidget *>(QLatin1String(name)) : nullptr;
     return widget && widget->isEnabled();
 }
 

@@ -10,6 +10,7 @@
 
 #include "invariant_checker.h"
 #include "window_driver.h"
+#include "window_session.h"
 
 #include "app/widget.h"
 #include "protocol/commands.h"
@@ -73,7 +74,7 @@ class FaultMatrixTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false")); }
+    void initTestCase() { quiet_debug_output(); }
 
     void fault_data();
     void fault();
