@@ -132,13 +132,13 @@ Wire Wire::since(qint64 ms) const
     return later;
 }
 
-const WireReport *Wire::first_after(qint64 ms, bool out, int command) const
+std::optional<WireReport> Wire::first_after(qint64 ms, bool out, int command) const
 {
     for (const WireReport &report : reports) {
         if (report.ms >= ms && report.out == out && report.command() == command)
-            return &report;
+            return report;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // --- The control directory ---------------------------------------------------

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Points in the main window's client area, from the form's fixed geometry:
 // configuration_frame sits at (8, 8), its groups inside it.
@@ -63,8 +64,8 @@ struct Wire
     QList<int> request_commands() const;
     // Reports after ms (the moment of an event), in order.
     Wire since(qint64 ms) const;
-    // The first report at or after ms, or nullptr.
-    const WireReport *first_after(qint64 ms, bool out, int command) const;
+    // The first report at or after ms, if any.
+    std::optional<WireReport> first_after(qint64 ms, bool out, int command) const;
 };
 
 // The control directory of one simulated controller (MORVANE_SIM_DIR).

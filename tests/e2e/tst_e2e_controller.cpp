@@ -84,7 +84,7 @@ void TestController::identification_failure_ends_program()
     const qulonglong box = app.wait_for_dialog(window, 15000);
     const qint64 seen = monotonic_ms();
     QVERIFY2(box, app.output());
-    const WireReport *identify = sim.wire().first_after(0, true, cmd_identify);
+    const std::optional<WireReport> identify = sim.wire().first_after(0, true, cmd_identify);
     QVERIFY(identify);
     QVERIFY2(seen - identify->ms >= box_not_before_ms, qPrintable(QString::number(seen - identify->ms)));
 

@@ -294,7 +294,8 @@ void TestWindow::applied_configuration_persists()
     const qint64 restarted = monotonic_ms();
     AppRun again(x_, sim, runtime.path());
     QVERIFY2(launch(again), again.output());
-    QVERIFY(sim.wait_for_wire([&](const Wire &wire) { return wire.first_after(restarted, false, cmd_read_state); }));
+    QVERIFY(sim.wait_for_wire(
+        [&](const Wire &wire) { return wire.first_after(restarted, false, cmd_read_state).has_value(); }));
     QVERIFY(same_configuration(sim.wire().first_after(restarted, false, cmd_read_state)->block(), applied));
 }
 
