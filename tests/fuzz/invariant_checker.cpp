@@ -1,5 +1,6 @@
 #include "invariant_checker.h"
 
+#include "app/widget.h"
 #include "device/hid_device.h"
 #include "protocol/commands.h"
 #include "protocol/config_block.h"
@@ -90,7 +91,6 @@ void InvariantChecker::begin(Step step, int hot_key_id)
     apply_clicked_ = false;
 
     Connection *current = connection(held());
-    const bool writable = current && current->identified && current->config;
     switch (step) {
     case Step::tick:
         ++stats_.ticks;
@@ -116,7 +116,7 @@ void InvariantChecker::begin(Step step, int hot_key_id)
         }
         break;
     case Step::close:
-        writes_allowed_ = writable ? 1 : 0;
+        writes_allowed_ = current && current->identified && current->config ? 1 : 0;
         break;
     case Step::hot_key:
         hot_key_id_ = hot_key_id;
@@ -155,10 +155,10 @@ void InvariantChecker::end(int exit_code)
         const int after = control("pwm_width_horizontalSlider");
         const bool acts = held() && status_ && (*status_)[4] == 1;
         int expected = slider_before_;
-        if (acts && hot_key_id_ == 101)
-            expected = std::min(slider_before_ + 17, PWM_FULL_SCALE);
-        else if (acts && hot_key_id_ == 102)
-            expected = std::max(slider_before_ - 17, 0);
+        if (acts && hot_key_id_ == Widget::HOTKEY_PWM_UP)
+            expected = std::min(slider_before_ + Widget::HOTKEY_PWM_STEP, PWM_FULL_SCALE);
+        else if (acts && hot_key_id_ == Widget::HOTKEY_PWM_DOWN)
+            expected = std::max(slider_before_ - Widget::HOTKEY_PWM_STEP, 0);
         if (after != expected) {
             fail("hot key " + std::to_string(hot_key_id_) + " moved the manual slider from "
                  + std::to_string(slider_before_) + " to " + std::to_string(after) + ", expected "
