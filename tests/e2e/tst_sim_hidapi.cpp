@@ -427,10 +427,10 @@ void TestSimHidapi::fault_lines()
 
     std::vector<std::string> notes;
     // Comments and blank lines around it are skipped without a note.
-    const std::vector<FaultSpec> faults = parse_faults("# a comment\n\n" + line.toStdString() + "\n", &notes);
+    const std::vector<WireFault> faults = parse_faults("# a comment\n\n" + line.toStdString() + "\n", &notes);
     QCOMPARE(faults.size(), read.isEmpty() ? 0u : 1u);
     QCOMPARE(notes.size(), read.isEmpty() ? 1u : 0u);
-    for (const FaultSpec &fault : faults) {
+    for (const WireFault &fault : faults) {
         QString got = QStringLiteral("%1 %2 %3 %4").arg(QLatin1String(fault_name(fault.kind)))
                           .arg(fault.command).arg(fault.times).arg(fault.value);
         if (fault.kind == FaultKind::deny_open)

@@ -239,7 +239,7 @@ void SimBus::apply_pwm_width(const std::string *content)
 void SimBus::apply_faults(const std::string *content)
 {
     std::vector<std::string> notes;
-    faults_ = content ? parse_faults(*content, &notes) : std::vector<FaultSpec>();
+    faults_ = content ? parse_faults(*content, &notes) : std::vector<WireFault>();
     for (const std::string &note : notes)
         log_event("note " + note);
 }
@@ -272,10 +272,10 @@ bool SimBus::known(hid_device *device) const
 }
 
 // The faults that hit this request (or this open), each worn down by one use.
-std::vector<FaultSpec> SimBus::take_faults(bool opening, int command)
+std::vector<WireFault> SimBus::take_faults(bool opening, int command)
 {
-    std::vector<FaultSpec> hits;
-    for (FaultSpec &fault : faults_) {
+    std::vector<WireFault> hits;
+    for (WireFault &fault : faults_) {
         const bool for_open = fault.kind == FaultKind::deny_open;
         if (for_open != opening)
             continue;
@@ -287,7 +287,7 @@ std::vector<FaultSpec> SimBus::take_faults(bool opening, int command)
             --fault.times;
     }
     faults_.erase(std::remove_if(faults_.begin(), faults_.end(),
-                                 [](const FaultSpec &f) { return f.times == 0; }),
+                                 [](const WireFault &f) { return f.times == 0; }),
                   faults_.end());
     return hits;
 }
@@ -438,7 +438,7 @@ hid_device *SimBus::open_path(const char *path)
         return nullptr;
     }
     if (found->controller) {
-        for (const FaultSpec &fault : take_faults(true, 0)) {
+        for (const WireFault &fault : take_faults(true, 0)) {
             set_global_error(prefix + fault.reason);
             log_event(std::string("open-failed ") + path + ' ' + fault.reason);
             return nullptr;
@@ -476,9 +476,9 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
     }
 
     const int command = length > 1 ? data[1] : 0;
-    const std::vector<FaultSpec> faults = take_faults(false, command);
-    const auto hit = [&faults](FaultKind kind) -> const FaultSpec * {
-        for (const FaultSpec &fault : faults) {
+    const std::vector<WireFault> faults = take_faults(false, command);
+    const auto hit = [&faults](FaultKind kind) -> const WireFault * {
+        for (const WireFault &fault : faults) {
             if (fault.kind == kind)
                 return &fault;
         }
@@ -501,18 +501,18 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
         return int(length);
     }
 
-    if (const FaultSpec *flood = hit(FaultKind::flood)) {
+    if (const WireFault *flood = hit(FaultKind::flood)) {
         std::vector<unsigned char> unsolicited(SIM_REPLY_SIZE, 0);
         unsolicited[0] = UNSOLICITED_CODE;
         for (int i = flood->value_or_default(command); i > 0; --i)
             deliver(unsolicited, now);
     }
     std::vector<unsigned char> out(reply.begin(), reply.end());
-    if (const FaultSpec *fault = hit(FaultKind::wrong_echo))
+    if (const WireFault *fault = hit(FaultKind::wrong_echo))
         out[0] = static_cast<unsigned char>(fault->value_or_default(command));
-    if (const FaultSpec *fault = hit(FaultKind::short_reply))
+    if (const WireFault *fault = hit(FaultKind::short_reply))
         out.resize(std::min(size_t(fault->value_or_default(command)), out.size()));
-    const FaultSpec *delay = hit(FaultKind::delay);
+    const WireFault *delay = hit(FaultKind::delay);
     deliver(out, now + (delay ? delay->value_or_default(command) : 0));
     return int(length);
 }

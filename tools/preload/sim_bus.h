@@ -110,7 +110,7 @@ private:
     bool present(const SimInterface &interface) const;
     bool live(const hid_device &device) const;
     bool known(hid_device *device) const;
-    std::vector<FaultSpec> take_faults(bool opening, int command);
+    std::vector<WireFault> take_faults(bool opening, int command);
     void deliver(const std::vector<unsigned char> &report, long long ready_ms);
     bool state_changed() const;
     void save_state();
@@ -129,7 +129,7 @@ private:
 
     SimFirmware firmware_;
     LightModel light_;
-    std::vector<FaultSpec> faults_;
+    std::vector<WireFault> faults_;
     bool plugged_ = true;
     unsigned generation_ = 1;
     bool persist_ = false;

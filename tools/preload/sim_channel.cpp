@@ -77,9 +77,9 @@ std::optional<ValueKey> value_key(FaultKind kind)
 }
 
 // Reads one line; on failure says why in *why.
-std::optional<FaultSpec> parse_fault(const std::vector<std::string> &line, std::string *why)
+std::optional<WireFault> parse_fault(const std::vector<std::string> &line, std::string *why)
 {
-    FaultSpec fault;
+    WireFault fault;
     bool known = false;
     for (const KindName &k : KIND_NAMES) {
         if (line[0] == k.name) {
@@ -181,7 +181,7 @@ unsigned LightModel::reading_at(long long ms) const
     return unsigned(std::lround(value));
 }
 
-int FaultSpec::value_or_default(int command_code) const
+int WireFault::value_or_default(int command_code) const
 {
     if (value >= 0)
         return value;
@@ -206,9 +206,9 @@ const char *fault_name(FaultKind kind)
     return "?";
 }
 
-std::vector<FaultSpec> parse_faults(const std::string &text, std::vector<std::string> *notes)
+std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::string> *notes)
 {
-    std::vector<FaultSpec> faults;
+    std::vector<WireFault> faults;
     std::istringstream in(text);
     int number = 0;
     for (std::string line; std::getline(in, line);) {
@@ -217,7 +217,7 @@ std::vector<FaultSpec> parse_faults(const std::string &text, std::vector<std::st
         if (w.empty() || w[0][0] == '#')
             continue;
         std::string why;
-        if (const std::optional<FaultSpec> fault = parse_fault(w, &why))
+        if (const std::optional<WireFault> fault = parse_fault(w, &why))
             faults.push_back(*fault);
         else if (notes)
             notes->push_back("faults line " + std::to_string(number) + " ignored: " + why);

@@ -47,7 +47,7 @@ constexpr int FAULT_ALWAYS = -1;
 // cmd picks the requests it hits (any by default; for deny_open it is not
 // used), times how many of them (always by default). reason takes the rest
 // of the line.
-struct FaultSpec
+struct WireFault
 {
     FaultKind kind = FaultKind::silent;
     int command = FAULT_ANY_COMMAND;
@@ -64,7 +64,7 @@ const char *fault_name(FaultKind kind);
 
 // Parses the whole `faults` file. Blank lines and lines starting with '#' are
 // skipped; each line that cannot be read is skipped and described in *notes.
-std::vector<FaultSpec> parse_faults(const std::string &text, std::vector<std::string> *notes);
+std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::string> *notes);
 
 // A decimal integer within [min, max], surrounding blanks allowed.
 std::optional<long> parse_number(const std::string &text, long min, long max);
