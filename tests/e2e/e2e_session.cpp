@@ -6,7 +6,10 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <sys/prctl.h>
+
 #include <chrono>
+#include <csignal>
 
 namespace {
 
@@ -37,6 +40,13 @@ QList<qulonglong> hex_ids(const QString &text)
     for (auto match = id.globalMatch(text); match.hasNext();)
         ids.append(match.next().captured(1).toULongLong(nullptr, 16));
     return ids;
+}
+
+// Every process the tests start dies with the test program, even when that
+// crashes or is killed for taking too long: no X server is left behind.
+void tie_to_test(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
 QByteArray read_all(const QString &path)
@@ -215,6 +225,7 @@ bool XSession::start(QString *why)
     // -displayfd: the server picks a free display and writes its number to
     // our pipe, so parallel test programs never collide.
     xvfb_ = std::make_unique<QProcess>();
+    tie_to_test(*xvfb_);
     xvfb_->setStandardErrorFile(QProcess::nullDevice());
     xvfb_->start(QStringLiteral("Xvfb"),
                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
@@ -232,6 +243,7 @@ bool XSession::start(QString *why)
     display_ = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
 
     wm_ = std::make_unique<QProcess>();
+    tie_to_test(*wm_);
     wm_->setProcessEnvironment(environment());
     wm_->setStandardOutputFile(QProcess::nullDevice());
     wm_->setStandardErrorFile(QProcess::nullDevice());
@@ -260,6 +272,7 @@ QProcessEnvironment XSession::environment() const
 ToolResult XSession::tool(const QString &program, const QStringList &args, int timeout_ms) const
 {
     QProcess process;
+    tie_to_test(process);
     process.setProcessEnvironment(environment());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, args);
@@ -347,6 +360,7 @@ OtherWindow::OtherWindow(const XSession &x)
     // finds it.
     static int serial = 0;
     const QString title = QStringLiteral("e2e-other-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    tie_to_test(process_);
     process_.setProcessEnvironment(x.environment());
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.setStandardErrorFile(QProcess::nullDevice());
@@ -393,6 +407,7 @@ AppRun::AppRun(const XSession &x, const SimController &sim, const QString &runti
                env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
 #endif
     env.insert(QStringLiteral("LD_PRELOAD"), preload);
+    tie_to_test(process_);
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     // A file rather than a pipe: a chatty program can never block on it.
