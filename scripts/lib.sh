@@ -12,7 +12,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
 # that drive the window, screenshots (imagemagick), the desktop-file and
 # AppStream validators, udev's rule checker, and the Debian package tools.
 TEST_PACKAGES=(xvfb xauth openbox xdotool wmctrl x11-utils imagemagick
-    desktop-file-utils appstream udev dpkg-dev file fakeroot)
+    desktop-file-utils appstream udev dpkg-dev file fakeroot libxml2-utils)
 
 say() { printf '\n==> %s\n' "$*"; }
 
