@@ -7,7 +7,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
+
+int count_after(const QList<qint64> &times, qint64 ms)
+{
+    return int(std::count_if(times.begin(), times.end(), [ms](qint64 t) { return t > ms; }));
+}
 
 std::function<bool(const Wire &)> status_replies_since(qint64 ms, int count)
 {
@@ -26,6 +33,7 @@ private slots:
     void identification_failure_ends_program();
     void unplug_and_replug_reloads_data();
     void unplug_and_replug_reloads();
+    void unopenable_controller_reported_once_per_appearance();
     void hot_keys_step_manual_width_data();
     void hot_keys_step_manual_width();
     void wire_faults_do_not_break_program_data();
@@ -249,6 +257,38 @@ void TestController::wire_faults_do_not_break_program()
     QVERIFY(second.wait_for_exit(10000));
     QCOMPARE(second.exit_code(), 0);
     QVERIFY(wait_until([&] { return !x_.iconic(window); }, 5000));
+    QVERIFY(app.running());
+}
+
+// A controller that is listed but cannot be opened (no udev rule yet) is
+// named on stderr once while it stays plugged in, and once more when it comes
+// back; the window stays greyed out and nothing is ever sent to it.
+void TestController::unopenable_controller_reported_once_per_appearance()
+{
+    const QString notice = QStringLiteral("cannot open the controller at /dev/hidraw1");
+    SimController sim;
+    sim.set(QStringLiteral("faults"), QStringLiteral("deny_open reason=Permission denied"));
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    QVERIFY2(launch(app), app.output());
+
+    const auto refusals = [&] { return sim.event_times(QStringLiteral("open-failed")); };
+    QVERIFY(wait_until([&] { return refusals().size() >= 4; }, 10000));
+    QCOMPARE(QString::fromUtf8(app.output()).count(notice), 1);
+
+    sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("unplugged")) > 0; }, 5000));
+    const qint64 unplugged = sim.event_ms(QStringLiteral("unplugged"));
+    // Two device checks that find nothing.
+    QVERIFY(wait_until([&] { return count_after(sim.event_times(QStringLiteral("enumerate")), unplugged) >= 2; },
+                       5000));
+    sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("plugged")) > 0; }, 5000));
+    const qint64 replugged = sim.event_ms(QStringLiteral("plugged"));
+    QVERIFY(wait_until([&] { return count_after(refusals(), replugged) >= 3; }, 10000));
+
+    QCOMPARE(QString::fromUtf8(app.output()).count(notice), 2);
+    QVERIFY(sim.wire().requests().isEmpty());
     QVERIFY(app.running());
 }
 
