@@ -429,6 +429,11 @@ bool AppRun::start()
     return process_.waitForStarted(START_TIMEOUT_MS);
 }
 
+qulonglong AppRun::launch()
+{
+    return start() ? wait_for_window() : 0;
+}
+
 qulonglong AppRun::wait_for_window(int timeout_ms)
 {
     qulonglong found = 0;

@@ -156,6 +156,8 @@ public:
     ~AppRun();
 
     bool start();
+    // Starts the program and waits for its main window; 0 when none came.
+    qulonglong launch();
     qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     // The main window once it is visible, or 0.

@@ -40,9 +40,6 @@ private slots:
     void wire_faults_do_not_break_program();
 
 private:
-    // Starts the program and waits for its window; 0 when none came.
-    qulonglong launch(AppRun &app);
-
     XSession x_;
 };
 
@@ -51,13 +48,6 @@ void TestController::initTestCase()
     QString why;
     if (!x_.start(&why))
         QSKIP(qPrintable(why));
-}
-
-qulonglong TestController::launch(AppRun &app)
-{
-    if (!app.start())
-        return 0;
-    return app.wait_for_window();
 }
 
 void TestController::identification_failure_ends_program_data()
@@ -85,7 +75,7 @@ void TestController::identification_failure_ends_program()
     sim.set(QStringLiteral("faults"), faults);
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    const qulonglong window = launch(app);
+    const qulonglong window = app.launch();
     QVERIFY2(window, app.output());
 
     // The "Ошибка!" box: the program's only other window.
@@ -123,7 +113,7 @@ void TestController::unplug_and_replug_reloads()
     SimController sim;
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    QVERIFY2(launch(app), app.output());
+    QVERIFY2(app.launch(), app.output());
     QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
 
     sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
@@ -184,7 +174,7 @@ void TestController::hot_keys_step_manual_width()
     sim.set(QStringLiteral("pwm_width"), QString::number(width));
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    QVERIFY2(launch(app), app.output());
+    QVERIFY2(app.launch(), app.output());
     QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
     OtherWindow other(x_);
     QVERIFY(other.window());
@@ -236,7 +226,7 @@ void TestController::wire_faults_do_not_break_program()
     SimController sim;
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    const qulonglong window = launch(app);
+    const qulonglong window = app.launch();
     QVERIFY2(window, app.output());
     QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
 
@@ -270,7 +260,7 @@ void TestController::unopenable_controller_reported_once_per_appearance()
     sim.set(QStringLiteral("faults"), QStringLiteral("deny_open reason=Permission denied"));
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    QVERIFY2(launch(app), app.output());
+    QVERIFY2(app.launch(), app.output());
 
     const auto refusals = [&] { return sim.event_times(QStringLiteral("open-failed")); };
     QVERIFY(wait_until([&] { return refusals().size() >= 4; }, 10000));

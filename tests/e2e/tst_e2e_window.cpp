@@ -60,9 +60,6 @@ private slots:
     void applied_configuration_persists();
 
 private:
-    // Starts the program and waits for its window; 0 when none came.
-    qulonglong launch(AppRun &app);
-
     XSession x_;
 };
 
@@ -73,19 +70,12 @@ void TestWindow::initTestCase()
         QSKIP(qPrintable(why));
 }
 
-qulonglong TestWindow::launch(AppRun &app)
-{
-    if (!app.start())
-        return 0;
-    return app.wait_for_window();
-}
-
 void TestWindow::startup_identifies_loads_and_polls()
 {
     SimController sim;
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    QVERIFY2(launch(app), app.output());
+    QVERIFY2(app.launch(), app.output());
     QVERIFY2(sim.wait_for_wire(status_replies(12)), app.output());
 
     const Wire wire = sim.wire();
@@ -123,7 +113,7 @@ void TestWindow::manual_switch_reaches_controller()
     SimController sim;
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    const qulonglong window = launch(app);
+    const qulonglong window = app.launch();
     QVERIFY2(window, app.output());
     QVERIFY(sim.wait_for_wire(status_replies(3)));
 
@@ -154,7 +144,7 @@ void TestWindow::window_asks_for_no_maximise_button()
     SimController sim;
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    const qulonglong window = launch(app);
+    const qulonglong window = app.launch();
     QVERIFY2(window, app.output());
 
     const QString hints = x_.property(window, QStringLiteral("_MOTIF_WM_HINTS"));
@@ -180,7 +170,7 @@ void TestWindow::second_start_wakes_first_window()
     SimController sim;
     QTemporaryDir runtime;
     AppRun first(x_, sim, runtime.path());
-    const qulonglong window = launch(first);
+    const qulonglong window = first.launch();
     QVERIFY2(window, first.output());
     OtherWindow other(x_);
     QVERIFY(other.window());
@@ -230,7 +220,7 @@ void TestWindow::close_writes_configuration_back()
     sim.set(QStringLiteral("light"), QStringLiteral("ramp 0 1023 700"));
     QTemporaryDir runtime;
     AppRun app(x_, sim, runtime.path());
-    const qulonglong window = launch(app);
+    const qulonglong window = app.launch();
     QVERIFY2(window, app.output());
     // Polled for a while, or, without a controller, searched for it (and
     // found the decoy interface alone).
@@ -267,7 +257,7 @@ void TestWindow::applied_configuration_persists()
     ConfigBlock applied;
     {
         AppRun app(x_, sim, runtime.path());
-        const qulonglong window = launch(app);
+        const qulonglong window = app.launch();
         QVERIFY2(window, app.output());
         QVERIFY(sim.wait_for_wire(status_replies(3)));
         const ConfigBlock loaded = sim.wire().replies(cmd_read_state).first().block();
@@ -293,7 +283,7 @@ void TestWindow::applied_configuration_persists()
 
     const qint64 restarted = monotonic_ms();
     AppRun again(x_, sim, runtime.path());
-    QVERIFY2(launch(again), again.output());
+    QVERIFY2(again.launch(), again.output());
     QVERIFY(sim.wait_for_wire(
         [&](const Wire &wire) { return wire.first_after(restarted, false, cmd_read_state).has_value(); }));
     QVERIFY(same_configuration(sim.wire().first_after(restarted, false, cmd_read_state)->block(), applied));
