@@ -9,6 +9,12 @@ enum Command : unsigned char {
     cmd_set_mode = 58,      // request payload byte 0: 1 manual, 0 automatic
 };
 
+// Byte 4 of the ConfigBlock and the payload of cmd_set_mode.
+enum class RegulationMode : unsigned char {
+    automatic = 0,
+    manual = 1,
+};
+
 constexpr int CONTROLLER_VERSION = 1;
 constexpr int CONTROLLER_VENDOR_ID = 0x8D88;  // 36232
 constexpr int CONTROLLER_PRODUCT_ID = 0x00BB; // 187

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "device/hid_device.h"
+#include "protocol/commands.h"
+#include "protocol/config_block.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+class QTimer;
+
+// The controller as the program knows it, apart from any window: owns the
+// HidDevice, the stored ConfigBlock and the two single-shot timers (500 ms
+// device check, 50 ms poll), and runs the poll cycle (identify, load, status
+// pass, mode and manual level). Views read its state and call its actions;
+// every signal is emitted on change only.
+class Controller : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DEVICE_CHECK_MS = 500;
+    static constexpr int POLL_MS = 50;
+    static constexpr int PWM_STEP = 17; // one hot-key step, 3 % of PWM_FULL_SCALE
+
+    // What became of an apply_config call.
+    enum class ApplyResult {
+        written,       // the controller confirmed the write
+        not_confirmed, // sent, but the controller did not confirm it
+        not_sent,      // no controller identified and loaded on this connection
+    };
+
+    explicit Controller(HidBackend &backend, QObject *parent = nullptr);
+    ~Controller() override; // writes nothing: write_back() is the caller's choice
+
+    // Starts both timers (the program); tests and one-shot clients drive
+    // check_device() and poll_tick() themselves.
+    void start();
+    void stop();
+
+    // --- State --------------------------------------------------------------
+    bool connected() const;
+    bool identified() const;    // answered version 1 on this connection
+    bool config_loaded() const; // bytes 5..36 come from a load or an Apply on this connection
+    const ConfigBlock &stored_config() const { return stored_config_; }
+    unsigned light_reading() const { return stored_config_.light_adc(); }
+    unsigned pwm_width() const { return stored_config_.pwm_width(); }
+    RegulationMode controller_mode() const; // as the last status reported it
+    RegulationMode wanted_mode() const { return wanted_mode_; }
+    int manual_level() const { return manual_level_; } // 0..PWM_FULL_SCALE
+    // Matching interfaces the last device check could not open, as
+    // "path: reason" lines.
+    QStringList open_failures() const;
+    // The window holds edits it has not applied (set by the window; other
+    // clients read it before they replace the configuration).
+    bool edits_pending() const { return edits_pending_; }
+
+    // --- Actions ------------------------------------------------------------
+    // Writes bytes 5..36 of `config` (bytes 0..4 go out as last reported).
+    ApplyResult apply_config(const ConfigBlock &config);
+    void set_wanted_mode(RegulationMode mode);
+    void set_manual_level(int level); // clamped to 0..PWM_FULL_SCALE
+    // The hot keys' step: acts only while connected, not loading, and the
+    // controller itself reports manual regulation. Returns whether it acted.
+    bool step_manual_level(int step);
+    // The write-back on close: command 56 with the stored configuration,
+    // only where apply_config would send it. Returns true when confirmed.
+    bool write_back();
+    void set_edits_pending(bool pending);
+
+public slots:
+    void check_device(); // one device check
+    void poll_tick();    // one poll tick
+
+signals:
+    void connected_changed(bool connected);
+    void identified_changed(bool identified);
+    // A load (or an apply from any client) filled bytes 5..36: views show them.
+    void configuration_loaded();
+    void status_changed(); // light reading, width or controller mode changed
+    void wanted_mode_changed(RegulationMode mode);
+    void manual_level_changed(int level);
+    void open_failures_changed(const QStringList &failures);
+    void edits_pending_changed(bool pending);
+    // The controller did not identify as version 1: the program ends with
+    // exit_code after telling the user `reason`.
+    void identification_failed(const QString &reason, int exit_code, int version_found);
+
+private:
+    HidDevice hid_device;
+    ConfigBlock stored_config_;
+    std::array<unsigned char, HID_REPLY_SIZE> reply_buffer{};
+    std::array<unsigned char, HID_REPLY_SIZE> payload_buffer{};
+    RegulationMode wanted_mode_ = RegulationMode::automatic;
+    int manual_level_ = 0;
+    bool edits_pending_ = false;
+    unsigned config_connection = 0;
+    QTimer *poll_timer = nullptr;
+    QTimer *check_timer = nullptr;
+};
