@@ -1,4 +1,4 @@
-// The whole program seen from outside, part 2: a controller that answers
+// The whole program against a controller that answers
 // wrongly or not at all, goes away and comes back, is stepped by the hot
 // keys, and misbehaves on the wire.
 
