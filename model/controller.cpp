@@ -1,0 +1,183 @@
+#include "controller.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+Controller::Controller(HidBackend &backend, QObject *parent)
+    : QObject(parent)
+    , hid_device(backend)
+{
+    hid_device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+
+    // Both timers are single-shot and re-armed after their job, so each
+    // period counts from the end of the previous run and no job overlaps itself.
+    check_timer = new QTimer(this);
+    check_timer->setObjectName(QStringLiteral("check_timer"));
+    check_timer->setSingleShot(true);
+    // A coarse timer may fire 5 % late; a plugged-in controller should come
+    // alive within one check and one tick.
+    check_timer->setTimerType(Qt::PreciseTimer);
+    check_timer->setInterval(DEVICE_CHECK_MS);
+    connect(check_timer, &QTimer::timeout, this, [this] {
+        check_device();
+        if (timers_running)
+            check_timer->start();
+    });
+
+    poll_timer = new QTimer(this);
+    poll_timer->setObjectName(QStringLiteral("poll_timer"));
+    poll_timer->setSingleShot(true);
+    poll_timer->setInterval(POLL_MS);
+    connect(poll_timer, &QTimer::timeout, this, [this] {
+        poll_tick();
+        if (timers_running)
+            poll_timer->start();
+    });
+}
+
+Controller::~Controller() = default;
+
+void Controller::start()
+{
+    timers_running = true;
+    check_timer->start();
+    poll_timer->start();
+}
+
+void Controller::stop()
+{
+    timers_running = false;
+    check_timer->stop();
+    poll_timer->stop();
+}
+
+bool Controller::connected() const
+{
+    return hid_device.connected();
+}
+
+bool Controller::identified() const
+{
+    return hid_device.connected() && !hid_device.identify_pending();
+}
+
+bool Controller::config_loaded() const
+{
+    return hid_device.connected() && config_connection == hid_device.connection_serial();
+}
+
+RegulationMode Controller::controller_mode() const
+{
+    return stored_config_.regulation_mode() == unsigned(RegulationMode::manual)
+        ? RegulationMode::manual
+        : RegulationMode::automatic;
+}
+
+QStringList Controller::open_failures() const
+{
+    QStringList lines;
+    for (const HidOpenFailure &failure : hid_device.open_failures())
+        lines << QString::fromStdString(failure.path + ": " + failure.reason);
+    return lines;
+}
+
+void Controller::check_device()
+{
+    const bool was_connected = connected();
+    const bool was_identified = identified();
+    hid_device.open();
+    const QStringList failures = open_failures();
+    if (failures != announced_open_failures) {
+        announced_open_failures = failures;
+        emit open_failures_changed(failures);
+    }
+    announce_link(was_connected, was_identified);
+}
+
+void Controller::announce_link(bool was_connected, bool was_identified)
+{
+    if (connected() != was_connected)
+        emit connected_changed(connected());
+    if (identified() != was_identified)
+        emit identified_changed(identified());
+}
+
+// Switching the regulation mode is not a configuration edit. The manual
+// level starts at the brightness the controller drives now; the poll cycle
+// switches the controller over on its next pass.
+void Controller::set_wanted_mode(RegulationMode mode)
+{
+    if (mode == wanted_mode_)
+        return;
+    wanted_mode_ = mode;
+    emit wanted_mode_changed(mode);
+    set_manual_level(int(stored_config_.pwm_width()));
+}
+
+void Controller::set_manual_level(int level)
+{
+    level = std::clamp(level, 0, PWM_FULL_SCALE);
+    if (level == manual_level_)
+        return;
+    manual_level_ = level;
+    emit manual_level_changed(level);
+}
+
+// Acts only while the controller itself reports manual regulation: after the
+// poll cycle has switched it over, or when it was in manual mode already.
+// Nothing is sent here; the next status pass sends the level.
+bool Controller::step_manual_level(int step)
+{
+    if (!hid_device.connected() || loading || controller_mode() != RegulationMode::manual)
+        return false;
+    set_manual_level(manual_level_ + step);
+    return true;
+}
+
+void Controller::set_edits_pending(bool pending)
+{
+    if (pending == edits_pending_)
+        return;
+    edits_pending_ = pending;
+    emit edits_pending_changed(pending);
+}
+
+// Command 56 goes only to a controller identified as version 1 on this
+// connection, and only with configuration bytes that a load from it or an
+// Apply on it filled: anything else would overwrite the controller's
+// settings with bytes that never came from it or from the user.
+bool Controller::config_write_allowed() const
+{
+    return identified() && config_connection == hid_device.connection_serial();
+}
+
+bool Controller::send_config_block()
+{
+    std::copy(stored_config_.bytes.begin(), stored_config_.bytes.end(), payload_buffer.begin());
+    return hid_device.exchange(cmd_write_config, nullptr, payload_buffer.data());
+}
+
+// Bytes 0..4 go out as the controller last reported them.
+Controller::ApplyResult Controller::apply_config(const ConfigBlock &config)
+{
+    if (!identified())
+        return ApplyResult::not_sent;
+    const bool changed = !std::equal(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
+                                     stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    std::copy(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
+              stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    // The block now holds a whole configuration chosen for the controller
+    // identified on this connection; the write-back on close sends it again.
+    config_connection = hid_device.connection_serial();
+    const bool confirmed = send_config_block();
+    if (changed)
+        emit configuration_loaded();
+    return confirmed ? ApplyResult::written : ApplyResult::not_confirmed;
+}
+
+// As last loaded or applied, never a client's unapplied edits.
+bool Controller::write_back()
+{
+    return config_write_allowed() && send_config_block();
+}
