@@ -240,6 +240,12 @@ void TestController::wire_faults_do_not_break_program()
     QVERIFY2(sim.wait_for_wire(status_replies_since(struck, 5), 15000), app.output());
     QVERIFY(app.running());
     QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
+    if (!replug) {
+        // The controller stayed plugged in: the connection, and with it any
+        // unapplied edits, outlives the fault.
+        QVERIFY(sim.event_times(QStringLiteral("close ")).isEmpty());
+        QCOMPARE(sim.wire().requests(cmd_identify).size(), 1);
+    }
 
     QVERIFY(x_.minimize(window));
     AppRun second(x_, sim, runtime.path());
