@@ -6,33 +6,33 @@
 
 Controller::Controller(HidBackend &backend, QObject *parent)
     : QObject(parent)
-    , hid_device(backend)
+    , hid_device_(backend)
 {
-    hid_device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    hid_device_.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
 
     // Both timers are single-shot and re-armed after their job, so each
     // period counts from the end of the previous run and no job overlaps itself.
-    check_timer = new QTimer(this);
-    check_timer->setObjectName(QStringLiteral("check_timer"));
-    check_timer->setSingleShot(true);
+    check_timer_ = new QTimer(this);
+    check_timer_->setObjectName(QStringLiteral("check_timer"));
+    check_timer_->setSingleShot(true);
     // A coarse timer may fire 5 % late; a plugged-in controller should come
     // alive within one check and one tick.
-    check_timer->setTimerType(Qt::PreciseTimer);
-    check_timer->setInterval(DEVICE_CHECK_MS);
-    connect(check_timer, &QTimer::timeout, this, [this] {
+    check_timer_->setTimerType(Qt::PreciseTimer);
+    check_timer_->setInterval(DEVICE_CHECK_MS);
+    connect(check_timer_, &QTimer::timeout, this, [this] {
         check_device();
-        if (timers_running)
-            check_timer->start();
+        if (timers_running_)
+            check_timer_->start();
     });
 
-    poll_timer = new QTimer(this);
-    poll_timer->setObjectName(QStringLiteral("poll_timer"));
-    poll_timer->setSingleShot(true);
-    poll_timer->setInterval(POLL_MS);
-    connect(poll_timer, &QTimer::timeout, this, [this] {
+    poll_timer_ = new QTimer(this);
+    poll_timer_->setObjectName(QStringLiteral("poll_timer"));
+    poll_timer_->setSingleShot(true);
+    poll_timer_->setInterval(POLL_MS);
+    connect(poll_timer_, &QTimer::timeout, this, [this] {
         poll_tick();
-        if (timers_running)
-            poll_timer->start();
+        if (timers_running_)
+            poll_timer_->start();
     });
 }
 
@@ -40,31 +40,31 @@ Controller::~Controller() = default;
 
 void Controller::start()
 {
-    timers_running = true;
-    check_timer->start();
-    poll_timer->start();
+    timers_running_ = true;
+    check_timer_->start();
+    poll_timer_->start();
 }
 
 void Controller::stop()
 {
-    timers_running = false;
-    check_timer->stop();
-    poll_timer->stop();
+    timers_running_ = false;
+    check_timer_->stop();
+    poll_timer_->stop();
 }
 
 bool Controller::connected() const
 {
-    return hid_device.connected();
+    return hid_device_.connected();
 }
 
 bool Controller::identified() const
 {
-    return hid_device.connected() && !hid_device.identify_pending();
+    return hid_device_.connected() && !hid_device_.identify_pending();
 }
 
 bool Controller::config_loaded() const
 {
-    return hid_device.connected() && config_connection == hid_device.connection_serial();
+    return hid_device_.connected() && config_connection_ == hid_device_.connection_serial();
 }
 
 RegulationMode Controller::controller_mode() const
@@ -77,7 +77,7 @@ RegulationMode Controller::controller_mode() const
 QStringList Controller::open_failures() const
 {
     QStringList lines;
-    for (const HidOpenFailure &failure : hid_device.open_failures())
+    for (const HidOpenFailure &failure : hid_device_.open_failures())
         lines << QString::fromStdString(failure.path + ": " + failure.reason);
     return lines;
 }
@@ -86,10 +86,10 @@ void Controller::check_device()
 {
     const bool was_connected = connected();
     const bool was_identified = identified();
-    hid_device.open();
+    hid_device_.open();
     const QStringList failures = open_failures();
-    if (failures != announced_open_failures) {
-        announced_open_failures = failures;
+    if (failures != announced_open_failures_) {
+        announced_open_failures_ = failures;
         emit open_failures_changed(failures);
     }
     announce_link(was_connected, was_identified);
@@ -129,7 +129,7 @@ void Controller::set_manual_level(int level)
 // Nothing is sent here; the next status pass sends the level.
 bool Controller::step_manual_level(int step)
 {
-    if (!hid_device.connected() || loading || controller_mode() != RegulationMode::manual)
+    if (!hid_device_.connected() || loading_ || controller_mode() != RegulationMode::manual)
         return false;
     set_manual_level(manual_level_ + step);
     return true;
@@ -149,13 +149,13 @@ void Controller::set_edits_pending(bool pending)
 // settings with bytes that never came from it or from the user.
 bool Controller::config_write_allowed() const
 {
-    return identified() && config_connection == hid_device.connection_serial();
+    return identified() && config_connection_ == hid_device_.connection_serial();
 }
 
 bool Controller::send_config_block()
 {
-    std::copy(stored_config_.bytes.begin(), stored_config_.bytes.end(), payload_buffer.begin());
-    return hid_device.exchange(cmd_write_config, nullptr, payload_buffer.data());
+    std::copy(stored_config_.bytes.begin(), stored_config_.bytes.end(), payload_buffer_.begin());
+    return hid_device_.exchange(cmd_write_config, nullptr, payload_buffer_.data());
 }
 
 // Bytes 0..4 go out as the controller last reported them.
@@ -169,7 +169,7 @@ Controller::ApplyResult Controller::apply_config(const ConfigBlock &config)
               stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
     // The block now holds a whole configuration chosen for the controller
     // identified on this connection; the write-back on close sends it again.
-    config_connection = hid_device.connection_serial();
+    config_connection_ = hid_device_.connection_serial();
     const bool confirmed = send_config_block();
     if (changed)
         emit configuration_loaded();

@@ -64,7 +64,7 @@ public:
     QStringList open_failures() const;
     const std::vector<HidOpenFailure> &open_failure_details() const
     {
-        return hid_device.open_failures();
+        return hid_device_.open_failures();
     }
     // The window holds edits it has not applied (set by the window; other
     // clients read it before they replace the configuration).
@@ -117,27 +117,27 @@ private:
     bool config_write_allowed() const;
     bool send_config_block();
 
-    HidDevice hid_device;
+    HidDevice hid_device_;
     ConfigBlock stored_config_;
-    std::array<unsigned char, HID_REPLY_SIZE> reply_buffer{};
-    std::array<unsigned char, HID_REPLY_SIZE> payload_buffer{};
+    std::array<unsigned char, HID_REPLY_SIZE> reply_buffer_{};
+    std::array<unsigned char, HID_REPLY_SIZE> payload_buffer_{};
     RegulationMode wanted_mode_ = RegulationMode::automatic;
     int manual_level_ = 0;
     bool edits_pending_ = false;
     int brightness_width_ = 0;
     bool live_ = false;
     // Set while a load announces itself: the hot keys' step waits.
-    bool loading = false;
+    bool loading_ = false;
     // The status last announced with status_changed (none before the first).
-    bool status_announced = false;
-    std::array<unsigned char, ConfigBlock::STATUS_SIZE> announced_status{};
-    int announced_brightness = 0;
-    QStringList announced_open_failures;
+    bool status_announced_ = false;
+    std::array<unsigned char, ConfigBlock::STATUS_SIZE> announced_status_{};
+    int announced_brightness_ = 0;
+    QStringList announced_open_failures_;
     // Connection whose configuration bytes 5..36 of stored_config_ hold (from
     // a load or an Apply on it); 0 while they hold nothing written to or read
     // from the connected controller. Guards command 56.
-    unsigned config_connection = 0;
-    bool timers_running = false;
-    QTimer *poll_timer = nullptr;
-    QTimer *check_timer = nullptr;
+    unsigned config_connection_ = 0;
+    bool timers_running_ = false;
+    QTimer *poll_timer_ = nullptr;
+    QTimer *check_timer_ = nullptr;
 };

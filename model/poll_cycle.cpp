@@ -10,7 +10,7 @@
 
 void Controller::poll_tick()
 {
-    if (!hid_device.connected()) {
+    if (!hid_device_.connected()) {
         set_live(false);
         return;
     }
@@ -18,15 +18,15 @@ void Controller::poll_tick()
     // same tick. A load that failed after the version was accepted is tried
     // again on the following ticks: until it succeeds the views do not show
     // this controller's settings, and a write-back would overwrite them.
-    const bool identifying = hid_device.identify_pending();
+    const bool identifying = hid_device_.identify_pending();
     if (identifying)
         identify();
-    const bool loaded = config_connection == hid_device.connection_serial();
+    const bool loaded = config_connection_ == hid_device_.connection_serial();
     if ((identifying || !loaded) && !load_config())
         return;
     // A controller that failed identification gets nothing that changes its
     // state: the program ends once the views have been told.
-    if (hid_device.identify_pending())
+    if (hid_device_.identify_pending())
         return;
     if (status_pass())
         set_live(true);
@@ -34,31 +34,31 @@ void Controller::poll_tick()
 
 void Controller::identify()
 {
-    if (!hid_device.exchange(cmd_identify, reply_buffer.data(), nullptr)) {
+    if (!hid_device_.exchange(cmd_identify, reply_buffer_.data(), nullptr)) {
         emit identification_failed(tr("Не удалось опознать устройство!"), 1, -1);
         return;
     }
     // Reply payload byte 0 is the firmware version.
-    const int version = reply_buffer[1];
+    const int version = reply_buffer_[1];
     if (version != CONTROLLER_VERSION) {
         emit identification_failed(tr("Неверная версия устройства!"), 2, version);
         return;
     }
-    hid_device.clear_identify_pending();
+    hid_device_.clear_identify_pending();
     emit identified_changed(true);
 }
 
 bool Controller::load_config()
 {
-    if (!hid_device.exchange(cmd_read_state, reply_buffer.data(), nullptr))
+    if (!hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr))
         return false;
-    std::copy_n(reply_buffer.begin() + 1, ConfigBlock::SIZE, stored_config_.bytes.begin());
-    config_connection = hid_device.connection_serial();
+    std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::SIZE, stored_config_.bytes.begin());
+    config_connection_ = hid_device_.connection_serial();
     note_light_reading();
-    loading = true;
+    loading_ = true;
     emit configuration_loaded();
     set_wanted_mode(controller_mode());
-    loading = false;
+    loading_ = false;
     // The brightness read-out waits for the status pass that follows.
     announce_status();
     return true;
@@ -66,10 +66,10 @@ bool Controller::load_config()
 
 bool Controller::status_pass()
 {
-    if (!hid_device.exchange(cmd_read_state, reply_buffer.data(), nullptr))
+    if (!hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr))
         return false;
     // Only the live state is taken; the configuration bytes of this reply are not used.
-    std::copy_n(reply_buffer.begin() + 1, ConfigBlock::STATUS_SIZE, stored_config_.bytes.begin());
+    std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::STATUS_SIZE, stored_config_.bytes.begin());
     note_light_reading();
     brightness_width_ = int(stored_config_.pwm_width());
 
@@ -78,9 +78,9 @@ bool Controller::status_pass()
         passed = (controller_mode() == RegulationMode::manual || send_mode(RegulationMode::manual));
         if (passed) {
             // Command 57 splits the width into width div 4 and width mod 4.
-            payload_buffer[0] = static_cast<unsigned char>(manual_level_ >> 2);
-            payload_buffer[1] = static_cast<unsigned char>(manual_level_ & 3);
-            passed = hid_device.exchange(cmd_set_pwm_width, nullptr, payload_buffer.data());
+            payload_buffer_[0] = static_cast<unsigned char>(manual_level_ >> 2);
+            payload_buffer_[1] = static_cast<unsigned char>(manual_level_ & 3);
+            passed = hid_device_.exchange(cmd_set_pwm_width, nullptr, payload_buffer_.data());
             if (passed)
                 brightness_width_ = manual_level_;
         }
@@ -96,8 +96,8 @@ bool Controller::status_pass()
 
 bool Controller::send_mode(RegulationMode mode)
 {
-    payload_buffer[0] = static_cast<unsigned char>(mode);
-    return hid_device.exchange(cmd_set_mode, nullptr, payload_buffer.data());
+    payload_buffer_[0] = static_cast<unsigned char>(mode);
+    return hid_device_.exchange(cmd_set_mode, nullptr, payload_buffer_.data());
 }
 
 // The sensor's scale ends at 1023; a larger reading is kept as it came and
@@ -112,13 +112,13 @@ void Controller::note_light_reading() const
 // A tick that reads the same state as the last one emits nothing.
 void Controller::announce_status()
 {
-    const bool same = status_announced && announced_brightness == brightness_width_
-        && std::equal(announced_status.begin(), announced_status.end(), stored_config_.bytes.begin());
+    const bool same = status_announced_ && announced_brightness_ == brightness_width_
+        && std::equal(announced_status_.begin(), announced_status_.end(), stored_config_.bytes.begin());
     if (same)
         return;
-    status_announced = true;
-    announced_brightness = brightness_width_;
-    std::copy_n(stored_config_.bytes.begin(), ConfigBlock::STATUS_SIZE, announced_status.begin());
+    status_announced_ = true;
+    announced_brightness_ = brightness_width_;
+    std::copy_n(stored_config_.bytes.begin(), ConfigBlock::STATUS_SIZE, announced_status_.begin());
     emit status_changed();
 }
 

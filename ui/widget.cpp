@@ -20,11 +20,11 @@ void set_text(QLineEdit *edit, const QString &text)
 Widget::Widget(Controller &controller, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Widget)
-    , controller(controller)
+    , controller_(controller)
 {
     ui->setupUi(this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
-    curve_points = {{
+    curve_points_ = {{
         {ui->auto_1_verticalSlider, ui->auto_1_light_spinBox, ui->auto_1_lineEdit},
         {ui->auto_2_verticalSlider, ui->auto_2_light_spinBox, ui->auto_2_lineEdit},
         {ui->auto_3_verticalSlider, ui->auto_3_light_spinBox, ui->auto_3_lineEdit},
@@ -47,11 +47,11 @@ Widget::~Widget()
 // carries them to the controller.
 void Widget::connect_form()
 {
-    for (const CurvePoint &point : curve_points) {
+    for (const CurvePoint &point : curve_points_) {
         connect(point.light, &QSpinBox::valueChanged, this, &Widget::mark_config_dirty);
         connect(point.slider, &QSlider::valueChanged, this, [this, &point] {
             // A load writes the labels itself, from the limited slider values.
-            if (filling_form)
+            if (filling_form_)
                 return;
             show_curve_level(point);
             set_apply_enabled(true);
@@ -66,22 +66,22 @@ void Widget::connect_form()
     });
     connect(ui->apply_pushButton, &QPushButton::clicked, this, &Widget::apply);
 
-    connect(ui->groupBox_5, &QGroupBox::toggled, &controller, [this](bool checked) {
-        controller.set_wanted_mode(checked ? RegulationMode::manual : RegulationMode::automatic);
+    connect(ui->groupBox_5, &QGroupBox::toggled, &controller_, [this](bool checked) {
+        controller_.set_wanted_mode(checked ? RegulationMode::manual : RegulationMode::automatic);
     });
-    connect(ui->pwm_width_horizontalSlider, &QSlider::valueChanged, &controller, &Controller::set_manual_level);
+    connect(ui->pwm_width_horizontalSlider, &QSlider::valueChanged, &controller_, &Controller::set_manual_level);
 }
 
 void Widget::connect_model()
 {
-    connect(&controller, &Controller::configuration_loaded, this, &Widget::fill_form);
-    connect(&controller, &Controller::status_changed, this, &Widget::show_status);
-    connect(&controller, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
-    connect(&controller, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
-    connect(&controller, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
-    show_wanted_mode(controller.wanted_mode());
-    ui->pwm_width_horizontalSlider->setValue(controller.manual_level());
-    ui->configuration_frame->setEnabled(controller.live());
+    connect(&controller_, &Controller::configuration_loaded, this, &Widget::fill_form);
+    connect(&controller_, &Controller::status_changed, this, &Widget::show_status);
+    connect(&controller_, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
+    connect(&controller_, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
+    connect(&controller_, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
+    show_wanted_mode(controller_.wanted_mode());
+    ui->pwm_width_horizontalSlider->setValue(controller_.manual_level());
+    ui->configuration_frame->setEnabled(controller_.live());
 }
 
 void Widget::bring_to_front()
@@ -98,14 +98,14 @@ void Widget::changeEvent(QEvent *event)
         ui->retranslateUi(this);
 }
 
-// Setting a control runs its change handler at once; filling_form tells the
+// Setting a control runs its change handler at once; filling_form_ tells the
 // handlers that this is a load, not the user's editing.
 void Widget::fill_form()
 {
-    const ConfigBlock &config = controller.stored_config();
-    filling_form = true;
+    const ConfigBlock &config = controller_.stored_config();
+    filling_form_ = true;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const CurvePoint &point = curve_points[n - 1];
+        const CurvePoint &point = curve_points_[n - 1];
         point.slider->setValue(int(config.auto_pwm(n)));
         point.light->setValue(int(config.auto_light(n)));
         // The label shows the level as the slider holds it, after its own limit.
@@ -116,13 +116,13 @@ void Widget::fill_form()
     ui->avrg_light_num_spinBox->setValue(int(config.avrg_light_num()));
     ui->pwm_smooth_alg_checkBox->setChecked(config.pwm_smooth_alg() != 0);
     set_apply_enabled(false);
-    filling_form = false;
+    filling_form_ = false;
 }
 
 void Widget::show_status()
 {
-    set_text(ui->vAKB_lineEdit, QString::number(controller.light_reading()));
-    set_text(ui->brightness_lineEdit, pwm_percent_text(controller.brightness_width()));
+    set_text(ui->vAKB_lineEdit, QString::number(controller_.light_reading()));
+    set_text(ui->brightness_lineEdit, pwm_percent_text(controller_.brightness_width()));
 }
 
 void Widget::show_wanted_mode(RegulationMode mode)
@@ -134,7 +134,7 @@ void Widget::show_wanted_mode(RegulationMode mode)
 
 void Widget::mark_config_dirty()
 {
-    if (!filling_form)
+    if (!filling_form_)
         set_apply_enabled(true);
 }
 
@@ -145,9 +145,9 @@ void Widget::show_curve_level(const CurvePoint &point)
 
 ConfigBlock Widget::form_config() const
 {
-    ConfigBlock config = controller.stored_config();
+    ConfigBlock config = controller_.stored_config();
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const CurvePoint &point = curve_points[n - 1];
+        const CurvePoint &point = curve_points_[n - 1];
         config.set_auto_light(n, unsigned(point.light->value()));
         config.set_auto_pwm(n, unsigned(point.slider->value()));
     }
@@ -163,7 +163,7 @@ ConfigBlock Widget::form_config() const
 // did not go through and can press again.
 void Widget::apply()
 {
-    const bool written = controller.apply_config(form_config()) == Controller::ApplyResult::written;
+    const bool written = controller_.apply_config(form_config()) == Controller::ApplyResult::written;
     set_apply_enabled(!written);
 }
 
@@ -172,5 +172,5 @@ void Widget::apply()
 void Widget::set_apply_enabled(bool enabled)
 {
     ui->apply_pushButton->setEnabled(enabled);
-    controller.set_edits_pending(enabled);
+    controller_.set_edits_pending(enabled);
 }

@@ -54,9 +54,9 @@ private:
     void set_apply_enabled(bool enabled);
 
     Ui::Widget *ui;
-    Controller &controller;
+    Controller &controller_;
     // Set while fill_form writes a loaded configuration into the controls:
     // their change signals are then not the user's edits.
-    bool filling_form = false;
-    std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points{};
+    bool filling_form_ = false;
+    std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
 };
