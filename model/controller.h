@@ -59,8 +59,8 @@ public:
     bool live() const { return live_; }
     RegulationMode wanted_mode() const { return wanted_mode_; }
     int manual_level() const { return manual_level_; } // 0..PWM_FULL_SCALE
-    // Matching interfaces the last device check could not open, as
-    // "path: reason" lines.
+    // Matching interfaces the last device search could not open, as
+    // "path: reason" lines, and as the device reports them.
     QStringList open_failures() const;
     const std::vector<HidOpenFailure> &open_failure_details() const
     {
@@ -78,8 +78,9 @@ public:
     // The hot keys' step: acts only while connected, not loading, and the
     // controller itself reports manual regulation. Returns whether it acted.
     bool step_manual_level(int step);
-    // The write-back on close: command 56 with the stored configuration,
-    // only where apply_config would send it. Returns true when confirmed.
+    // The write-back on close: command 56 with the stored configuration, only
+    // to a controller identified on this connection and only with bytes 5..36
+    // that a load from it or an Apply on it filled. True when confirmed.
     bool write_back();
     void set_edits_pending(bool pending);
 
@@ -90,7 +91,8 @@ public slots:
 signals:
     void connected_changed(bool connected);
     void identified_changed(bool identified);
-    // A load (or an apply from any client) filled bytes 5..36: views show them.
+    // A load filled bytes 5..36, or an apply from any client changed them:
+    // views show them. Every load emits it, changed or not.
     void configuration_loaded();
     // Light reading, width, controller mode or brightness_width changed.
     void status_changed();
@@ -99,9 +101,9 @@ signals:
     void manual_level_changed(int level);
     void open_failures_changed(const QStringList &failures);
     void edits_pending_changed(bool pending);
-    // The controller did not identify as version 1: the program ends with
-    // exit_code after telling the user `reason`.
-    // version_found is -1 when the controller did not answer.
+    // The controller did not identify as version 1 (version_found, or -1 when
+    // it did not answer): the program ends with exit_code after telling the
+    // user `reason`. Until then it gets nothing but the load's read.
     void identification_failed(const QString &reason, int exit_code, int version_found);
 
 private:
