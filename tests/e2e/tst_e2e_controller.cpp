@@ -90,10 +90,9 @@ void TestController::identification_failure_ends_program()
     QVERIFY(x_.keys({QStringLiteral("Return")}));
     QVERIFY(app.wait_for_exit(10000));
     QCOMPARE(app.exit_code(), exit_code);
-    // An unidentified controller never gets a configuration written to it.
-    const Wire wire = sim.wire();
-    QCOMPARE(wire.requests(cmd_identify).size(), 1);
-    QVERIFY(wire.requests(cmd_write_config).isEmpty());
+    // An unidentified controller gets nothing but the load's read: no status
+    // pass, no mode or width, no configuration written to it.
+    QCOMPARE(sim.wire().request_commands(), (QList<int>{cmd_identify, cmd_read_state}));
 }
 
 void TestController::unplug_and_replug_reloads_data()
