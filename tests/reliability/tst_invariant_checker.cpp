@@ -1,6 +1,6 @@
 // The invariant checker must itself catch what it is there for: each row plays
 // a short conversation with the simulated controller straight through the
-// checker, as a faulty HidDevice or window would hold it, and names the rule
+// checker, as a faulty HidDevice or model would hold it, and names the rule
 // the checker must report (or none, for the conversations that are right).
 
 #include "invariant_checker.h"
@@ -109,6 +109,10 @@ void InvariantCheckerTest::reports_data()
         << identified_and_loaded()
                + Script{silence(cmd_read_state), begin(Step::tick), write(cmd_read_state), read(),
                         write(cmd_set_mode), read(), end()}
+        << "after it should have ended";
+    QTest::newRow("a status pass after a failed identification")
+        << Script{open(), silence(cmd_identify), begin(Step::tick), write(cmd_identify), read(),
+                  write(cmd_read_state), read(), write(cmd_read_state), read(), end()}
         << "after it should have ended";
     QTest::newRow("a tick with no controller held")
         << Script{begin(Step::tick), open(), write(cmd_identify), end()} << "with no controller held";

@@ -1,47 +1,43 @@
-// The write-back when the window closes: one command 56 with the last
+// Writing the configuration: apply_config (what goes out, what it reports)
+// and the write-back when the program ends, one command 56 with the last
 // status and the configuration as last loaded or applied, and none unless
 // those bytes came from this very connection.
 
+#include "bench.h"
 #include "protocol/commands.h"
-#include "window_bench.h"
 
-#include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
 #include <QTest>
 
 namespace {
 
-// What happens between building the window and closing it.
+// What happens between the start of the program and its end.
 enum class Step {
     connect,            // the check that opens the controller, the tick that loads it
     tick,
     live_state_changes, // the controller's reading and width change, not read yet
-    edit,               // the user changes curve point 4 and the slide delay
-    apply,
-    apply_write_fails,  // Apply, and its command 56 gets no answer
+    edit,               // the window holds edits it has not applied
+    apply,              // curve point 4 and the slide delay changed and applied
+    apply_write_fails,  // the same, and its command 56 gets no answer
     fail_identify,      // the next identify gets no answer
     fail_load,          // the next read of the block gets no answer
     unplug,             // unplugged, and the check notices
     replug,             // plugged in again, and the check opens it
+    bounce,             // out and in again between two checks; the next
+                        // check opens the new connection
     replace,            // another controller instead, opened by one check
-                        // while the form still shows the first one
+                        // while the model still holds the first one's block
 };
 using Script = QList<Step>;
 
-// What the close should write: nothing, or the configuration as loaded or
-// as the edit step left it after Apply.
+// What the end should write: nothing, or the configuration as loaded or as
+// the apply step left it.
 enum class Written { nothing, loaded, applied };
-
-const unsigned EDITED_LIGHT = 777;
-const unsigned EDITED_LEVEL = 444;
-const unsigned EDITED_SLIDE_DELAY = 99;
 
 ConfigBlock edited(ConfigBlock config)
 {
-    config.set_auto_light(4, EDITED_LIGHT);
-    config.set_auto_pwm(4, EDITED_LEVEL);
-    config.set_pwm_slide_delay(EDITED_SLIDE_DELAY);
+    config.set_auto_light(4, 777);
+    config.set_auto_pwm(4, 444);
+    config.set_pwm_slide_delay(99);
     return config;
 }
 
@@ -59,15 +55,13 @@ void run(Bench &bench, Step step)
         bench.controller_config().set_pwm_width(500);
         break;
     case Step::edit:
-        bench.threshold(4)->setValue(int(EDITED_LIGHT));
-        bench.level(4)->setValue(int(EDITED_LEVEL));
-        bench.slide_delay()->setValue(int(EDITED_SLIDE_DELAY));
+        bench.model().set_edits_pending(true);
         break;
     case Step::apply_write_fails:
         bench.fail(cmd_write_config);
         [[fallthrough]];
     case Step::apply:
-        bench.apply()->click();
+        bench.model().apply_config(edited(bench.model().stored_config()));
         break;
     case Step::fail_identify:
         bench.fail(cmd_identify);
@@ -83,8 +77,13 @@ void run(Bench &bench, Step step)
         bench.replug();
         bench.check();
         break;
+    case Step::bounce:
+        bench.unplug();
+        bench.replug();
+        bench.check();
+        break;
     case Step::replace:
-        bench.replace(Controller().point(4, 1, 2));
+        bench.replace(ControllerState().point(4, 1, 2));
         bench.check();
         break;
     }
@@ -94,26 +93,30 @@ void run(Bench &bench, Step step)
 
 Q_DECLARE_METATYPE(Script)
 Q_DECLARE_METATYPE(Written)
+Q_DECLARE_METATYPE(Controller::ApplyResult)
 
-class TestWriteBack : public QObject
+class TestConfiguration : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void close_data();
-    void close();
+    void write_back_data();
+    void write_back();
+    void apply_sends_the_last_status();
+    void apply_result_data();
+    void apply_result();
 };
 
-void TestWriteBack::close_data()
+void TestConfiguration::write_back_data()
 {
-    QTest::addColumn<Controller>("controller");
+    QTest::addColumn<ControllerState>("controller");
     QTest::addColumn<Script>("script");
     QTest::addColumn<Written>("written");
 
-    const Controller plain = Controller().light(300).pwm_width(200);
+    const ControllerState plain = ControllerState().light(300).pwm_width(200);
     using S = Step;
     QTest::newRow("loaded") << plain << Script{S::connect} << Written::loaded;
-    QTest::newRow("loaded, in manual regulation") << Controller().mode(1) << Script{S::connect, S::tick}
+    QTest::newRow("loaded, in manual regulation") << ControllerState().mode(1) << Script{S::connect, S::tick}
                                                   << Written::loaded;
     QTest::newRow("state changed since the last read")
         << plain << Script{S::connect, S::tick, S::live_state_changes} << Written::loaded;
@@ -130,7 +133,7 @@ void TestWriteBack::close_data()
     QTest::newRow("no controller") << plain << Script{S::tick} << Written::nothing;
     QTest::newRow("opened, not identified yet") << plain << Script{S::tick, S::replug} << Written::nothing;
     QTest::newRow("unplugged") << plain << Script{S::connect, S::unplug} << Written::nothing;
-    QTest::newRow("wrong version") << Controller().version(2) << Script{S::connect, S::tick} << Written::nothing;
+    QTest::newRow("wrong version") << ControllerState().version(2) << Script{S::connect, S::tick} << Written::nothing;
     QTest::newRow("silent identify") << plain << Script{S::fail_identify, S::connect} << Written::nothing;
     QTest::newRow("load failed") << plain << Script{S::fail_load, S::connect} << Written::nothing;
     QTest::newRow("replugged, reload failed")
@@ -147,9 +150,9 @@ void TestWriteBack::close_data()
         << plain << Script{S::connect, S::edit, S::unplug, S::apply, S::replug, S::tick} << Written::loaded;
 }
 
-void TestWriteBack::close()
+void TestConfiguration::write_back()
 {
-    QFETCH(Controller, controller);
+    QFETCH(ControllerState, controller);
     QFETCH(Script, script);
     QFETCH(Written, written);
 
@@ -172,5 +175,75 @@ void TestWriteBack::close()
     QCOMPARE(sent[0].mid(5, 32), config_part(written == Written::applied ? edited(loaded) : loaded));
 }
 
-QTEST_MAIN(TestWriteBack)
-#include "tst_write_back.moc"
+// Bytes 0..4 go out as the last status read reported them, whatever the
+// block handed to apply_config holds there.
+void TestConfiguration::apply_sends_the_last_status()
+{
+    Bench bench(ControllerState().mode(0).light(10).pwm_width(20));
+    bench.connect();
+    bench.controller_config().set_light_adc(0x0304);
+    bench.controller_config().set_pwm_width(0x0102);
+    bench.tick();
+    bench.controller_config().set_light_adc(999); // not read yet
+    bench.model().set_manual_level(500);
+    ConfigBlock config = edited(bench.model().stored_config());
+    config.set_light_adc(0x0909);
+    bench.forget_wire();
+    QCOMPARE(bench.model().apply_config(config), Controller::ApplyResult::written);
+    QCOMPARE(bench.requests(), QList<int>{cmd_write_config});
+    QCOMPARE(bench.payloads(cmd_write_config).value(0).left(5), QByteArray::fromHex("0102030400"));
+}
+
+void TestConfiguration::apply_result_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<int>("fault"); // on the write, -1: none
+    QTest::addColumn<Controller::ApplyResult>("result");
+
+    using S = Step;
+    using R = Controller::ApplyResult;
+    QTest::newRow("written") << Script{S::connect} << -1 << R::written;
+    QTest::newRow("silent") << Script{S::connect} << int(SimFaultKind::silent) << R::not_confirmed;
+    QTest::newRow("wrong echo") << Script{S::connect} << int(SimFaultKind::wrong_echo) << R::not_confirmed;
+    QTest::newRow("write fails") << Script{S::connect} << int(SimFaultKind::write_fails) << R::not_confirmed;
+    QTest::newRow("unplugged") << Script{S::connect, S::unplug} << -1 << R::not_sent;
+    QTest::newRow("replugged between two checks") << Script{S::connect, S::bounce} << -1 << R::not_sent;
+    QTest::newRow("never connected") << Script{S::tick} << -1 << R::not_sent;
+}
+
+// A write not confirmed can be made again; one not sent leaves the
+// controller alone, and the next connection loads the controller's own
+// configuration.
+void TestConfiguration::apply_result()
+{
+    QFETCH(Script, script);
+    QFETCH(int, fault);
+    QFETCH(Controller::ApplyResult, result);
+
+    Bench bench(ControllerState().point(5, 500, 350));
+    for (Step step : script)
+        run(bench, step);
+    if (fault >= 0)
+        bench.fail(cmd_write_config, SimFaultKind(fault));
+    const ConfigBlock config = edited(bench.model().stored_config());
+    bench.forget_wire();
+    QCOMPARE(bench.model().apply_config(config), result);
+
+    if (result == Controller::ApplyResult::not_sent) {
+        QVERIFY(bench.sim().wire().empty());
+        bench.replug();
+        bench.connect();
+        bench.tick();
+        QCOMPARE(bench.model().stored_config().auto_pwm(5), 350u);
+        QCOMPARE(bench.controller_config().auto_pwm(5), 350u);
+        return;
+    }
+    if (fault != int(SimFaultKind::write_fails)) // a failed write is not on the wire
+        QCOMPARE(bench.requests(), QList<int>{cmd_write_config});
+    if (result == Controller::ApplyResult::not_confirmed)
+        QCOMPARE(bench.model().apply_config(config), Controller::ApplyResult::written);
+    QCOMPARE(config_part(bench.controller_config()), config_part(config));
+}
+
+QTEST_MAIN(TestConfiguration)
+#include "tst_configuration.moc"
