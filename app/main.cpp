@@ -38,8 +38,7 @@ int main(int argc, char **argv)
         if (message == WAKE_UP_MESSAGE)
             window.bring_to_front();
     });
-    QObject::connect(&controller, &Controller::identification_failed, &app,
-                     [](const QString &reason, int exit_code) { show_identification_error(reason, exit_code); });
+    QObject::connect(&controller, &Controller::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level while the controller reports manual
     // regulation (the model decides).
