@@ -111,7 +111,6 @@ void TestWindowStartup::built_window_before_any_tick()
     QVERIFY(!bench.apply()->isEnabled());
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
         QVERIFY2(bench.percent(n)->text().isEmpty(), qPrintable(QString::number(n)));
-    QCOMPARE(bench.samples()->value(), 1);
     QVERIFY(bench.step_delay()->isEnabledTo(bench.frame()));
     QVERIFY(bench.auto_group()->isEnabledTo(bench.frame()));
     QVERIFY(bench.sim().wire().empty());
@@ -151,11 +150,9 @@ void TestWindowStartup::identification_failure_data()
 
     const QString wrong_version = QStringLiteral("Неверная версия устройства!");
     const QString no_answer = QStringLiteral("Не удалось опознать устройство!");
+    // One row per reason; the model's suite has every way to fail.
     QTest::newRow("version 2") << ControllerState().version(2) << -1 << wrong_version << 2;
-    QTest::newRow("version 0") << ControllerState().version(0) << -1 << wrong_version << 2;
     QTest::newRow("silent") << ControllerState() << int(SimFaultKind::silent) << no_answer << 1;
-    QTest::newRow("wrong echo") << ControllerState() << int(SimFaultKind::wrong_echo) << no_answer << 1;
-    QTest::newRow("write fails") << ControllerState() << int(SimFaultKind::write_fails) << no_answer << 1;
 }
 
 // The box comes first, the program is told to end, and the rest of the tick
