@@ -91,7 +91,7 @@ void InvariantCheckerTest::reports_data()
     QTest::newRow("close without the due write-back")
         << identified_and_loaded() + Script{begin(Step::close), close(), end()}
         << "0 cmd_write_config requests where the state allows 1";
-    QTest::newRow("handle left open by the closing window")
+    QTest::newRow("handle left open by the ending program")
         << Script{open(), begin(Step::close), end()} << "left its device handle open";
 
     QTest::newRow("unknown command") << Script{open(), begin(Step::tick), write(0x3B), end()}

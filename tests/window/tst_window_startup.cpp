@@ -49,8 +49,7 @@ TickSeen tick_with_box(Bench &bench)
 {
     TickSeen seen;
     const QMetaObject::Connection shown = QObject::connect(
-        &bench.model(), &Controller::identification_failed, &bench.model(),
-        [](const QString &reason, int exit_code) { show_identification_error(reason, exit_code); });
+        &bench.model(), &Controller::identification_failed, qApp, &show_identification_error);
     QTimer closer;
     closer.setInterval(0);
     QObject::connect(&closer, &QTimer::timeout, [&seen] {
