@@ -1,7 +1,8 @@
 // The poll cycle of the model: the tick that finds no controller, the tick
 // that identifies and loads one, the identification failures that end the
 // program, which requests each tick sends, what a failed exchange leaves
-// behind, unplugging and replugging, and the hot keys' step.
+// behind, and the hot keys' step. Unplugging and replugging: tests/window
+// tst_view, which drives this model with the form attached.
 
 #include "bench.h"
 #include "protocol/commands.h"
@@ -29,7 +30,6 @@ private slots:
     void failed_mode_or_width_request();
     void failed_load_is_retried_data();
     void failed_load_is_retried();
-    void unplug_and_replug();
     void hot_keys_data();
     void hot_keys();
     void hot_keys_wait_for_the_controller_to_report_manual();
@@ -308,31 +308,6 @@ void TestPollCycle::failed_load_is_retried()
         QCOMPARE(bench.model().config_loaded(), loaded);
     }
     QCOMPARE(config_part(bench.model().stored_config()), config_part(bench.controller_config()));
-}
-
-// Unplugging closes the controller at the next check and ends the live
-// state at the next tick; replugging identifies and loads again.
-void TestPollCycle::unplug_and_replug()
-{
-    Bench bench(ControllerState().point(4, 350, 250));
-    bench.connect();
-
-    bench.unplug();
-    bench.forget_wire();
-    bench.check();
-    QVERIFY(bench.model().live());
-    bench.tick();
-    QVERIFY(bench.requests().isEmpty());
-    QVERIFY(!bench.model().live());
-
-    bench.controller_config().set_auto_light(2, 123); // changed elsewhere meanwhile
-    bench.replug();
-    bench.check();
-    bench.tick();
-    QCOMPARE(bench.requests(), (Requests{cmd_identify, cmd_read_state, cmd_read_state}));
-    QCOMPARE(bench.model().stored_config().auto_pwm(4), 250u);
-    QCOMPARE(bench.model().stored_config().auto_light(2), 123u);
-    QVERIFY(bench.model().live());
 }
 
 void TestPollCycle::hot_keys_data()

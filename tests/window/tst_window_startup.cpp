@@ -1,7 +1,6 @@
 // The window from construction to a loaded form: its first state, the tick
-// that finds no controller, the tick that identifies and loads one, the
-// identification error box and exit code the model's signal leads to, and a
-// language change.
+// that identifies and loads a controller, the identification error box and
+// exit code the model's signal leads to, and a language change.
 
 #include "app/identification_error.h"
 #include "protocol/commands.h"
@@ -89,7 +88,6 @@ class TestWindowStartup : public QObject
 
 private slots:
     void built_window_before_any_tick();
-    void first_tick_comes_before_the_controller_is_opened();
     void connecting_identifies_and_loads_in_one_tick();
     void identification_failure_data();
     void identification_failure();
@@ -113,14 +111,6 @@ void TestWindowStartup::built_window_before_any_tick()
     QVERIFY(bench.step_delay()->isEnabledTo(bench.frame()));
     QVERIFY(bench.auto_group()->isEnabledTo(bench.frame()));
     QVERIFY(bench.sim().wire().empty());
-}
-
-void TestWindowStartup::first_tick_comes_before_the_controller_is_opened()
-{
-    WindowBench bench;
-    bench.tick();
-    QVERIFY(!bench.frame()->isEnabled());
-    QVERIFY(bench.light_readout()->text().isEmpty());
 }
 
 void TestWindowStartup::connecting_identifies_and_loads_in_one_tick()
