@@ -1,0 +1,89 @@
+#pragma once
+
+#include "operating_trail.h"
+#include "protocol/config_block.h"
+
+#include <QBasicTimer>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+// The light-to-brightness curve as a graph: x the light reading 0..1023, y
+// the brightness 0..100 % (PWM width 0..564). The seven points are handles
+// joined by straight lines in light order, which is all the program knows of
+// the curve; how the controller really answers the light shows in its live
+// operating point and the trail that point leaves, fading with age.
+//
+// A handle is dragged with the mouse, or clicked (or reached with Tab) and
+// moved with the arrow keys, Shift for steps of ten. Every move emits
+// point_edited; the owner keeps the points and may set them back.
+class CurveView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    struct Point
+    {
+        int light;
+        int width;
+        bool operator==(const Point &other) const { return light == other.light && width == other.width; }
+        bool operator!=(const Point &other) const { return !(*this == other); }
+    };
+    using Points = std::array<Point, ConfigBlock::CURVE_POINTS>; // point 1 first
+
+    explicit CurveView(QWidget *parent = nullptr);
+
+    const Points &points() const { return points_; }
+    void set_points(const Points &points);
+    // The controller's present state; it also extends the trail.
+    void set_operating_point(int light, int width);
+    // No controller: the live point goes, its trail fades on.
+    void clear_operating_point();
+    void set_read_only(bool read_only);
+    bool read_only() const { return read_only_; }
+
+    // Where the axes' ranges span, in widget coordinates.
+    QRectF plot_area() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    void point_edited(int n, int light, int width); // n = 1..7
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    static constexpr int FADE_TICK_MS = 1000; // the trail fades in steps this long
+
+    void paint_axes(QPainter &painter, const QRectF &plot) const;
+    void paint_curve(QPainter &painter) const;
+    void paint_trail(QPainter &painter) const;
+    void paint_operating_point(QPainter &painter) const;
+    QPointF position_of(int light, int width) const;
+    int handle_at(const QPointF &position) const; // index, or -1
+    void move_handle(int index, int light, int width);
+    void update_fade_timer();
+
+    Points points_{};
+    std::optional<Point> operating_point;
+    OperatingTrail trail;
+    bool read_only_ = false;
+    int current_handle = -1; // index of the handle the keys move
+    int dragged_handle = -1;
+    QPointF drag_offset;     // from the mouse to the dragged handle's centre
+    QBasicTimer fade_timer;
+    bool seen = false; // shown and not minimised
+};

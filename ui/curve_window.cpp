@@ -1,0 +1,62 @@
+#include "curve_window.h"
+
+#include "curve_view.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CurveWindow::CurveWindow(QWidget *parent) : QWidget(parent, Qt::Window), view_(new CurveView(this))
+{
+    setWindowTitle(tr("Кривая яркости"));
+    auto *legend = new QLabel(tr("Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками "
+                                 "(с Shift по 10). Оранжевая точка показывает, где контроллер сейчас, "
+                                 "линия за ней — его путь за последние минуты."),
+                              this);
+    legend->setWordWrap(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(view_, 1);
+    layout->addWidget(legend);
+    parent->installEventFilter(this);
+}
+
+void CurveWindow::open()
+{
+    open_ = true;
+    show_where_it_was();
+    raise();
+    activateWindow();
+}
+
+void CurveWindow::show_where_it_was()
+{
+    if (!saved_geometry.isEmpty())
+        restoreGeometry(saved_geometry);
+    show();
+}
+
+void CurveWindow::closeEvent(QCloseEvent *event)
+{
+    open_ = false;
+    QWidget::closeEvent(event);
+}
+
+void CurveWindow::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous())
+        saved_geometry = saveGeometry();
+    QWidget::hideEvent(event);
+}
+
+// Follows the main window: hidden (or minimised) with it, back with it when
+// the user had it open.
+bool CurveWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parent()) {
+        if (event->type() == QEvent::Hide && isVisible())
+            hide();
+        else if (event->type() == QEvent::Show && open_ && !isVisible())
+            show_where_it_was();
+    }
+    return QWidget::eventFilter(watched, event);
+}

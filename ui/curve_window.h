@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+class CurveView;
+
+// The curve view in a window of its own, beside the main window (its
+// parent): it goes and comes back with it, and ends with it. While the
+// program runs it remembers whether the user has it open and where it was.
+class CurveWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CurveWindow(QWidget *parent);
+
+    CurveView *view() const { return view_; }
+    // Open as the user asked: shown where it was last, and in front.
+    bool is_open() const { return open_; }
+
+public slots:
+    void open();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void show_where_it_was();
+
+    CurveView *view_;
+    bool open_ = false;
+    QByteArray saved_geometry;
+};
