@@ -3,6 +3,7 @@
 #include "protocol/commands.h"
 
 #include <QFocusEvent>
+#include <QResizeEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,10 +12,12 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace {
 
 constexpr qreal HANDLE_RADIUS = 6;
+constexpr qreal TRAIL_DOT_RADIUS = 2.5;
 constexpr qreal HIT_RADIUS = 10; // a press this close to a handle takes it
 constexpr qreal TICK = 4;
 constexpr int LIGHT_MINOR = 100, LIGHT_MAJOR = 200;
@@ -23,7 +26,8 @@ const QColor OPERATING_COLOR(226, 108, 20); // apart from any palette's highligh
 
 } // namespace
 
-CurveView::CurveView(QWidget *parent) : QWidget(parent)
+CurveView::CurveView(QWidget *parent, OperatingTrail::Clock clock)
+    : QWidget(parent), trail(OperatingTrail::DEFAULT_WINDOW_MS, std::move(clock))
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -35,7 +39,7 @@ void CurveView::set_points(const Points &points)
     if (points == points_)
         return;
     points_ = points;
-    update();
+    redraw_curve();
 }
 
 void CurveView::set_operating_point(int light, int width)
@@ -63,25 +67,24 @@ void CurveView::set_read_only(bool read_only)
         return;
     read_only_ = read_only;
     dragged_handle = -1;
-    update();
+    redraw_curve();
 }
 
 // Room around the plot for the tick labels and the two axis titles.
-QRectF CurveView::plot_area() const
+void CurveView::place_plot()
 {
     const QFontMetricsF metrics(font());
     const qreal left = metrics.horizontalAdvance(QStringLiteral("100")) + TICK + 8;
     const qreal top = metrics.height() + 10;
     const qreal right = metrics.horizontalAdvance(QStringLiteral("1000")) / 2 + 8;
     const qreal bottom = 2 * metrics.height() + TICK + 8;
-    return QRectF(rect()).adjusted(left, top, -right, -bottom);
+    plot = QRectF(rect()).adjusted(left, top, -right, -bottom);
 }
 
 // Values beyond the axes (a reading above 1023, a width above 564) sit on
 // the plot's edge.
 QPointF CurveView::position_of(int light, int width) const
 {
-    const QRectF plot = plot_area();
     const qreal x = std::clamp(qreal(light) / LIGHT_FULL_SCALE, 0.0, 1.0);
     const qreal y = std::clamp(qreal(width) / PWM_FULL_SCALE, 0.0, 1.0);
     return {plot.left() + x * plot.width(), plot.bottom() - y * plot.height()};
@@ -97,18 +100,52 @@ QSize CurveView::minimumSizeHint() const
     return {300, 200};
 }
 
+void CurveView::redraw_curve()
+{
+    curve_layer = QPixmap();
+    update();
+}
+
+void CurveView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        place_plot();
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange
+        || event->type() == QEvent::StyleChange)
+        curve_layer = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+void CurveView::resizeEvent(QResizeEvent *event)
+{
+    place_plot();
+    QWidget::resizeEvent(event);
+}
+
+// The axes and the curve change only with an edit or a resize, the live
+// point and its trail with every status change: the first are kept as a
+// picture, so that a status change costs a copy of it and a few hundred dots.
 void CurveView::paintEvent(QPaintEvent *)
 {
+    const qreal ratio = devicePixelRatioF();
+    if (curve_layer.size() != size() * ratio) {
+        paint_trail_dots(ratio);
+        curve_layer = QPixmap(size() * ratio);
+        curve_layer.setDevicePixelRatio(ratio);
+        QPainter layer(&curve_layer);
+        layer.fillRect(rect(), palette().base());
+        layer.setRenderHint(QPainter::Antialiasing);
+        paint_axes(layer);
+        paint_curve(layer);
+    }
     QPainter painter(this);
-    painter.fillRect(rect(), palette().base());
+    painter.drawPixmap(0, 0, curve_layer);
     painter.setRenderHint(QPainter::Antialiasing);
-    paint_axes(painter, plot_area());
     paint_trail(painter);
-    paint_curve(painter);
     paint_operating_point(painter);
 }
 
-void CurveView::paint_axes(QPainter &painter, const QRectF &plot) const
+void CurveView::paint_axes(QPainter &painter) const
 {
     const QFontMetricsF metrics(font());
     const QColor grid = palette().color(QPalette::Mid);
@@ -193,15 +230,34 @@ void CurveView::paint_curve(QPainter &painter) const
     }
 }
 
+// Dots, not lines: an antialiased wide line costs some fifty times as much,
+// and the spacing of the dots shows how fast the point moved. Each dot is a
+// copy of one of a few small pictures, one for each step of fading.
 void CurveView::paint_trail(QPainter &painter) const
 {
-    const std::deque<OperatingTrail::Sample> &samples = trail.samples();
-    QColor color = OPERATING_COLOR;
-    for (std::size_t i = 1; i < samples.size(); ++i) {
-        color.setAlphaF(float(0.8 * trail.freshness(samples[i])));
-        painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(position_of(samples[i - 1].light, samples[i - 1].width),
-                         position_of(samples[i].light, samples[i].width));
+    const QPointF corner(TRAIL_DOT_RADIUS + 1, TRAIL_DOT_RADIUS + 1);
+    const int last_step = int(trail_dots.size()) - 1;
+    for (const OperatingTrail::Sample &sample : trail.samples()) {
+        const int step = qRound(trail.freshness(sample) * last_step);
+        painter.drawPixmap((position_of(sample.light, sample.width) - corner).toPoint(), trail_dots[step]);
+    }
+}
+
+void CurveView::paint_trail_dots(qreal ratio)
+{
+    const int side = int(2 * (TRAIL_DOT_RADIUS + 1));
+    for (std::size_t step = 0; step < trail_dots.size(); ++step) {
+        QPixmap &dot = trail_dots[step];
+        dot = QPixmap(QSize(side, side) * ratio);
+        dot.setDevicePixelRatio(ratio);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        QColor color = OPERATING_COLOR;
+        color.setAlphaF(float(0.9 * step / (trail_dots.size() - 1)));
+        painter.setBrush(color);
+        painter.drawEllipse(QPointF(side / 2.0, side / 2.0), TRAIL_DOT_RADIUS, TRAIL_DOT_RADIUS);
     }
 }
 
@@ -210,7 +266,6 @@ void CurveView::paint_operating_point(QPainter &painter) const
 {
     if (!operating_point)
         return;
-    const QRectF plot = plot_area();
     const QPointF centre = position_of(operating_point->light, operating_point->width);
     painter.setPen(QPen(OPERATING_COLOR, 1, Qt::DotLine));
     painter.drawLine(centre, QPointF(centre.x(), plot.bottom()));
@@ -241,7 +296,7 @@ void CurveView::move_handle(int index, int light, int width)
     if (point == points_[index])
         return;
     points_[index] = point;
-    update();
+    redraw_curve();
     emit point_edited(index + 1, point.light, point.width);
 }
 
@@ -254,7 +309,7 @@ void CurveView::mousePressEvent(QMouseEvent *event)
     }
     dragged_handle = current_handle = index;
     drag_offset = position_of(points_[index].light, points_[index].width) - event->position();
-    update();
+    redraw_curve();
 }
 
 // The handle keeps its place under the mouse, wherever on it the press was.
@@ -264,7 +319,6 @@ void CurveView::mouseMoveEvent(QMouseEvent *event)
         QWidget::mouseMoveEvent(event);
         return;
     }
-    const QRectF plot = plot_area();
     const QPointF centre = event->position() + drag_offset;
     move_handle(dragged_handle, qRound((centre.x() - plot.left()) / plot.width() * LIGHT_FULL_SCALE),
                 qRound((plot.bottom() - centre.y()) / plot.height() * PWM_FULL_SCALE));
@@ -302,13 +356,13 @@ void CurveView::focusInEvent(QFocusEvent *event)
         current_handle = int(points_.size()) - 1;
     else if (current_handle < 0)
         current_handle = 0;
-    update();
+    redraw_curve();
     QWidget::focusInEvent(event);
 }
 
 void CurveView::focusOutEvent(QFocusEvent *event)
 {
-    update();
+    redraw_curve();
     QWidget::focusOutEvent(event);
 }
 
@@ -318,7 +372,7 @@ bool CurveView::focusNextPrevChild(bool next)
     const int following = current_handle + (next ? 1 : -1);
     if (hasFocus() && !read_only_ && following >= 0 && following < int(points_.size())) {
         current_handle = following;
-        update();
+        redraw_curve();
         return true;
     }
     return QWidget::focusNextPrevChild(next);

@@ -4,6 +4,7 @@
 #include "protocol/config_block.h"
 
 #include <QBasicTimer>
+#include <QPixmap>
 #include <QWidget>
 
 #include <array>
@@ -32,7 +33,8 @@ public:
     };
     using Points = std::array<Point, ConfigBlock::CURVE_POINTS>; // point 1 first
 
-    explicit CurveView(QWidget *parent = nullptr);
+    // The trail's ages are read from `clock` (benchmarks fill it quickly).
+    explicit CurveView(QWidget *parent = nullptr, OperatingTrail::Clock clock = OperatingTrail::monotonic_ms);
 
     const Points &points() const { return points_; }
     void set_points(const Points &points);
@@ -44,7 +46,7 @@ public:
     bool read_only() const { return read_only_; }
 
     // Where the axes' ranges span, in widget coordinates.
-    QRectF plot_area() const;
+    QRectF plot_area() const { return plot; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -53,6 +55,8 @@ signals:
     void point_edited(int n, int light, int width); // n = 1..7
 
 protected:
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -68,15 +72,19 @@ protected:
 private:
     static constexpr int FADE_TICK_MS = 1000; // the trail fades in steps this long
 
-    void paint_axes(QPainter &painter, const QRectF &plot) const;
+    void redraw_curve(); // after a change of the points or of the handles' look
+    void place_plot();
+    void paint_axes(QPainter &painter) const;
     void paint_curve(QPainter &painter) const;
     void paint_trail(QPainter &painter) const;
+    void paint_trail_dots(qreal ratio);
     void paint_operating_point(QPainter &painter) const;
     QPointF position_of(int light, int width) const;
     int handle_at(const QPointF &position) const; // index, or -1
     void move_handle(int index, int light, int width);
     void update_fade_timer();
 
+    QRectF plot; // where the axes' ranges span
     Points points_{};
     std::optional<Point> operating_point;
     OperatingTrail trail;
@@ -84,6 +92,8 @@ private:
     int current_handle = -1; // index of the handle the keys move
     int dragged_handle = -1;
     QPointF drag_offset;     // from the mouse to the dragged handle's centre
+    QPixmap curve_layer; // background, axes, line and handles, as last painted
+    std::array<QPixmap, 16> trail_dots; // faded out .. fresh
     QBasicTimer fade_timer;
     bool seen = false; // shown and not minimised
 };

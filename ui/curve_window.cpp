@@ -10,8 +10,8 @@ CurveWindow::CurveWindow(QWidget *parent) : QWidget(parent, Qt::Window), view_(n
 {
     setWindowTitle(tr("Кривая яркости"));
     auto *legend = new QLabel(tr("Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками "
-                                 "(с Shift по 10). Оранжевая точка показывает, где контроллер сейчас, "
-                                 "линия за ней — его путь за последние минуты."),
+                                 "(с Shift по 10). Оранжевый круг показывает, где контроллер сейчас, "
+                                 "бледнеющие точки за ним — его путь за последние три минуты."),
                               this);
     legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
