@@ -27,7 +27,7 @@ const QColor OPERATING_COLOR(226, 108, 20); // apart from any palette's highligh
 } // namespace
 
 CurveView::CurveView(QWidget *parent, OperatingTrail::Clock clock)
-    : QWidget(parent), trail(OperatingTrail::DEFAULT_WINDOW_MS, std::move(clock))
+    : QWidget(parent), trail_(OperatingTrail::DEFAULT_WINDOW_MS, std::move(clock))
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -44,10 +44,10 @@ void CurveView::set_points(const Points &points)
 
 void CurveView::set_operating_point(int light, int width)
 {
-    trail.append(light, width);
+    trail_.append(light, width);
     const Point point{light, width};
-    if (operating_point != point) {
-        operating_point = point;
+    if (operating_point_ != point) {
+        operating_point_ = point;
         update();
     }
     update_fade_timer();
@@ -55,9 +55,9 @@ void CurveView::set_operating_point(int light, int width)
 
 void CurveView::clear_operating_point()
 {
-    if (!operating_point)
+    if (!operating_point_)
         return;
-    operating_point.reset();
+    operating_point_.reset();
     update();
 }
 
@@ -66,7 +66,7 @@ void CurveView::set_read_only(bool read_only)
     if (read_only == read_only_)
         return;
     read_only_ = read_only;
-    dragged_handle = -1;
+    dragged_handle_ = -1;
     redraw_curve();
 }
 
@@ -78,7 +78,7 @@ void CurveView::place_plot()
     const qreal top = metrics.height() + 10;
     const qreal right = metrics.horizontalAdvance(QStringLiteral("1000")) / 2 + 8;
     const qreal bottom = 2 * metrics.height() + TICK + 8;
-    plot = QRectF(rect()).adjusted(left, top, -right, -bottom);
+    plot_ = QRectF(rect()).adjusted(left, top, -right, -bottom);
 }
 
 // Values beyond the axes (a reading above 1023, a width above 564) sit on
@@ -87,7 +87,7 @@ QPointF CurveView::position_of(int light, int width) const
 {
     const qreal x = std::clamp(qreal(light) / LIGHT_FULL_SCALE, 0.0, 1.0);
     const qreal y = std::clamp(qreal(width) / PWM_FULL_SCALE, 0.0, 1.0);
-    return {plot.left() + x * plot.width(), plot.bottom() - y * plot.height()};
+    return {plot_.left() + x * plot_.width(), plot_.bottom() - y * plot_.height()};
 }
 
 QSize CurveView::sizeHint() const
@@ -102,7 +102,7 @@ QSize CurveView::minimumSizeHint() const
 
 void CurveView::redraw_curve()
 {
-    curve_layer = QPixmap();
+    curve_layer_ = QPixmap();
     update();
 }
 
@@ -112,7 +112,7 @@ void CurveView::changeEvent(QEvent *event)
         place_plot();
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange
         || event->type() == QEvent::StyleChange)
-        curve_layer = QPixmap();
+        curve_layer_ = QPixmap();
     QWidget::changeEvent(event);
 }
 
@@ -128,18 +128,18 @@ void CurveView::resizeEvent(QResizeEvent *event)
 void CurveView::paintEvent(QPaintEvent *)
 {
     const qreal ratio = devicePixelRatioF();
-    if (curve_layer.size() != size() * ratio) {
+    if (curve_layer_.size() != size() * ratio) {
         paint_trail_dots(ratio);
-        curve_layer = QPixmap(size() * ratio);
-        curve_layer.setDevicePixelRatio(ratio);
-        QPainter layer(&curve_layer);
+        curve_layer_ = QPixmap(size() * ratio);
+        curve_layer_.setDevicePixelRatio(ratio);
+        QPainter layer(&curve_layer_);
         layer.fillRect(rect(), palette().base());
         layer.setRenderHint(QPainter::Antialiasing);
         paint_axes(layer);
         paint_curve(layer);
     }
     QPainter painter(this);
-    painter.drawPixmap(0, 0, curve_layer);
+    painter.drawPixmap(0, 0, curve_layer_);
     painter.setRenderHint(QPainter::Antialiasing);
     paint_trail(painter);
     paint_operating_point(painter);
@@ -157,14 +157,14 @@ void CurveView::paint_axes(QPainter &painter) const
         const bool major = light % LIGHT_MAJOR == 0;
         if (major && light > 0) {
             painter.setPen(QPen(grid, 0, Qt::DotLine));
-            painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+            painter.drawLine(QPointF(x, plot_.top()), QPointF(x, plot_.bottom()));
             painter.setPen(axis_pen);
         }
-        painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + (major ? TICK : TICK / 2)));
+        painter.drawLine(QPointF(x, plot_.bottom()), QPointF(x, plot_.bottom() + (major ? TICK : TICK / 2)));
         if (major) {
             const QString text = QString::number(light);
             const qreal half = metrics.horizontalAdvance(text) / 2;
-            painter.drawText(QPointF(x - half, plot.bottom() + TICK + metrics.ascent() + 2), text);
+            painter.drawText(QPointF(x - half, plot_.bottom() + TICK + metrics.ascent() + 2), text);
         }
     }
     for (int percent = 0; percent <= 100; percent += PERCENT_MINOR) {
@@ -172,25 +172,25 @@ void CurveView::paint_axes(QPainter &painter) const
         const bool major = percent % PERCENT_MAJOR == 0;
         if (major && percent > 0) {
             painter.setPen(QPen(grid, 0, Qt::DotLine));
-            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+            painter.drawLine(QPointF(plot_.left(), y), QPointF(plot_.right(), y));
             painter.setPen(axis_pen);
         }
-        painter.drawLine(QPointF(plot.left() - (major ? TICK : TICK / 2), y), QPointF(plot.left(), y));
+        painter.drawLine(QPointF(plot_.left() - (major ? TICK : TICK / 2), y), QPointF(plot_.left(), y));
         if (major) {
             const QString text = QString::number(percent);
-            painter.drawText(QPointF(plot.left() - TICK - 3 - metrics.horizontalAdvance(text),
+            painter.drawText(QPointF(plot_.left() - TICK - 3 - metrics.horizontalAdvance(text),
                                      y + metrics.ascent() / 2 - 1),
                              text);
         }
     }
-    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
-    painter.drawLine(plot.bottomLeft(), plot.topLeft());
+    painter.drawLine(plot_.bottomLeft(), plot_.bottomRight());
+    painter.drawLine(plot_.bottomLeft(), plot_.topLeft());
 
     const QString light_title = tr("Освещенность, отсчеты датчика");
-    painter.drawText(QPointF(plot.right() - metrics.horizontalAdvance(light_title),
-                             plot.bottom() + TICK + metrics.height() + metrics.ascent() + 4),
+    painter.drawText(QPointF(plot_.right() - metrics.horizontalAdvance(light_title),
+                             plot_.bottom() + TICK + metrics.height() + metrics.ascent() + 4),
                      light_title);
-    painter.drawText(QPointF(plot.left() - metrics.horizontalAdvance(QStringLiteral("100")) - TICK - 3,
+    painter.drawText(QPointF(plot_.left() - metrics.horizontalAdvance(QStringLiteral("100")) - TICK - 3,
                              metrics.ascent() + 2),
                      tr("Яркость, %"));
 }
@@ -220,7 +220,7 @@ void CurveView::paint_curve(QPainter &painter) const
         painter.setPen(QPen(palette().color(QPalette::Base), 1.5));
         painter.setBrush(handle_color);
         painter.drawEllipse(centre, HANDLE_RADIUS, HANDLE_RADIUS);
-        if (index == current_handle && hasFocus() && !read_only_) {
+        if (index == current_handle_ && hasFocus() && !read_only_) {
             painter.setPen(QPen(handle_color, 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(centre, HANDLE_RADIUS + 4, HANDLE_RADIUS + 4);
@@ -236,18 +236,18 @@ void CurveView::paint_curve(QPainter &painter) const
 void CurveView::paint_trail(QPainter &painter) const
 {
     const QPointF corner(TRAIL_DOT_RADIUS + 1, TRAIL_DOT_RADIUS + 1);
-    const int last_step = int(trail_dots.size()) - 1;
-    for (const OperatingTrail::Sample &sample : trail.samples()) {
-        const int step = qRound(trail.freshness(sample) * last_step);
-        painter.drawPixmap((position_of(sample.light, sample.width) - corner).toPoint(), trail_dots[step]);
+    const int last_step = int(trail_dots_.size()) - 1;
+    for (const OperatingTrail::Sample &sample : trail_.samples()) {
+        const int step = qRound(trail_.freshness(sample) * last_step);
+        painter.drawPixmap((position_of(sample.light, sample.width) - corner).toPoint(), trail_dots_[step]);
     }
 }
 
 void CurveView::paint_trail_dots(qreal ratio)
 {
     const int side = int(2 * (TRAIL_DOT_RADIUS + 1));
-    for (std::size_t step = 0; step < trail_dots.size(); ++step) {
-        QPixmap &dot = trail_dots[step];
+    for (std::size_t step = 0; step < trail_dots_.size(); ++step) {
+        QPixmap &dot = trail_dots_[step];
         dot = QPixmap(QSize(side, side) * ratio);
         dot.setDevicePixelRatio(ratio);
         dot.fill(Qt::transparent);
@@ -255,7 +255,7 @@ void CurveView::paint_trail_dots(qreal ratio)
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         QColor color = OPERATING_COLOR;
-        color.setAlphaF(float(0.9 * step / (trail_dots.size() - 1)));
+        color.setAlphaF(float(0.9 * step / (trail_dots_.size() - 1)));
         painter.setBrush(color);
         painter.drawEllipse(QPointF(side / 2.0, side / 2.0), TRAIL_DOT_RADIUS, TRAIL_DOT_RADIUS);
     }
@@ -264,12 +264,12 @@ void CurveView::paint_trail_dots(qreal ratio)
 // A filled disc in its own colour, with dotted guides down to both axes.
 void CurveView::paint_operating_point(QPainter &painter) const
 {
-    if (!operating_point)
+    if (!operating_point_)
         return;
-    const QPointF centre = position_of(operating_point->light, operating_point->width);
+    const QPointF centre = position_of(operating_point_->light, operating_point_->width);
     painter.setPen(QPen(OPERATING_COLOR, 1, Qt::DotLine));
-    painter.drawLine(centre, QPointF(centre.x(), plot.bottom()));
-    painter.drawLine(centre, QPointF(plot.left(), centre.y()));
+    painter.drawLine(centre, QPointF(centre.x(), plot_.bottom()));
+    painter.drawLine(centre, QPointF(plot_.left(), centre.y()));
     painter.setPen(QPen(palette().color(QPalette::Text), 1.5));
     painter.setBrush(OPERATING_COLOR);
     painter.drawEllipse(centre, HANDLE_RADIUS + 1, HANDLE_RADIUS + 1);
@@ -307,43 +307,43 @@ void CurveView::mousePressEvent(QMouseEvent *event)
         QWidget::mousePressEvent(event);
         return;
     }
-    dragged_handle = current_handle = index;
-    drag_offset = position_of(points_[index].light, points_[index].width) - event->position();
+    dragged_handle_ = current_handle_ = index;
+    drag_offset_ = position_of(points_[index].light, points_[index].width) - event->position();
     redraw_curve();
 }
 
 // The handle keeps its place under the mouse, wherever on it the press was.
 void CurveView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (dragged_handle < 0) {
+    if (dragged_handle_ < 0) {
         QWidget::mouseMoveEvent(event);
         return;
     }
-    const QPointF centre = event->position() + drag_offset;
-    move_handle(dragged_handle, qRound((centre.x() - plot.left()) / plot.width() * LIGHT_FULL_SCALE),
-                qRound((plot.bottom() - centre.y()) / plot.height() * PWM_FULL_SCALE));
+    const QPointF centre = event->position() + drag_offset_;
+    move_handle(dragged_handle_, qRound((centre.x() - plot_.left()) / plot_.width() * LIGHT_FULL_SCALE),
+                qRound((plot_.bottom() - centre.y()) / plot_.height() * PWM_FULL_SCALE));
 }
 
 void CurveView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
-        dragged_handle = -1;
+        dragged_handle_ = -1;
     QWidget::mouseReleaseEvent(event);
 }
 
 void CurveView::keyPressEvent(QKeyEvent *event)
 {
-    if (read_only_ || current_handle < 0) {
+    if (read_only_ || current_handle_ < 0) {
         QWidget::keyPressEvent(event);
         return;
     }
     const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
-    const Point point = points_[current_handle];
+    const Point point = points_[current_handle_];
     switch (event->key()) {
-    case Qt::Key_Left: move_handle(current_handle, point.light - step, point.width); break;
-    case Qt::Key_Right: move_handle(current_handle, point.light + step, point.width); break;
-    case Qt::Key_Up: move_handle(current_handle, point.light, point.width + step); break;
-    case Qt::Key_Down: move_handle(current_handle, point.light, point.width - step); break;
+    case Qt::Key_Left: move_handle(current_handle_, point.light - step, point.width); break;
+    case Qt::Key_Right: move_handle(current_handle_, point.light + step, point.width); break;
+    case Qt::Key_Up: move_handle(current_handle_, point.light, point.width + step); break;
+    case Qt::Key_Down: move_handle(current_handle_, point.light, point.width - step); break;
     default: QWidget::keyPressEvent(event); return;
     }
 }
@@ -351,11 +351,11 @@ void CurveView::keyPressEvent(QKeyEvent *event)
 void CurveView::focusInEvent(QFocusEvent *event)
 {
     if (event->reason() == Qt::TabFocusReason)
-        current_handle = 0;
+        current_handle_ = 0;
     else if (event->reason() == Qt::BacktabFocusReason)
-        current_handle = int(points_.size()) - 1;
-    else if (current_handle < 0)
-        current_handle = 0;
+        current_handle_ = int(points_.size()) - 1;
+    else if (current_handle_ < 0)
+        current_handle_ = 0;
     redraw_curve();
     QWidget::focusInEvent(event);
 }
@@ -369,9 +369,9 @@ void CurveView::focusOutEvent(QFocusEvent *event)
 // Tab walks through the seven handles before it leaves the view.
 bool CurveView::focusNextPrevChild(bool next)
 {
-    const int following = current_handle + (next ? 1 : -1);
+    const int following = current_handle_ + (next ? 1 : -1);
     if (hasFocus() && !read_only_ && following >= 0 && following < int(points_.size())) {
-        current_handle = following;
+        current_handle_ = following;
         redraw_curve();
         return true;
     }
@@ -380,14 +380,14 @@ bool CurveView::focusNextPrevChild(bool next)
 
 void CurveView::showEvent(QShowEvent *event)
 {
-    seen = true;
+    seen_ = true;
     update_fade_timer();
     QWidget::showEvent(event);
 }
 
 void CurveView::hideEvent(QHideEvent *event)
 {
-    seen = false;
+    seen_ = false;
     update_fade_timer();
     QWidget::hideEvent(event);
 }
@@ -396,21 +396,21 @@ void CurveView::hideEvent(QHideEvent *event)
 // a trail to fade and the view is seen, none otherwise.
 void CurveView::timerEvent(QTimerEvent *event)
 {
-    if (event->timerId() != fade_timer.timerId()) {
+    if (event->timerId() != fade_timer_.timerId()) {
         QWidget::timerEvent(event);
         return;
     }
-    trail.drop_expired();
+    trail_.drop_expired();
     update();
     update_fade_timer();
 }
 
 void CurveView::update_fade_timer()
 {
-    if (seen && !trail.empty()) {
-        if (!fade_timer.isActive())
-            fade_timer.start(FADE_TICK_MS, Qt::CoarseTimer, this);
+    if (seen_ && !trail_.empty()) {
+        if (!fade_timer_.isActive())
+            fade_timer_.start(FADE_TICK_MS, Qt::CoarseTimer, this);
     } else {
-        fade_timer.stop();
+        fade_timer_.stop();
     }
 }

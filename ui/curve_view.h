@@ -46,7 +46,7 @@ public:
     bool read_only() const { return read_only_; }
 
     // Where the axes' ranges span, in widget coordinates.
-    QRectF plot_area() const { return plot; }
+    QRectF plot_area() const { return plot_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -84,16 +84,16 @@ private:
     void move_handle(int index, int light, int width);
     void update_fade_timer();
 
-    QRectF plot; // where the axes' ranges span
+    QRectF plot_; // where the axes' ranges span
     Points points_{};
-    std::optional<Point> operating_point;
-    OperatingTrail trail;
+    std::optional<Point> operating_point_;
+    OperatingTrail trail_;
     bool read_only_ = false;
-    int current_handle = -1; // index of the handle the keys move
-    int dragged_handle = -1;
-    QPointF drag_offset;     // from the mouse to the dragged handle's centre
-    QPixmap curve_layer; // background, axes, line and handles, as last painted
-    std::array<QPixmap, 16> trail_dots; // faded out .. fresh
-    QBasicTimer fade_timer;
-    bool seen = false; // shown and not minimised
+    int current_handle_ = -1; // index of the handle the keys move
+    int dragged_handle_ = -1;
+    QPointF drag_offset_;     // from the mouse to the dragged handle's centre
+    QPixmap curve_layer_; // background, axes, line and handles, as last painted
+    std::array<QPixmap, 16> trail_dots_; // faded out .. fresh
+    QBasicTimer fade_timer_;
+    bool seen_ = false; // shown and not minimised
 };

@@ -30,8 +30,8 @@ void CurveWindow::open()
 
 void CurveWindow::show_where_it_was()
 {
-    if (!saved_geometry.isEmpty())
-        restoreGeometry(saved_geometry);
+    if (!saved_geometry_.isEmpty())
+        restoreGeometry(saved_geometry_);
     show();
 }
 
@@ -44,7 +44,7 @@ void CurveWindow::closeEvent(QCloseEvent *event)
 void CurveWindow::hideEvent(QHideEvent *event)
 {
     if (!event->spontaneous())
-        saved_geometry = saveGeometry();
+        saved_geometry_ = saveGeometry();
     QWidget::hideEvent(event);
 }
 

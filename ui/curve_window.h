@@ -32,5 +32,5 @@ private:
 
     CurveView *view_;
     bool open_ = false;
-    QByteArray saved_geometry;
+    QByteArray saved_geometry_;
 };

@@ -6,7 +6,7 @@
 #include <utility>
 
 OperatingTrail::OperatingTrail(qint64 window_ms, Clock clock)
-    : window_ms(window_ms), clock(std::move(clock))
+    : window_ms_(window_ms), clock_(std::move(clock))
 {
 }
 
@@ -18,7 +18,7 @@ qint64 OperatingTrail::monotonic_ms()
 void OperatingTrail::append(int light, int width)
 {
     drop_expired();
-    const qint64 now = clock();
+    const qint64 now = clock_();
     if (!samples_.empty() && now - samples_.back().at_ms < SPACING_MS) {
         samples_.back().light = light;
         samples_.back().width = width;
@@ -29,7 +29,7 @@ void OperatingTrail::append(int light, int width)
 
 bool OperatingTrail::drop_expired()
 {
-    const qint64 oldest_kept = clock() - window_ms;
+    const qint64 oldest_kept = clock_() - window_ms_;
     const auto first_kept = std::find_if(samples_.begin(), samples_.end(),
                                          [oldest_kept](const Sample &s) { return s.at_ms >= oldest_kept; });
     if (first_kept == samples_.begin())
@@ -40,6 +40,6 @@ bool OperatingTrail::drop_expired()
 
 double OperatingTrail::freshness(const Sample &sample) const
 {
-    const double age = double(clock() - sample.at_ms);
-    return std::clamp(1.0 - age / double(window_ms), 0.0, 1.0);
+    const double age = double(clock_() - sample.at_ms);
+    return std::clamp(1.0 - age / double(window_ms_), 0.0, 1.0);
 }

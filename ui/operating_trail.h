@@ -38,7 +38,7 @@ public:
     static qint64 monotonic_ms();
 
 private:
-    qint64 window_ms;
-    Clock clock;
+    qint64 window_ms_;
+    Clock clock_;
     std::deque<Sample> samples_; // oldest first
 };

@@ -1,5 +1,7 @@
 #include "widget.h"
 
+#include "curve_view.h"
+#include "curve_window.h"
 #include "model/pwm_percent_text.h"
 #include "ui_widget.h"
 
@@ -23,6 +25,7 @@ Widget::Widget(Controller &controller, QWidget *parent)
     , controller_(controller)
 {
     ui->setupUi(this);
+    curve_window_ = new CurveWindow(this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     curve_points_ = {{
         {ui->auto_1_verticalSlider, ui->auto_1_light_spinBox, ui->auto_1_lineEdit},
@@ -35,6 +38,7 @@ Widget::Widget(Controller &controller, QWidget *parent)
     }};
     connect_form();
     connect_model();
+    show_curve();
 }
 
 Widget::~Widget()
@@ -49,6 +53,8 @@ void Widget::connect_form()
 {
     for (const CurvePoint &point : curve_points_) {
         connect(point.light, &QSpinBox::valueChanged, this, &Widget::mark_config_dirty);
+        connect(point.light, &QSpinBox::valueChanged, this, &Widget::show_curve);
+        connect(point.slider, &QSlider::valueChanged, this, &Widget::show_curve);
         connect(point.slider, &QSlider::valueChanged, this, [this, &point] {
             // A load writes the labels itself, from the limited slider values.
             if (filling_form_)
@@ -65,6 +71,8 @@ void Widget::connect_form()
         ui->pwm_step_delay_spinBox->setEnabled(!checked);
     });
     connect(ui->apply_pushButton, &QPushButton::clicked, this, &Widget::apply);
+    connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
+    connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
 
     connect(ui->groupBox_5, &QGroupBox::toggled, &controller_, [this](bool checked) {
         controller_.set_wanted_mode(checked ? RegulationMode::manual : RegulationMode::automatic);
@@ -79,9 +87,13 @@ void Widget::connect_model()
     connect(&controller_, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
     connect(&controller_, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
     connect(&controller_, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
+    connect(&controller_, &Controller::status_changed, this, &Widget::show_operating_point);
+    connect(&controller_, &Controller::live_changed, this, &Widget::show_operating_point);
+    connect(&controller_, &Controller::live_changed, this, &Widget::show_curve_editable);
     show_wanted_mode(controller_.wanted_mode());
     ui->pwm_width_horizontalSlider->setValue(controller_.manual_level());
     ui->configuration_frame->setEnabled(controller_.live());
+    show_curve_editable();
 }
 
 void Widget::bring_to_front()
@@ -130,6 +142,7 @@ void Widget::show_wanted_mode(RegulationMode mode)
     const bool manual = mode == RegulationMode::manual;
     ui->groupBox_5->setChecked(manual);
     ui->auto_groupBox->setEnabled(!manual);
+    show_curve_editable();
 }
 
 void Widget::mark_config_dirty()
@@ -141,6 +154,38 @@ void Widget::mark_config_dirty()
 void Widget::show_curve_level(const CurvePoint &point)
 {
     point.label->setText(pwm_percent_text(point.slider->value()));
+}
+
+void Widget::show_curve()
+{
+    CurveView::Points points;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        points[i] = {curve_points_[i].light->value(), curve_points_[i].slider->value()};
+    curve_window_->view()->set_points(points);
+}
+
+// A handle moved: the point's controls take the values, and their handlers
+// mark the edit as for any other.
+void Widget::edit_curve_point(int n, int light, int width)
+{
+    const CurvePoint &point = curve_points_[n - 1];
+    point.light->setValue(light);
+    point.slider->setValue(width);
+}
+
+// The handles can be moved exactly while the curve's controls in the form can.
+void Widget::show_curve_editable()
+{
+    curve_window_->view()->set_read_only(!controller_.live() || controller_.wanted_mode() == RegulationMode::manual);
+}
+
+// What the controller reports it drives at the light it reports.
+void Widget::show_operating_point()
+{
+    if (controller_.live())
+        curve_window_->view()->set_operating_point(int(controller_.light_reading()), int(controller_.pwm_width()));
+    else
+        curve_window_->view()->clear_operating_point();
 }
 
 ConfigBlock Widget::form_config() const

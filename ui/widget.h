@@ -6,6 +6,7 @@
 
 #include <array>
 
+class CurveWindow;
 class QLineEdit;
 class QSlider;
 class QSpinBox;
@@ -14,10 +15,11 @@ namespace Ui {
 class Widget;
 }
 
-// The program's only window: the view of a Controller. It fills the form
+// The program's main window: the view of a Controller. It fills the form
 // when the controller's configuration is loaded, shows the live read-outs,
 // hands the manual-regulation controls to the model as they change, and
-// Apply hands the form's configuration to the model.
+// Apply hands the form's configuration to the model. Its curve window shows
+// the form's seven points and edits them as the form's controls do.
 class Widget : public QWidget
 {
     Q_OBJECT
@@ -50,6 +52,12 @@ private:
     void show_wanted_mode(RegulationMode mode);
     void mark_config_dirty();
     void show_curve_level(const CurvePoint &point);
+    // The curve window shows the form's points and the controller's state;
+    // its handles edit the form.
+    void show_curve();
+    void edit_curve_point(int n, int light, int width);
+    void show_curve_editable();
+    void show_operating_point();
     void apply();
     void set_apply_enabled(bool enabled);
 
@@ -59,4 +67,5 @@ private:
     // their change signals are then not the user's edits.
     bool filling_form_ = false;
     std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
+    CurveWindow *curve_window_;
 };

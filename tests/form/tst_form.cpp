@@ -99,7 +99,8 @@ QList<Item> items()
          << Item{"horizontalLayout_22", "QHBoxLayout", "layoutWidget_6", {}, ""}
          << Item{"horizontalLayout_22#1", "QSpacerItem", "horizontalLayout_22", {}, H_SPACER}
          << Item{"label_20", "QLabel", "layoutWidget_6", {}, ""}
-         << Item{"avrg_light_num_spinBox", "QSpinBox", "layoutWidget_6", {}, "minimum=1 maximum=50 value=1"};
+         << Item{"avrg_light_num_spinBox", "QSpinBox", "layoutWidget_6", {}, "minimum=1 maximum=50 value=1"}
+         << Item{"curve_pushButton", "QPushButton", "Widget", {548, 224, 209, 25}, ""};
     return list;
 }
 
@@ -133,6 +134,8 @@ const Text TEXTS[] = {
     {"groupBox_5", "title", "Ручная регулировка"},
     {"label_20", "toolTip", "Количество элементов выборки"},
     {"label_20", "text", "Сглаживание освещенности :"},
+    {"curve_pushButton", "toolTip", "Кривая яркости в отдельном окне: точки можно перетаскивать, видно, где контроллер сейчас"},
+    {"curve_pushButton", "text", "Кривая…"},
 };
 
 // The form built on a window of its own, as the main window builds it.
@@ -265,7 +268,7 @@ void TestForm::tree_data()
     QTest::addColumn<QString>("props");
 
     const QList<Item> list = items();
-    QCOMPARE(list.size(), 72);
+    QCOMPARE(list.size(), 73);
     for (const Item &item : list)
         QTest::newRow(qPrintable(item.name)) << item.cls << item.parent << item.geometry << item.props;
 }
