@@ -40,6 +40,7 @@ public:
     void set_points(const Points &points);
     // The controller's present state; it also extends the trail.
     void set_operating_point(int light, int width);
+    const std::optional<Point> &operating_point() const { return operating_point_; }
     // No controller: the live point goes, its trail fades on.
     void clear_operating_point();
     void set_read_only(bool read_only);

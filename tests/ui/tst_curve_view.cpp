@@ -1,12 +1,18 @@
-// The curve view: where points land, editing by mouse and keys, read-only
-// mode, the trail's time window, and the window that holds the view.
+// The curve view: where points land, editing by keys, read-only mode, the
+// trail's time window, the window that holds the view; and beside the main
+// window on the simulated controller, a dragged handle edits the form.
 
+#include "bench.h"
 #include "protocol/commands.h"
 #include "ui/curve_view.h"
 #include "ui/curve_window.h"
 #include "ui/operating_trail.h"
+#include "ui/widget.h"
 
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
@@ -36,13 +42,13 @@ private slots:
     void init();
     void point_lands_in_place_data();
     void point_lands_in_place();
-    void drag_edits_that_point_data();
-    void drag_edits_that_point();
     void keys_move_focused_handle_data();
     void keys_move_focused_handle();
     void trail_keeps_its_window_data();
     void trail_keeps_its_window();
     void window_remembers_place_and_follows_parent();
+    void drag_edits_the_form_data();
+    void drag_edits_the_form();
 
 private:
     std::unique_ptr<CurveView> view;
@@ -88,52 +94,6 @@ void TestCurveView::point_lands_in_place()
     points[3] = SPREAD[3];
     view->set_points(points);
     QVERIFY(view->grab().toImage().pixelColor(centre) != view->palette().color(QPalette::Highlight));
-}
-
-void TestCurveView::drag_edits_that_point_data()
-{
-    QTest::addColumn<int>("n");
-    QTest::addColumn<QPointF>("to"); // light, width
-    QTest::addColumn<bool>("read_only");
-    QTest::addColumn<QPointF>("expected"); // light, width; (-1, -1) for no edit
-
-    QTest::newRow("point 3 to the middle") << 3 << QPointF(512, 282) << false << QPointF(512, 282);
-    QTest::newRow("point 7 past the corner: clamped") << 7 << QPointF(1300, 700) << false << QPointF(1023, 564);
-    QTest::newRow("point 1 read-only") << 1 << QPointF(512, 282) << true << QPointF(-1, -1);
-}
-
-void TestCurveView::drag_edits_that_point()
-{
-    QFETCH(int, n);
-    QFETCH(QPointF, to);
-    QFETCH(bool, read_only);
-    QFETCH(QPointF, expected);
-    view->set_read_only(read_only);
-    QSignalSpy edits(view.get(), &CurveView::point_edited);
-
-    const CurveView::Point from = SPREAD[n - 1];
-    QTest::mousePress(view.get(), Qt::LeftButton, {}, plot_position(*view, from.light, from.width));
-    QTest::mouseMove(view.get(), plot_position(*view, (from.light + to.x()) / 2, (from.width + to.y()) / 2));
-    QTest::mouseMove(view.get(), plot_position(*view, to.x(), to.y()));
-    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, plot_position(*view, to.x(), to.y()));
-
-    if (expected.x() < 0) {
-        QCOMPARE(edits.count(), 0);
-        QCOMPARE(view->points(), SPREAD);
-        return;
-    }
-    QVERIFY(!edits.isEmpty()); // a move already past the edges repeats no edit
-    for (const QList<QVariant> &edit : edits)
-        QCOMPARE(edit.at(0).toInt(), n);
-    // Within one pixel's worth of each scale.
-    const QRectF plot = view->plot_area();
-    const QList<QVariant> last = edits.last();
-    QVERIFY2(qAbs(last.at(1).toInt() - expected.x()) <= LIGHT_FULL_SCALE / plot.width(), qPrintable(last.at(1).toString()));
-    QVERIFY2(qAbs(last.at(2).toInt() - expected.y()) <= PWM_FULL_SCALE / plot.height(), qPrintable(last.at(2).toString()));
-    QCOMPARE(view->points()[n - 1].light, last.at(1).toInt());
-    for (int other = 1; other <= ConfigBlock::CURVE_POINTS; ++other)
-        if (other != n)
-            QCOMPARE(view->points()[other - 1], SPREAD[other - 1]);
 }
 
 void TestCurveView::keys_move_focused_handle_data()
@@ -242,6 +202,68 @@ void TestCurveView::window_remembers_place_and_follows_parent()
     main_window.hide();
     main_window.show();
     QVERIFY(!curve->isVisible());
+}
+
+void TestCurveView::drag_edits_the_form_data()
+{
+    QTest::addColumn<ControllerState>("controller");
+    QTest::addColumn<bool>("unplugged");
+    QTest::addColumn<bool>("editable");
+
+    QTest::newRow("automatic regulation") << ControllerState().light(300).pwm_width(200) << false << true;
+    QTest::newRow("manual regulation: read-only") << ControllerState().mode(1) << false << false;
+    QTest::newRow("unplugged: read-only, no live point") << ControllerState() << true << false;
+}
+
+void TestCurveView::drag_edits_the_form()
+{
+    QFETCH(ControllerState, controller);
+    QFETCH(bool, unplugged);
+    QFETCH(bool, editable);
+    Bench bench(controller, Bench::View::attached);
+    bench.connect();
+    bench.tick();
+    if (unplugged) {
+        bench.unplug();
+        bench.check();
+        bench.tick();
+    }
+    bench.view().show();
+    QTest::mouseClick(bench.control<QPushButton>("curve_pushButton"), Qt::LeftButton);
+    auto *curve = bench.view().findChild<CurveWindow *>();
+    QVERIFY(curve);
+    QVERIFY(QTest::qWaitForWindowExposed(curve));
+    CurveView *curve_view = curve->view();
+
+    // The handles are the form's points; the live point is the controller's.
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
+        QCOMPARE(curve_view->points()[n - 1], (CurveView::Point{bench.threshold(n)->value(), bench.level(n)->value()}));
+    if (unplugged)
+        QVERIFY(!curve_view->operating_point());
+    else
+        QCOMPARE(*curve_view->operating_point(), (CurveView::Point{int(bench.model().light_reading()),
+                                                                     int(bench.model().pwm_width())}));
+
+    ConfigBlock expected = bench.form();
+    const CurveView::Point from = curve_view->points()[2];
+    QTest::mousePress(curve_view, Qt::LeftButton, {}, plot_position(*curve_view, from.light, from.width));
+    QTest::mouseMove(curve_view, plot_position(*curve_view, 512, 282));
+    QTest::mouseRelease(curve_view, Qt::LeftButton, {}, plot_position(*curve_view, 512, 282));
+
+    // Point 3 alone moves, to the middle within a pixel's worth of each scale.
+    const QRectF plot = curve_view->plot_area();
+    if (editable) {
+        QVERIFY(qAbs(bench.threshold(3)->value() - 512) <= LIGHT_FULL_SCALE / plot.width());
+        QVERIFY(qAbs(bench.level(3)->value() - 282) <= PWM_FULL_SCALE / plot.height());
+        expected.set_auto_light(3, unsigned(bench.threshold(3)->value()));
+        expected.set_auto_pwm(3, unsigned(bench.level(3)->value()));
+    }
+    QCOMPARE(config_part(bench.form()), config_part(expected));
+    QCOMPARE(own_enabled(bench.apply()), editable);
+
+    // The form's edits move the handles.
+    bench.threshold(5)->setValue(640);
+    QCOMPARE(curve_view->points()[4].light, 640);
 }
 
 QTEST_MAIN(TestCurveView)
