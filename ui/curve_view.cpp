@@ -17,7 +17,7 @@
 namespace {
 
 constexpr qreal HANDLE_RADIUS = 6;
-constexpr qreal TRAIL_DOT_RADIUS = 2.5;
+constexpr qreal TRAIL_DOT_RADIUS = 3;
 constexpr qreal HIT_RADIUS = 10; // a press this close to a handle takes it
 constexpr qreal TICK = 4;
 constexpr int LIGHT_MINOR = 100, LIGHT_MAJOR = 200;
