@@ -42,14 +42,18 @@ void CurveView::set_points(const Points &points)
     redraw_curve();
 }
 
+// Only what moved on screen is repainted: the live point with its guides,
+// where it was and where it is, and the trail's newest dot. A reading that
+// changes by less than a pixel (a noisy sensor) repaints nothing; older dots
+// fade and go with the slow fade step.
 void CurveView::set_operating_point(int light, int width)
 {
+    const QRegion before = operating_point_region() + newest_dot_area();
     trail_.append(light, width);
-    const Point point{light, width};
-    if (operating_point_ != point) {
-        operating_point_ = point;
-        update();
-    }
+    operating_point_ = Point{light, width};
+    const QRegion after = operating_point_region() + newest_dot_area();
+    if (after != before)
+        update(before + after);
     update_fade_timer();
 }
 
@@ -57,8 +61,31 @@ void CurveView::clear_operating_point()
 {
     if (!operating_point_)
         return;
+    const QRegion before = operating_point_region();
     operating_point_.reset();
-    update();
+    update(before);
+}
+
+QRegion CurveView::operating_point_region() const
+{
+    if (!operating_point_)
+        return {};
+    const QPoint centre = position_of(operating_point_->light, operating_point_->width).toPoint();
+    const int radius = int(HANDLE_RADIUS) + 3;
+    const QRect plot = plot_.toAlignedRect();
+    return QRegion(centre.x() - radius, centre.y() - radius, 2 * radius + 1, 2 * radius + 1)
+        + QRegion(centre.x() - 1, centre.y(), 3, plot.bottom() - centre.y() + 1)
+        + QRegion(plot.left(), centre.y() - 1, centre.x() - plot.left() + 1, 3);
+}
+
+QRect CurveView::newest_dot_area() const
+{
+    if (trail_.empty())
+        return {};
+    const OperatingTrail::Sample &newest = trail_.samples().back();
+    const int radius = int(TRAIL_DOT_RADIUS) + 2;
+    const QPoint centre = position_of(newest.light, newest.width).toPoint();
+    return {centre.x() - radius, centre.y() - radius, 2 * radius + 1, 2 * radius + 1};
 }
 
 void CurveView::set_read_only(bool read_only)
@@ -125,7 +152,7 @@ void CurveView::resizeEvent(QResizeEvent *event)
 // The axes and the curve change only with an edit or a resize, the live
 // point and its trail with every status change: the first are kept as a
 // picture, so that a status change costs a copy of it and a few hundred dots.
-void CurveView::paintEvent(QPaintEvent *)
+void CurveView::paintEvent(QPaintEvent *event)
 {
     const qreal ratio = devicePixelRatioF();
     if (curve_layer_.size() != size() * ratio) {
@@ -141,7 +168,7 @@ void CurveView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.drawPixmap(0, 0, curve_layer_);
     painter.setRenderHint(QPainter::Antialiasing);
-    paint_trail(painter);
+    paint_trail(painter, event->region());
     paint_operating_point(painter);
 }
 
@@ -233,13 +260,16 @@ void CurveView::paint_curve(QPainter &painter) const
 // Dots, not lines: an antialiased wide line costs some fifty times as much,
 // and the spacing of the dots shows how fast the point moved. Each dot is a
 // copy of one of a few small pictures, one for each step of fading.
-void CurveView::paint_trail(QPainter &painter) const
+void CurveView::paint_trail(QPainter &painter, const QRegion &dirty) const
 {
     const QPointF corner(TRAIL_DOT_RADIUS + 1, TRAIL_DOT_RADIUS + 1);
     const int last_step = int(trail_dots_.size()) - 1;
     for (const OperatingTrail::Sample &sample : trail_.samples()) {
+        const QPoint at = (position_of(sample.light, sample.width) - corner).toPoint();
+        if (!dirty.intersects(QRect(at, trail_dots_[0].deviceIndependentSize().toSize())))
+            continue;
         const int step = qRound(trail_.freshness(sample) * last_step);
-        painter.drawPixmap((position_of(sample.light, sample.width) - corner).toPoint(), trail_dots_[step]);
+        painter.drawPixmap(at, trail_dots_[step]);
     }
 }
 

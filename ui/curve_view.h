@@ -5,6 +5,7 @@
 
 #include <QBasicTimer>
 #include <QPixmap>
+#include <QRegion>
 #include <QWidget>
 
 #include <array>
@@ -77,10 +78,12 @@ private:
     void place_plot();
     void paint_axes(QPainter &painter) const;
     void paint_curve(QPainter &painter) const;
-    void paint_trail(QPainter &painter) const;
+    void paint_trail(QPainter &painter, const QRegion &dirty) const;
     void paint_trail_dots(qreal ratio);
     void paint_operating_point(QPainter &painter) const;
     QPointF position_of(int light, int width) const;
+    QRegion operating_point_region() const; // the disc and its guides
+    QRect newest_dot_area() const;
     int handle_at(const QPointF &position) const; // index, or -1
     void move_handle(int index, int light, int width);
     void update_fade_timer();
