@@ -3,11 +3,10 @@
 #include "protocol/commands.h"
 
 #include <QFocusEvent>
-#include <QResizeEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QResizeEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -151,7 +150,8 @@ void CurveView::resizeEvent(QResizeEvent *event)
 
 // The axes and the curve change only with an edit or a resize, the live
 // point and its trail with every status change: the first are kept as a
-// picture, so that a status change costs a copy of it and a few hundred dots.
+// picture, so that a status change costs a copy of the part of it that the
+// point left and the dots there.
 void CurveView::paintEvent(QPaintEvent *event)
 {
     const qreal ratio = devicePixelRatioF();
