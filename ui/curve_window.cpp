@@ -48,11 +48,13 @@ void CurveWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
 }
 
-// Follows the main window: hidden (or minimised) with it, back with it when
-// the user had it open.
+// Follows the main window: hidden with it, back with it when the user had it
+// open. Minimising is left to the window manager (some take a window's
+// transient windows along): a window hidden and shown again behind its back
+// loses the place the user gave it.
 bool CurveWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == parent()) {
+    if (watched == parent() && !event->spontaneous()) {
         if (event->type() == QEvent::Hide && isVisible())
             hide();
         else if (event->type() == QEvent::Show && open_ && !isVisible())

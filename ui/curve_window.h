@@ -16,10 +16,11 @@ public:
     explicit CurveWindow(QWidget *parent);
 
     CurveView *view() const { return view_; }
-    // Open as the user asked: shown where it was last, and in front.
+    // The user has it open (it may be hidden along with the main window).
     bool is_open() const { return open_; }
 
 public slots:
+    // Shows it where it was last, in front.
     void open();
 
 protected:
