@@ -137,8 +137,8 @@ void CurveView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange)
         place_plot();
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange
-        || event->type() == QEvent::StyleChange)
-        curve_layer_ = QPixmap();
+        || event->type() == QEvent::StyleChange || event->type() == QEvent::LanguageChange)
+        redraw_curve();
     QWidget::changeEvent(event);
 }
 

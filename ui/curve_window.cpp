@@ -6,18 +6,30 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-CurveWindow::CurveWindow(QWidget *parent) : QWidget(parent, Qt::Window), view_(new CurveView(this))
+CurveWindow::CurveWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), view_(new CurveView(this)), legend_(new QLabel(this))
 {
-    setWindowTitle(tr("Кривая яркости"));
-    auto *legend = new QLabel(tr("Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками "
-                                 "(с Shift по 10). Оранжевый круг показывает, где контроллер сейчас, "
-                                 "бледнеющие точки за ним — его путь за последние три минуты."),
-                              this);
-    legend->setWordWrap(true);
+    legend_->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view_, 1);
-    layout->addWidget(legend);
+    layout->addWidget(legend_);
+    show_texts();
     parent->installEventFilter(this);
+}
+
+void CurveWindow::show_texts()
+{
+    setWindowTitle(tr("Кривая яркости"));
+    legend_->setText(tr("Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками (с Shift по 10). "
+                        "Оранжевый круг показывает, где контроллер сейчас, бледнеющие точки за ним — его путь "
+                        "за последние три минуты."));
+}
+
+void CurveWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        show_texts();
+    QWidget::changeEvent(event);
 }
 
 void CurveWindow::open()

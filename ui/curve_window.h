@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class CurveView;
+class QLabel;
 
 // The curve view in a window of its own, beside the main window (its
 // parent): it goes and comes back with it, and ends with it. While the
@@ -24,14 +25,17 @@ public slots:
     void open();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void show_where_it_was();
+    void show_texts();
 
     CurveView *view_;
+    QLabel *legend_;
     bool open_ = false;
     QByteArray saved_geometry_;
 };
