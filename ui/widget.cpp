@@ -1,5 +1,6 @@
 #include "widget.h"
 
+#include "form_setup.h"
 #include "model/pwm_percent_text.h"
 #include "ui_widget.h"
 
@@ -23,6 +24,7 @@ Widget::Widget(Controller &controller, QWidget *parent)
     , controller_(controller)
 {
     ui->setupUi(this);
+    finish_form_setup(*ui, this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     curve_points_ = {{
         {ui->auto_1_verticalSlider, ui->auto_1_light_spinBox, ui->auto_1_lineEdit},
