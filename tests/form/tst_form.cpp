@@ -5,6 +5,7 @@
 
 #include "protocol/commands.h"
 #include "protocol/config_block.h"
+#include "translations/translation.h"
 #include "ui/form_setup.h"
 
 #include <QMetaEnum>
@@ -260,6 +261,8 @@ private slots:
     void tabChain();
     void enterPressesApply_data();
     void enterPressesApply();
+    void translation_data();
+    void translation();
     void buildReachesNoSlot();
 };
 
@@ -716,15 +719,23 @@ QStringList cutTexts(QWidget *window)
 void TestForm::nothingCut_data()
 {
     QTest::addColumn<qreal>("pointSize");
-    for (const qreal size : {9.0, 10.0, 11.0, 12.0})
-        QTest::addRow("%g pt", size) << size;
+    QTest::addColumn<QString>("locale");
+    for (const char *locale : {"ru_RU", "en_US"}) {
+        for (const qreal size : {9.0, 10.0, 11.0, 12.0})
+            QTest::addRow("%g pt %s", size, locale) << size << QString::fromLatin1(locale);
+    }
 }
 
 void TestForm::nothingCut()
 {
     QFETCH(qreal, pointSize);
+    QFETCH(QString, locale);
     const QFont original = QApplication::font();
-    const auto restore = qScopeGuard([&original] { QApplication::setFont(original); });
+    install_translation(*QCoreApplication::instance(), QLocale(locale));
+    const auto restore = qScopeGuard([&original] {
+        QApplication::setFont(original);
+        qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
+    });
     QFont font = original;
     font.setPointSizeF(pointSize);
     QApplication::setFont(font);
@@ -821,6 +832,45 @@ void TestForm::enterPressesApply()
     target->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
     QCOMPARE(applied.size(), clicks);
+}
+
+void TestForm::translation_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("apply");
+
+    QTest::newRow("en_US") << "en_US" << "en" << "A&pply";
+    QTest::newRow("en_GB") << "en_GB" << "en" << "A&pply";
+    QTest::newRow("C: the source texts") << "C" << "" << "При&менить";
+    QTest::newRow("ru_RU: the source texts") << "ru_RU" << "" << "При&менить";
+    QTest::newRow("de_DE: no translation, the source texts") << "de_DE" << "" << "При&менить";
+}
+
+// Under English every text of the form is English: no Cyrillic is left in
+// any text, title or tool tip.
+void TestForm::translation()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, installed);
+    QFETCH(QString, apply);
+
+    QCOMPARE(install_translation(*QCoreApplication::instance(), QLocale(locale)), installed);
+    // A translator uninstalls itself when deleted.
+    const auto remove = qScopeGuard([] { qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>()); });
+    Form form;
+    QCOMPARE(form.ui.apply_pushButton->text(), apply);
+    if (installed.isEmpty())
+        return;
+    static const QRegularExpression cyrillic(QStringLiteral("\\p{Cyrillic}"));
+    QList<QWidget *> widgets = form.window.findChildren<QWidget *>();
+    widgets << &form.window;
+    for (QWidget *widget : widgets) {
+        for (const char *property : {"windowTitle", "title", "text", "toolTip"}) {
+            const QString text = widget->property(property).toString();
+            QVERIFY2(!text.contains(cyrillic), qPrintable(widget->objectName() + ' ' + text));
+        }
+    }
 }
 
 namespace {
