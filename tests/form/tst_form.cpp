@@ -95,7 +95,7 @@ QList<Item> items()
          << Item{"manual_layout", "QVBoxLayout", "groupBox_5", ""}
          << Item{"pwm_width_horizontalSlider", "QSlider", "groupBox_5",
                  "orientation=Horizontal tickPosition=TicksBothSides " + PWM_RANGE}
-         << Item{"status_label", "QLabel", "configuration_frame", "wordWrap=true buddy=none"};
+         << Item{"status_label", "QLabel", "configuration_frame", "textFormat=PlainText wordWrap=true buddy=none"};
     return list;
 }
 
