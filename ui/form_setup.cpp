@@ -70,9 +70,11 @@ void finish_form_setup(Ui::Widget &ui, QWidget *window)
     new ReadOutWidth(ui.brightness_lineEdit, QStringLiteral("100%"), true);
 
     // The status line sits in the frame, which is disabled exactly while it
-    // has the most to say: it keeps the enabled colours.
+    // has the most to say: it keeps the enabled colours (a selectable label
+    // draws a disabled text in the Text role).
     QPalette palette = ui.status_label->palette();
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, palette.color(QPalette::Active, QPalette::WindowText));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, QPalette::WindowText));
     ui.status_label->setPalette(palette);
 
     // A disabled Apply ignores the click.

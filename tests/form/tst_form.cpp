@@ -563,8 +563,8 @@ void TestForm::initialEnabledStates()
     // The status line speaks loudest while the frame is disabled: it keeps
     // the enabled colours.
     const QPalette palette = form.ui.status_label->palette();
-    QCOMPARE(palette.color(QPalette::Disabled, QPalette::WindowText),
-             palette.color(QPalette::Active, QPalette::WindowText));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
+        QCOMPARE(palette.color(QPalette::Disabled, role), palette.color(QPalette::Active, QPalette::WindowText));
 
     // Once a controller is connected the frame opens up: everything but Apply
     // (nothing edited yet) and the manual slider (its group is unchecked).
