@@ -7,14 +7,14 @@
 
 void show_identification_error(const QString &reason, int exit_code, int version_found)
 {
-    const auto tr = [](const char *text) { return QCoreApplication::translate("IdentificationError", text); };
     QStringList lines{reason};
     if (version_found >= 0 && version_found != CONTROLLER_VERSION) {
-        lines << tr("Контроллер сообщил версию %1, программа работает с версией %2.")
+        lines << QCoreApplication::translate("IdentificationError",
+                                             "Контроллер сообщил версию %1, программа работает с версией %2.")
                      .arg(version_found)
                      .arg(CONTROLLER_VERSION);
     }
-    lines << tr("Программа будет закрыта.");
+    lines << QCoreApplication::translate("IdentificationError", "Программа будет закрыта.");
 
     QMessageBox box;
     box.setIcon(QMessageBox::Critical);

@@ -2,6 +2,78 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru_RU">
 <context>
+    <name>Controller</name>
+    <message>
+        <source>Не удалось опознать устройство!</source>
+        <translation>The device could not be identified!</translation>
+    </message>
+    <message>
+        <source>Неверная версия устройства!</source>
+        <translation>Wrong device version!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentificationError</name>
+    <message>
+        <source>Контроллер сообщил версию %1, программа работает с версией %2.</source>
+        <translation>The controller reports version %1; this program works with version %2.</translation>
+    </message>
+    <message>
+        <source>Программа будет закрыта.</source>
+        <translation>The program will close.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusLine</name>
+    <message>
+        <source>Контроллер подключен, настройки загружены.</source>
+        <translation>Controller connected, settings loaded.</translation>
+    </message>
+    <message>
+        <source>Контроллер найден, настройки загружаются…</source>
+        <translation>Controller found, loading its settings…</translation>
+    </message>
+    <message>
+        <source>Контроллер %1 найден, но открыть его не удалось. Установите правило udev 70-morvane-pwm.rules и переподключите контроллер.</source>
+        <translation>Controller found at %1, but it cannot be opened. Install the udev rule 70-morvane-pwm.rules and plug the controller in again.</translation>
+    </message>
+    <message>
+        <source>После установки правила: sudo udevadm control --reload &amp;&amp; sudo udevadm trigger</source>
+        <translation>After installing the rule: sudo udevadm control --reload &amp;&amp; sudo udevadm trigger</translation>
+    </message>
+    <message>
+        <source>Контроллер отключен. Когда он снова будет подключен, настройки загрузятся сами.</source>
+        <translation>Controller unplugged. Its settings load by themselves when it is plugged in again.</translation>
+    </message>
+    <message>
+        <source>Контроллер не найден. Подключите его к USB.</source>
+        <translation>No controller found. Plug it into a USB port.</translation>
+    </message>
+</context>
+<context>
+    <name>UnappliedEditsPrompt</name>
+    <message>
+        <source>Изменения настроек не применены.</source>
+        <translation>The settings have changes that are not applied.</translation>
+    </message>
+    <message>
+        <source>Применить их перед закрытием?</source>
+        <translation>Apply them before closing?</translation>
+    </message>
+    <message>
+        <source>&amp;Применить</source>
+        <translation>&amp;Apply</translation>
+    </message>
+    <message>
+        <source>&amp;Не применять</source>
+        <translation>&amp;Discard</translation>
+    </message>
+    <message>
+        <source>&amp;Отмена</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+</context>
+<context>
     <name>Widget</name>
     <message>
         <source>Morvane PWM beta6</source>
@@ -102,6 +174,10 @@
     <message>
         <source>Яркость при ручной регулировке: 0–100 % (клавиши: шаг 1 %, PgUp/PgDn — 10 %; Ctrl+Alt+P / Ctrl+Alt+M — 3 %)</source>
         <translation>Brightness under manual regulation: 0–100 % (keys: 1 % a step, PgUp/PgDn 10 %; Ctrl+Alt+P / Ctrl+Alt+M 3 %)</translation>
+    </message>
+    <message>
+        <source>Ошибка!</source>
+        <translation>Error!</translation>
     </message>
 </context>
 </TS>

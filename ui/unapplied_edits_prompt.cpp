@@ -6,17 +6,17 @@
 
 UnappliedEditsAnswer ask_about_unapplied_edits(QWidget *window)
 {
-    const auto tr = [](const char *text) { return QCoreApplication::translate("UnappliedEditsPrompt", text); };
     QMessageBox box(window);
     box.setIcon(QMessageBox::Question);
     box.setWindowTitle(window->windowTitle());
-    box.setText(tr("Изменения настроек не применены."));
-    box.setInformativeText(tr("Применить их перед закрытием?"));
+    box.setText(QCoreApplication::translate("UnappliedEditsPrompt", "Изменения настроек не применены."));
+    box.setInformativeText(QCoreApplication::translate("UnappliedEditsPrompt", "Применить их перед закрытием?"));
     box.setStandardButtons(QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel);
     // Qt's own button texts would stay English under the Russian source.
-    box.button(QMessageBox::Apply)->setText(tr("&Применить"));
-    box.button(QMessageBox::Discard)->setText(tr("&Не применять"));
-    box.button(QMessageBox::Cancel)->setText(tr("&Отмена"));
+    box.button(QMessageBox::Apply)->setText(QCoreApplication::translate("UnappliedEditsPrompt", "&Применить"));
+    box.button(QMessageBox::Discard)
+        ->setText(QCoreApplication::translate("UnappliedEditsPrompt", "&Не применять"));
+    box.button(QMessageBox::Cancel)->setText(QCoreApplication::translate("UnappliedEditsPrompt", "&Отмена"));
     box.setDefaultButton(QMessageBox::Apply);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
