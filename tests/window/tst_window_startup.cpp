@@ -195,8 +195,8 @@ void TestWindowStartup::language_change_keeps_values_and_texts()
     QVERIFY(!own_enabled(bench.step_delay()));
     QVERIFY(bench.frame()->isEnabled());
     QCOMPARE(bench.view().windowTitle(), QStringLiteral("Morvane PWM beta6"));
-    QCOMPARE(bench.manual()->title(), QStringLiteral("Ручная регулировка"));
-    QCOMPARE(bench.apply()->text(), QStringLiteral("Применить"));
+    QCOMPARE(bench.manual()->title(), QStringLiteral("&Ручная регулировка"));
+    QCOMPARE(bench.apply()->text(), QStringLiteral("При&менить"));
     QCOMPARE(bench.control<QLabel>("label_2")->text(), QStringLiteral("\u0441"));
     QCOMPARE(bench.control<QLabel>("label_19")->toolTip(), QStringLiteral("Время изменения яркости на 1%"));
 }
