@@ -1,9 +1,14 @@
 #include "widget.h"
 
+#include "form_setup.h"
 #include "model/pwm_percent_text.h"
+#include "status_line.h"
 #include "ui_widget.h"
+#include "unapplied_edits_prompt.h"
 
-#include <QEvent>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QSessionManager>
 
 namespace {
 
@@ -23,6 +28,7 @@ Widget::Widget(Controller &controller, QWidget *parent)
     , controller_(controller)
 {
     ui->setupUi(this);
+    finish_form_setup(*ui, this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     curve_points_ = {{
         {ui->auto_1_verticalSlider, ui->auto_1_light_spinBox, ui->auto_1_lineEdit},
@@ -35,6 +41,23 @@ Widget::Widget(Controller &controller, QWidget *parent)
     }};
     connect_form();
     connect_model();
+    new StatusLine(controller_, ui->status_label);
+
+    // A logout asks about unapplied edits now, if the session manager lets
+    // the program interact, and the window then closes without asking again.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (controller_.edits_pending() && manager.allowsInteraction()) {
+            const UnappliedEditsAnswer answer = ask_about_unapplied_edits(this);
+            manager.release();
+            if (answer == UnappliedEditsAnswer::cancel) {
+                manager.cancel();
+                return;
+            }
+            if (answer == UnappliedEditsAnswer::apply)
+                apply();
+        }
+        session_ending_ = true;
+    });
 }
 
 Widget::~Widget()
@@ -76,6 +99,8 @@ void Widget::connect_model()
 {
     connect(&controller_, &Controller::configuration_loaded, this, &Widget::fill_form);
     connect(&controller_, &Controller::status_changed, this, &Widget::show_status);
+    connect(&controller_, &Controller::connected_changed, this, &Widget::show_status);
+    connect(&controller_, &Controller::live_changed, this, &Widget::show_status);
     connect(&controller_, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
     connect(&controller_, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
     connect(&controller_, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
@@ -96,6 +121,28 @@ void Widget::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::LanguageChange)
         ui->retranslateUi(this);
+}
+
+// Apply closes only once the controller confirmed the write: edits it did
+// not take stay in the window, marked unapplied.
+void Widget::closeEvent(QCloseEvent *event)
+{
+    if (!controller_.edits_pending() || session_ending_) {
+        event->accept();
+        return;
+    }
+    switch (ask_about_unapplied_edits(this)) {
+    case UnappliedEditsAnswer::apply:
+        apply();
+        event->setAccepted(!controller_.edits_pending());
+        break;
+    case UnappliedEditsAnswer::discard:
+        event->accept();
+        break;
+    case UnappliedEditsAnswer::cancel:
+        event->ignore();
+        break;
+    }
 }
 
 // Setting a control runs its change handler at once; filling_form_ tells the
@@ -119,10 +166,12 @@ void Widget::fill_form()
     filling_form_ = false;
 }
 
+// Without a controller the read-outs are empty, not the last values seen.
 void Widget::show_status()
 {
-    set_text(ui->vAKB_lineEdit, QString::number(controller_.light_reading()));
-    set_text(ui->brightness_lineEdit, pwm_percent_text(controller_.brightness_width()));
+    const bool connected = controller_.connected();
+    set_text(ui->vAKB_lineEdit, connected ? QString::number(controller_.light_reading()) : QString());
+    set_text(ui->brightness_lineEdit, connected ? pwm_percent_text(controller_.brightness_width()) : QString());
 }
 
 void Widget::show_wanted_mode(RegulationMode mode)
