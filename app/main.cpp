@@ -4,6 +4,7 @@
 #include "model/controller.h"
 #include "open_failure_notice.h"
 #include "single_application.h"
+#include "translations/translation.h"
 #include "ui/widget.h"
 
 #include <cstdio>
@@ -27,6 +28,9 @@ int main(int argc, char **argv)
         app.sendMessage(WAKE_UP_MESSAGE, 5000);
         return 0;
     }
+
+    // English under English locales; Russian, the source, everywhere else.
+    install_translation(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));

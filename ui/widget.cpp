@@ -2,10 +2,15 @@
 
 #include "curve_view.h"
 #include "curve_window.h"
+#include "form_setup.h"
 #include "model/pwm_percent_text.h"
+#include "status_line.h"
 #include "ui_widget.h"
+#include "unapplied_edits_prompt.h"
 
-#include <QEvent>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QSessionManager>
 
 namespace {
 
@@ -25,6 +30,7 @@ Widget::Widget(Controller &controller, QWidget *parent)
     , controller_(controller)
 {
     ui->setupUi(this);
+    finish_form_setup(*ui, this);
     curve_window_ = new CurveWindow(this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     curve_points_ = {{
@@ -39,6 +45,23 @@ Widget::Widget(Controller &controller, QWidget *parent)
     connect_form();
     connect_model();
     show_curve();
+    new StatusLine(controller_, ui->status_label);
+
+    // A logout asks about unapplied edits now, if the session manager lets
+    // the program interact, and the window then closes without asking again.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (controller_.edits_pending() && manager.allowsInteraction()) {
+            const UnappliedEditsAnswer answer = ask_about_unapplied_edits(this);
+            manager.release();
+            if (answer == UnappliedEditsAnswer::cancel) {
+                manager.cancel();
+                return;
+            }
+            if (answer == UnappliedEditsAnswer::apply)
+                apply();
+        }
+        session_ending_ = true;
+    });
 }
 
 Widget::~Widget()
@@ -84,6 +107,8 @@ void Widget::connect_model()
 {
     connect(&controller_, &Controller::configuration_loaded, this, &Widget::fill_form);
     connect(&controller_, &Controller::status_changed, this, &Widget::show_status);
+    connect(&controller_, &Controller::connected_changed, this, &Widget::show_status);
+    connect(&controller_, &Controller::live_changed, this, &Widget::show_status);
     connect(&controller_, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
     connect(&controller_, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
     connect(&controller_, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
@@ -110,6 +135,28 @@ void Widget::changeEvent(QEvent *event)
         ui->retranslateUi(this);
 }
 
+// Apply closes only once the controller confirmed the write: edits it did
+// not take stay in the window, marked unapplied.
+void Widget::closeEvent(QCloseEvent *event)
+{
+    if (!controller_.edits_pending() || session_ending_) {
+        event->accept();
+        return;
+    }
+    switch (ask_about_unapplied_edits(this)) {
+    case UnappliedEditsAnswer::apply:
+        apply();
+        event->setAccepted(!controller_.edits_pending());
+        break;
+    case UnappliedEditsAnswer::discard:
+        event->accept();
+        break;
+    case UnappliedEditsAnswer::cancel:
+        event->ignore();
+        break;
+    }
+}
+
 // Setting a control runs its change handler at once; filling_form_ tells the
 // handlers that this is a load, not the user's editing.
 void Widget::fill_form()
@@ -131,10 +178,12 @@ void Widget::fill_form()
     filling_form_ = false;
 }
 
+// Without a controller the read-outs are empty, not the last values seen.
 void Widget::show_status()
 {
-    set_text(ui->vAKB_lineEdit, QString::number(controller_.light_reading()));
-    set_text(ui->brightness_lineEdit, pwm_percent_text(controller_.brightness_width()));
+    const bool connected = controller_.connected();
+    set_text(ui->vAKB_lineEdit, connected ? QString::number(controller_.light_reading()) : QString());
+    set_text(ui->brightness_lineEdit, connected ? pwm_percent_text(controller_.brightness_width()) : QString());
 }
 
 void Widget::show_wanted_mode(RegulationMode mode)

@@ -35,6 +35,8 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    // Unapplied edits make the close ask: apply, discard or stay.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // The three controls of one curve point, N = 1..7.
@@ -66,6 +68,9 @@ private:
     // Set while fill_form writes a loaded configuration into the controls:
     // their change signals are then not the user's edits.
     bool filling_form_ = false;
+    // The desktop session is ending: the close asks nothing, so a logout
+    // never waits on a box nobody may see.
+    bool session_ending_ = false;
     std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
     CurveWindow *curve_window_;
 };

@@ -216,17 +216,17 @@ void TestCurveView::drag_edits_the_form()
     Bench bench(controller, Bench::View::attached);
     bench.connect();
     bench.tick();
-    if (unplugged) {
-        bench.unplug();
-        bench.check();
-        bench.tick();
-    }
     bench.view().show();
     QTest::mouseClick(bench.control<QPushButton>("curve_pushButton"), Qt::LeftButton);
     auto *curve = bench.view().findChild<CurveWindow *>();
     QVERIFY(curve);
     QVERIFY(QTest::qWaitForWindowExposed(curve));
     CurveView *curve_view = curve->view();
+    if (unplugged) {
+        bench.unplug();
+        bench.check();
+        bench.tick();
+    }
 
     // The handles are the form's points; the live point is the controller's.
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)

@@ -134,11 +134,13 @@ void TestWindowStartup::identification_failure_data()
 {
     QTest::addColumn<ControllerState>("controller");
     QTest::addColumn<int>("identify_fault"); // -1: none
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("reason"); // the reason, then what the user can tell from it
     QTest::addColumn<int>("exit_code");
 
-    const QString wrong_version = QStringLiteral("Неверная версия устройства!");
-    const QString no_answer = QStringLiteral("Не удалось опознать устройство!");
+    const QString wrong_version = QStringLiteral("Неверная версия устройства!\n"
+                                                 "Контроллер сообщил версию 2, программа работает с версией 1.\n"
+                                                 "Программа будет закрыта.");
+    const QString no_answer = QStringLiteral("Не удалось опознать устройство!\nПрограмма будет закрыта.");
     // One row per reason; the model's suite has every way to fail.
     QTest::newRow("version 2") << ControllerState().version(2) << -1 << wrong_version << 2;
     QTest::newRow("silent") << ControllerState() << int(SimFaultKind::silent) << no_answer << 1;
@@ -165,8 +167,8 @@ void TestWindowStartup::identification_failure()
     QCOMPARE(box.informative, reason);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(box.default_button, QMessageBox::Ok);
-    QVERIFY(box.title.isEmpty());
-    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.title, QStringLiteral("Morvane PWM"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
     QVERIFY(!box.has_parent);
     QCOMPARE(result.exit_code, exit_code);
 
@@ -193,8 +195,8 @@ void TestWindowStartup::language_change_keeps_values_and_texts()
     QVERIFY(!own_enabled(bench.step_delay()));
     QVERIFY(bench.frame()->isEnabled());
     QCOMPARE(bench.view().windowTitle(), QStringLiteral("Morvane PWM beta6"));
-    QCOMPARE(bench.manual()->title(), QStringLiteral("Ручная регулировка"));
-    QCOMPARE(bench.apply()->text(), QStringLiteral("Применить"));
+    QCOMPARE(bench.manual()->title(), QStringLiteral("&Ручная регулировка"));
+    QCOMPARE(bench.apply()->text(), QStringLiteral("При&менить"));
     QCOMPARE(bench.control<QLabel>("label_2")->text(), QStringLiteral("\u0441"));
     QCOMPARE(bench.control<QLabel>("label_19")->toolTip(), QStringLiteral("Время изменения яркости на 1%"));
 }
