@@ -115,9 +115,14 @@ void Widget::connect_model()
     connect(&controller_, &Controller::status_changed, this, &Widget::show_operating_point);
     connect(&controller_, &Controller::live_changed, this, &Widget::show_operating_point);
     connect(&controller_, &Controller::live_changed, this, &Widget::show_curve_editable);
+    // The curve's button shows only with a controller: without one it could
+    // not be pressed, and the status line needs its room for the longer
+    // messages (not found, not openable).
+    connect(&controller_, &Controller::live_changed, ui->curve_pushButton, &QWidget::setVisible);
     show_wanted_mode(controller_.wanted_mode());
     ui->pwm_width_horizontalSlider->setValue(controller_.manual_level());
     ui->configuration_frame->setEnabled(controller_.live());
+    ui->curve_pushButton->setVisible(controller_.live());
     show_curve_editable();
 }
 
