@@ -158,10 +158,12 @@ bool Controller::send_config_block()
     return hid_device_.exchange(cmd_write_config, nullptr, payload_buffer_.data());
 }
 
-// Bytes 0..4 go out as the controller last reported them.
+// Bytes 0..4 go out as the controller last reported them, so nothing is sent
+// before it has reported them on this connection: zeros or another
+// connection's bytes could change its regulation mode.
 Controller::ApplyResult Controller::apply_config(const ConfigBlock &config)
 {
-    if (!identified())
+    if (!identified() || status_connection_ != hid_device_.connection_serial())
         return ApplyResult::not_sent;
     const bool changed = !std::equal(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
                                      stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);

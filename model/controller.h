@@ -30,7 +30,7 @@ public:
     enum class ApplyResult {
         written,       // the controller confirmed the write
         not_confirmed, // sent, but the controller did not confirm it
-        not_sent,      // no controller identified on this connection
+        not_sent,      // no controller identified and read on this connection
     };
 
     explicit Controller(HidBackend &backend, QObject *parent = nullptr);
@@ -139,6 +139,9 @@ private:
     // a load or an Apply on it); 0 while they hold nothing written to or read
     // from the connected controller. Guards command 56.
     unsigned config_connection_ = 0;
+    // Connection on which bytes 0..4 were last read (a load or a status
+    // pass); 0 before the first read.
+    unsigned status_connection_ = 0;
     bool timers_running_ = false;
     QTimer *poll_timer_ = nullptr;
     QTimer *check_timer_ = nullptr;

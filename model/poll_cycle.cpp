@@ -54,6 +54,7 @@ bool Controller::load_config()
         return false;
     std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::SIZE, stored_config_.bytes.begin());
     config_connection_ = hid_device_.connection_serial();
+    status_connection_ = config_connection_;
     note_light_reading();
     loading_ = true;
     emit configuration_loaded();
@@ -70,6 +71,7 @@ bool Controller::status_pass()
         return false;
     // Only the live state is taken; the configuration bytes of this reply are not used.
     std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::STATUS_SIZE, stored_config_.bytes.begin());
+    status_connection_ = hid_device_.connection_serial();
     note_light_reading();
     brightness_width_ = int(stored_config_.pwm_width());
 

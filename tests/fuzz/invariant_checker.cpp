@@ -109,12 +109,12 @@ void InvariantChecker::begin(Step step, int hot_key_step)
     }
 }
 
-// Apply on an identified connection makes the given bytes 5..36 its
-// configuration.
+// Apply on an identified connection that has reported its status makes the
+// given bytes 5..36 its configuration.
 void InvariantChecker::applying(const ConfigBlock &config)
 {
     Connection *current = connection(held());
-    if (step_ != Step::apply || !current || !current->identified)
+    if (step_ != Step::apply || !current || !current->identified || !current->status_read)
         return;
     Config bytes;
     std::copy_n(config.bytes.begin() + ConfigBlock::STATUS_SIZE, bytes.size(), bytes.begin());
@@ -318,12 +318,14 @@ void InvariantChecker::tick_exchange(const Exchange &exchange)
         next_ = TickNext::stopped;
         return false;
     };
+    Connection *target = connection(exchange.handle);
     const auto take_status = [&] {
         Status status;
         std::copy_n(exchange.reply.begin() + 1, status.size(), status.begin());
         status_ = status;
+        if (target)
+            target->status_read = true;
     };
-    Connection *target = connection(exchange.handle);
 
     switch (next_) {
     case TickNext::none:

@@ -93,6 +93,7 @@ private:
     {
         bool identified = false;
         std::optional<Config> config; // filled by a load or an Apply on it
+        bool status_read = false;     // a load or a status pass read bytes 0..4 on it
     };
 
     struct Exchange

@@ -125,8 +125,9 @@ void TestConfiguration::write_back_data()
     QTest::newRow("applied, write failed") << plain << Script{S::connect, S::edit, S::apply_write_fails}
                                            << Written::applied;
     QTest::newRow("load retried") << plain << Script{S::fail_load, S::connect, S::tick} << Written::loaded;
+    // The new controller never reported its status bytes: nothing to send them with.
     QTest::newRow("replaced, reload failed, then applied")
-        << plain << Script{S::connect, S::replace, S::fail_load, S::tick, S::edit, S::apply} << Written::applied;
+        << plain << Script{S::connect, S::replace, S::fail_load, S::tick, S::edit, S::apply} << Written::nothing;
     QTest::newRow("replugged and reloaded")
         << plain << Script{S::connect, S::edit, S::unplug, S::replug, S::tick} << Written::loaded;
 
@@ -209,6 +210,8 @@ void TestConfiguration::apply_result_data()
     QTest::newRow("unplugged") << Script{S::connect, S::unplug} << -1 << R::not_sent;
     QTest::newRow("replugged between two checks") << Script{S::connect, S::bounce} << -1 << R::not_sent;
     QTest::newRow("never connected") << Script{S::tick} << -1 << R::not_sent;
+    // Bytes 0..4 were never read from this controller.
+    QTest::newRow("identified, load failed") << Script{S::fail_load, S::connect} << -1 << R::not_sent;
 }
 
 // A write not confirmed can be made again; one not sent leaves the
