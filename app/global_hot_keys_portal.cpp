@@ -92,12 +92,14 @@ bool PortalHotKeyGrabber::grab(int id, char key)
 {
     if (started_)
         return false;
-    QString name = QStringLiteral("hot-key-%1").arg(id);
+    Binding binding{id, key, QStringLiteral("hot-key-%1").arg(id), tr("Hot key %1").arg(id)};
     for (const ShortcutName &known : WINDOW_SHORTCUTS) {
-        if (known.id == id)
-            name = QLatin1String(known.name);
+        if (known.id == id) {
+            binding.name = QLatin1String(known.name);
+            binding.description = tr(known.description);
+        }
     }
-    bindings_.push_back({id, key, name});
+    bindings_.push_back(binding);
     return true;
 }
 
@@ -146,13 +148,14 @@ void PortalHotKeyGrabber::session_created(uint response, const QVariantMap &resu
 {
     // Documented as a string; some portals send an object path.
     const QVariant handle = results.value(QStringLiteral("session_handle"));
-    session_path_ = handle.metaType() == QMetaType::fromType<QDBusObjectPath>()
+    const QString path = handle.metaType() == QMetaType::fromType<QDBusObjectPath>()
         ? handle.value<QDBusObjectPath>().path()
         : handle.toString();
-    if (response != 0 || session_path_.isEmpty()) {
+    if (response != 0 || path.isEmpty()) {
         give_up(QStringLiteral("the desktop portal would not open a session"));
         return;
     }
+    session_path_ = path;
     // Listening before binding: the user may press a key the moment the
     // dialog closes. Only the portal's own signals get through.
     bus_.connect(PortalRequest::SERVICE, PortalRequest::PATH, GLOBAL_SHORTCUTS,
@@ -165,13 +168,8 @@ void PortalHotKeyGrabber::bind_shortcuts()
 {
     QList<PortalShortcut> shortcuts;
     for (const Binding &binding : bindings_) {
-        QString description = tr("Hot key %1").arg(binding.id);
-        for (const ShortcutName &known : WINDOW_SHORTCUTS) {
-            if (known.id == binding.id)
-                description = tr(known.description);
-        }
         shortcuts.append({binding.name,
-                          {{QStringLiteral("description"), description},
+                          {{QStringLiteral("description"), binding.description},
                            {QStringLiteral("preferred_trigger"),
                             QStringLiteral("CTRL+ALT+") + QLatin1Char(binding.key)}}});
     }

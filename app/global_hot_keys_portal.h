@@ -45,6 +45,7 @@ private:
         int id;
         char key;
         QString name; // the shortcut's id at the portal
+        QString description;
     };
 
     void register_application();
