@@ -64,15 +64,15 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &s
 Q_DECLARE_METATYPE(PortalShortcut)
 
 PortalHotKeyGrabber::PortalHotKeyGrabber(std::function<void(int)> pressed)
-    : bus_(QDBusConnection::sessionBus()), pressed_(std::move(pressed)),
+    : bus_(QString()), pressed_(std::move(pressed)),
       timeout_ms_(qEnvironmentVariableIntValue("MORVANE_PORTAL_TIMEOUT_MS") > 0
                       ? qEnvironmentVariableIntValue("MORVANE_PORTAL_TIMEOUT_MS")
                       : DEFAULT_TIMEOUT_MS)
 {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
-    // The keys are grabbed right after construction; the portal hears of
-    // them all together once the event loop runs.
+    // The keys are grabbed right after construction; the bus and the
+    // portal hear of them all together once the event loop runs.
     QMetaObject::invokeMethod(this, [this] { register_application(); }, Qt::QueuedConnection);
 }
 
@@ -111,6 +111,7 @@ void PortalHotKeyGrabber::register_application()
     started_ = true;
     if (bindings_.empty())
         return;
+    bus_ = QDBusConnection::sessionBus();
     if (!bus_.isConnected()) {
         give_up(QStringLiteral("there is no D-Bus session bus"));
         return;
