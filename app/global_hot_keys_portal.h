@@ -17,9 +17,10 @@ class QDBusObjectPath;
 // is pressed. The first time, the desktop shows its own dialog where the user
 // confirms the keys or picks others; later sessions get the user's choice.
 //
-// Nothing here waits: the keys grabbed before the event loop first runs are
-// bound in one go from there (the portal binds a session's shortcuts once),
-// and every answer arrives as a signal. When the portal cannot give the keys
+// Nothing here waits but the closing of the session, briefly: the keys
+// grabbed before the event loop first runs are bound in one go from there
+// (the portal binds a session's shortcuts once), and every answer arrives as
+// a signal. When the portal cannot give the keys
 // (none on the bus, no GlobalShortcuts, the user declined, no answer in
 // time) one line on stderr says why and what to do instead; the program goes
 // on without them.
