@@ -1,6 +1,23 @@
 #include "device/hidapi_backend.h"
+#include "global_hot_keys.h"
+#include "identification_error.h"
+#include "model/controller.h"
+#include "open_failure_notice.h"
 #include "single_application.h"
-#include "widget.h"
+#include "translations/translation.h"
+#include "ui/widget.h"
+
+#include <cstdio>
+
+namespace {
+
+// What a second start sends to the running instance to bring its window up.
+const QString WAKE_UP_MESSAGE = QStringLiteral("Rise up!");
+
+constexpr int HOTKEY_PWM_UP = 101;   // Ctrl+Alt+P
+constexpr int HOTKEY_PWM_DOWN = 102; // Ctrl+Alt+M
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -8,21 +25,50 @@ int main(int argc, char **argv)
     // A second start only wakes the running window: no window of its own, no
     // device access, no hot keys.
     if (app.isRunning()) {
-        app.sendMessage(QStringLiteral("Rise up!"), 5000);
+        app.sendMessage(WAKE_UP_MESSAGE, 5000);
         return 0;
     }
+
+    // English under English locales; Russian, the source, everywhere else.
+    install_translation(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));
 
     HidapiBackend backend;
-    int exit_code = 0;
-    {
-        Widget window(backend);
-        QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
-        window.show();
-        exit_code = app.exec();
-        // The window's destructor writes the configuration back here.
-    }
+    Controller controller(backend);
+    Widget window(controller);
+    QObject::connect(&app, &SingleApplication::messageReceived, &window, [&window](const QString &message) {
+        if (message == WAKE_UP_MESSAGE)
+            window.bring_to_front();
+    });
+    QObject::connect(&controller, &Controller::identification_failed, &app, &show_identification_error);
+
+    // The hot keys step the manual level while the controller reports manual
+    // regulation (the model decides).
+    GlobalHotKeys hot_keys(&window);
+    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller, [&controller](int id) {
+        if (id == HOTKEY_PWM_UP)
+            controller.step_manual_level(+Controller::PWM_STEP);
+        else if (id == HOTKEY_PWM_DOWN)
+            controller.step_manual_level(-Controller::PWM_STEP);
+    });
+    hot_keys.register_hot_key(HOTKEY_PWM_UP, 'P');
+    hot_keys.register_hot_key(HOTKEY_PWM_DOWN, 'M');
+
+    // A controller that is present but cannot be opened is named on stderr
+    // once each time it appears.
+    OpenFailureNotice open_failure_notice;
+    QObject::connect(&controller, &Controller::open_failures_changed, &app, [&] {
+        for (const QString &line : open_failure_notice.update(controller.open_failure_details()))
+            std::fprintf(stderr, "%s\n", qPrintable(line));
+    });
+
+    controller.start();
+    window.show();
+    const int exit_code = app.exec();
+    // Writes the configuration back once more as the program ends: as last
+    // loaded or applied, never the unapplied edits of the form.
+    controller.write_back();
     return exit_code;
 }

@@ -1,6 +1,8 @@
-// Instructions of one poll tick, counted by callgrind. The window runs on the
-// in-process simulated controller with both of its timers stopped; each tick
-// is one direct call of form_update, and only that call is collected
+// Instructions of one poll tick, counted by callgrind. The model runs on the
+// in-process simulated controller with the window attached as in the program
+// and its timers never started; each tick is one direct call of
+// Controller::poll_tick (the window's updates included, as they run from the
+// model's signals), and only that call is collected
 // (run under valgrind --tool=callgrind --instr-atstart=no --collect-atstart=no).
 // Each scenario ends with a dump named "<scenario>/<calls>", from which
 // bench/run takes the total and divides it by the calls.
@@ -18,15 +20,13 @@
 // Without valgrind the client requests do nothing, and the program only
 // checks that every scenario sends what it should.
 
-#include "app/widget.h"
+#include "bench.h"
 #include "protocol/commands.h"
-#include "tools/sim/sim_backend.h"
+#include "ui/widget.h"
 
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMetaMethod>
-#include <QTimer>
 
 #include <valgrind/callgrind.h>
 
@@ -100,39 +100,17 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    SimBackend bus;
-    const int controller = bus.add_controller();
-    Widget window(bus);
-    window.show();
-    QTimer *const poll_timer = window.findChild<QTimer *>(QStringLiteral("poll_timer"));
-    QTimer *const check_timer = window.findChild<QTimer *>(QStringLiteral("check_timer"));
-    auto *const manual = window.findChild<QGroupBox *>(QStringLiteral("groupBox_5"));
-    auto *const light_text = window.findChild<QLineEdit *>(QStringLiteral("vAKB_lineEdit"));
-    auto *const brightness_text = window.findChild<QLineEdit *>(QStringLiteral("brightness_lineEdit"));
-    if (!poll_timer || !check_timer || !manual || !light_text || !brightness_text)
-        fail("the window lacks a timer or control it is driven through");
-    poll_timer->stop();
-    check_timer->stop();
+    Bench bench(ControllerState(), Bench::View::attached);
+    SimBackend &bus = bench.sim();
+    const int controller = bench.device();
+    Controller &model = bench.model();
+    bench.view().show();
+    QLineEdit *const light_text = bench.light_readout();
 
-    // Looked up once, so that the collected call is the slot and not the
-    // search for its name.
-    const QMetaObject *meta = window.metaObject();
-    const QMetaMethod form_update = meta->method(meta->indexOfMethod("form_update()"));
-    const QMetaMethod check_hid_device = meta->method(meta->indexOfMethod("check_hid_device()"));
-    if (!form_update.isValid() || !check_hid_device.isValid())
-        fail("the window has no form_update() or check_hid_device() slot");
-
-    // Between ticks the event loop runs as it would, with the timers kept
-    // stopped; a timer that fired would put its re-arm inside the next tick.
-    const auto between_ticks = [&] {
-        QCoreApplication::processEvents();
-        poll_timer->stop();
-    };
-    const auto tick = [&] { form_update.invoke(&window, Qt::DirectConnection); };
-    const auto check_device = [&] {
-        check_hid_device.invoke(&window, Qt::DirectConnection);
-        check_timer->stop();
-    };
+    // Between ticks the event loop runs as it would.
+    const auto between_ticks = [] { QCoreApplication::processEvents(); };
+    const auto tick = [&] { model.poll_tick(); };
+    const auto check_device = [&] { model.check_device(); };
 
     CALLGRIND_START_INSTRUMENTATION;
 
@@ -156,7 +134,7 @@ int main(int argc, char **argv)
         state.config.set_pwm_width(282 + 17 * step);
     }, tick);
 
-    manual->setChecked(true);
+    bench.manual()->setChecked(true);
     tick(); // switches the controller to manual regulation
     measure("tick.manual", bus, 2, between_ticks, tick);
 
@@ -174,7 +152,7 @@ int main(int argc, char **argv)
         state.config = ++loads % 2 ? second : first;
     }, tick);
 
-    // The baselines, on a bus of their own so that the window's handle does
+    // The baselines, on a bus of their own so that the model's handle does
     // not receive their replies.
     SimBackend bare_bus;
     const int bare_controller = bare_bus.add_controller();

@@ -3,7 +3,6 @@
 #include "hid_backend.h"
 
 #include <array>
-#include <cstdint>
 #include <string>
 #include <vector>
 

@@ -12,8 +12,7 @@ struct HidapiHandle : HidHandle
     std::string path;
     unsigned short vendor_id = 0;
     unsigned short product_id = 0;
-    // hidapi reported an I/O error here. After an unplug and a replug within
-    // one device check the path is listed again, but this handle stays dead.
+    // hidapi reported an I/O error here since the last liveness test.
     bool failed = false;
 };
 
@@ -91,14 +90,26 @@ int HidapiBackend::read(HidHandle *handle, unsigned char *data, size_t length, i
 
 // Liveness: list the interfaces with the held device's ids and look for its
 // path. hid_enumerate walks udev/sysfs without opening anything, so it does
-// not disturb the device. A zero time-out read would also notice an unplug,
-// but it consumes a queued input report, and hidapi's cached device info and
-// strings never touch the device at all.
+// not disturb the device; hidapi's cached device info and strings never touch
+// the device at all.
+//
+// The listing alone misses an unplug and replug within one device check: the
+// path is listed again, but this handle belongs to the device that went and
+// stays dead. So after an I/O error the handle itself is asked, by a read
+// with no time-out: on a handle whose device has gone hidraw reports a poll
+// error, every time; on a device still there (a transient error: a stalled
+// transfer, an interrupted call) it returns a report or nothing. Only then
+// is the handle dropped, and the connection with its unapplied edits.
+// The read may take a queued report: after an error, a stale one.
 bool HidapiBackend::alive(HidHandle *handle)
 {
-    const auto *held = static_cast<HidapiHandle *>(handle);
-    if (held->failed)
-        return false;
+    auto *held = static_cast<HidapiHandle *>(handle);
+    if (held->failed) {
+        unsigned char report[64];
+        if (hid_read_timeout(held->device, report, sizeof report, 0) < 0)
+            return false;
+        held->failed = false;
+    }
     bool present = false;
     hid_device_info *list = hid_enumerate(held->vendor_id, held->product_id);
     for (const hid_device_info *info = list; info && !present; info = info->next)

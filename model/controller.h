@@ -30,7 +30,7 @@ public:
     enum class ApplyResult {
         written,       // the controller confirmed the write
         not_confirmed, // sent, but the controller did not confirm it
-        not_sent,      // no controller identified and loaded on this connection
+        not_sent,      // no controller identified and read on this connection
     };
 
     explicit Controller(HidBackend &backend, QObject *parent = nullptr);
@@ -48,12 +48,24 @@ public:
     const ConfigBlock &stored_config() const { return stored_config_; }
     unsigned light_reading() const { return stored_config_.light_adc(); }
     unsigned pwm_width() const { return stored_config_.pwm_width(); }
-    RegulationMode controller_mode() const; // as the last status reported it
+    // As the last status reported it: manual exactly when byte 4 is 1.
+    RegulationMode controller_mode() const;
+    // The width the brightness read-out shows: the manual level once a status
+    // pass has sent it with command 57, otherwise the width last reported.
+    int brightness_width() const { return brightness_width_; }
+    // The last poll tick that found the controller completed a whole status
+    // pass; cleared by the first tick that finds no controller. The form can
+    // be edited exactly while this holds.
+    bool live() const { return live_; }
     RegulationMode wanted_mode() const { return wanted_mode_; }
     int manual_level() const { return manual_level_; } // 0..PWM_FULL_SCALE
-    // Matching interfaces the last device check could not open, as
-    // "path: reason" lines.
+    // Matching interfaces the last device search could not open, as
+    // "path: reason" lines, and as the device reports them.
     QStringList open_failures() const;
+    const std::vector<HidOpenFailure> &open_failure_details() const
+    {
+        return hid_device_.open_failures();
+    }
     // The window holds edits it has not applied (set by the window; other
     // clients read it before they replace the configuration).
     bool edits_pending() const { return edits_pending_; }
@@ -66,8 +78,9 @@ public:
     // The hot keys' step: acts only while connected, not loading, and the
     // controller itself reports manual regulation. Returns whether it acted.
     bool step_manual_level(int step);
-    // The write-back on close: command 56 with the stored configuration,
-    // only where apply_config would send it. Returns true when confirmed.
+    // The write-back on close: command 56 with the stored configuration, only
+    // to a controller identified on this connection and only with bytes 5..36
+    // that a load from it or an Apply on it filled. True when confirmed.
     bool write_back();
     void set_edits_pending(bool pending);
 
@@ -78,26 +91,58 @@ public slots:
 signals:
     void connected_changed(bool connected);
     void identified_changed(bool identified);
-    // A load (or an apply from any client) filled bytes 5..36: views show them.
+    // A load filled bytes 5..36, or an apply from any client changed them:
+    // views show them. Every load emits it, changed or not.
     void configuration_loaded();
-    void status_changed(); // light reading, width or controller mode changed
+    // Light reading, width, controller mode or brightness_width changed.
+    void status_changed();
+    void live_changed(bool live);
     void wanted_mode_changed(RegulationMode mode);
     void manual_level_changed(int level);
     void open_failures_changed(const QStringList &failures);
     void edits_pending_changed(bool pending);
-    // The controller did not identify as version 1: the program ends with
-    // exit_code after telling the user `reason`.
+    // The controller did not identify as version 1 (version_found, or -1 when
+    // it did not answer): the program ends with exit_code after telling the
+    // user `reason`. Until then it gets nothing but the load's read.
     void identification_failed(const QString &reason, int exit_code, int version_found);
 
 private:
-    HidDevice hid_device;
+    // Poll cycle steps; those returning bool return false when an exchange failed.
+    void identify();
+    bool load_config();
+    bool status_pass();
+    bool send_mode(RegulationMode mode);
+    void note_light_reading() const;
+    void announce_status();
+    void announce_link(bool was_connected, bool was_identified);
+    void set_live(bool live);
+    bool config_write_allowed() const;
+    bool send_config_block();
+
+    HidDevice hid_device_;
     ConfigBlock stored_config_;
-    std::array<unsigned char, HID_REPLY_SIZE> reply_buffer{};
-    std::array<unsigned char, HID_REPLY_SIZE> payload_buffer{};
+    std::array<unsigned char, HID_REPLY_SIZE> reply_buffer_{};
+    std::array<unsigned char, HID_REPLY_SIZE> payload_buffer_{};
     RegulationMode wanted_mode_ = RegulationMode::automatic;
     int manual_level_ = 0;
     bool edits_pending_ = false;
-    unsigned config_connection = 0;
-    QTimer *poll_timer = nullptr;
-    QTimer *check_timer = nullptr;
+    int brightness_width_ = 0;
+    bool live_ = false;
+    // Set while a load announces itself: the hot keys' step waits.
+    bool loading_ = false;
+    // The status last announced with status_changed (none before the first).
+    bool status_announced_ = false;
+    std::array<unsigned char, ConfigBlock::STATUS_SIZE> announced_status_{};
+    int announced_brightness_ = 0;
+    QStringList announced_open_failures_;
+    // Connection whose configuration bytes 5..36 of stored_config_ hold (from
+    // a load or an Apply on it); 0 while they hold nothing written to or read
+    // from the connected controller. Guards command 56.
+    unsigned config_connection_ = 0;
+    // Connection on which bytes 0..4 were last read (a load or a status
+    // pass); 0 before the first read.
+    unsigned status_connection_ = 0;
+    bool timers_running_ = false;
+    QTimer *poll_timer_ = nullptr;
+    QTimer *check_timer_ = nullptr;
 };

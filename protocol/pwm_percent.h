@@ -1,7 +1,11 @@
 #pragma once
 
-#include <QString>
+#include "commands.h"
 
-// A PWM width as the percentage of PWM_FULL_SCALE the window shows:
-// truncated, no decimals, "%" with no blank ("50%" for 282, "181%" for 1023).
-QString pwm_percent_text(int width);
+// A PWM width as a whole percentage of PWM_FULL_SCALE, truncated toward zero
+// (282 gives 50, 563 gives 99). A width above full scale gives more than 100
+// (1023 gives 181): the controller may report one.
+constexpr int pwm_percent(int width)
+{
+    return width * 100 / PWM_FULL_SCALE;
+}

@@ -2,7 +2,7 @@
 // set_ids against a simulated bus.
 
 #include "device/hid_device.h"
-#include "sim_bus.h"
+#include "bus_layout.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 // controller, with the faults a real USB link shows.
 
 #include "device/hid_device.h"
-#include "sim_bus.h"
+#include "bus_layout.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The simulated controller that the device and window suites stand on: its
 // firmware's answers and the bus behaviour of SimBackend.
 
-#include "sim_bus.h"
+#include "bus_layout.h"
 
 #include <QByteArray>
 #include <QTest>

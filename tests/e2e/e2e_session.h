@@ -19,19 +19,19 @@
 #include <memory>
 #include <optional>
 
-// Points in the main window's client area, from the form's fixed geometry:
-// configuration_frame sits at (8, 8), its groups inside it.
+// Points in the main window's client area where layouts place the controls
+// at the default font (DejaVu Sans 9 pt on Xvfb) and the window's 774 x 300.
 struct FormPoint
 {
     int x;
     int y;
 };
-// The check box in the title of groupBox_5 (540, 132): manual regulation.
-constexpr FormPoint MANUAL_REGULATION_CHECK{8 + 540 + 7, 8 + 132 + 7};
-// pwm_smooth_alg_checkBox (224, 224) inside auto_groupBox (4, 4).
-constexpr FormPoint SMOOTHING_CHECK{8 + 4 + 224 + 8, 8 + 4 + 224 + 8};
-// apply_pushButton, right-aligned in its row (392, 244, 123 x 25) of auto_groupBox.
-constexpr FormPoint APPLY_BUTTON{8 + 4 + 392 + 123 - 20, 8 + 4 + 244 + 12};
+// The check box in the title of groupBox_5: manual regulation.
+constexpr FormPoint MANUAL_REGULATION_CHECK{576, 131};
+// pwm_smooth_alg_checkBox's box, beside the switching delay.
+constexpr FormPoint SMOOTHING_CHECK{280, 237};
+// apply_pushButton, at the right end of the automatic group's last row.
+constexpr FormPoint APPLY_BUTTON{514, 264};
 
 // Milliseconds of the monotonic clock, the clock of the wire log.
 qint64 monotonic_ms();

@@ -1,4 +1,4 @@
-// The whole program seen from outside, part 1: start-up, the window, the
+// The whole program seen from outside: start-up, the window, the
 // single instance, and what reaches the controller when the window closes.
 
 #include "e2e_session.h"

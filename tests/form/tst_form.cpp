@@ -4,9 +4,15 @@
 #include "ui_widget.h"
 
 #include "protocol/commands.h"
+#include "protocol/config_block.h"
+#include "translations/translation.h"
+#include "ui/form_setup.h"
 
 #include <QMetaEnum>
 #include <QMetaProperty>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOption>
 #include <QtTest>
 
 namespace {
@@ -14,27 +20,23 @@ namespace {
 // One widget, layout or spacer item of the form. A spacer has no objectName:
 // it is named here "<layout>#<item>", after the layout position it fills.
 // `parent` is the parent widget; for a layout, the widget it is installed on
-// or the layout it is nested in. A null geometry means "placed by a layout".
+// or the layout it is nested in. Layouts place every widget but the window.
 struct Item
 {
     QString name;
     QString cls;
     QString parent;
-    QRect geometry;
     QString props; // "property=value ..." as propertyText() renders them
 };
 
-const QString PWM_RANGE = QStringLiteral("minimum=0 maximum=%1 value=0").arg(PWM_FULL_SCALE);
+// Sliders step by about 1 % of the scale with the arrow keys, 10 % a page.
+const QString PWM_RANGE = QStringLiteral("minimum=0 maximum=%1 value=0 singleStep=6 pageStep=56").arg(PWM_FULL_SCALE);
 const QString LIGHT_RANGE = QStringLiteral("minimum=0 maximum=%1 value=0").arg(LIGHT_FULL_SCALE);
 const QString BYTE_RANGE = QStringLiteral("minimum=0 maximum=255 value=0");
-const QString READ_ONLY = QStringLiteral("readOnly=true cursor=ArrowCursor");
-const QString READING = QStringLiteral("maximumSize=50x16777215 ") + READ_ONLY;
+// Read-outs are out of the Tab chain.
+const QString READ_OUT = QStringLiteral("readOnly=true cursor=ArrowCursor focusPolicy=NoFocus");
 const QString H_SPACER = QStringLiteral("size=40x20 policy=Expanding/Minimum");
-const QString V_SPACER = QStringLiteral("size=20x40 policy=Minimum/Expanding");
-
-// The column layouts of the seven curve points, point 1 first.
-const QStringList POINT_LAYOUTS{"verticalLayout",   "verticalLayout_2",  "verticalLayout_5", "verticalLayout_6",
-                                "verticalLayout_7", "verticalLayout_10", "verticalLayout_11"};
+const QString H_GAP = QStringLiteral("size=6x20 policy=Fixed/Minimum");
 
 QString point(int n, const char *role)
 {
@@ -45,61 +47,55 @@ QString point(int n, const char *role)
 QList<Item> items()
 {
     QList<Item> list{
-        {"configuration_frame", "QFrame", "Widget", {8, 8, 761, 285},
-         "ownEnabled=false frameShape=StyledPanel frameShadow=Raised"},
-        {"auto_groupBox", "QGroupBox", "configuration_frame", {4, 4, 525, 273}, "checkable=false"},
-        {"layoutWidget", "QWidget", "auto_groupBox", {392, 244, 123, 25}, ""},
-        {"horizontalLayout_9", "QHBoxLayout", "layoutWidget", {}, ""},
-        {"horizontalLayout_9#1", "QSpacerItem", "horizontalLayout_9", {}, H_SPACER},
-        {"apply_pushButton", "QPushButton", "layoutWidget", {}, "ownEnabled=false"},
-        {"layoutWidget_4", "QWidget", "auto_groupBox", {4, 220, 209, 22}, ""},
-        {"horizontalLayout_20", "QHBoxLayout", "layoutWidget_4", {}, ""},
-        {"horizontalLayout_20#1", "QSpacerItem", "horizontalLayout_20", {}, H_SPACER},
-        {"label_18", "QLabel", "layoutWidget_4", {}, ""},
-        {"pwm_step_delay_spinBox", "QSpinBox", "layoutWidget_4", {}, BYTE_RANGE},
-        {"label_2", "QLabel", "layoutWidget_4", {}, ""},
-        {"layoutWidget_5", "QWidget", "auto_groupBox", {4, 244, 197, 22}, ""},
-        {"horizontalLayout_21", "QHBoxLayout", "layoutWidget_5", {}, ""},
-        {"horizontalLayout_21#1", "QSpacerItem", "horizontalLayout_21", {}, H_SPACER},
-        {"label_19", "QLabel", "layoutWidget_5", {}, ""},
-        {"pwm_slide_delay_spinBox", "QSpinBox", "layoutWidget_5", {}, BYTE_RANGE},
-        {"layoutWidget1", "QWidget", "auto_groupBox", {8, 20, 509, 189}, ""},
-        {"horizontalLayout", "QHBoxLayout", "layoutWidget1", {}, ""},
-        {"verticalLayout_8", "QVBoxLayout", "horizontalLayout", {}, ""},
-        {"horizontalLayout_19", "QHBoxLayout", "verticalLayout_8", {}, ""},
-        {"horizontalLayout_19#1", "QSpacerItem", "horizontalLayout_19", {}, H_SPACER},
-        {"label_16", "QLabel", "layoutWidget1", {}, ""},
-        {"verticalLayout_8#2", "QSpacerItem", "verticalLayout_8", {}, V_SPACER},
-        {"label_17", "QLabel", "layoutWidget1", {}, ""},
+        {"window_layout", "QVBoxLayout", "Widget", ""},
+        {"configuration_frame", "QFrame", "Widget", "ownEnabled=false frameShape=StyledPanel frameShadow=Raised"},
+        {"frame_layout", "QHBoxLayout", "configuration_frame", ""},
+        {"side_layout", "QVBoxLayout", "frame_layout", ""},
+        {"side_layout#2", "QSpacerItem", "side_layout", "size=20x20 policy=Minimum/Fixed"},
+        {"side_layout#4", "QSpacerItem", "side_layout", "size=20x40 policy=Minimum/Expanding"},
+        {"auto_groupBox", "QGroupBox", "configuration_frame", "checkable=false"},
+        {"auto_layout", "QVBoxLayout", "auto_groupBox", ""},
+        {"curve_layout", "QGridLayout", "auto_layout", ""},
+        {"settings_layout", "QVBoxLayout", "auto_layout", ""},
+        {"step_delay_layout", "QHBoxLayout", "settings_layout", ""},
+        {"step_delay_layout#4", "QSpacerItem", "step_delay_layout", H_GAP},
+        {"step_delay_layout#6", "QSpacerItem", "step_delay_layout", H_SPACER},
+        {"slide_delay_layout", "QHBoxLayout", "settings_layout", ""},
+        {"slide_delay_layout#3", "QSpacerItem", "slide_delay_layout", H_GAP},
+        {"slide_delay_layout#6", "QSpacerItem", "slide_delay_layout", H_SPACER},
+        {"label_16", "QLabel", "auto_groupBox", "buddy=auto_1_verticalSlider"},
+        {"label_17", "QLabel", "auto_groupBox", "buddy=auto_1_light_spinBox"},
     };
-    for (int n = 1; n <= POINT_LAYOUTS.size(); ++n) {
-        list << Item{POINT_LAYOUTS[n - 1], "QVBoxLayout", "horizontalLayout", {}, ""}
-             << Item{point(n, "lineEdit"), "QLineEdit", "layoutWidget1", {}, READ_ONLY}
-             << Item{point(n, "verticalSlider"), "QSlider", "layoutWidget1", {},
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        list << Item{point(n, "lineEdit"), "QLineEdit", "auto_groupBox", READ_OUT}
+             << Item{point(n, "verticalSlider"), "QSlider", "auto_groupBox",
                      "sizePolicy=Minimum/Expanding orientation=Vertical " + PWM_RANGE}
-             << Item{point(n, "light_spinBox"), "QSpinBox", "layoutWidget1", {}, LIGHT_RANGE};
+             << Item{point(n, "light_spinBox"), "QSpinBox", "auto_groupBox", LIGHT_RANGE};
     }
-    list << Item{"pwm_smooth_alg_checkBox", "QCheckBox", "auto_groupBox", {224, 224, 160, 17}, "checked=false"}
-         << Item{"groupBox_2", "QGroupBox", "configuration_frame", {572, 8, 165, 89}, "checkable=false"}
-         << Item{"layoutWidget2", "QWidget", "groupBox_2", {10, 23, 144, 23}, ""}
-         << Item{"horizontalLayout_10", "QHBoxLayout", "layoutWidget2", {}, ""}
-         << Item{"horizontalLayout_10#1", "QSpacerItem", "horizontalLayout_10", {}, H_SPACER}
-         << Item{"label_8", "QLabel", "layoutWidget2", {}, ""}
-         << Item{"vAKB_lineEdit", "QLineEdit", "layoutWidget2", {}, READING}
-         << Item{"layoutWidget_3", "QWidget", "groupBox_2", {8, 52, 144, 23}, ""}
-         << Item{"horizontalLayout_17", "QHBoxLayout", "layoutWidget_3", {}, ""}
-         << Item{"horizontalLayout_17#1", "QSpacerItem", "horizontalLayout_17", {}, H_SPACER}
-         << Item{"label_15", "QLabel", "layoutWidget_3", {}, ""}
-         << Item{"brightness_lineEdit", "QLineEdit", "layoutWidget_3", {}, READING}
-         << Item{"groupBox_5", "QGroupBox", "configuration_frame", {540, 132, 209, 73},
-                 "checkable=true checked=false"}
-         << Item{"pwm_width_horizontalSlider", "QSlider", "groupBox_5", {16, 24, 177, 33},
+    list << Item{"label_18", "QLabel", "auto_groupBox", "buddy=pwm_step_delay_spinBox"}
+         << Item{"pwm_step_delay_spinBox", "QSpinBox", "auto_groupBox", BYTE_RANGE}
+         << Item{"label_2", "QLabel", "auto_groupBox", "buddy=none"}
+         << Item{"pwm_smooth_alg_checkBox", "QCheckBox", "auto_groupBox", "checked=false"}
+         << Item{"label_19", "QLabel", "auto_groupBox", "buddy=pwm_slide_delay_spinBox"}
+         << Item{"pwm_slide_delay_spinBox", "QSpinBox", "auto_groupBox", BYTE_RANGE}
+         << Item{"label_20", "QLabel", "auto_groupBox", "buddy=avrg_light_num_spinBox"}
+         << Item{"avrg_light_num_spinBox", "QSpinBox", "auto_groupBox", "minimum=1 maximum=50 value=1"}
+         << Item{"apply_pushButton", "QPushButton", "auto_groupBox", "ownEnabled=false"}
+         << Item{"groupBox_2", "QGroupBox", "configuration_frame", "checkable=false"}
+         << Item{"current_layout", "QVBoxLayout", "groupBox_2", ""}
+         << Item{"light_reading_layout", "QHBoxLayout", "current_layout", ""}
+         << Item{"light_reading_layout#1", "QSpacerItem", "light_reading_layout", H_SPACER}
+         << Item{"brightness_reading_layout", "QHBoxLayout", "current_layout", ""}
+         << Item{"brightness_reading_layout#1", "QSpacerItem", "brightness_reading_layout", H_SPACER}
+         << Item{"label_8", "QLabel", "groupBox_2", "buddy=none"}
+         << Item{"vAKB_lineEdit", "QLineEdit", "groupBox_2", READ_OUT}
+         << Item{"label_15", "QLabel", "groupBox_2", "buddy=none"}
+         << Item{"brightness_lineEdit", "QLineEdit", "groupBox_2", READ_OUT}
+         << Item{"groupBox_5", "QGroupBox", "configuration_frame", "checkable=true checked=false"}
+         << Item{"manual_layout", "QVBoxLayout", "groupBox_5", ""}
+         << Item{"pwm_width_horizontalSlider", "QSlider", "groupBox_5",
                  "orientation=Horizontal tickPosition=TicksBothSides " + PWM_RANGE}
-         << Item{"layoutWidget_6", "QWidget", "Widget", {540, 356, 207, 22}, ""}
-         << Item{"horizontalLayout_22", "QHBoxLayout", "layoutWidget_6", {}, ""}
-         << Item{"horizontalLayout_22#1", "QSpacerItem", "horizontalLayout_22", {}, H_SPACER}
-         << Item{"label_20", "QLabel", "layoutWidget_6", {}, ""}
-         << Item{"avrg_light_num_spinBox", "QSpinBox", "layoutWidget_6", {}, "minimum=1 maximum=50 value=1"};
+         << Item{"status_label", "QLabel", "configuration_frame", "textFormat=PlainText wordWrap=true buddy=none"};
     return list;
 }
 
@@ -108,32 +104,53 @@ bool isSpacer(const QString &cls)
     return cls == QLatin1String("QSpacerItem");
 }
 
-// The form's texts, in the order retranslateUi sets them.
+// The form's texts, in the order retranslateUi sets them. The labels and
+// check boxes carry their mnemonics ('&'); the input controls carry tool tips
+// with their ranges and units.
 struct Text
 {
-    const char *name;
-    const char *property;
+    QString name;
+    QByteArray property;
     QString text;
 };
-const Text TEXTS[] = {
-    {"Widget", "windowTitle", "Morvane PWM beta6"},
-    {"auto_groupBox", "title", "Автоматическая регулировка"},
-    {"apply_pushButton", "text", "Применить"},
-    {"label_18", "text", "Задержка переключения :"},
-    {"label_2", "text", QStringLiteral("\u0441")}, // Cyrillic es, the seconds unit
-    {"label_19", "toolTip", "Время изменения яркости на 1%"},
-    {"label_19", "text", "Плавность перехода :"},
-    {"label_16", "text", "Яркость :"},
-    {"label_17", "text", "Освещенность :"},
-    {"pwm_smooth_alg_checkBox", "toolTip", "Альтернативный алгоритм"},
-    {"pwm_smooth_alg_checkBox", "text", "Линейная интерполяция"},
-    {"groupBox_2", "title", "Текущие параметры"},
-    {"label_8", "text", "Освещенность :"},
-    {"label_15", "text", "Яркость :"},
-    {"groupBox_5", "title", "Ручная регулировка"},
-    {"label_20", "toolTip", "Количество элементов выборки"},
-    {"label_20", "text", "Сглаживание освещенности :"},
-};
+QList<Text> formTexts()
+{
+    const QString curveTip = "Яркость этой точки кривой: 0–100 % (клавиши: шаг 1 %, PgUp/PgDn — 10 %)";
+    const QString lightTip = "Освещенность, начиная с которой действует яркость этой точки: 0–1023 (показание датчика)";
+    const QString stepTip = "Задержка переключения яркости: 0–255 с";
+    QList<Text> list{
+        {"Widget", "windowTitle", "Morvane PWM beta6"},
+        {"auto_groupBox", "title", "&Автоматическая регулировка"},
+        {"label_16", "text", "Я&ркость :"},
+        {"label_17", "text", "&Освещенность :"},
+    };
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
+        list << Text{point(n, "verticalSlider"), "toolTip", curveTip} << Text{point(n, "light_spinBox"), "toolTip", lightTip};
+    list << Text{"label_18", "toolTip", stepTip} << Text{"label_18", "text", "&Задержка переключения :"}
+         << Text{"pwm_step_delay_spinBox", "toolTip", stepTip}
+         << Text{"label_2", "text", QStringLiteral("\u0441")} // Cyrillic es, the seconds unit
+         << Text{"pwm_smooth_alg_checkBox", "toolTip", "Альтернативный алгоритм"}
+         << Text{"pwm_smooth_alg_checkBox", "text", "&Линейная интерполяция"}
+         << Text{"label_19", "toolTip", "Время изменения яркости на 1%"}
+         << Text{"label_19", "text", "&Плавность перехода :"}
+         << Text{"pwm_slide_delay_spinBox", "toolTip", "Время изменения яркости на 1%: 0–255"}
+         << Text{"label_20", "toolTip", "Количество элементов выборки"}
+         << Text{"label_20", "text", "&Сглаживание освещенности :"}
+         << Text{"avrg_light_num_spinBox", "toolTip",
+                 "Количество элементов выборки: 1–50 измерений освещенности усредняются"}
+         << Text{"apply_pushButton", "toolTip", "Записать настройки в контроллер (Enter)"}
+         << Text{"apply_pushButton", "text", "При&менить"}
+         << Text{"groupBox_2", "title", "Текущие параметры"}
+         << Text{"label_8", "text", "Освещенность :"}
+         << Text{"label_15", "text", "Яркость :"}
+         << Text{"groupBox_5", "toolTip",
+                 "Ручная регулировка яркости; горячие клавиши Ctrl+Alt+P — ярче, Ctrl+Alt+M — темнее"}
+         << Text{"groupBox_5", "title", "&Ручная регулировка"}
+         << Text{"pwm_width_horizontalSlider", "toolTip",
+                 "Яркость при ручной регулировке: 0–100 % (клавиши: шаг 1 %, PgUp/PgDn — 10 %; "
+                 "Ctrl+Alt+P / Ctrl+Alt+M — 3 %)"};
+    return list;
+}
 
 // The form built on a window of its own, as the main window builds it.
 struct Form
@@ -145,6 +162,7 @@ struct Form
     {
         window.setObjectName(windowName);
         ui.setupUi(&window);
+        finish_form_setup(ui, &window);
     }
     QObject *object(const QString &name)
     {
@@ -174,6 +192,10 @@ QString policyText(const QSizePolicy &policy)
 QString propertyText(QObject *object, const QString &key)
 {
     auto *widget = qobject_cast<QWidget *>(object);
+    if (key == QLatin1String("buddy")) {
+        QWidget *buddy = qobject_cast<QLabel *>(object)->buddy();
+        return buddy ? buddy->objectName() : "none";
+    }
     if (key == QLatin1String("ownEnabled"))
         return widget->testAttribute(Qt::WA_ForceDisabled) ? "false" : "true";
     if (key == QLatin1String("cursor")) {
@@ -232,7 +254,13 @@ private slots:
     void initialEnabledStates();
     void manualSlider_data();
     void manualSlider();
-    void samplesRowBelowClientArea();
+    void arrangement();
+    void nothingCut_data();
+    void nothingCut();
+    void tabChain_data();
+    void tabChain();
+    void translation_data();
+    void translation();
     void buildReachesNoSlot();
 };
 
@@ -253,7 +281,12 @@ void TestForm::window()
     Form form(givenName);
     QCOMPARE(form.window.objectName(), name);
     QCOMPARE(form.window.size(), QSize(774, 300));
-    QCOMPARE(form.window.minimumSize(), QSize(0, 0));
+    // The layout sets the window's minimum size, so it cannot be shrunk to
+    // hide Apply; at the default font the form fits the original size.
+    form.window.layout()->activate();
+    QCOMPARE(form.window.minimumSize(), form.window.layout()->minimumSize());
+    QVERIFY(form.window.minimumWidth() <= 774 && form.window.minimumHeight() <= 300);
+    QCOMPARE(form.window.size(), QSize(774, 300));
     QCOMPARE(form.window.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
@@ -261,20 +294,18 @@ void TestForm::tree_data()
 {
     QTest::addColumn<QString>("cls");
     QTest::addColumn<QString>("parent");
-    QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("props");
 
     const QList<Item> list = items();
-    QCOMPARE(list.size(), 72);
+    QCOMPARE(list.size(), 62);
     for (const Item &item : list)
-        QTest::newRow(qPrintable(item.name)) << item.cls << item.parent << item.geometry << item.props;
+        QTest::newRow(qPrintable(item.name)) << item.cls << item.parent << item.props;
 }
 
 void TestForm::tree()
 {
     QFETCH(QString, cls);
     QFETCH(QString, parent);
-    QFETCH(QRect, geometry);
     QFETCH(QString, props);
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     const QStringList expected = props.split(' ', Qt::SkipEmptyParts);
@@ -304,8 +335,6 @@ void TestForm::tree()
     } else {
         auto *widget = static_cast<QWidget *>(object);
         QCOMPARE(widget->parentWidget()->objectName(), parent);
-        if (geometry.isValid())
-            QCOMPARE(widget->geometry(), geometry);
     }
 
     for (const QString &entry : expected) {
@@ -338,25 +367,39 @@ void TestForm::layouts_data()
 {
     QTest::addColumn<int>("spacing");
     QTest::addColumn<QMargins>("margins");
-    QTest::addColumn<QStringList>("content"); // "~" is a spacer item
+    // "~" is a spacer item; "@row,column" a grid cell; " stretch=N" and
+    // " centred" (horizontally) only where they are set.
+    QTest::addColumn<QStringList>("content");
 
     const QMargins none;
-    QTest::newRow("horizontalLayout_9") << 6 << none << QStringList{"~", "apply_pushButton"};
-    QTest::newRow("horizontalLayout_20")
-        << 6 << none << QStringList{"~", "label_18", "pwm_step_delay_spinBox", "label_2"};
-    QTest::newRow("horizontalLayout_21") << 6 << none << QStringList{"~", "label_19", "pwm_slide_delay_spinBox"};
-    QTest::newRow("horizontalLayout") << 3 << none << QStringList{"verticalLayout_8"} + POINT_LAYOUTS;
-    QTest::newRow("verticalLayout_8") << 6 << QMargins(0, 0, 0, 4)
-                                      << QStringList{"horizontalLayout_19", "~", "label_17"};
-    QTest::newRow("horizontalLayout_19") << 6 << none << QStringList{"~", "label_16"};
-    for (int n = 1; n <= POINT_LAYOUTS.size(); ++n) {
-        QTest::newRow(qPrintable(POINT_LAYOUTS[n - 1]))
-            << 6 << none
-            << QStringList{point(n, "lineEdit"), point(n, "verticalSlider"), point(n, "light_spinBox")};
+    QTest::newRow("window_layout") << 6 << QMargins(8, 8, 8, 8) << QStringList{"configuration_frame"};
+    // The curve editor left, current values and manual regulation right.
+    QTest::newRow("frame_layout") << 6 << QMargins(4, 4, 6, 6)
+                                  << QStringList{"auto_groupBox stretch=1", "side_layout"};
+    QTest::newRow("side_layout") << 6 << none
+                                 << QStringList{"groupBox_2 centred", "~", "groupBox_5", "~", "status_label"};
+    QTest::newRow("auto_layout") << 6 << QMargins(6, 6, 6, 6) << QStringList{"curve_layout", "settings_layout"};
+    // Captions in column 0, point N in column N: read-out, slider, light.
+    QStringList curve{"label_16@0,0", "label_17@2,0"};
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        curve << QStringLiteral("%1@0,%2").arg(point(n, "lineEdit")).arg(n)
+              << QStringLiteral("%1@1,%2 centred").arg(point(n, "verticalSlider")).arg(n)
+              << QStringLiteral("%1@2,%2").arg(point(n, "light_spinBox")).arg(n);
     }
-    QTest::newRow("horizontalLayout_10") << 6 << none << QStringList{"~", "label_8", "vAKB_lineEdit"};
-    QTest::newRow("horizontalLayout_17") << 6 << none << QStringList{"~", "label_15", "brightness_lineEdit"};
-    QTest::newRow("horizontalLayout_22") << 6 << none << QStringList{"~", "label_20", "avrg_light_num_spinBox"};
+    QTest::newRow("curve_layout") << -1 << none << curve;
+    QTest::newRow("settings_layout") << 4 << none << QStringList{"step_delay_layout", "slide_delay_layout"};
+    QTest::newRow("step_delay_layout") << 6 << none
+                                       << QStringList{"label_18", "pwm_step_delay_spinBox", "label_2", "~",
+                                                      "pwm_smooth_alg_checkBox", "~"};
+    // The sample count sits with the other automatic-regulation settings.
+    QTest::newRow("slide_delay_layout") << 6 << none
+                                        << QStringList{"label_19", "pwm_slide_delay_spinBox", "~", "label_20",
+                                                       "avrg_light_num_spinBox", "~", "apply_pushButton"};
+    QTest::newRow("current_layout") << 6 << QMargins(9, 6, 9, 6)
+                                    << QStringList{"light_reading_layout", "brightness_reading_layout"};
+    QTest::newRow("light_reading_layout") << 6 << none << QStringList{"~", "label_8", "vAKB_lineEdit"};
+    QTest::newRow("brightness_reading_layout") << 6 << none << QStringList{"~", "label_15", "brightness_lineEdit"};
+    QTest::newRow("manual_layout") << 6 << QMargins(9, 6, 9, 6) << QStringList{"pwm_width_horizontalSlider"};
 }
 
 void TestForm::layouts()
@@ -366,22 +409,32 @@ void TestForm::layouts()
     QFETCH(QStringList, content);
 
     Form form;
-    auto *layout = form.get<QBoxLayout>(QString::fromLatin1(QTest::currentDataTag()));
+    auto *layout = form.get<QLayout>(QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(layout);
     QCOMPARE(layout->spacing(), spacing);
     QCOMPARE(layout->contentsMargins(), margins);
 
+    auto *box = qobject_cast<QBoxLayout *>(layout);
+    auto *grid = qobject_cast<QGridLayout *>(layout);
     QStringList actual;
     for (int i = 0; i < layout->count(); ++i) {
         QLayoutItem *item = layout->itemAt(i);
-        QCOMPARE(layout->stretch(i), 0);
-        QCOMPARE(item->alignment(), Qt::Alignment());
-        if (item->spacerItem())
-            actual << "~";
-        else if (item->widget())
-            actual << item->widget()->objectName();
+        QString entry = item->spacerItem() ? QStringLiteral("~")
+                        : item->widget()   ? item->widget()->objectName()
+                                           : item->layout()->objectName();
+        if (grid) {
+            int row, column, rows, columns;
+            grid->getItemPosition(i, &row, &column, &rows, &columns);
+            QCOMPARE(rows * columns, 1);
+            entry += QStringLiteral("@%1,%2").arg(row).arg(column);
+        }
+        if (box && box->stretch(i) != 0)
+            entry += QStringLiteral(" stretch=%1").arg(box->stretch(i));
+        if (item->alignment() == Qt::AlignHCenter)
+            entry += QStringLiteral(" centred");
         else
-            actual << item->layout()->objectName();
+            QCOMPARE(item->alignment(), Qt::Alignment());
+        actual << entry;
     }
     QCOMPARE(actual, content);
 }
@@ -395,8 +448,8 @@ void TestForm::texts_data()
     // Each text as setupUi leaves it, and as retranslateUi restores it after
     // it was overwritten.
     for (const char *when : {"setup", "retranslated"}) {
-        for (const Text &t : TEXTS)
-            QTest::addRow("%s %s %s", when, t.name, t.property) << t.name << QByteArray(t.property) << t.text;
+        for (const Text &t : formTexts())
+            QTest::addRow("%s %s %s", when, qPrintable(t.name), t.property.constData()) << t.name << t.property << t.text;
     }
 }
 
@@ -416,12 +469,12 @@ void TestForm::texts()
     QCOMPARE(object->property(property).toString(), text);
 }
 
-// Only the 17 texts of the form are set; every other text, title and tool tip
-// is empty, the line edits included. A spin box's text is its value.
+// Only the listed texts of the form are set; every other text, title and
+// tool tip is empty, the line edits and the status line included. A spin box's text is its value.
 void TestForm::noOtherTexts()
 {
     QSet<QPair<QString, QByteArray>> listed;
-    for (const Text &t : TEXTS)
+    for (const Text &t : formTexts())
         listed.insert({t.name, t.property});
 
     Form form;
@@ -470,7 +523,7 @@ void TestForm::clamping_data()
     QTest::addColumn<int>("minimum");
     QTest::addColumn<int>("maximum");
 
-    for (int n = 1; n <= POINT_LAYOUTS.size(); ++n) {
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
         QTest::newRow(qPrintable(point(n, "light_spinBox"))) << -1 << 1024 << 0 << LIGHT_FULL_SCALE;
         QTest::newRow(qPrintable(point(n, "verticalSlider"))) << -1 << 600 << 0 << PWM_FULL_SCALE;
     }
@@ -504,11 +557,12 @@ void TestForm::initialEnabledStates()
     const QList<QWidget *> inside = frame->findChildren<QWidget *>();
     for (QWidget *widget : inside)
         QVERIFY2(!widget->isEnabled(), qPrintable(widget->objectName()));
-    QList<QWidget *> samplesRow = form.ui.layoutWidget_6->findChildren<QWidget *>();
-    samplesRow << form.ui.layoutWidget_6;
-    for (QWidget *widget : samplesRow)
-        QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
     QCOMPARE(form.ui.avrg_light_num_spinBox->value(), 1);
+    // The status line speaks loudest while the frame is disabled: it keeps
+    // the enabled colours.
+    const QPalette palette = form.ui.status_label->palette();
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
+        QCOMPARE(palette.color(QPalette::Disabled, role), palette.color(QPalette::Active, QPalette::WindowText));
 
     // Once a controller is connected the frame opens up: everything but Apply
     // (nothing edited yet) and the manual slider (its group is unchecked).
@@ -518,9 +572,10 @@ void TestForm::initialEnabledStates()
         if (!widget->objectName().startsWith(QLatin1String("qt_")))
             QCOMPARE(widget->isEnabled(), !stillDisabled.contains(widget));
     }
-    // The sample-count row is not the frame's.
+    // The sample count is the frame's like every other setting: nothing is
+    // editable without a controller.
     frame->setEnabled(false);
-    QVERIFY(form.ui.avrg_light_num_spinBox->isEnabled());
+    QVERIFY(!form.ui.avrg_light_num_spinBox->isEnabled());
 }
 
 void TestForm::manualSlider_data()
@@ -554,20 +609,246 @@ void TestForm::manualSlider()
     QCOMPARE(form.ui.pwm_width_horizontalSlider->isEnabled(), sliderEnabled);
 }
 
-// The sample-count row sits on the window below its initial client height:
-// hidden until the user makes the window at least 378 pixels high.
-void TestForm::samplesRowBelowClientArea()
+// Where the parts sit at the default font and the window's initial size:
+// everything inside the window, the sample count among the automatic
+// settings, and room for a push button between manual regulation and the
+// status line.
+void TestForm::arrangement()
 {
     Form form;
-    const QRect row = form.ui.layoutWidget_6->geometry();
-    QCOMPARE(form.ui.layoutWidget_6->parentWidget(), &form.window);
-    QVERIFY(!form.window.rect().intersects(row));
-    QVERIFY(!form.ui.configuration_frame->geometry().intersects(row));
+    form.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form.window));
+    QCOMPARE(form.window.size(), QSize(774, 300));
+    const auto place = [&form](QWidget *widget) { return QRect(widget->mapTo(&form.window, QPoint()), widget->size()); };
 
-    form.window.resize(774, 377);
-    QVERIFY(!form.window.rect().contains(row));
-    form.window.resize(774, 378);
-    QVERIFY(form.window.rect().contains(row));
+    for (QWidget *widget : form.window.findChildren<QWidget *>())
+        QVERIFY2(form.window.rect().contains(place(widget)), qPrintable(widget->objectName()));
+    const QRect curve = place(form.ui.auto_groupBox);
+    const QRect current = place(form.ui.groupBox_2);
+    const QRect manual = place(form.ui.groupBox_5);
+    QVERIFY(curve.right() < current.left() && curve.right() < manual.left());
+    QVERIFY(current.bottom() < manual.top());
+    QVERIFY(curve.contains(place(form.ui.avrg_light_num_spinBox)));
+    const int room = place(form.ui.status_label).top() - manual.bottom();
+    QVERIFY2(room >= QPushButton(QStringLiteral("Кривая…")).sizeHint().height(), qPrintable(QString::number(room)));
+}
+
+namespace {
+
+// Each read-out and spin box showing the widest text it can show.
+void showWidestTexts(Ui::Widget &ui)
+{
+    for (QLineEdit *percent : ui.auto_groupBox->findChildren<QLineEdit *>(QRegularExpression("^auto_\\d_lineEdit$")))
+        percent->setText(QStringLiteral("100%"));
+    ui.brightness_lineEdit->setText(QStringLiteral("100%"));
+    ui.vAKB_lineEdit->setText(QString::number(LIGHT_FULL_SCALE));
+    for (QSpinBox *spin : ui.configuration_frame->findChildren<QSpinBox *>())
+        spin->setValue(spin->maximum());
+}
+
+// The texts that do not fit their widget, as "name: text size in room size".
+// The room is measured the way the style draws: a label's contents, a check
+// box's or button's contents beside the indicator, a group box's title, a
+// line edit's text area (spin boxes show theirs in an inner line edit).
+QStringList cutTexts(QWidget *window)
+{
+    QStringList cut;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        QStyle *style = widget->style();
+        const QFontMetrics metrics = widget->fontMetrics();
+        QString text;
+        QRect room;
+        QSize need;
+        if (auto *label = qobject_cast<QLabel *>(widget)) {
+            text = label->text();
+            room = label->contentsRect();
+            need = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()) - label->height() + room.height())
+                                     : metrics.size(Qt::TextShowMnemonic, text);
+        } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = text = button->text();
+            room = style->subElementRect(qobject_cast<QCheckBox *>(button) ? QStyle::SE_CheckBoxContents
+                                                                           : QStyle::SE_PushButtonContents,
+                                         &option, button);
+            need = metrics.size(Qt::TextShowMnemonic, text);
+        } else if (auto *group = qobject_cast<QGroupBox *>(widget)) {
+            QStyleOptionGroupBox option;
+            option.initFrom(group);
+            option.text = text = group->title();
+            option.lineWidth = 1;
+            option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            if (group->isCheckable())
+                option.subControls |= QStyle::SC_GroupBoxCheckBox;
+            const QRect title = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+            room = group->rect().intersected(title);
+            need = title.size();
+        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            QStyleOptionFrame option;
+            option.initFrom(edit);
+            option.lineWidth = edit->hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+            text = edit->text();
+            // Qt keeps 2 pixels on either side of the text.
+            room = style->subElementRect(QStyle::SE_LineEditContents, &option, edit)
+                       .marginsRemoved(edit->textMargins())
+                       .adjusted(2, 0, -2, 0);
+            need = QSize(metrics.horizontalAdvance(text), metrics.height());
+        }
+        if (text.isEmpty() || (room.width() >= need.width() && room.height() >= need.height()))
+            continue;
+        const QString name = widget->objectName().startsWith(QLatin1String("qt_"))
+                                 ? widget->parentWidget()->objectName()
+                                 : widget->objectName();
+        cut << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                   .arg(name, text)
+                   .arg(need.width())
+                   .arg(need.height())
+                   .arg(room.width())
+                   .arg(room.height());
+    }
+    return cut;
+}
+
+} // namespace
+
+// Every text whole at the application fonts Linux desktops use. CTest runs
+// this test again under QT_SCALE_FACTOR 1.5 and 2: a scale changes the
+// rounding of the font metrics, a larger font the room the text needs.
+void TestForm::nothingCut_data()
+{
+    QTest::addColumn<qreal>("pointSize");
+    QTest::addColumn<QString>("locale");
+    for (const char *locale : {"ru_RU", "en_US"}) {
+        for (const qreal size : {9.0, 10.0, 11.0, 12.0})
+            QTest::addRow("%g pt %s", size, locale) << size << QString::fromLatin1(locale);
+    }
+}
+
+void TestForm::nothingCut()
+{
+    QFETCH(qreal, pointSize);
+    QFETCH(QString, locale);
+    const QFont original = QApplication::font();
+    install_translation(*QCoreApplication::instance(), QLocale(locale));
+    const auto restore = qScopeGuard([&original] {
+        QApplication::setFont(original);
+        qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
+    });
+    QFont font = original;
+    font.setPointSizeF(pointSize);
+    QApplication::setFont(font);
+
+    Form form;
+    form.ui.configuration_frame->setEnabled(true);
+    form.ui.status_label->setText(QStringLiteral("Контроллер найден и загружен"));
+    showWidestTexts(form.ui);
+    form.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form.window));
+    QVERIFY(form.window.width() >= 774 && form.window.height() >= 300);
+    const QStringList cut = cutTexts(&form.window);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+}
+
+void TestForm::tabChain_data()
+{
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("manual");
+    QTest::addColumn<QStringList>("chain"); // from the control focused first
+
+    QStringList loaded;
+    for (const char *role : {"verticalSlider", "light_spinBox"}) {
+        for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
+            loaded << point(n, role);
+    }
+    loaded << "pwm_step_delay_spinBox" << "pwm_smooth_alg_checkBox" << "pwm_slide_delay_spinBox"
+           << "avrg_light_num_spinBox";
+    QTest::newRow("no controller: nothing takes the keys") << false << false << false << QStringList();
+    QTest::newRow("loaded") << true << false << false << loaded + QStringList{"groupBox_5"};
+    QTest::newRow("edited, manual regulation")
+        << true << true << true << loaded + QStringList{"apply_pushButton", "groupBox_5", "pwm_width_horizontalSlider"};
+}
+
+// Focus starts on the first control of the chain and Tab visits each enabled
+// input control once, in reading order, never a read-out or a hidden control.
+// Return and keypad Enter press Apply, from a slider or a spin box alike,
+// when it is enabled.
+void TestForm::tabChain()
+{
+    QFETCH(bool, connected);
+    QFETCH(bool, edited);
+    QFETCH(bool, manual);
+    QFETCH(QStringList, chain);
+
+    Form form;
+    form.ui.configuration_frame->setEnabled(connected);
+    form.ui.apply_pushButton->setEnabled(edited);
+    form.ui.groupBox_5->setChecked(manual);
+    form.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form.window));
+
+    QStringList visited;
+    for (int i = 0; i <= chain.size(); ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        if (!focus)
+            break;
+        QVERIFY2(focus->isVisible() && form.window.rect().contains(QRect(focus->mapTo(&form.window, QPoint()), focus->size())),
+                 qPrintable(focus->objectName()));
+        // A spin box's inner line edit has the focus on its behalf.
+        visited << (focus->objectName().startsWith(QLatin1String("qt_")) ? focus->parentWidget() : focus)->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    // Round the chain and back to the start.
+    QCOMPARE(visited, chain.isEmpty() ? chain : chain + chain.mid(0, 1));
+
+    QSignalSpy applied(form.ui.apply_pushButton, &QPushButton::clicked);
+    const auto press = [&form](Qt::Key key) {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &form.window, key);
+    };
+    press(Qt::Key_Return);
+    form.ui.auto_3_light_spinBox->setFocus();
+    press(Qt::Key_Enter);
+    QCOMPARE(applied.size(), connected && edited ? 2 : 0);
+}
+
+void TestForm::translation_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("apply");
+
+    QTest::newRow("en_US") << "en_US" << "en" << "A&pply";
+    QTest::newRow("en_GB") << "en_GB" << "en" << "A&pply";
+    QTest::newRow("C: the source texts") << "C" << "" << "При&менить";
+    QTest::newRow("ru_RU: the source texts") << "ru_RU" << "" << "При&менить";
+    QTest::newRow("de_DE: no translation, the source texts") << "de_DE" << "" << "При&менить";
+}
+
+// Under English every text of the form is English: no Cyrillic is left in
+// any text, title or tool tip.
+void TestForm::translation()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, installed);
+    QFETCH(QString, apply);
+
+    QCOMPARE(install_translation(*QCoreApplication::instance(), QLocale(locale)), installed);
+    // A translator uninstalls itself when deleted.
+    const auto remove = qScopeGuard([] { qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>()); });
+    Form form;
+    QCOMPARE(form.ui.apply_pushButton->text(), apply);
+    if (installed.isEmpty())
+        return;
+    static const QRegularExpression cyrillic(QStringLiteral("\\p{Cyrillic}"));
+    QList<QWidget *> widgets = form.window.findChildren<QWidget *>();
+    widgets << &form.window;
+    for (QWidget *widget : widgets) {
+        for (const char *property : {"windowTitle", "title", "text", "toolTip"}) {
+            const QString text = widget->property(property).toString();
+            QVERIFY2(!text.contains(cyrillic), qPrintable(widget->objectName() + ' ' + text));
+        }
+    }
 }
 
 namespace {

@@ -1,11 +1,11 @@
-// libFuzzer entry: the main window over a simulated controller whose replies,
+// libFuzzer entry: the program's model over a simulated controller whose replies,
 // reply lengths, time-outs, unplugs and open failures come from the input,
 // interleaved with the user's actions. Aborts on the first broken invariant,
 // so that libFuzzer keeps the input as a crash.
 
-#include "window_session.h"
+#include "model_session.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +18,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static int qt_argc = 1;
     static char name[] = "fuzz_window";
     static char *qt_argv[] = {name, nullptr};
-    new QApplication(qt_argc, qt_argv);
+    new QCoreApplication(qt_argc, qt_argv);
     quiet_debug_output();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const SessionReport report = run_window_session(data, size);
+    const SessionReport report = run_model_session(data, size);
     if (!report.violation.empty()) {
         std::fprintf(stderr, "invariant broken: %s\n", report.violation.c_str());
         std::abort();

@@ -1,22 +1,13 @@
 #include "invariant_checker.h"
 
-#include "app/widget.h"
 #include "device/hid_device.h"
 #include "protocol/commands.h"
 #include "protocol/config_block.h"
-#include "protocol/pwm_percent.h"
-
-#include <QAbstractButton>
-#include <QAbstractSlider>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QSpinBox>
 
 #include <algorithm>
 
 namespace {
 
-const char *const BOX_TEXT = "Ошибка!";
 const char *const NO_VALID_REPLY = "Не удалось опознать устройство!";
 const char *const WRONG_VERSION = "Неверная версия устройства!";
 
@@ -53,10 +44,10 @@ InvariantChecker::InvariantChecker(HidBackend &inner)
 {
 }
 
-void InvariantChecker::watch(QWidget *window)
+void InvariantChecker::watch(const Controller *model)
 {
-    window_ = window;
-    // A new window starts with an empty stored configuration.
+    model_ = model;
+    // A new model starts with an empty stored configuration.
     status_.reset();
 }
 
@@ -72,7 +63,7 @@ InvariantChecker::Connection *InvariantChecker::connection(HidHandle *handle)
     return found == open_.end() ? nullptr : &found->second;
 }
 
-// The handle the window's HidDevice holds, if any.
+// The handle the model's HidDevice holds, if any.
 HidHandle *InvariantChecker::held() const
 {
     return open_.empty() ? nullptr : open_.begin()->first;
@@ -80,7 +71,7 @@ HidHandle *InvariantChecker::held() const
 
 // --- Steps ------------------------------------------------------------------
 
-void InvariantChecker::begin(Step step, int hot_key_id)
+void InvariantChecker::begin(Step step, int hot_key_step)
 {
     finish_exchange();
     ++stats_.steps;
@@ -88,7 +79,6 @@ void InvariantChecker::begin(Step step, int hot_key_id)
     writes_ = 0;
     writes_allowed_ = 0;
     write_confirmed_ = false;
-    apply_clicked_ = false;
 
     Connection *current = connection(held());
     switch (step) {
@@ -99,34 +89,48 @@ void InvariantChecker::begin(Step step, int hot_key_id)
             : !current->identified ? TickNext::identify
             : !current->config ? TickNext::load
                                : TickNext::status;
-        frame_enabled_before_ = enabled("configuration_frame");
-        loaded_in_tick_ = false;
+        live_before_ = live();
         identify_.reset();
-        box_text_.clear();
-        box_informative_.clear();
-        boxes_in_tick_ = 0;
-        break;
-    case Step::apply:
-        // A disabled button cannot be clicked. A click on an identified
-        // connection makes the form's values its configuration.
-        apply_clicked_ = enabled("apply_pushButton");
-        if (apply_clicked_ && current && current->identified) {
-            current->config = packed_form();
-            writes_allowed_ = 1;
-        }
+        failure_reason_.clear();
+        failures_in_tick_ = 0;
         break;
     case Step::close:
         writes_allowed_ = current && current->identified && current->config ? 1 : 0;
         break;
     case Step::hot_key:
-        hot_key_id_ = hot_key_id;
-        slider_before_ = control("pwm_width_horizontalSlider");
+        hot_key_step_ = hot_key_step;
+        level_before_ = model_ ? model_->manual_level() : 0;
         break;
+    case Step::apply:
     case Step::check:
     case Step::edit:
     case Step::bus:
         break;
     }
+}
+
+// Apply on an identified connection that has reported its status makes the
+// given bytes 5..36 its configuration.
+void InvariantChecker::applying(const ConfigBlock &config)
+{
+    Connection *current = connection(held());
+    if (step_ != Step::apply || !current || !current->identified || !current->status_read)
+        return;
+    Config bytes;
+    std::copy_n(config.bytes.begin() + ConfigBlock::STATUS_SIZE, bytes.size(), bytes.begin());
+    current->config = bytes;
+    writes_allowed_ = 1;
+}
+
+void InvariantChecker::applied(Controller::ApplyResult result)
+{
+    finish_exchange();
+    const Controller::ApplyResult expected = writes_allowed_ == 0 ? Controller::ApplyResult::not_sent
+        : write_confirmed_                                         ? Controller::ApplyResult::written
+                                                                   : Controller::ApplyResult::not_confirmed;
+    if (result != expected)
+        fail("apply_config reported " + std::to_string(int(result)) + " where the write was "
+             + (writes_allowed_ == 0 ? "not due" : write_confirmed_ ? "confirmed" : "not confirmed"));
 }
 
 void InvariantChecker::end(int exit_code)
@@ -143,25 +147,17 @@ void InvariantChecker::end(int exit_code)
                  + std::to_string(writes_allowed_));
         }
         if (step_ == Step::close && !open_.empty())
-            fail("the window went away and left its device handle open");
-        // Apply stays pressable while its write is due and unconfirmed.
-        if (apply_clicked_ && enabled("apply_pushButton") != (writes_allowed_ > 0 && !write_confirmed_))
-            fail(std::string("apply_pushButton is ") + (enabled("apply_pushButton") ? "enabled" : "disabled")
-                 + " after an Apply whose write was " + (write_confirmed_ ? "confirmed" : "not confirmed"));
+            fail("the program ended and left its device handle open");
         break;
     case Step::hot_key: {
-        // A hot key moves the manual slider by one step, within its range,
+        // A hot key moves the manual level by one step, within its range,
         // and only while a controller is held that reported manual regulation.
-        const int after = control("pwm_width_horizontalSlider");
+        const int after = model_ ? model_->manual_level() : 0;
         const bool acts = held() && status_ && (*status_)[4] == 1;
-        int expected = slider_before_;
-        if (acts && hot_key_id_ == Widget::HOTKEY_PWM_UP)
-            expected = std::min(slider_before_ + Widget::HOTKEY_PWM_STEP, PWM_FULL_SCALE);
-        else if (acts && hot_key_id_ == Widget::HOTKEY_PWM_DOWN)
-            expected = std::max(slider_before_ - Widget::HOTKEY_PWM_STEP, 0);
+        const int expected = acts ? std::clamp(level_before_ + hot_key_step_, 0, PWM_FULL_SCALE) : level_before_;
         if (after != expected) {
-            fail("hot key " + std::to_string(hot_key_id_) + " moved the manual slider from "
-                 + std::to_string(slider_before_) + " to " + std::to_string(after) + ", expected "
+            fail("a hot key's step of " + std::to_string(hot_key_step_) + " moved the manual level from "
+                 + std::to_string(level_before_) + " to " + std::to_string(after) + ", expected "
                  + std::to_string(expected));
         }
         break;
@@ -172,19 +168,18 @@ void InvariantChecker::end(int exit_code)
         break;
     }
     if (step_ != Step::tick && exit_code != -1)
-        fail("a step other than a tick asked the application to exit");
-    if (window_)
-        check_form();
+        fail("a step other than a tick asked the program to exit");
+    if (model_)
+        check_model();
 }
 
-void InvariantChecker::error_box(const QString &text, const QString &informative_text)
+void InvariantChecker::identification_failed(const QString &reason)
 {
-    ++stats_.error_boxes;
-    ++boxes_in_tick_;
-    box_text_ = text;
-    box_informative_ = informative_text;
+    ++stats_.identification_failures;
+    ++failures_in_tick_;
+    failure_reason_ = reason;
     if (step_ != Step::tick)
-        fail("an error box outside a tick");
+        fail("an identification failure outside a tick");
 }
 
 void InvariantChecker::end_tick(int exit_code)
@@ -199,8 +194,8 @@ void InvariantChecker::end_tick(int exit_code)
     if (unfinished && same_handle)
         fail("the tick ended before the exchanges its state requires were sent");
 
-    // Identification: a box exactly when the reply was missing or the
-    // version not 1, with the matching text and exit code.
+    // Identification: one failure exactly when the reply was missing or the
+    // version not 1, with the matching reason and exit code.
     QString expected_reason;
     int expected_exit = -1;
     if (identify_ && !identify_->accepted) {
@@ -210,30 +205,25 @@ void InvariantChecker::end_tick(int exit_code)
         expected_reason = QString::fromUtf8(WRONG_VERSION);
         expected_exit = 2;
     }
-    if (boxes_in_tick_ != (expected_exit == -1 ? 0 : 1))
-        fail(std::to_string(boxes_in_tick_) + " error boxes in a tick that identified "
+    if (failures_in_tick_ != (expected_exit == -1 ? 0 : 1))
+        fail(std::to_string(failures_in_tick_) + " identification failures in a tick that identified "
              + (identify_ ? (identify_->accepted ? "version " + std::to_string(identify_->reply[1])
                                                  : std::string("without a valid reply"))
                           : std::string("nothing")));
-    else if (expected_exit != -1
-             && (box_text_ != QString::fromUtf8(BOX_TEXT) || box_informative_ != expected_reason))
-        fail("error box reads \"" + box_text_.toStdString() + "\" / \""
-             + box_informative_.toStdString() + "\"");
+    else if (expected_exit != -1 && failure_reason_ != expected_reason)
+        fail("identification failure reads \"" + failure_reason_.toStdString() + "\"");
     if (exit_code != expected_exit)
         fail("the tick asked for exit code " + std::to_string(exit_code) + ", expected "
              + std::to_string(expected_exit));
 
-    if (!window_)
+    if (!model_)
         return;
-    const bool frame_enabled = enabled("configuration_frame");
-    if (!tick_handle_ && frame_enabled)
-        fail("configuration_frame is enabled after a tick with no controller held");
-    if (!frame_enabled_before_ && frame_enabled && next_ != TickNext::complete)
-        fail("configuration_frame was enabled by a tick without a complete status pass");
-    if (next_ == TickNext::complete && !frame_enabled)
-        fail("a complete status pass left configuration_frame disabled");
-    if (loaded_in_tick_ && enabled("apply_pushButton"))
-        fail("apply_pushButton is enabled right after a load");
+    if (!tick_handle_ && live())
+        fail("the model is live after a tick with no controller held");
+    if (!live_before_ && live() && next_ != TickNext::complete)
+        fail("the model became live in a tick without a complete status pass");
+    if (next_ == TickNext::complete && !live())
+        fail("a complete status pass left the model not live");
 }
 
 // --- Exchanges ----------------------------------------------------------------
@@ -255,14 +245,14 @@ void InvariantChecker::check_request(const Exchange &exchange)
         return;
     }
     if (command == cmd_set_pwm_width) {
-        const int width = control("pwm_width_horizontalSlider");
+        const int width = model_ ? model_->manual_level() : -1;
         if (payload[0] > PWM_FULL_SCALE / 4 || payload[1] > 3 || payload[0] * 4 + payload[1] != width)
             fail("cmd_set_pwm_width carries " + std::to_string(payload[0]) + ","
                  + std::to_string(payload[1]) + " for the manual level " + std::to_string(width));
     } else if (command == cmd_set_mode) {
         const int wanted = manual_chosen() ? 1 : 0;
         if (payload[0] != wanted)
-            fail("cmd_set_mode carries " + std::to_string(payload[0]) + " while the window asks for "
+            fail("cmd_set_mode carries " + std::to_string(payload[0]) + " while the model wants "
                  + std::to_string(wanted));
     }
 }
@@ -317,7 +307,7 @@ void InvariantChecker::finish_exchange()
 // answered version 1), a load (then, or while no load or Apply has filled the
 // connection's configuration), then the status pass with the mode switch and
 // manual level it calls for. A failed exchange ends the tick; a failed
-// identification does not.
+// identification does not, but after its load nothing more may come.
 void InvariantChecker::tick_exchange(const Exchange &exchange)
 {
     const auto expect = [&](int command) {
@@ -328,12 +318,14 @@ void InvariantChecker::tick_exchange(const Exchange &exchange)
         next_ = TickNext::stopped;
         return false;
     };
+    Connection *target = connection(exchange.handle);
     const auto take_status = [&] {
         Status status;
         std::copy_n(exchange.reply.begin() + 1, status.size(), status.begin());
         status_ = status;
+        if (target)
+            target->status_read = true;
     };
-    Connection *target = connection(exchange.handle);
 
     switch (next_) {
     case TickNext::none:
@@ -367,9 +359,8 @@ void InvariantChecker::tick_exchange(const Exchange &exchange)
             target->config = config;
         }
         take_status();
-        loaded_in_tick_ = true;
         ++stats_.loads;
-        next_ = TickNext::status;
+        next_ = target && target->identified ? TickNext::status : TickNext::stopped;
         break;
     case TickNext::status: {
         if (!expect(cmd_read_state))
@@ -487,78 +478,21 @@ void InvariantChecker::close(HidHandle *handle)
     inner_.close(handle);
 }
 
-// --- The form ---------------------------------------------------------------------
-
-int InvariantChecker::control(const char *name) const
-{
-    QObject *object = window_ ? window_->findChild<QObject *>(QLatin1String(name)) : nullptr;
-    if (auto *slider = qobject_cast<QAbstractSlider *>(object))
-        return slider->value();
-    if (auto *spin = qobject_cast<QSpinBox *>(object))
-        return spin->value();
-    if (auto *button = qobject_cast<QAbstractButton *>(object))
-        return button->isChecked() ? 1 : 0;
-    return -1;
-}
+// --- The model ---------------------------------------------------------------------
 
 bool InvariantChecker::manual_chosen() const
 {
-    const auto *group = window_ ? window_->findChild<QGroupBox *>(QStringLiteral("groupBox_5")) : nullptr;
-    return group && group->isChecked();
+    return model_ && model_->wanted_mode() == RegulationMode::manual;
 }
 
-bool InvariantChecker::enabled(const char *name) const
+bool InvariantChecker::live() const
 {
-    const auto *widget = window_ ? window_->findChild<QWidget *>(QLatin1String(name)) : nullptr;
-    return widget && widget->isEnabled();
+    return model_ && model_->live();
 }
 
-// The configuration bytes as Apply packs the form.
-InvariantChecker::Config InvariantChecker::packed_form() const
+void InvariantChecker::check_model()
 {
-    ConfigBlock block;
-    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const std::string point = "auto_" + std::to_string(n);
-        block.set_auto_light(n, unsigned(control((point + "_light_spinBox").c_str())));
-        block.set_auto_pwm(n, unsigned(control((point + "_verticalSlider").c_str())));
-    }
-    block.set_pwm_step_delay(unsigned(control("pwm_step_delay_spinBox")));
-    block.set_pwm_slide_delay(unsigned(control("pwm_slide_delay_spinBox")));
-    block.set_avrg_light_num(unsigned(control("avrg_light_num_spinBox")));
-    block.set_pwm_smooth_alg(control("pwm_smooth_alg_checkBox") == 1);
-    Config config;
-    std::copy_n(block.bytes.begin() + ConfigBlock::STATUS_SIZE, config.size(), config.begin());
-    return config;
-}
-
-void InvariantChecker::check_form()
-{
-    struct Range
-    {
-        std::string name;
-        int low;
-        int high;
-    };
-    std::vector<Range> ranges = {
-        {"pwm_step_delay_spinBox", 0, 255},
-        {"pwm_slide_delay_spinBox", 0, 255},
-        {"avrg_light_num_spinBox", 1, 50},
-        {"pwm_width_horizontalSlider", 0, PWM_FULL_SCALE},
-    };
-    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const std::string point = "auto_" + std::to_string(n);
-        ranges.push_back({point + "_verticalSlider", 0, PWM_FULL_SCALE});
-        ranges.push_back({point + "_light_spinBox", 0, LIGHT_FULL_SCALE});
-        // A curve label is empty until the first load, then shows its slider.
-        const auto *label = window_->findChild<QLineEdit *>(QString::fromStdString(point + "_lineEdit"));
-        const int level = control((point + "_verticalSlider").c_str());
-        if (!label || (!label->text().isEmpty() && label->text() != pwm_percent_text(level)))
-            fail(point + "_lineEdit reads \"" + (label ? label->text().toStdString() : "") + "\" for level "
-                 + std::to_string(level));
-    }
-    for (const Range &range : ranges) {
-        const int value = control(range.name.c_str());
-        if (value < range.low || value > range.high)
-            fail(range.name + " holds " + std::to_string(value));
-    }
+    const int level = model_->manual_level();
+    if (level < 0 || level > PWM_FULL_SCALE)
+        fail("the manual level is " + std::to_string(level));
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "device/hid_backend.h"
+#include "model/controller.h"
 
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 
 #include <array>
 #include <map>
@@ -13,12 +12,12 @@
 
 // What a session step is; each kind allows different traffic to the controller.
 enum class Step {
-    tick,    // one form_update: the only step that polls the controller
-    apply,   // a click on apply_pushButton: at most one cmd_write_config
-    close,   // the window is destroyed: at most one cmd_write_config
-    check,   // one check_hid_device: opens and closes, never exchanges
-    edit,    // the user changes a control: nothing goes to the controller
-    hot_key, // a system-wide hot key: moves the manual slider at most
+    tick,    // one poll_tick: the only step that polls the controller
+    apply,   // one apply_config: at most one cmd_write_config
+    close,   // the program ends (write_back): at most one cmd_write_config
+    check,   // one check_device: opens and closes, never exchanges
+    edit,    // the user changes the mode, the level or a setting: nothing goes out
+    hot_key, // a hot key's step_manual_level: moves the manual level at most
     bus,     // something happens on the bus (unplug, replug, a stray report)
 };
 
@@ -30,42 +29,50 @@ struct CheckerStats
     int ticks = 0;
     int connections = 0;     // handles opened
     int identified = 0;      // connections that answered version 1
-    int loads = 0;           // configurations loaded into the form
+    int loads = 0;           // configurations loaded into the model
     int complete_passes = 0; // status passes that ran to the end
     int config_writes = 0;   // cmd_write_config requests
-    int error_boxes = 0;
+    int identification_failures = 0;
 };
 
-// Sits between the window's HidDevice and the platform backend, passes every
+// Sits between the model's HidDevice and the platform backend, passes every
 // call through, and checks on each step the rules that must hold whatever the
 // controller does:
 //  1. cmd_write_config goes only to the connection that answered version 1,
 //     and only after a load or an Apply on that connection filled the
 //     configuration; its bytes 5..36 are what that load read or that Apply
-//     packed, its bytes 0..4 the latest status read;
+//     was given, its bytes 0..4 the latest status read; apply_config reports
+//     whether it sent the write and whether the controller confirmed it;
 //  2. only the five commands are written, in 65-byte reports, with payloads
-//     the protocol allows (cmd_set_pwm_width: the manual slider's level as
-//     div 4 / mod 4; cmd_set_mode: the mode chosen in the window);
+//     the protocol allows (cmd_set_pwm_width: the model's manual level as
+//     div 4 / mod 4; cmd_set_mode: the model's wanted mode);
 //  3. an exchange waits at most 3000 ms for its reply and reads nothing after
 //     its reply, a time-out or an error; a tick sends only what its state
-//     allows, in order, and stops at the first failed exchange;
-//  4. the form's values stay within the controls' ranges, curve labels show
-//     their slider's level, and configuration_frame is disabled after a tick
-//     that found no controller and enabled only by a complete status pass.
+//     allows, in order, and stops at the first failed exchange; a controller
+//     that failed identification gets its load and nothing more;
+//  4. the manual level stays within 0..PWM_FULL_SCALE, a hot key moves it by
+//     one step only while the controller reports manual regulation, and the
+//     model is not live after a tick that found no controller and becomes
+//     live only by a complete status pass.
 // The first broken rule is kept; later ones are not recorded.
 class InvariantChecker : public HidBackend
 {
 public:
     explicit InvariantChecker(HidBackend &inner);
 
-    // The window whose form the rules read; nullptr while there is none.
-    void watch(QWidget *window);
+    // The model whose state the rules read; nullptr while there is none.
+    void watch(const Controller *model);
 
-    void begin(Step step, int hot_key_id = 0);
-    // exit_code: what the step asked QCoreApplication::exit() for, or -1.
+    // hot_key_step: the step a hot key asks for (0: a key that steps nothing).
+    void begin(Step step, int hot_key_step = 0);
+    // The configuration the apply step hands to the model, before it does.
+    void applying(const ConfigBlock &config);
+    void applied(Controller::ApplyResult result);
+    // exit_code: what an identification failure in the step asked the
+    // program to end with, or -1.
     void end(int exit_code = -1);
-    // The identification error box, seen while it is open.
-    void error_box(const QString &text, const QString &informative_text);
+    // The model's identification_failed, as it is emitted.
+    void identification_failed(const QString &reason);
 
     bool failed() const { return !violation_.empty(); }
     const std::string &violation() const { return violation_; }
@@ -86,6 +93,7 @@ private:
     {
         bool identified = false;
         std::optional<Config> config; // filled by a load or an Apply on it
+        bool status_read = false;     // a load or a status pass read bytes 0..4 on it
     };
 
     struct Exchange
@@ -110,16 +118,14 @@ private:
     void finish_exchange();
     void tick_exchange(const Exchange &exchange);
     void end_tick(int exit_code);
-    void check_form();
-    int control(const char *name) const;
+    void check_model();
     bool manual_chosen() const;
-    bool enabled(const char *name) const;
-    Config packed_form() const;
+    bool live() const;
 
     HidBackend &inner_;
-    QPointer<QWidget> window_;
+    const Controller *model_ = nullptr;
     std::map<HidHandle *, Connection> open_;
-    std::optional<Status> status_; // latest status the window read
+    std::optional<Status> status_; // latest status the model read
     std::optional<Exchange> exchange_;
     std::string violation_;
     CheckerStats stats_;
@@ -128,17 +134,14 @@ private:
     int writes_allowed_ = 0; // cmd_write_config requests this step may send
     int writes_ = 0;
     bool write_confirmed_ = false;
-    bool apply_clicked_ = false;
-    int slider_before_ = 0;
-    int hot_key_id_ = 0;
+    int level_before_ = 0;
+    int hot_key_step_ = 0;
 
     // The tick under way.
     TickNext next_ = TickNext::none;
     HidHandle *tick_handle_ = nullptr;
-    bool frame_enabled_before_ = false;
-    bool loaded_in_tick_ = false;
+    bool live_before_ = false;
     std::optional<Exchange> identify_;
-    QString box_text_;
-    QString box_informative_;
-    int boxes_in_tick_ = 0;
+    QString failure_reason_;
+    int failures_in_tick_ = 0;
 };

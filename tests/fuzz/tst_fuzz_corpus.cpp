@@ -2,7 +2,7 @@
 // that once broke an invariant) through the fuzz target's session, so that the
 // ordinary build catches regressions without clang or libFuzzer.
 
-#include "window_session.h"
+#include "model_session.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,7 +31,7 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray input = file.readAll();
-        const SessionReport report = run_window_session(
+        const SessionReport report = run_model_session(
             reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size()));
         QVERIFY2(report.violation.empty(), report.violation.c_str());
     }

@@ -1,23 +1,17 @@
-// The fault matrix: each exchange of the window's work with the controller
+// The fault matrix: each exchange of the model's work with the controller
 // (identify, the load's read, the status read, switching the mode, sending the
 // manual level, writing the configuration with Apply) against each way the
 // request can go wrong (no reply, a reply with another code, a short reply,
 // the device vanishing mid-exchange, a flood of unsolicited reports that fits
 // the queue, and one that crowds the reply out). Each row states what the
-// window sends and shows after the faulty step, and what the next device
-// check and tick send once the window has recovered. The invariant checker
-// watches every step as well.
+// model sends and holds after the faulty step, and what the next device
+// check and tick send once it has recovered. The invariant checker watches
+// every step as well.
 
-#include "invariant_checker.h"
-#include "window_driver.h"
-#include "window_session.h"
+#include "model_session.h"
 
-#include "app/widget.h"
 #include "protocol/commands.h"
-#include "tools/sim/sim_backend.h"
 
-#include <QAbstractButton>
-#include <QLineEdit>
 #include <QtTest>
 
 enum class Target { identify, load, status, set_mode, set_width, write_config };
@@ -28,8 +22,9 @@ Q_DECLARE_METATYPE(Fault)
 namespace {
 
 // The controller as every row finds it: automatic regulation, half brightness.
-constexpr unsigned REPORTED_WIDTH = 282; // "50%"
-constexpr int MANUAL_LEVEL = 113;        // "20%"
+constexpr int REPORTED_WIDTH = 282; // 50 %
+constexpr int MANUAL_LEVEL = 113;   // 20 %
+constexpr int FULL = PWM_FULL_SCALE;
 
 int command_of(Target target)
 {
@@ -81,74 +76,73 @@ private slots:
 
 private:
     QString sent(const SimBackend &sim) const;
-    QString text(Widget *window, const char *name) const;
-    bool enabled(Widget *window, const char *name) const;
 };
 
 void FaultMatrixTest::fault_data()
 {
     QTest::addColumn<Target>("target");
     QTest::addColumn<Fault>("fault");
-    QTest::addColumn<QString>("wire");       // commands written in the faulty step
-    QTest::addColumn<int>("exit_code");      // asked of the application, -1: none
-    QTest::addColumn<bool>("frame");         // configuration_frame enabled after it
-    QTest::addColumn<bool>("apply");         // apply_pushButton enabled after it
-    QTest::addColumn<QString>("brightness"); // brightness_lineEdit after it
-    QTest::addColumn<QString>("recovery");   // commands of the next check + tick
+    QTest::addColumn<QString>("wire");     // commands written in the faulty step
+    QTest::addColumn<int>("exit_code");    // asked of the program, -1: none
+    QTest::addColumn<bool>("live");        // the model live after it
+    QTest::addColumn<bool>("apply_due");   // Apply not written (still to do) after it
+    QTest::addColumn<int>("brightness");   // brightness_width after it
+    QTest::addColumn<QString>("recovery"); // commands of the next check + tick
 
-    // A failed identification shows its box and ends the application, but
-    // the tick still loads and polls; a restart identifies again.
-    row(Target::identify, Fault::silent) << "54 55 55" << 1 << true << false << "50%" << "54 55 55";
-    row(Target::identify, Fault::wrong_echo) << "54 55 55" << 1 << true << false << "50%" << "54 55 55";
-    row(Target::identify, Fault::short_reply) << "54 55 55" << 1 << true << false << "50%" << "54 55 55";
-    row(Target::identify, Fault::unplug) << "54" << 1 << false << false << "" << "54 55 55";
-    row(Target::identify, Fault::flood) << "54 55 55" << -1 << true << false << "50%" << "55";
-    row(Target::identify, Fault::overflow) << "54 55 55" << 1 << true << false << "50%" << "54 55 55";
+    const int W = REPORTED_WIDTH;
+    // A failed identification is reported and ends the program; the tick
+    // still loads, and sends nothing more; a restart identifies again.
+    row(Target::identify, Fault::silent) << "54 55" << 1 << false << false << 0 << "54 55 55";
+    row(Target::identify, Fault::wrong_echo) << "54 55" << 1 << false << false << 0 << "54 55 55";
+    row(Target::identify, Fault::short_reply) << "54 55" << 1 << false << false << 0 << "54 55 55";
+    row(Target::identify, Fault::unplug) << "54" << 1 << false << false << 0 << "54 55 55";
+    row(Target::identify, Fault::flood) << "54 55 55" << -1 << true << false << W << "55";
+    row(Target::identify, Fault::overflow) << "54 55" << 1 << false << false << 0 << "54 55 55";
 
-    // A failed load ends the tick with the form empty and disabled; the next
-    // tick loads again before its status pass.
-    row(Target::load, Fault::silent) << "54 55" << -1 << false << false << "" << "55 55";
-    row(Target::load, Fault::wrong_echo) << "54 55" << -1 << false << false << "" << "55 55";
-    row(Target::load, Fault::short_reply) << "54 55" << -1 << false << false << "" << "55 55";
-    row(Target::load, Fault::unplug) << "54 55" << -1 << false << false << "" << "54 55 55";
-    row(Target::load, Fault::flood) << "54 55 55" << -1 << true << false << "50%" << "55";
-    row(Target::load, Fault::overflow) << "54 55" << -1 << false << false << "" << "55 55";
+    // A failed load ends the tick, not live; the next tick loads again
+    // before its status pass.
+    row(Target::load, Fault::silent) << "54 55" << -1 << false << false << 0 << "55 55";
+    row(Target::load, Fault::wrong_echo) << "54 55" << -1 << false << false << 0 << "55 55";
+    row(Target::load, Fault::short_reply) << "54 55" << -1 << false << false << 0 << "55 55";
+    row(Target::load, Fault::unplug) << "54 55" << -1 << false << false << 0 << "54 55 55";
+    row(Target::load, Fault::flood) << "54 55 55" << -1 << true << false << W << "55";
+    row(Target::load, Fault::overflow) << "54 55" << -1 << false << false << 0 << "55 55";
 
     // A failed status read changes nothing: the controller now drives 100 %,
-    // the read-out keeps 50 %.
-    row(Target::status, Fault::silent) << "55" << -1 << true << false << "50%" << "55";
-    row(Target::status, Fault::wrong_echo) << "55" << -1 << true << false << "50%" << "55";
-    row(Target::status, Fault::short_reply) << "55" << -1 << true << false << "50%" << "55";
-    row(Target::status, Fault::unplug) << "55" << -1 << true << false << "50%" << "54 55 55";
-    row(Target::status, Fault::flood) << "55" << -1 << true << false << "100%" << "55";
-    row(Target::status, Fault::overflow) << "55" << -1 << true << false << "50%" << "55";
+    // the model keeps 50 %.
+    row(Target::status, Fault::silent) << "55" << -1 << true << false << W << "55";
+    row(Target::status, Fault::wrong_echo) << "55" << -1 << true << false << W << "55";
+    row(Target::status, Fault::short_reply) << "55" << -1 << true << false << W << "55";
+    row(Target::status, Fault::unplug) << "55" << -1 << true << false << W << "54 55 55";
+    row(Target::status, Fault::flood) << "55" << -1 << true << false << FULL << "55";
+    row(Target::status, Fault::overflow) << "55" << -1 << true << false << W << "55";
 
     // Manual regulation chosen at 20 % while the controller reports automatic
     // at 50 %. A lost switch is sent again; one the controller acted on
     // without a valid reply is not, only the level follows.
-    row(Target::set_mode, Fault::silent) << "55 58" << -1 << true << false << "50%" << "55 58 57";
-    row(Target::set_mode, Fault::wrong_echo) << "55 58" << -1 << true << false << "50%" << "55 57";
-    row(Target::set_mode, Fault::short_reply) << "55 58" << -1 << true << false << "50%" << "55 57";
-    row(Target::set_mode, Fault::unplug) << "55 58" << -1 << true << false << "50%" << "54 55 55 57";
-    row(Target::set_mode, Fault::flood) << "55 58 57" << -1 << true << false << "20%" << "55 57";
-    row(Target::set_mode, Fault::overflow) << "55 58" << -1 << true << false << "50%" << "55 57";
+    row(Target::set_mode, Fault::silent) << "55 58" << -1 << true << false << W << "55 58 57";
+    row(Target::set_mode, Fault::wrong_echo) << "55 58" << -1 << true << false << W << "55 57";
+    row(Target::set_mode, Fault::short_reply) << "55 58" << -1 << true << false << W << "55 57";
+    row(Target::set_mode, Fault::unplug) << "55 58" << -1 << true << false << W << "54 55 55 57";
+    row(Target::set_mode, Fault::flood) << "55 58 57" << -1 << true << false << MANUAL_LEVEL << "55 57";
+    row(Target::set_mode, Fault::overflow) << "55 58" << -1 << true << false << W << "55 57";
 
     // The level goes again on every tick, confirmed or not; until it is
-    // confirmed the read-out shows what the controller reported.
-    row(Target::set_width, Fault::silent) << "55 58 57" << -1 << true << false << "50%" << "55 57";
-    row(Target::set_width, Fault::wrong_echo) << "55 58 57" << -1 << true << false << "50%" << "55 57";
-    row(Target::set_width, Fault::short_reply) << "55 58 57" << -1 << true << false << "50%" << "55 57";
-    row(Target::set_width, Fault::unplug) << "55 58 57" << -1 << true << false << "50%" << "54 55 55 57";
-    row(Target::set_width, Fault::flood) << "55 58 57" << -1 << true << false << "20%" << "55 57";
-    row(Target::set_width, Fault::overflow) << "55 58 57" << -1 << true << false << "50%" << "55 57";
+    // confirmed the brightness is what the controller reported.
+    row(Target::set_width, Fault::silent) << "55 58 57" << -1 << true << false << W << "55 57";
+    row(Target::set_width, Fault::wrong_echo) << "55 58 57" << -1 << true << false << W << "55 57";
+    row(Target::set_width, Fault::short_reply) << "55 58 57" << -1 << true << false << W << "55 57";
+    row(Target::set_width, Fault::unplug) << "55 58 57" << -1 << true << false << W << "54 55 55 57";
+    row(Target::set_width, Fault::flood) << "55 58 57" << -1 << true << false << MANUAL_LEVEL << "55 57";
+    row(Target::set_width, Fault::overflow) << "55 58 57" << -1 << true << false << W << "55 57";
 
-    // An unconfirmed write leaves Apply enabled: the edit is still unapplied.
-    row(Target::write_config, Fault::silent) << "56" << -1 << true << true << "50%" << "55";
-    row(Target::write_config, Fault::wrong_echo) << "56" << -1 << true << true << "50%" << "55";
-    row(Target::write_config, Fault::short_reply) << "56" << -1 << true << true << "50%" << "55";
-    row(Target::write_config, Fault::unplug) << "56" << -1 << true << true << "50%" << "54 55 55";
-    row(Target::write_config, Fault::flood) << "56" << -1 << true << false << "50%" << "55";
-    row(Target::write_config, Fault::overflow) << "56" << -1 << true << true << "50%" << "55";
+    // An unconfirmed write leaves Apply to do.
+    row(Target::write_config, Fault::silent) << "56" << -1 << true << true << W << "55";
+    row(Target::write_config, Fault::wrong_echo) << "56" << -1 << true << true << W << "55";
+    row(Target::write_config, Fault::short_reply) << "56" << -1 << true << true << W << "55";
+    row(Target::write_config, Fault::unplug) << "56" << -1 << true << true << W << "54 55 55";
+    row(Target::write_config, Fault::flood) << "56" << -1 << true << false << W << "55";
+    row(Target::write_config, Fault::overflow) << "56" << -1 << true << true << W << "55";
 }
 
 void FaultMatrixTest::fault()
@@ -157,68 +151,65 @@ void FaultMatrixTest::fault()
     QFETCH(Fault, fault);
     QFETCH(QString, wire);
     QFETCH(int, exit_code);
-    QFETCH(bool, frame);
-    QFETCH(bool, apply);
-    QFETCH(QString, brightness);
+    QFETCH(bool, live);
+    QFETCH(bool, apply_due);
+    QFETCH(int, brightness);
     QFETCH(QString, recovery);
 
-    SimState state;
-    state.config.set_pwm_width(REPORTED_WIDTH);
-    state.config.set_regulation_mode(0);
-    SimBackend sim;
-    const int controller = sim.add_controller(state);
-    InvariantChecker checker(sim);
-    WindowDriver driver(checker);
-    driver.open_window();
+    Bench bench(ControllerState().pwm_width(REPORTED_WIDTH).mode(0));
+    SimBackend &sim = bench.sim();
+    CheckedRun run(bench, sim);
 
-    // Bring the window to the state where the faulty exchange is next.
-    driver.check();
+    // Bring the model to the state where the faulty exchange is next.
+    run.check();
     const bool first_tick = target == Target::identify || target == Target::load;
     if (!first_tick) {
-        QCOMPARE(driver.tick(), -1);
-        QVERIFY(enabled(driver.window(), "configuration_frame"));
+        QCOMPARE(run.tick(), -1);
+        QVERIFY(bench.model().live());
     }
     if (target == Target::status)
-        sim.firmware(controller).state().config.set_pwm_width(PWM_FULL_SCALE);
+        bench.controller_config().set_pwm_width(PWM_FULL_SCALE);
     if (target == Target::set_mode || target == Target::set_width) {
-        driver.toggle_manual();
-        driver.set_manual_level(MANUAL_LEVEL);
+        run.set_wanted_mode(RegulationMode::manual);
+        run.set_manual_level(MANUAL_LEVEL);
     }
-    if (target == Target::write_config)
-        driver.set_curve_point(3, 282, 400);
 
-    sim.add_fault(controller, fault_for(fault, command_of(target)));
+    sim.add_fault(bench.device(), fault_for(fault, command_of(target)));
     sim.clear_logs();
     int asked_exit = -1;
-    if (target == Target::write_config)
-        driver.click_apply();
-    else
-        asked_exit = driver.tick();
+    bool due = false;
+    if (target == Target::write_config) {
+        ConfigBlock config = bench.model().stored_config();
+        config.set_auto_light(3, 400);
+        due = run.apply(config) != Controller::ApplyResult::written;
+    } else {
+        asked_exit = run.tick();
+    }
 
     QCOMPARE(sent(sim), wire);
     QCOMPARE(asked_exit, exit_code);
-    QCOMPARE(enabled(driver.window(), "configuration_frame"), frame);
-    QCOMPARE(enabled(driver.window(), "apply_pushButton"), apply);
-    QCOMPARE(text(driver.window(), "brightness_lineEdit"), brightness);
+    QCOMPARE(bench.model().live(), live);
+    QCOMPARE(due, apply_due);
+    QCOMPARE(bench.model().brightness_width(), brightness);
 
-    // Recovery: the application starts again after an identification error;
-    // a vanished controller is noticed (frame disabled), then plugged back.
+    // Recovery: the program starts again after an identification failure;
+    // a vanished controller is noticed (no longer live), then plugged back.
     if (asked_exit != -1)
-        driver.open_window();
+        run.restart();
     if (fault == Fault::unplug) {
-        driver.check();
-        QCOMPARE(driver.tick(), -1);
-        QVERIFY(!enabled(driver.window(), "configuration_frame"));
-        sim.replug(controller);
+        run.check();
+        QCOMPARE(run.tick(), -1);
+        QVERIFY(!bench.model().live());
+        sim.replug(bench.device());
     }
     sim.clear_logs();
-    driver.check();
-    QCOMPARE(driver.tick(), -1);
+    run.check();
+    QCOMPARE(run.tick(), -1);
     QCOMPARE(sent(sim), recovery);
-    QVERIFY(enabled(driver.window(), "configuration_frame"));
+    QVERIFY(bench.model().live());
 
-    driver.close_window();
-    QVERIFY2(!checker.failed(), checker.violation().c_str());
+    run.close();
+    QVERIFY2(!run.checker.failed(), run.checker.violation().c_str());
 }
 
 // The command codes written since the logs were cleared, in order.
@@ -230,18 +221,6 @@ QString FaultMatrixTest::sent(const SimBackend &sim) const
             commands << QString::number(record.command());
     }
     return commands.join(QLatin1Char(' '));
-}
-
-QString FaultMatrixTest::text(Widget *window, const char *name) const
-{
-    const auto *edit = window->findChild<QLineEdit *>(QLatin1String(name));
-    return edit ? edit->text() : QStringLiteral("<missing>");
-}
-
-bool FaultMatrixTest::enabled(Widget *window, const char *name) const
-{
-    const auto *widget = window->findChild<QWidget *>(QLatin1String(name));
-    return widget && widget->isEnabled();
 }
 
 QTEST_MAIN(FaultMatrixTest)

@@ -1,6 +1,6 @@
 // The invariant checker must itself catch what it is there for: each row plays
 // a short conversation with the simulated controller straight through the
-// checker, as a faulty HidDevice or window would hold it, and names the rule
+// checker, as a faulty HidDevice or model would hold it, and names the rule
 // the checker must report (or none, for the conversations that are right).
 
 #include "invariant_checker.h"
@@ -91,7 +91,7 @@ void InvariantCheckerTest::reports_data()
     QTest::newRow("close without the due write-back")
         << identified_and_loaded() + Script{begin(Step::close), close(), end()}
         << "0 cmd_write_config requests where the state allows 1";
-    QTest::newRow("handle left open by the closing window")
+    QTest::newRow("handle left open by the ending program")
         << Script{open(), begin(Step::close), end()} << "left its device handle open";
 
     QTest::newRow("unknown command") << Script{open(), begin(Step::tick), write(0x3B), end()}
@@ -109,6 +109,10 @@ void InvariantCheckerTest::reports_data()
         << identified_and_loaded()
                + Script{silence(cmd_read_state), begin(Step::tick), write(cmd_read_state), read(),
                         write(cmd_set_mode), read(), end()}
+        << "after it should have ended";
+    QTest::newRow("a status pass after a failed identification")
+        << Script{open(), silence(cmd_identify), begin(Step::tick), write(cmd_identify), read(),
+                  write(cmd_read_state), read(), write(cmd_read_state), read(), end()}
         << "after it should have ended";
     QTest::newRow("a tick with no controller held")
         << Script{begin(Step::tick), open(), write(cmd_identify), end()} << "with no controller held";

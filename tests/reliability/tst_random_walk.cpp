@@ -3,7 +3,7 @@
 // faulty replies, with every invariant checked on every step. Fixed seeds, so
 // a failure replays exactly.
 
-#include "window_session.h"
+#include "model_session.h"
 
 #include <QtTest>
 
@@ -34,16 +34,16 @@ private slots:
         for (uint8_t &byte : input)
             byte = static_cast<uint8_t>(random() & 0xFF);
 
-        const SessionReport report = run_window_session(input.data(), input.size());
+        const SessionReport report = run_model_session(input.data(), input.size());
         QVERIFY2(report.violation.empty(), report.violation.c_str());
 
         // The walk must have reached the states the invariants are about,
         // not idled with no controller.
         const CheckerStats &s = report.stats;
         const QByteArray seen = QStringLiteral("%1 steps, %2 connections, %3 identified, %4 loads, "
-                                               "%5 complete passes, %6 config writes, %7 error boxes")
+                                               "%5 complete passes, %6 config writes, %7 identification failures")
                                     .arg(s.steps).arg(s.connections).arg(s.identified).arg(s.loads)
-                                    .arg(s.complete_passes).arg(s.config_writes).arg(s.error_boxes)
+                                    .arg(s.complete_passes).arg(s.config_writes).arg(s.identification_failures)
                                     .toUtf8();
         qInfo("%s", seen.constData());
         QVERIFY2(s.steps >= 2000, seen);
@@ -51,7 +51,7 @@ private slots:
         QVERIFY2(s.loads >= 20, seen);
         QVERIFY2(s.complete_passes >= 200, seen);
         QVERIFY2(s.config_writes >= 10, seen);
-        QVERIFY2(s.error_boxes >= 5, seen);
+        QVERIFY2(s.identification_failures >= 5, seen);
     }
 };
 

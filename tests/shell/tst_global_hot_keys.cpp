@@ -15,7 +15,11 @@
 
 namespace {
 
-const QStringList PROBE_KEYS{"101=P", "102=M", "199=Z"};
+const QStringList PROBE_KEYS{"101=P", "102=M", "198=W", "199=Z"};
+// Pressed before a scenario until it arrives: the grabs are in force on the
+// server, so no timed press of the scenario can come too early.
+const QString WARM_UP_PRESS = "ctrl+alt+w";
+const QString WARM_UP_LINE = "activated 198";
 // Pressed after a scenario: its arrival shows every earlier press was seen.
 const QString SENTINEL_PRESS = "ctrl+alt+z";
 const QString SENTINEL_LINE = "activated 199";
@@ -197,19 +201,22 @@ void TestGlobalHotKeys::delivers_presses()
     ProbeProcess &probe = start_probe(PROBE_KEYS);
     QVERIFY(probe.wait_for_line("ready"));
     QCOMPARE(probe.lines().filter("registered"),
-             (QStringList{"registered 101 yes", "registered 102 yes", "registered 199 yes"}));
+             (QStringList{"registered 101 yes", "registered 102 yes", "registered 198 yes",
+                          "registered 199 yes"}));
     for (const QString &lock : locks)
         QVERIFY(xdotool({"key", lock}));
     if (focus_probe) {
         const QString window = probe.lines().filter(QRegularExpression("^window ")).value(0);
         QVERIFY(xdotool({"windowfocus", "--sync", window.section(' ', 1)}));
     }
+    QVERIFY(press_until(WARM_UP_PRESS, probe, WARM_UP_LINE));
     for (const QString &keys : presses)
         QVERIFY(xdotool({"key", keys}));
     QVERIFY(xdotool({"key", SENTINEL_PRESS}));
     QVERIFY(probe.wait_for_line(SENTINEL_LINE));
 
-    QCOMPARE(probe.lines().filter("activated"), expected << SENTINEL_LINE);
+    // Warm-up presses may arrive late and more than once; they are not the scenario's.
+    QCOMPARE(probe.lines().filter(QRegularExpression("^activated (?!198$)")), expected << SENTINEL_LINE);
 }
 
 void TestGlobalHotKeys::validates_registrations()

@@ -67,9 +67,8 @@ private slots:
     void apply_writes_big_endian_fields();
     void apply_round_trip_data();
     void apply_round_trip();
-    void apply_sends_the_last_status();
-    void apply_without_controller();
-    void apply_not_confirmed_data();
+    void apply_not_sent_data();
+    void apply_not_sent();
     void apply_not_confirmed();
     void apply_writes_clamped_values_data();
     void apply_writes_clamped_values();
@@ -96,7 +95,7 @@ void TestEditing::curve_slider_shows_its_percentage()
     QFETCH(QString, text);
 
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        Bench bench(Controller().levels(100));
+        WindowBench bench(ControllerState().levels(100));
         bench.connect();
         bench.level(n)->setValue(value);
         for (int other = 1; other <= ConfigBlock::CURVE_POINTS; ++other) {
@@ -122,7 +121,7 @@ void TestEditing::every_configuration_control_marks_an_edit()
 {
     QFETCH(QByteArray, control);
 
-    Bench bench;
+    WindowBench bench;
     bench.connect();
     QSpinBox *box = bench.control<QSpinBox>(control.constData());
     box->setValue(box->value() + 1);
@@ -134,13 +133,13 @@ void TestEditing::every_configuration_control_marks_an_edit()
 // configuration that differs in every field.
 void TestEditing::load_is_not_an_edit()
 {
-    Bench bench(Controller().byte(35, 0));
+    WindowBench bench(ControllerState().byte(35, 0));
     EnabledChanges changes(bench.apply());
     bench.connect();
     QCOMPARE(changes.count, 0);
 
     const ConfigBlock other = edited_config(true);
-    bench.replace(Controller());
+    bench.replace(ControllerState());
     bench.controller_config() = other;
     bench.connect();
     QCOMPARE(config_part(bench.form()), config_part(other));
@@ -150,7 +149,7 @@ void TestEditing::load_is_not_an_edit()
 
 void TestEditing::smoothing_box_switches_the_step_delay()
 {
-    Bench bench(Controller().byte(35, 0));
+    WindowBench bench(ControllerState().byte(35, 0));
     bench.connect();
     QVERIFY(bench.step_delay()->isEnabled());
 
@@ -177,7 +176,7 @@ void TestEditing::manual_switch()
 {
     QFETCH(bool, edited);
 
-    Bench bench(Controller().mode(0).pwm_width(100));
+    WindowBench bench(ControllerState().mode(0).pwm_width(100));
     bench.connect();
     bench.controller_config().set_pwm_width(321);
     bench.tick();
@@ -197,7 +196,7 @@ void TestEditing::manual_switch()
 
 void TestEditing::manual_slider_is_not_an_edit()
 {
-    Bench bench(Controller().mode(1));
+    WindowBench bench(ControllerState().mode(1));
     bench.connect();
     bench.manual_slider()->setValue(42);
     QVERIFY(!own_enabled(bench.apply()));
@@ -205,7 +204,7 @@ void TestEditing::manual_slider_is_not_an_edit()
 
 void TestEditing::apply_writes_big_endian_fields()
 {
-    Bench bench;
+    WindowBench bench;
     bench.connect();
     bench.threshold(1)->setValue(1023);
     bench.threshold(3)->setValue(500);
@@ -234,7 +233,7 @@ void TestEditing::apply_round_trip()
 {
     QFETCH(ConfigBlock, config);
 
-    Bench bench(Controller().byte(35, config.pwm_smooth_alg() ? 0 : 1));
+    WindowBench bench(ControllerState().byte(35, config.pwm_smooth_alg() ? 0 : 1));
     bench.connect();
     bench.enter(config);
     QCOMPARE(config_part(bench.form()), config_part(config));
@@ -251,89 +250,72 @@ void TestEditing::apply_round_trip()
     QCOMPARE(config_part(bench.form()), config_part(config));
 }
 
-void TestEditing::apply_sends_the_last_status()
+void TestEditing::apply_not_sent_data()
 {
-    Bench bench(Controller().mode(0).light(10).pwm_width(20));
-    bench.connect();
-    bench.controller_config().set_light_adc(0x0304);
-    bench.controller_config().set_pwm_width(0x0102);
-    bench.tick();
-    bench.controller_config().set_light_adc(999); // not read yet
-    bench.manual_slider()->setValue(500);
-    bench.slide_delay()->setValue(7);
-    bench.forget_wire();
-    bench.apply()->click();
-    QCOMPARE(bench.payloads(cmd_write_config).value(0).left(5), QByteArray::fromHex("0102030400"));
+    QTest::addColumn<bool>("bounced"); // false: unplugged; true: out and in between two checks
+    QTest::newRow("unplugged") << false;
+    QTest::newRow("replugged between two checks") << true;
 }
 
-// With the controller gone the button still resets and nothing goes out; the
-// reconnection then loads the controller's own configuration.
-void TestEditing::apply_without_controller()
+// An Apply that sent nothing leaves the edits marked as unapplied.
+void TestEditing::apply_not_sent()
 {
-    Bench bench(Controller().point(5, 500, 350));
+    QFETCH(bool, bounced);
+
+    WindowBench bench(ControllerState().point(5, 500, 350));
     bench.connect();
     bench.level(5)->setValue(10);
     bench.unplug();
+    if (bounced)
+        bench.replug();
     bench.check();
     bench.forget_wire();
     bench.apply()->click();
     QVERIFY(bench.sim().wire().empty());
-    QVERIFY(!own_enabled(bench.apply()));
-
-    bench.replug();
-    bench.connect();
-    QCOMPARE(bench.level(5)->value(), 350);
-    QCOMPARE(bench.controller_config().auto_pwm(5), 350u);
-}
-
-void TestEditing::apply_not_confirmed_data()
-{
-    QTest::addColumn<int>("fault");
-    QTest::newRow("silent") << int(SimFaultKind::silent);
-    QTest::newRow("wrong echo") << int(SimFaultKind::wrong_echo);
-    QTest::newRow("write fails") << int(SimFaultKind::write_fails);
+    QVERIFY(own_enabled(bench.apply()));
+    QVERIFY(bench.model().edits_pending());
 }
 
 // A write the controller did not confirm leaves the edits marked as
-// unapplied, and pressing again writes them.
+// unapplied, and pressing again writes them (each way to fail: tests/model).
 void TestEditing::apply_not_confirmed()
 {
-    QFETCH(int, fault);
-
-    Bench bench;
+    WindowBench bench;
     bench.connect();
     bench.threshold(6)->setValue(654);
-    bench.fail(cmd_write_config, SimFaultKind(fault));
+    bench.fail(cmd_write_config, SimFaultKind::silent);
     bench.apply()->click();
     QVERIFY(own_enabled(bench.apply()));
+    QVERIFY(bench.model().edits_pending());
 
     bench.apply()->click();
     QVERIFY(!own_enabled(bench.apply()));
+    QVERIFY(!bench.model().edits_pending());
     QCOMPARE(bench.controller_config().auto_light(6), 654u);
 }
 
 void TestEditing::apply_writes_clamped_values_data()
 {
-    QTest::addColumn<Controller>("controller");
+    QTest::addColumn<ControllerState>("controller");
     QTest::addColumn<int>("at");
     QTest::addColumn<QByteArray>("written");
 
-    QTest::newRow("threshold 2000") << Controller().point(2, 2000, 80) << 7 << QByteArray::fromHex("03ff");
-    QTest::newRow("threshold ff ff") << Controller().byte(17, 0xff).byte(18, 0xff) << 17 << QByteArray::fromHex("03ff");
-    QTest::newRow("level 600") << Controller().point(4, 350, 600) << 25 << QByteArray::fromHex("0234");
-    QTest::newRow("samples 0") << Controller().byte(36, 0) << 36 << QByteArray::fromHex("01");
-    QTest::newRow("samples 200") << Controller().byte(36, 200) << 36 << QByteArray::fromHex("32");
-    QTest::newRow("smoothing byte 2") << Controller().byte(35, 2) << 35 << QByteArray::fromHex("01");
+    QTest::newRow("threshold 2000") << ControllerState().point(2, 2000, 80) << 7 << QByteArray::fromHex("03ff");
+    QTest::newRow("threshold ff ff") << ControllerState().byte(17, 0xff).byte(18, 0xff) << 17 << QByteArray::fromHex("03ff");
+    QTest::newRow("level 600") << ControllerState().point(4, 350, 600) << 25 << QByteArray::fromHex("0234");
+    QTest::newRow("samples 0") << ControllerState().byte(36, 0) << 36 << QByteArray::fromHex("01");
+    QTest::newRow("samples 200") << ControllerState().byte(36, 200) << 36 << QByteArray::fromHex("32");
+    QTest::newRow("smoothing byte 2") << ControllerState().byte(35, 2) << 35 << QByteArray::fromHex("01");
 }
 
 // A value the form could not hold goes back as the form holds it.
 void TestEditing::apply_writes_clamped_values()
 {
-    QFETCH(Controller, controller);
+    QFETCH(ControllerState, controller);
     QFETCH(int, at);
     QFETCH(QByteArray, written);
 
-    Bench bench(controller.byte(34, 9));
+    WindowBench bench(controller.byte(34, 9));
     bench.connect();
     bench.slide_delay()->setValue(10);
     bench.forget_wire();
@@ -344,7 +326,7 @@ void TestEditing::apply_writes_clamped_values()
 // A value entered before its control was disabled is still written.
 void TestEditing::apply_reads_disabled_controls()
 {
-    Bench bench(Controller().byte(35, 0).byte(33, 2));
+    WindowBench bench(ControllerState().byte(35, 0).byte(33, 2));
     bench.connect();
     bench.step_delay()->setValue(77);
     bench.smoothing()->click();

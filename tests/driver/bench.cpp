@@ -1,91 +1,79 @@
-#include "window_bench.h"
+#include "bench.h"
 
-#include <QApplication>
+#include "ui/widget.h"
+
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
-#include <QTimer>
-
-bool own_enabled(const QWidget *widget)
-{
-    return !widget->testAttribute(Qt::WA_ForceDisabled);
-}
 
 QByteArray block_bytes(const ConfigBlock &block, int from, int to)
 {
     return QByteArray(reinterpret_cast<const char *>(block.bytes.data()) + from, to - from + 1);
 }
 
-Bench::Bench(const Controller &controller)
-    : device_(sim_.add_controller(controller.state))
-    , window_(std::make_unique<Widget>(sim_))
+bool own_enabled(const QWidget *widget)
 {
-    stop_timers();
+    return !widget->testAttribute(Qt::WA_ForceDisabled);
 }
 
-void Bench::stop_timers()
+Bench::Bench(const ControllerState &controller, View view)
+    : view_kind_(view)
 {
-    for (const char *name : {"poll_timer", "check_timer"})
-        control<QTimer>(name)->stop();
+    sim_.add_decoys(controller.decoys_before);
+    device_ = sim_.add_controller(controller.state);
+    start();
+}
+
+Bench::~Bench() = default;
+
+void Bench::start()
+{
+    model_ = std::make_unique<Controller>(*front_);
+    QObject::connect(model_.get(), &Controller::identification_failed,
+                     [this](const QString &reason, int exit_code, int version_found) {
+                         failures.append({reason, exit_code, version_found});
+                         if (while_failure_reported)
+                             while_failure_reported();
+                     });
+    if (view_kind_ == View::attached)
+        view_ = std::make_unique<Widget>(*model_);
 }
 
 void Bench::check()
 {
-    QMetaObject::invokeMethod(window_.get(), "check_hid_device");
-    stop_timers();
+    model_->check_device();
 }
 
-// The tick runs inside a local event loop, as the application's loop runs
-// it, so that its message box gets a nested loop and QCoreApplication::exit
-// has a loop to end: exit() asks every running loop to end, so a loop that no
-// longer runs once the tick has returned was told to end with the tick's code.
-TickResult Bench::tick()
+void Bench::tick()
 {
-    TickResult result;
-    QTimer closer;
-    closer.setInterval(0);
-    QObject::connect(&closer, &QTimer::timeout, [&result] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        QAbstractButton *default_button = box->defaultButton();
-        result.boxes.append({box->text(), box->informativeText(), box->standardButtons(),
-                             default_button ? box->standardButton(default_button) : QMessageBox::NoButton,
-                             box->windowTitle(), box->icon(), box->parent() != nullptr});
-        if (QAbstractButton *ok = box->button(QMessageBox::Ok))
-            ok->click();
-        else
-            box->reject();
-    });
-    closer.start();
-
-    QEventLoop loop;
-    QTimer::singleShot(0, &loop, [&] {
-        QMetaObject::invokeMethod(window_.get(), "form_update");
-        if (loop.isRunning())
-            loop.exit(TickResult::NO_EXIT);
-    });
-    result.exit_code = loop.exec();
-    closer.stop();
-    stop_timers();
-
-    if (result.exit_code != TickResult::NO_EXIT) {
-        // exit() also marks the thread as quitting, which would end every
-        // later local loop (message boxes included) at once; a run of the
-        // application's own loop clears that mark.
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-        QCoreApplication::exec();
-    }
-    return result;
+    failures.clear();
+    model_->poll_tick();
 }
 
-void Bench::hot_key(int id)
+void Bench::close()
 {
-    QMetaObject::invokeMethod(window_.get(), "hot_key_pressed", Q_ARG(int, id));
+    if (!model_)
+        return;
+    model_->write_back();
+    view_.reset();
+    model_.reset();
+}
+
+void Bench::restart()
+{
+    close();
+    start();
+}
+
+void Bench::run_on(HidBackend &front)
+{
+    // The model being replaced never ran, or ends as the program would.
+    close();
+    front_ = &front;
+    start();
 }
 
 void Bench::fail(int command, SimFaultKind kind, int times)
@@ -93,7 +81,7 @@ void Bench::fail(int command, SimFaultKind kind, int times)
     sim_.add_fault(device_, SimFault{kind, command, times});
 }
 
-void Bench::replace(const Controller &other)
+void Bench::replace(const ControllerState &other)
 {
     unplug();
     device_ = sim_.add_controller(other.state);
@@ -138,10 +126,22 @@ QByteArray Bench::last_reply(int command) const
     return {};
 }
 
-// A renamed control would otherwise crash the test far from the cause.
-void Bench::no_such_control(const char *name)
+// --- The form ---------------------------------------------------------------------
+
+Widget &Bench::view()
 {
-    qFatal("the window has no control named %s", name);
+    if (!view_)
+        qFatal("the test drives the model without a view");
+    return *view_;
+}
+
+// A renamed control would otherwise crash the test far from the cause.
+QObject *Bench::find_control(const char *name)
+{
+    QObject *found = view().findChild<QObject *>(QLatin1String(name));
+    if (!found)
+        qFatal("the window has no control named %s", name);
+    return found;
 }
 
 namespace {
@@ -190,27 +190,4 @@ void Bench::enter(const ConfigBlock &config)
     slide_delay()->setValue(int(config.pwm_slide_delay()));
     smoothing()->setChecked(config.pwm_smooth_alg() != 0);
     samples()->setValue(int(config.avrg_light_num()));
-}
-
-DebugLines *DebugLines::current = nullptr;
-QtMessageHandler DebugLines::previous = nullptr;
-
-DebugLines::DebugLines()
-{
-    current = this;
-    previous = qInstallMessageHandler(handle);
-}
-
-DebugLines::~DebugLines()
-{
-    qInstallMessageHandler(previous);
-    current = nullptr;
-}
-
-void DebugLines::handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg && current)
-        current->lines.append(message);
-    else if (previous)
-        previous(type, context, message);
 }

@@ -1,0 +1,133 @@
+// The poll cycle: every 50 ms, identify a newly opened controller, load its
+// configuration, then read its live state and carry the wanted regulation
+// mode and manual level to it.
+
+#include "controller.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+void Controller::poll_tick()
+{
+    if (!hid_device_.connected()) {
+        set_live(false);
+        return;
+    }
+    // A controller that has just been opened is identified and loaded in the
+    // same tick. A load that failed after the version was accepted is tried
+    // again on the following ticks: until it succeeds the views do not show
+    // this controller's settings, and a write-back would overwrite them.
+    const bool identifying = hid_device_.identify_pending();
+    if (identifying)
+        identify();
+    const bool loaded = config_connection_ == hid_device_.connection_serial();
+    if ((identifying || !loaded) && !load_config())
+        return;
+    // A controller that failed identification gets nothing that changes its
+    // state: the program ends once the views have been told.
+    if (hid_device_.identify_pending())
+        return;
+    if (status_pass())
+        set_live(true);
+}
+
+void Controller::identify()
+{
+    if (!hid_device_.exchange(cmd_identify, reply_buffer_.data(), nullptr)) {
+        emit identification_failed(tr("Не удалось опознать устройство!"), 1, -1);
+        return;
+    }
+    // Reply payload byte 0 is the firmware version.
+    const int version = reply_buffer_[1];
+    if (version != CONTROLLER_VERSION) {
+        emit identification_failed(tr("Неверная версия устройства!"), 2, version);
+        return;
+    }
+    hid_device_.clear_identify_pending();
+    emit identified_changed(true);
+}
+
+bool Controller::load_config()
+{
+    if (!hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr))
+        return false;
+    std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::SIZE, stored_config_.bytes.begin());
+    config_connection_ = hid_device_.connection_serial();
+    status_connection_ = config_connection_;
+    note_light_reading();
+    loading_ = true;
+    emit configuration_loaded();
+    set_wanted_mode(controller_mode());
+    loading_ = false;
+    // The brightness read-out waits for the status pass that follows.
+    announce_status();
+    return true;
+}
+
+bool Controller::status_pass()
+{
+    if (!hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr))
+        return false;
+    // Only the live state is taken; the configuration bytes of this reply are not used.
+    std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::STATUS_SIZE, stored_config_.bytes.begin());
+    status_connection_ = hid_device_.connection_serial();
+    note_light_reading();
+    brightness_width_ = int(stored_config_.pwm_width());
+
+    bool passed;
+    if (wanted_mode_ == RegulationMode::manual) {
+        passed = (controller_mode() == RegulationMode::manual || send_mode(RegulationMode::manual));
+        if (passed) {
+            // Command 57 splits the width into width div 4 and width mod 4.
+            payload_buffer_[0] = static_cast<unsigned char>(manual_level_ >> 2);
+            payload_buffer_[1] = static_cast<unsigned char>(manual_level_ & 3);
+            passed = hid_device_.exchange(cmd_set_pwm_width, nullptr, payload_buffer_.data());
+            if (passed)
+                brightness_width_ = manual_level_;
+        }
+    } else {
+        // Byte 4 other than 0 (1, or a value the controller should not
+        // report) asks for the switch back to automatic.
+        passed = stored_config_.regulation_mode() == unsigned(RegulationMode::automatic)
+            || send_mode(RegulationMode::automatic);
+    }
+    announce_status();
+    return passed;
+}
+
+bool Controller::send_mode(RegulationMode mode)
+{
+    payload_buffer_[0] = static_cast<unsigned char>(mode);
+    return hid_device_.exchange(cmd_set_mode, nullptr, payload_buffer_.data());
+}
+
+// The sensor's scale ends at 1023; a larger reading is kept as it came and
+// noted on the debug output, once each time it is read.
+void Controller::note_light_reading() const
+{
+    const unsigned reading = stored_config_.light_adc();
+    if (reading > unsigned(LIGHT_FULL_SCALE))
+        qDebug().nospace() << "ADC = " << ' ' << reading << ' ';
+}
+
+// A tick that reads the same state as the last one emits nothing.
+void Controller::announce_status()
+{
+    const bool same = status_announced_ && announced_brightness_ == brightness_width_
+        && std::equal(announced_status_.begin(), announced_status_.end(), stored_config_.bytes.begin());
+    if (same)
+        return;
+    status_announced_ = true;
+    announced_brightness_ = brightness_width_;
+    std::copy_n(stored_config_.bytes.begin(), ConfigBlock::STATUS_SIZE, announced_status_.begin());
+    emit status_changed();
+}
+
+void Controller::set_live(bool live)
+{
+    if (live == live_)
+        return;
+    live_ = live;
+    emit live_changed(live);
+}

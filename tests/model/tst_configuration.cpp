@@ -1,0 +1,252 @@
+// Writing the configuration: apply_config (what goes out, what it reports)
+// and the write-back when the program ends, one command 56 with the last
+// status and the configuration as last loaded or applied, and none unless
+// those bytes came from this very connection.
+
+#include "bench.h"
+#include "protocol/commands.h"
+
+#include <QTest>
+
+namespace {
+
+// What happens between the start of the program and its end.
+enum class Step {
+    connect,            // the check that opens the controller, the tick that loads it
+    tick,
+    live_state_changes, // the controller's reading and width change, not read yet
+    edit,               // the window holds edits it has not applied
+    apply,              // curve point 4 and the slide delay changed and applied
+    apply_write_fails,  // the same, and its command 56 gets no answer
+    fail_identify,      // the next identify gets no answer
+    fail_load,          // the next read of the block gets no answer
+    unplug,             // unplugged, and the check notices
+    replug,             // plugged in again, and the check opens it
+    bounce,             // out and in again between two checks; the next
+                        // check opens the new connection
+    replace,            // another controller instead, opened by one check
+                        // while the model still holds the first one's block
+};
+using Script = QList<Step>;
+
+// What the end should write: nothing, or the configuration as loaded or as
+// the apply step left it.
+enum class Written { nothing, loaded, applied };
+
+ConfigBlock edited(ConfigBlock config)
+{
+    config.set_auto_light(4, 777);
+    config.set_auto_pwm(4, 444);
+    config.set_pwm_slide_delay(99);
+    return config;
+}
+
+void run(Bench &bench, Step step)
+{
+    switch (step) {
+    case Step::connect:
+        bench.connect();
+        break;
+    case Step::tick:
+        bench.tick();
+        break;
+    case Step::live_state_changes:
+        bench.controller_config().set_light_adc(1000);
+        bench.controller_config().set_pwm_width(500);
+        break;
+    case Step::edit:
+        bench.model().set_edits_pending(true);
+        break;
+    case Step::apply_write_fails:
+        bench.fail(cmd_write_config);
+        [[fallthrough]];
+    case Step::apply:
+        bench.model().apply_config(edited(bench.model().stored_config()));
+        break;
+    case Step::fail_identify:
+        bench.fail(cmd_identify);
+        break;
+    case Step::fail_load:
+        bench.fail(cmd_read_state);
+        break;
+    case Step::unplug:
+        bench.unplug();
+        bench.check();
+        break;
+    case Step::replug:
+        bench.replug();
+        bench.check();
+        break;
+    case Step::bounce:
+        bench.unplug();
+        bench.replug();
+        bench.check();
+        break;
+    case Step::replace:
+        bench.replace(ControllerState().point(4, 1, 2));
+        bench.check();
+        break;
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Script)
+Q_DECLARE_METATYPE(Written)
+Q_DECLARE_METATYPE(Controller::ApplyResult)
+
+class TestConfiguration : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void write_back_data();
+    void write_back();
+    void apply_sends_the_last_status();
+    void apply_result_data();
+    void apply_result();
+};
+
+void TestConfiguration::write_back_data()
+{
+    QTest::addColumn<ControllerState>("controller");
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<Written>("written");
+
+    const ControllerState plain = ControllerState().light(300).pwm_width(200);
+    using S = Step;
+    QTest::newRow("loaded") << plain << Script{S::connect} << Written::loaded;
+    QTest::newRow("loaded, in manual regulation") << ControllerState().mode(1) << Script{S::connect, S::tick}
+                                                  << Written::loaded;
+    QTest::newRow("state changed since the last read")
+        << plain << Script{S::connect, S::tick, S::live_state_changes} << Written::loaded;
+    QTest::newRow("edited, not applied") << plain << Script{S::connect, S::edit} << Written::loaded;
+    QTest::newRow("applied") << plain << Script{S::connect, S::edit, S::apply} << Written::applied;
+    QTest::newRow("applied, write failed") << plain << Script{S::connect, S::edit, S::apply_write_fails}
+                                           << Written::applied;
+    QTest::newRow("load retried") << plain << Script{S::fail_load, S::connect, S::tick} << Written::loaded;
+    // The new controller never reported its status bytes: nothing to send them with.
+    QTest::newRow("replaced, reload failed, then applied")
+        << plain << Script{S::connect, S::replace, S::fail_load, S::tick, S::edit, S::apply} << Written::nothing;
+    QTest::newRow("replugged and reloaded")
+        << plain << Script{S::connect, S::edit, S::unplug, S::replug, S::tick} << Written::loaded;
+
+    QTest::newRow("no controller") << plain << Script{S::tick} << Written::nothing;
+    QTest::newRow("opened, not identified yet") << plain << Script{S::tick, S::replug} << Written::nothing;
+    QTest::newRow("unplugged") << plain << Script{S::connect, S::unplug} << Written::nothing;
+    QTest::newRow("wrong version") << ControllerState().version(2) << Script{S::connect, S::tick} << Written::nothing;
+    QTest::newRow("silent identify") << plain << Script{S::fail_identify, S::connect} << Written::nothing;
+    QTest::newRow("load failed") << plain << Script{S::fail_load, S::connect} << Written::nothing;
+    QTest::newRow("replugged, reload failed")
+        << plain << Script{S::connect, S::unplug, S::fail_load, S::replug, S::tick} << Written::nothing;
+    QTest::newRow("replugged, no tick yet") << plain << Script{S::connect, S::unplug, S::replug} << Written::nothing;
+    QTest::newRow("replaced, no tick yet") << plain << Script{S::connect, S::replace} << Written::nothing;
+    QTest::newRow("replaced after Apply") << plain << Script{S::connect, S::edit, S::apply, S::replace}
+                                          << Written::nothing;
+    QTest::newRow("applied before the replacement was identified, reload failed")
+        << plain << Script{S::connect, S::edit, S::replace, S::apply, S::fail_load, S::tick} << Written::nothing;
+    QTest::newRow("applied while unplugged")
+        << plain << Script{S::connect, S::edit, S::unplug, S::apply, S::replug} << Written::nothing;
+    QTest::newRow("applied while unplugged, then reloaded")
+        << plain << Script{S::connect, S::edit, S::unplug, S::apply, S::replug, S::tick} << Written::loaded;
+}
+
+void TestConfiguration::write_back()
+{
+    QFETCH(ControllerState, controller);
+    QFETCH(Script, script);
+    QFETCH(Written, written);
+
+    Bench bench(controller);
+    for (Step step : script)
+        run(bench, step);
+    // The status bytes go back as the last successful read reported them.
+    const QByteArray last_status = bench.last_reply(cmd_read_state).left(5);
+    bench.forget_wire();
+    bench.close();
+
+    const QList<QByteArray> sent = bench.payloads(cmd_write_config);
+    if (written == Written::nothing) {
+        QVERIFY(sent.isEmpty());
+        return;
+    }
+    QCOMPARE(sent.size(), 1);
+    const ConfigBlock &loaded = controller.state.config;
+    QCOMPARE(sent[0].left(5), last_status);
+    QCOMPARE(sent[0].mid(5, 32), config_part(written == Written::applied ? edited(loaded) : loaded));
+}
+
+// Bytes 0..4 go out as the last status read reported them, whatever the
+// block handed to apply_config holds there.
+void TestConfiguration::apply_sends_the_last_status()
+{
+    Bench bench(ControllerState().mode(0).light(10).pwm_width(20));
+    bench.connect();
+    bench.controller_config().set_light_adc(0x0304);
+    bench.controller_config().set_pwm_width(0x0102);
+    bench.tick();
+    bench.controller_config().set_light_adc(999); // not read yet
+    bench.model().set_manual_level(500);
+    ConfigBlock config = edited(bench.model().stored_config());
+    config.set_light_adc(0x0909);
+    bench.forget_wire();
+    QCOMPARE(bench.model().apply_config(config), Controller::ApplyResult::written);
+    QCOMPARE(bench.requests(), QList<int>{cmd_write_config});
+    QCOMPARE(bench.payloads(cmd_write_config).value(0).left(5), QByteArray::fromHex("0102030400"));
+}
+
+void TestConfiguration::apply_result_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<int>("fault"); // on the write, -1: none
+    QTest::addColumn<Controller::ApplyResult>("result");
+
+    using S = Step;
+    using R = Controller::ApplyResult;
+    QTest::newRow("written") << Script{S::connect} << -1 << R::written;
+    QTest::newRow("silent") << Script{S::connect} << int(SimFaultKind::silent) << R::not_confirmed;
+    QTest::newRow("wrong echo") << Script{S::connect} << int(SimFaultKind::wrong_echo) << R::not_confirmed;
+    QTest::newRow("write fails") << Script{S::connect} << int(SimFaultKind::write_fails) << R::not_confirmed;
+    QTest::newRow("unplugged") << Script{S::connect, S::unplug} << -1 << R::not_sent;
+    QTest::newRow("replugged between two checks") << Script{S::connect, S::bounce} << -1 << R::not_sent;
+    QTest::newRow("never connected") << Script{S::tick} << -1 << R::not_sent;
+    // Bytes 0..4 were never read from this controller.
+    QTest::newRow("identified, load failed") << Script{S::fail_load, S::connect} << -1 << R::not_sent;
+}
+
+// A write not confirmed can be made again; one not sent leaves the
+// controller alone, and the next connection loads the controller's own
+// configuration.
+void TestConfiguration::apply_result()
+{
+    QFETCH(Script, script);
+    QFETCH(int, fault);
+    QFETCH(Controller::ApplyResult, result);
+
+    Bench bench(ControllerState().point(5, 500, 350));
+    for (Step step : script)
+        run(bench, step);
+    if (fault >= 0)
+        bench.fail(cmd_write_config, SimFaultKind(fault));
+    const ConfigBlock config = edited(bench.model().stored_config());
+    bench.forget_wire();
+    QCOMPARE(bench.model().apply_config(config), result);
+
+    if (result == Controller::ApplyResult::not_sent) {
+        QVERIFY(bench.sim().wire().empty());
+        bench.replug();
+        bench.connect();
+        bench.tick();
+        QCOMPARE(bench.model().stored_config().auto_pwm(5), 350u);
+        QCOMPARE(bench.controller_config().auto_pwm(5), 350u);
+        return;
+    }
+    if (fault != int(SimFaultKind::write_fails)) // a failed write is not on the wire
+        QCOMPARE(bench.requests(), QList<int>{cmd_write_config});
+    if (result == Controller::ApplyResult::not_confirmed)
+        QCOMPARE(bench.model().apply_config(config), Controller::ApplyResult::written);
+    QCOMPARE(config_part(bench.controller_config()), config_part(config));
+}
+
+QTEST_MAIN(TestConfiguration)
+#include "tst_configuration.moc"

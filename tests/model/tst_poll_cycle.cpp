@@ -1,0 +1,383 @@
+// The poll cycle of the model: the tick that finds no controller, the tick
+// that identifies and loads one, the identification failures that end the
+// program, which requests each tick sends, what a failed exchange leaves
+// behind, and the hot keys' step. Unplugging and replugging: tests/window
+// tst_view, which drives this model with the form attached.
+
+#include "bench.h"
+#include "protocol/commands.h"
+
+#include <QTest>
+
+using Requests = QList<int>;
+
+class TestPollCycle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void first_tick_comes_before_the_controller_is_opened();
+    void connecting_identifies_and_loads_in_one_tick();
+    void identification_failure_data();
+    void identification_failure();
+    void manual_width_on_the_wire_data();
+    void manual_width_on_the_wire();
+    void requests_per_tick_data();
+    void requests_per_tick();
+    void mode_is_asked_for_until_reported_data();
+    void mode_is_asked_for_until_reported();
+    void failed_mode_or_width_request_data();
+    void failed_mode_or_width_request();
+    void failed_load_is_retried_data();
+    void failed_load_is_retried();
+    void hot_keys_data();
+    void hot_keys();
+    void hot_keys_wait_for_the_controller_to_report_manual();
+};
+
+void TestPollCycle::first_tick_comes_before_the_controller_is_opened()
+{
+    Bench bench;
+    bench.tick();
+    QVERIFY(bench.requests().isEmpty());
+    QVERIFY(!bench.model().connected());
+    QVERIFY(!bench.model().live());
+}
+
+void TestPollCycle::connecting_identifies_and_loads_in_one_tick()
+{
+    Bench bench(ControllerState().light(512).pwm_width(282).point(3, 500, 141));
+    bench.check();
+    QVERIFY(bench.requests().isEmpty()); // opening sends nothing
+    bench.tick();
+
+    const Controller &model = bench.model();
+    QCOMPARE(bench.requests(), (Requests{cmd_identify, cmd_read_state, cmd_read_state}));
+    QVERIFY(bench.failures.isEmpty());
+    QVERIFY(model.identified() && model.config_loaded() && model.live());
+    QCOMPARE(config_part(model.stored_config()), config_part(bench.controller_config()));
+    QCOMPARE(model.light_reading(), 512u);
+    QCOMPARE(model.brightness_width(), 282);
+}
+
+void TestPollCycle::identification_failure_data()
+{
+    QTest::addColumn<ControllerState>("controller");
+    QTest::addColumn<int>("identify_fault"); // -1: none
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<int>("version_found");
+    QTest::addColumn<Requests>("sent"); // a write that fails is not on the wire
+
+    const Requests identify_and_load{cmd_identify, cmd_read_state};
+    const QString wrong_version = QStringLiteral("Неверная версия устройства!");
+    const QString no_answer = QStringLiteral("Не удалось опознать устройство!");
+    QTest::newRow("version 2") << ControllerState().version(2) << -1 << wrong_version << 2 << 2 << identify_and_load;
+    QTest::newRow("version 0") << ControllerState().version(0) << -1 << wrong_version << 2 << 0 << identify_and_load;
+    QTest::newRow("silent") << ControllerState() << int(SimFaultKind::silent) << no_answer << 1 << -1 << identify_and_load;
+    QTest::newRow("wrong echo") << ControllerState() << int(SimFaultKind::wrong_echo) << no_answer << 1 << -1 << identify_and_load;
+    QTest::newRow("write fails") << ControllerState() << int(SimFaultKind::write_fails) << no_answer << 1 << -1
+                                 << Requests{cmd_read_state};
+}
+
+// The failure is reported once; the tick still loads the configuration, but
+// a controller not identified as version 1 gets no request that changes its
+// state: no mode, no level (its block asks for manual regulation), and no
+// write-back when the program ends.
+void TestPollCycle::identification_failure()
+{
+    QFETCH(ControllerState, controller);
+    QFETCH(int, identify_fault);
+    QFETCH(QString, reason);
+    QFETCH(int, exit_code);
+    QFETCH(int, version_found);
+    QFETCH(Requests, sent);
+
+    Bench bench(controller.light(700).mode(1));
+    if (identify_fault >= 0)
+        bench.fail(cmd_identify, SimFaultKind(identify_fault));
+    bench.check();
+    bench.tick();
+
+    QCOMPARE(bench.failures.size(), 1);
+    QCOMPARE(bench.failures[0].reason, reason);
+    QCOMPARE(bench.failures[0].exit_code, exit_code);
+    QCOMPARE(bench.failures[0].version_found, version_found);
+    QCOMPARE(bench.requests(), sent);
+    QCOMPARE(config_part(bench.model().stored_config()), config_part(bench.controller_config()));
+    QCOMPARE(bench.model().light_reading(), 700u);
+    QVERIFY(!bench.model().identified());
+    QCOMPARE(bench.model().apply_config(bench.model().stored_config()), Controller::ApplyResult::not_sent);
+
+    bench.forget_wire();
+    bench.close();
+    QVERIFY(bench.requests().isEmpty());
+}
+
+void TestPollCycle::manual_width_on_the_wire_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QByteArray>("report"); // how the request begins
+
+    QTest::newRow("300") << 300 << QByteArray::fromHex("00394b00");
+    QTest::newRow("564") << 564 << QByteArray::fromHex("00398d00");
+    QTest::newRow("563") << 563 << QByteArray::fromHex("00398c03");
+    QTest::newRow("1") << 1 << QByteArray::fromHex("00390001");
+    QTest::newRow("0") << 0 << QByteArray::fromHex("00390000");
+}
+
+// In manual regulation the level goes out as width div 4 and width mod 4,
+// and the brightness shown is the level sent, not the report.
+void TestPollCycle::manual_width_on_the_wire()
+{
+    QFETCH(int, width);
+    QFETCH(QByteArray, report);
+
+    Bench bench(ControllerState().mode(1).pwm_width(100));
+    bench.connect();
+    bench.model().set_manual_level(width);
+    bench.forget_wire();
+    bench.tick();
+
+    QCOMPARE(bench.requests(), (Requests{cmd_read_state, cmd_set_pwm_width}));
+    const QByteArray sent = bench.reports(cmd_set_pwm_width).value(0);
+    QCOMPARE(sent.left(4), report);
+    QCOMPARE(sent.size(), 65);
+    QCOMPARE(bench.model().brightness_width(), width);
+    QCOMPARE(bench.controller_config().pwm_width(), unsigned(width));
+}
+
+void TestPollCycle::requests_per_tick_data()
+{
+    QTest::addColumn<ControllerState>("controller");
+    QTest::addColumn<bool>("plugged");
+    QTest::addColumn<int>("choose_manual"); // after the first tick: -1 leave, 0 automatic, 1 manual
+    QTest::addColumn<QList<Requests>>("ticks");
+
+    const Requests load{cmd_identify, cmd_read_state, cmd_read_state};
+    QTest::newRow("absent") << ControllerState() << false << -1 << QList<Requests>{{}, {}, {}};
+    QTest::newRow("automatic") << ControllerState().mode(0) << true << -1
+                               << QList<Requests>{load, {cmd_read_state}, {cmd_read_state}};
+    QTest::newRow("automatic, controller reports 2")
+        << ControllerState().mode(2) << true << -1
+        << QList<Requests>{load + Requests{cmd_set_mode}, {cmd_read_state}, {cmd_read_state}};
+    QTest::newRow("manual") << ControllerState().mode(1) << true << -1
+                            << QList<Requests>{load + Requests{cmd_set_pwm_width},
+                                               {cmd_read_state, cmd_set_pwm_width},
+                                               {cmd_read_state, cmd_set_pwm_width}};
+    QTest::newRow("manual chosen") << ControllerState().mode(0) << true << 1
+                                   << QList<Requests>{load,
+                                                      {cmd_read_state, cmd_set_mode, cmd_set_pwm_width},
+                                                      {cmd_read_state, cmd_set_pwm_width}};
+    QTest::newRow("automatic chosen") << ControllerState().mode(1) << true << 0
+                                      << QList<Requests>{load + Requests{cmd_set_pwm_width},
+                                                         {cmd_read_state, cmd_set_mode},
+                                                         {cmd_read_state}};
+}
+
+void TestPollCycle::requests_per_tick()
+{
+    QFETCH(ControllerState, controller);
+    QFETCH(bool, plugged);
+    QFETCH(int, choose_manual);
+    QFETCH(QList<Requests>, ticks);
+
+    Bench bench(controller);
+    if (!plugged)
+        bench.unplug();
+    bench.check();
+    for (int i = 0; i < ticks.size(); ++i) {
+        bench.forget_wire();
+        bench.tick();
+        QVERIFY2(bench.requests() == ticks[i], qPrintable(QStringLiteral("tick %1").arg(i + 1)));
+        if (i == 0 && choose_manual >= 0)
+            bench.model().set_wanted_mode(RegulationMode(choose_manual));
+    }
+    QCOMPARE(bench.model().live(), plugged);
+}
+
+void TestPollCycle::mode_is_asked_for_until_reported_data()
+{
+    QTest::addColumn<bool>("manual");
+    QTest::addColumn<Requests>("each_tick");
+
+    QTest::newRow("manual chosen") << true << Requests{cmd_read_state, cmd_set_mode, cmd_set_pwm_width};
+    QTest::newRow("automatic chosen") << false << Requests{cmd_read_state, cmd_set_mode};
+}
+
+// A controller that keeps reporting mode 2 is asked for the chosen mode on
+// every tick; once it reports that mode, the asking stops.
+void TestPollCycle::mode_is_asked_for_until_reported()
+{
+    QFETCH(bool, manual);
+    QFETCH(Requests, each_tick);
+
+    Bench bench(ControllerState().mode(2));
+    bench.connect();
+    bench.model().set_wanted_mode(manual ? RegulationMode::manual : RegulationMode::automatic);
+    for (int i = 0; i < 3; ++i) {
+        bench.controller_config().set_regulation_mode(2);
+        bench.forget_wire();
+        bench.tick();
+        QCOMPARE(bench.requests(), each_tick);
+        QCOMPARE(bench.payloads(cmd_set_mode).first().at(0), char(manual ? 1 : 0));
+    }
+    bench.forget_wire();
+    bench.tick();
+    QVERIFY(!bench.requests().contains(cmd_set_mode));
+}
+
+void TestPollCycle::failed_mode_or_width_request_data()
+{
+    QTest::addColumn<unsigned>("reported_mode");
+    QTest::addColumn<bool>("manual");
+    QTest::addColumn<int>("failing");
+    QTest::addColumn<Requests>("failed_tick");
+    QTest::addColumn<Requests>("next_tick");
+
+    QTest::newRow("set mode 1 fails") << 0u << true << int(cmd_set_mode)
+                                      << Requests{cmd_read_state, cmd_set_mode}
+                                      << Requests{cmd_read_state, cmd_set_mode, cmd_set_pwm_width};
+    QTest::newRow("set width fails") << 1u << true << int(cmd_set_pwm_width)
+                                     << Requests{cmd_read_state, cmd_set_pwm_width}
+                                     << Requests{cmd_read_state, cmd_set_pwm_width};
+    QTest::newRow("set mode 0 fails") << 1u << false << int(cmd_set_mode)
+                                      << Requests{cmd_read_state, cmd_set_mode}
+                                      << Requests{cmd_read_state, cmd_set_mode};
+}
+
+// The tick ends at the failed request; what its status read set stays (the
+// write-back carries it: the invariant checker's rule 1), and the next tick
+// repeats the pass.
+void TestPollCycle::failed_mode_or_width_request()
+{
+    QFETCH(unsigned, reported_mode);
+    QFETCH(bool, manual);
+    QFETCH(int, failing);
+    QFETCH(Requests, failed_tick);
+    QFETCH(Requests, next_tick);
+
+    Bench bench(ControllerState().mode(reported_mode).light(100).pwm_width(564));
+    bench.connect();
+    bench.model().set_wanted_mode(manual ? RegulationMode::manual : RegulationMode::automatic);
+    bench.model().set_manual_level(141);
+    bench.controller_config().set_light_adc(777);
+    bench.controller_config().set_pwm_width(282);
+    bench.fail(failing, SimFaultKind::silent);
+    bench.forget_wire();
+    bench.tick();
+
+    QCOMPARE(bench.requests(), failed_tick);
+    QCOMPARE(bench.model().light_reading(), 777u);
+    QCOMPARE(bench.model().brightness_width(), 282); // reported, not the level's 141
+    bench.forget_wire();
+    bench.tick();
+    QCOMPARE(bench.requests(), next_tick);
+}
+
+void TestPollCycle::failed_load_is_retried_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QList<Requests>>("ticks");
+
+    const Requests load_and_status{cmd_read_state, cmd_read_state};
+    QTest::newRow("once") << 1
+                          << QList<Requests>{{cmd_identify, cmd_read_state}, load_and_status, {cmd_read_state}};
+    QTest::newRow("twice") << 2
+                           << QList<Requests>{{cmd_identify, cmd_read_state}, {cmd_read_state},
+                                              load_and_status, {cmd_read_state}};
+}
+
+// A load that fails after the version was accepted is tried again on each
+// following tick, without identifying again; the model is not live until it
+// has loaded.
+void TestPollCycle::failed_load_is_retried()
+{
+    QFETCH(int, failures);
+    QFETCH(QList<Requests>, ticks);
+
+    Bench bench(ControllerState().point(1, 40, 282));
+    bench.fail(cmd_read_state, SimFaultKind::silent, failures);
+    bench.check();
+    for (int i = 0; i < ticks.size(); ++i) {
+        bench.forget_wire();
+        bench.tick();
+        QVERIFY2(bench.requests() == ticks[i], qPrintable(QStringLiteral("tick %1").arg(i + 1)));
+        const bool loaded = i >= failures;
+        QCOMPARE(bench.model().live(), loaded);
+        QCOMPARE(bench.model().config_loaded(), loaded);
+    }
+    QCOMPARE(config_part(bench.model().stored_config()), config_part(bench.controller_config()));
+}
+
+void TestPollCycle::hot_keys_data()
+{
+    QTest::addColumn<ControllerState>("controller");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<bool>("unplugged");
+    QTest::addColumn<int>("expected");
+
+    const ControllerState manual = ControllerState().mode(1);
+    const int up = Controller::PWM_STEP;
+    const int down = -Controller::PWM_STEP;
+    QTest::newRow("up a step") << manual << 100 << QList<int>{up} << false << 117;
+    QTest::newRow("up to full scale") << manual << 560 << QList<int>{up} << false << 564;
+    QTest::newRow("up at full scale") << manual << 560 << QList<int>{up, up} << false << 564;
+    QTest::newRow("down to zero") << manual << 10 << QList<int>{down} << false << 0;
+    QTest::newRow("up and down") << manual << 300 << QList<int>{up, up, down} << false << 317;
+    QTest::newRow("automatic") << ControllerState().mode(0) << 100 << QList<int>{up} << false << 100;
+    QTest::newRow("mode 2") << ControllerState().mode(2) << 100 << QList<int>{up} << false << 100;
+    QTest::newRow("disconnected") << manual << 100 << QList<int>{up} << true << 100;
+}
+
+void TestPollCycle::hot_keys()
+{
+    QFETCH(ControllerState, controller);
+    QFETCH(int, start);
+    QFETCH(QList<int>, steps);
+    QFETCH(bool, unplugged);
+    QFETCH(int, expected);
+
+    Bench bench(controller);
+    bench.connect();
+    bench.model().set_manual_level(start);
+    if (unplugged) {
+        bench.unplug();
+        bench.check();
+    }
+    bench.forget_wire();
+    for (int step : steps)
+        bench.model().step_manual_level(step);
+    QCOMPARE(bench.model().manual_level(), expected);
+    QVERIFY(bench.requests().isEmpty()); // the next tick carries the level
+    QVERIFY(!bench.model().edits_pending());
+}
+
+// Choosing manual regulation is not enough: the step acts once a status read
+// has reported manual regulation, and the tick after sends its level.
+void TestPollCycle::hot_keys_wait_for_the_controller_to_report_manual()
+{
+    Bench bench(ControllerState().mode(0).pwm_width(200));
+    bench.connect();
+    Controller &model = bench.model();
+    model.set_wanted_mode(RegulationMode::manual);
+    QCOMPARE(model.manual_level(), 200);
+    QVERIFY(!model.step_manual_level(Controller::PWM_STEP));
+    QCOMPARE(model.manual_level(), 200);
+
+    bench.tick(); // reads mode 0, then switches the controller to manual
+    QVERIFY(!model.step_manual_level(Controller::PWM_STEP));
+    QCOMPARE(model.manual_level(), 200);
+
+    bench.tick(); // reads mode 1
+    QVERIFY(model.step_manual_level(Controller::PWM_STEP));
+    QCOMPARE(model.manual_level(), 217);
+    bench.forget_wire();
+    bench.tick();
+    QCOMPARE(bench.payloads(cmd_set_pwm_width).value(0).left(2), QByteArray::fromHex("3601"));
+    QCOMPARE(bench.controller_config().pwm_width(), 217u);
+}
+
+QTEST_MAIN(TestPollCycle)
+#include "tst_poll_cycle.moc"
