@@ -32,8 +32,8 @@ struct ShortcutName
     const char *description;
 };
 constexpr ShortcutName WINDOW_SHORTCUTS[] = {
-    {101, "brighter", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Brighter light (manual regulation)")},
-    {102, "dimmer", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Dimmer light (manual regulation)")},
+    {101, "brighter", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Ярче (ручная регулировка)")},
+    {102, "dimmer", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Темнее (ручная регулировка)")},
 };
 
 // One entry of the a(sa{sv}) that BindShortcuts takes.
@@ -92,7 +92,7 @@ bool PortalHotKeyGrabber::grab(int id, char key)
 {
     if (started_)
         return false;
-    Binding binding{id, key, QStringLiteral("hot-key-%1").arg(id), tr("Hot key %1").arg(id)};
+    Binding binding{id, key, QStringLiteral("hot-key-%1").arg(id), tr("Горячая клавиша %1").arg(id)};
     for (const ShortcutName &known : WINDOW_SHORTCUTS) {
         if (known.id == id) {
             binding.name = QLatin1String(known.name);

@@ -93,8 +93,8 @@ void TestPortalHotKeys::portal_hot_keys()
     QCOMPARE(fake->lines().mid(1),
              (QStringList{"Register(sa{sv}) io.github.morvane.pwm", "CreateSession(a{sv}) session=" + session,
                           "BindShortcuts(oa(sa{sv})sa{sv}) session=" + session + " parent_window= "
-                          "brighter{CTRL+ALT+P, Brighter light (manual regulation)} "
-                          "dimmer{CTRL+ALT+M, Dimmer light (manual regulation)}"}));
+                          "brighter{CTRL+ALT+P, Ярче (ручная регулировка)} "
+                          "dimmer{CTRL+ALT+M, Темнее (ручная регулировка)}"}));
     // A shortcut that is not ours is no key press.
     fake->process().write("activate other\nactivate brighter\nactivate dimmer\nactivate dimmer\n");
     QTRY_COMPARE(activated.size(), 3);
