@@ -1,7 +1,7 @@
 #pragma once
 
 // The platform's side of GlobalHotKeys; one implementation is built per
-// platform.
+// platform; Unix desktops have two, and the session decides between them.
 
 #include <functional>
 #include <memory>
@@ -20,3 +20,9 @@ public:
 // on the GUI thread, from inside native event handling.
 std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *window,
                                                       std::function<void(int id)> pressed);
+
+// The two ways of Unix desktops (create_hot_key_grabber chooses):
+// key grabs on the X server, null without an X11 connection; and shortcuts
+// through the desktop portal, for Wayland sessions.
+std::unique_ptr<HotKeyGrabber> create_x11_hot_key_grabber(std::function<void(int id)> pressed);
+std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int id)> pressed);

@@ -222,7 +222,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *, std::function<void(int)> pressed)
+std::unique_ptr<HotKeyGrabber> create_x11_hot_key_grabber(std::function<void(int)> pressed)
 {
     // Under Wayland or offscreen there is no X connection. (Offscreen even
     // answers the X11 interface, with a null connection.)

@@ -46,6 +46,21 @@
     </message>
 </context>
 <context>
+    <name>PortalHotKeyGrabber</name>
+    <message>
+        <source>Ярче (ручная регулировка)</source>
+        <translation>Brighter light (manual regulation)</translation>
+    </message>
+    <message>
+        <source>Темнее (ручная регулировка)</source>
+        <translation>Dimmer light (manual regulation)</translation>
+    </message>
+    <message>
+        <source>Горячая клавиша %1</source>
+        <translation>Hot key %1</translation>
+    </message>
+</context>
+<context>
     <name>StatusLine</name>
     <message>
         <source>Контроллер подключен, настройки загружены.</source>

@@ -75,6 +75,9 @@ void TestGlobalHotKeys::initTestCase()
             missing << tool;
     }
     missing_tools = missing.join(" and ");
+    // A Wayland session would take the desktop portal's way instead.
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("XDG_SESSION_TYPE");
 }
 
 void TestGlobalHotKeys::cleanup()
