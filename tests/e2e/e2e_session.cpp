@@ -266,6 +266,9 @@ QProcessEnvironment XSession::environment() const
     env.insert(QStringLiteral("DISPLAY"), display_);
     env.remove(QStringLiteral("LD_PRELOAD"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    for (const char *name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS"})
+        env.remove(QLatin1String(name));
+    env.insert(session_);
     return env;
 }
 

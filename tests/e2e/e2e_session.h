@@ -109,7 +109,11 @@ public:
     // Returns false, saying why, when either cannot be started.
     bool start(QString *why);
     QString display() const { return display_; }
+    // The caller's environment without its desktop session (Wayland, session
+    // bus): programs started here never reach the developer's real portal or
+    // bus. set_session_variable() gives them one of the test's own.
     QProcessEnvironment environment() const;
+    void set_session_variable(const QString &name, const QString &value) { session_.insert(name, value); }
 
     // Runs an X client tool to its end (bounded).
     ToolResult tool(const QString &program, const QStringList &args, int timeout_ms = 5000) const;
@@ -131,6 +135,7 @@ private:
     std::unique_ptr<QProcess> xvfb_;
     std::unique_ptr<QProcess> wm_;
     QString display_;
+    QProcessEnvironment session_;
 };
 
 // A window of another program, to take the focus away from ours.

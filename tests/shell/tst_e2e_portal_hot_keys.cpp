@@ -28,10 +28,10 @@ void TestE2EPortalHotKeys::initTestCase()
     QString why;
     if (!x_.start(&why) || !bus_.start(&why))
         QSKIP(qPrintable(why));
-    // Every program run inherits these.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().toUtf8());
-    qputenv("XDG_SESSION_TYPE", "wayland");
-    qputenv("WAYLAND_DISPLAY", "wayland-morvane-test");
+    // Every program run gets these.
+    x_.set_session_variable(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
+    x_.set_session_variable(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    x_.set_session_variable(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-morvane-test"));
 }
 
 void TestE2EPortalHotKeys::portal_keys_step_manual_width_data()
