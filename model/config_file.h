@@ -9,6 +9,20 @@
 // The controller's configuration (bytes 5..36 of the ConfigBlock) as a JSON
 // document: what `morvane-pwmctl config export` writes, `config import`
 // reads and the D-Bus interface exchanges.
+//
+//   { "format": "morvane-pwm-configuration", "version": 1,
+//     "controller": { "vendor_id": 36232, "product_id": 187, "firmware_version": 1 },
+//     "curve": [ { "light": 0..1023, "pwm_width": 0..564 } x 7 ],
+//     "step_delay": 0..255, "slide_delay": 0..255,
+//     "linear_interpolation": true|false, "light_samples": 1..50 }
+//
+// Every key is required and no other is allowed. A document names the
+// controller it came from; only this tool's controller (its vendor and
+// product ids, firmware version 1) is accepted.
+
+constexpr char CONFIG_FORMAT_NAME[] = "morvane-pwm-configuration";
+constexpr int CONFIG_FORMAT_VERSION = 1;
+constexpr int CONFIG_DOCUMENT_MAX_SIZE = 64 * 1024; // bytes; larger documents are refused unread
 
 // Who the configuration came from, written into an export.
 struct ControllerIdentity
@@ -17,6 +31,9 @@ struct ControllerIdentity
     int product_id = 0;
     int firmware_version = 0;
 };
+
+// The identity of the only controller this tool talks to.
+ControllerIdentity supported_controller();
 
 QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &identity);
 

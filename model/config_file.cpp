@@ -1,0 +1,275 @@
+#include "config_file.h"
+
+#include "protocol/config_ranges.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace {
+
+// The messages' translation context.
+struct ConfigText
+{
+    Q_DECLARE_TR_FUNCTIONS(ConfigFile)
+};
+
+QString point_name(int point, const char *key)
+{
+    return QStringLiteral("curve[%1].%2").arg(point).arg(QLatin1String(key));
+}
+
+// A value as a message quotes it: short, and never the whole of a long string.
+QString shown(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Double:
+        return QString::number(value.toDouble(), 'g', 12);
+    case QJsonValue::String: {
+        const QString text = value.toString();
+        return QLatin1Char('"') + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text)
+               + QLatin1Char('"');
+    }
+    case QJsonValue::Array:
+        return ConfigText::tr("an array");
+    case QJsonValue::Object:
+        return ConfigText::tr("an object");
+    default:
+        return QStringLiteral("null");
+    }
+}
+
+QString allowed_numbers(ValueRange range)
+{
+    return range.min == range.max ? QString::number(range.min)
+                                  : ConfigText::tr("a whole number %1..%2").arg(range.min).arg(range.max);
+}
+
+// Checks a document field by field, stopping at the first bad one.
+class DocumentReader
+{
+public:
+    QString error;
+
+    bool fail(const QString &name, const QJsonValue &found, const QString &allowed)
+    {
+        error = found.isUndefined() ? ConfigText::tr("%1 is missing; allowed: %2").arg(name, allowed)
+                                    : ConfigText::tr("%1 is %2; allowed: %3").arg(name, shown(found), allowed);
+        return false;
+    }
+
+    // Every key of `object` is one of `known`.
+    bool only_known_keys(const QJsonObject &object, const QStringList &known, const QString &prefix)
+    {
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!known.contains(it.key())) {
+                error = ConfigText::tr("%1%2 is not a field of this format").arg(prefix, it.key());
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool number(const QJsonObject &object, const QString &key, const QString &name, ValueRange range,
+                unsigned *out)
+    {
+        const QJsonValue value = object.value(key);
+        const double number = value.toDouble(-1);
+        if (!value.isDouble() || std::floor(number) != number || !range.contains(number))
+            return fail(name, value, allowed_numbers(range));
+        *out = unsigned(number);
+        return true;
+    }
+
+    bool flag(const QJsonObject &object, const QString &key, bool *out)
+    {
+        const QJsonValue value = object.value(key);
+        if (!value.isBool())
+            return fail(key, value, ConfigText::tr("true or false"));
+        *out = value.toBool();
+        return true;
+    }
+
+    bool object(const QJsonValue &value, const QString &name, QJsonObject *out)
+    {
+        if (!value.isObject())
+            return fail(name, value, ConfigText::tr("an object"));
+        *out = value.toObject();
+        return true;
+    }
+
+    bool format(const QJsonObject &root)
+    {
+        const QJsonValue name = root.value(QLatin1String("format"));
+        if (name.toString() != QLatin1String(CONFIG_FORMAT_NAME))
+            return fail(QStringLiteral("format"), name, QLatin1Char('"') + QLatin1String(CONFIG_FORMAT_NAME) + QLatin1Char('"'));
+        unsigned version = 0;
+        return number(root, QStringLiteral("version"), QStringLiteral("version"),
+                      {CONFIG_FORMAT_VERSION, CONFIG_FORMAT_VERSION}, &version);
+    }
+
+    // A document from any other device is refused: its values were meant for
+    // hardware that may read them differently.
+    bool controller(const QJsonObject &root)
+    {
+        QJsonObject identity;
+        const ControllerIdentity supported = supported_controller();
+        unsigned value = 0;
+        return object(root.value(QLatin1String("controller")), QStringLiteral("controller"), &identity)
+               && only_known_keys(identity, {"vendor_id", "product_id", "firmware_version"},
+                                  QStringLiteral("controller."))
+               && number(identity, QStringLiteral("vendor_id"), QStringLiteral("controller.vendor_id"),
+                         {supported.vendor_id, supported.vendor_id}, &value)
+               && number(identity, QStringLiteral("product_id"), QStringLiteral("controller.product_id"),
+                         {supported.product_id, supported.product_id}, &value)
+               && number(identity, QStringLiteral("firmware_version"),
+                         QStringLiteral("controller.firmware_version"),
+                         {supported.firmware_version, supported.firmware_version}, &value);
+    }
+
+    bool curve(const QJsonObject &root, ConfigBlock *config)
+    {
+        const QJsonValue value = root.value(QLatin1String("curve"));
+        const QJsonArray points = value.toArray();
+        const QString allowed = ConfigText::tr("an array of %1 points").arg(ConfigBlock::CURVE_POINTS);
+        if (!value.isArray())
+            return fail(QStringLiteral("curve"), value, allowed);
+        if (points.size() != ConfigBlock::CURVE_POINTS) {
+            error = ConfigText::tr("curve has %1 points; allowed: %2").arg(points.size()).arg(allowed);
+            return false;
+        }
+        for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
+            QJsonObject entry;
+            unsigned light = 0;
+            unsigned pwm_width = 0;
+            if (!object(points.at(point - 1), QStringLiteral("curve[%1]").arg(point), &entry)
+                || !only_known_keys(entry, {"light", "pwm_width"}, QStringLiteral("curve[%1].").arg(point))
+                || !number(entry, QStringLiteral("light"), point_name(point, "light"), AUTO_LIGHT_RANGE, &light)
+                || !number(entry, QStringLiteral("pwm_width"), point_name(point, "pwm_width"), AUTO_PWM_RANGE,
+                           &pwm_width))
+                return false;
+            config->set_auto_light(point, light);
+            config->set_auto_pwm(point, pwm_width);
+        }
+        return true;
+    }
+
+    bool settings(const QJsonObject &root, ConfigBlock *config)
+    {
+        unsigned step_delay = 0;
+        unsigned slide_delay = 0;
+        bool linear_interpolation = false;
+        unsigned light_samples = 0;
+        if (!number(root, QStringLiteral("step_delay"), QStringLiteral("step_delay"), PWM_DELAY_RANGE, &step_delay)
+            || !number(root, QStringLiteral("slide_delay"), QStringLiteral("slide_delay"), PWM_DELAY_RANGE,
+                       &slide_delay)
+            || !flag(root, QStringLiteral("linear_interpolation"), &linear_interpolation)
+            || !number(root, QStringLiteral("light_samples"), QStringLiteral("light_samples"),
+                       AVRG_LIGHT_NUM_RANGE, &light_samples))
+            return false;
+        config->set_pwm_step_delay(step_delay);
+        config->set_pwm_slide_delay(slide_delay);
+        config->set_pwm_smooth_alg(linear_interpolation);
+        config->set_avrg_light_num(light_samples);
+        return true;
+    }
+};
+
+// The settings after the curve, as (name, value) for messages and differences.
+QList<QPair<QString, QString>> settings_of(const ConfigBlock &config)
+{
+    return {{QStringLiteral("step_delay"), QString::number(config.pwm_step_delay())},
+            {QStringLiteral("slide_delay"), QString::number(config.pwm_slide_delay())},
+            {QStringLiteral("linear_interpolation"),
+             config.pwm_smooth_alg() ? QStringLiteral("true") : QStringLiteral("false")},
+            {QStringLiteral("light_samples"), QString::number(config.avrg_light_num())}};
+}
+
+} // namespace
+
+ControllerIdentity supported_controller()
+{
+    return {CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION};
+}
+
+QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &identity)
+{
+    // Written by hand rather than through QJsonDocument: keys in a reading
+    // order, one curve point a line.
+    QString text = QStringLiteral("{\n    \"format\": \"%1\",\n    \"version\": %2,\n")
+                       .arg(QLatin1String(CONFIG_FORMAT_NAME))
+                       .arg(CONFIG_FORMAT_VERSION);
+    text += QStringLiteral("    \"controller\": { \"vendor_id\": %1, \"product_id\": %2, \"firmware_version\": %3 },\n")
+                .arg(identity.vendor_id)
+                .arg(identity.product_id)
+                .arg(identity.firmware_version);
+    text += QStringLiteral("    \"curve\": [\n");
+    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
+        text += QStringLiteral("        { \"light\": %1, \"pwm_width\": %2 }%3\n")
+                    .arg(config.auto_light(point))
+                    .arg(config.auto_pwm(point))
+                    .arg(point < ConfigBlock::CURVE_POINTS ? QStringLiteral(",") : QString());
+    text += QStringLiteral("    ]");
+    for (const auto &[name, value] : settings_of(config))
+        text += QStringLiteral(",\n    \"%1\": %2").arg(name, value);
+    text += QStringLiteral("\n}\n");
+    return text.toUtf8();
+}
+
+bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *error)
+{
+    if (json.size() > CONFIG_DOCUMENT_MAX_SIZE) {
+        *error = ConfigText::tr("the document is larger than %1 bytes")
+                     .arg(CONFIG_DOCUMENT_MAX_SIZE);
+        return false;
+    }
+    QJsonParseError parse_error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse_error);
+    if (parse_error.error != QJsonParseError::NoError) {
+        *error = ConfigText::tr("not valid JSON: %1 at byte %2")
+                     .arg(parse_error.errorString())
+                     .arg(parse_error.offset);
+        return false;
+    }
+    DocumentReader reader;
+    ConfigBlock read = *config;
+    if (!document.isObject()) {
+        *error = ConfigText::tr("the document is not a JSON object");
+        return false;
+    }
+    const QJsonObject root = document.object();
+    if (!reader.format(root)
+        || !reader.only_known_keys(root,
+                                   {"format", "version", "controller", "curve", "step_delay", "slide_delay",
+                                    "linear_interpolation", "light_samples"},
+                                   QString())
+        || !reader.controller(root) || !reader.curve(root, &read) || !reader.settings(root, &read)) {
+        *error = reader.error;
+        return false;
+    }
+    *config = read;
+    return true;
+}
+
+QStringList config_differences(const ConfigBlock &from, const ConfigBlock &to)
+{
+    QStringList lines;
+    const auto differ = [&lines](const QString &name, const QString &old_value, const QString &new_value) {
+        if (old_value != new_value)
+            lines << QStringLiteral("%1: %2 -> %3").arg(name, old_value, new_value);
+    };
+    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
+        differ(point_name(point, "light"), QString::number(from.auto_light(point)), QString::number(to.auto_light(point)));
+        differ(point_name(point, "pwm_width"), QString::number(from.auto_pwm(point)), QString::number(to.auto_pwm(point)));
+    }
+    const auto old_settings = settings_of(from);
+    const auto new_settings = settings_of(to);
+    for (int i = 0; i < old_settings.size(); ++i)
+        differ(old_settings[i].first, old_settings[i].second, new_settings[i].second);
+    return lines;
+}
