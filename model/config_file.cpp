@@ -55,6 +55,13 @@ class DocumentReader
 {
 public:
     QString error;
+    // Takes any value its bytes can carry, not only what the form allows.
+    bool as_reported = false;
+
+    ValueRange allowed(ValueRange form_range, int bytes) const
+    {
+        return as_reported ? ValueRange{0, (1 << (8 * bytes)) - 1} : form_range;
+    }
 
     bool fail(const QString &name, const QJsonValue &found, const QString &allowed)
     {
@@ -136,11 +143,11 @@ public:
     {
         const QJsonValue value = root.value(QLatin1String("curve"));
         const QJsonArray points = value.toArray();
-        const QString allowed = ConfigText::tr("an array of %1 points").arg(ConfigBlock::CURVE_POINTS);
+        const QString shape = ConfigText::tr("an array of %1 points").arg(ConfigBlock::CURVE_POINTS);
         if (!value.isArray())
-            return fail(QStringLiteral("curve"), value, allowed);
+            return fail(QStringLiteral("curve"), value, shape);
         if (points.size() != ConfigBlock::CURVE_POINTS) {
-            error = ConfigText::tr("curve has %1 points; allowed: %2").arg(points.size()).arg(allowed);
+            error = ConfigText::tr("curve has %1 points; allowed: %2").arg(points.size()).arg(shape);
             return false;
         }
         for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
@@ -149,8 +156,8 @@ public:
             unsigned pwm_width = 0;
             if (!object(points.at(point - 1), QStringLiteral("curve[%1]").arg(point), &entry)
                 || !only_known_keys(entry, {"light", "pwm_width"}, QStringLiteral("curve[%1].").arg(point))
-                || !number(entry, QStringLiteral("light"), point_name(point, "light"), AUTO_LIGHT_RANGE, &light)
-                || !number(entry, QStringLiteral("pwm_width"), point_name(point, "pwm_width"), AUTO_PWM_RANGE,
+                || !number(entry, QStringLiteral("light"), point_name(point, "light"), allowed(AUTO_LIGHT_RANGE, 2), &light)
+                || !number(entry, QStringLiteral("pwm_width"), point_name(point, "pwm_width"), allowed(AUTO_PWM_RANGE, 2),
                            &pwm_width))
                 return false;
             config->set_auto_light(point, light);
@@ -165,12 +172,12 @@ public:
         unsigned slide_delay = 0;
         bool linear_interpolation = false;
         unsigned light_samples = 0;
-        if (!number(root, QStringLiteral("step_delay"), QStringLiteral("step_delay"), PWM_DELAY_RANGE, &step_delay)
-            || !number(root, QStringLiteral("slide_delay"), QStringLiteral("slide_delay"), PWM_DELAY_RANGE,
+        if (!number(root, QStringLiteral("step_delay"), QStringLiteral("step_delay"), allowed(PWM_DELAY_RANGE, 1), &step_delay)
+            || !number(root, QStringLiteral("slide_delay"), QStringLiteral("slide_delay"), allowed(PWM_DELAY_RANGE, 1),
                        &slide_delay)
             || !flag(root, QStringLiteral("linear_interpolation"), &linear_interpolation)
             || !number(root, QStringLiteral("light_samples"), QStringLiteral("light_samples"),
-                       AVRG_LIGHT_NUM_RANGE, &light_samples))
+                       allowed(AVRG_LIGHT_NUM_RANGE, 1), &light_samples))
             return false;
         config->set_pwm_step_delay(step_delay);
         config->set_pwm_slide_delay(slide_delay);
@@ -221,7 +228,9 @@ QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &i
     return text.toUtf8();
 }
 
-bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *error)
+namespace {
+
+bool read_document(const QByteArray &json, bool as_reported, ConfigBlock *config, QString *error)
 {
     if (json.size() > CONFIG_DOCUMENT_MAX_SIZE) {
         *error = ConfigText::tr("the document is larger than %1 bytes")
@@ -237,6 +246,7 @@ bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *erro
         return false;
     }
     DocumentReader reader;
+    reader.as_reported = as_reported;
     ConfigBlock read = *config;
     if (!document.isObject()) {
         *error = ConfigText::tr("the document is not a JSON object");
@@ -254,6 +264,18 @@ bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *erro
     }
     *config = read;
     return true;
+}
+
+} // namespace
+
+bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *error)
+{
+    return read_document(json, false, config, error);
+}
+
+bool config_from_json_as_reported(const QByteArray &json, ConfigBlock *config, QString *error)
+{
+    return read_document(json, true, config, error);
 }
 
 QStringList config_differences(const ConfigBlock &from, const ConfigBlock &to)

@@ -43,5 +43,10 @@ QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &i
 // bad field and its allowed range.
 bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *error);
 
+// As config_from_json, but takes any value the field's bytes can carry: a
+// controller may report values beyond the window's ranges. For showing what
+// a controller holds, never for writing to one.
+bool config_from_json_as_reported(const QByteArray &json, ConfigBlock *config, QString *error);
+
 // One line per configuration field that differs, "field: old -> new".
 QStringList config_differences(const ConfigBlock &from, const ConfigBlock &to);

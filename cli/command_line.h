@@ -1,0 +1,26 @@
+#pragma once
+
+#include "controller_access.h"
+
+#include <QString>
+#include <QStringList>
+
+// One call of morvane-pwmctl, as parsed.
+struct CommandLine
+{
+    QString command;       // "status", "level", "config import", ...; empty for the overview
+    QStringList arguments; // the command's own words: "on", "50%", a file name
+    bool json = false;
+    bool dry_run = false;
+    bool help = false;
+};
+
+// Reads the arguments (without the program name). Returns Outcome::done, or
+// Outcome::usage with *error saying what is wrong.
+Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QString *error);
+
+// The overview, or the help of one command.
+QString help_text(const QString &command);
+
+// A manual level as given, "282" (width) or "50%": the width, or -1.
+int parse_level(const QString &text);

@@ -1,0 +1,303 @@
+#include "commands.h"
+
+#include "model/config_file.h"
+#include "model/pwm_percent_text.h"
+#include "stop_signals.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace {
+
+QString mode_name(RegulationMode mode)
+{
+    return mode == RegulationMode::manual ? QStringLiteral("manual") : QStringLiteral("automatic");
+}
+
+QJsonObject status_json(const ControllerStatus &status, const QString &route)
+{
+    return {{"route", route},
+            {"connected", status.connected},
+            {"identified", status.identified},
+            {"configuration_loaded", status.config_loaded},
+            {"light", int(status.light_reading)},
+            {"pwm_width", int(status.pwm_width)},
+            {"brightness_percent", int(status.pwm_width * 100 / PWM_FULL_SCALE)},
+            {"mode", mode_name(status.mode)},
+            {"manual_level", int(status.manual_level)},
+            {"edits_pending", status.edits_pending}};
+}
+
+QString json_line(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// Reads at most one byte more than a document may hold: a huge file is
+// refused without reading it whole.
+bool read_document(const QString &file_name, QByteArray *document, QString *error)
+{
+    QFile file(file_name);
+    const bool opened = file_name == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                        : file.open(QIODevice::ReadOnly);
+    if (opened)
+        *document = file.read(CONFIG_DOCUMENT_MAX_SIZE + 1);
+    if (!opened || file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextStream &err)
+    : access(access)
+    , out(out)
+    , err(err)
+{
+}
+
+Outcome CommandRunner::run(const CommandLine &line)
+{
+    const QString &command = line.command;
+    const QString argument = line.arguments.value(0);
+    if (command == QLatin1String("status"))
+        return status(line.json);
+    if (command == QLatin1String("watch"))
+        return watch(line.json);
+    if (command == QLatin1String("config import"))
+        return import_config(argument, line.dry_run);
+
+    // The rest need a controller before anything else.
+    QString error;
+    if (const Outcome opened = access.open(&error); opened != Outcome::done)
+        return failed(opened, error);
+    if (command == QLatin1String("manual"))
+        return manual(argument == QLatin1String("on"));
+    if (command == QLatin1String("level"))
+        return level(parse_level(argument));
+    if (command == QLatin1String("up") || command == QLatin1String("down"))
+        return step(command == QLatin1String("up") ? 1 : -1);
+    if (command == QLatin1String("config show"))
+        return show_config(line.json);
+    return export_config(argument);
+}
+
+void CommandRunner::stop()
+{
+    emit stop_requested();
+}
+
+Outcome CommandRunner::status(bool json)
+{
+    QString error;
+    const Outcome opened = access.open(&error);
+    if (opened == Outcome::failed)
+        return failed(opened, error);
+    const ControllerStatus now = access.status();
+    if (json) {
+        out << json_line(status_json(now, access.route())) << '\n';
+        return opened;
+    }
+    if (!now.connected) {
+        out << tr("controller   not connected") << '\n';
+        return opened;
+    }
+    out << tr("controller   connected") << '\n'
+        << tr("light        %1").arg(now.light_reading) << '\n'
+        << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
+        << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)
+                                               : tr("mode         automatic"))
+        << '\n';
+    if (now.edits_pending)
+        out << tr("window       has edits that are not applied") << '\n';
+    return opened;
+}
+
+Outcome CommandRunner::watch(bool json)
+{
+    QString error;
+    const Outcome opened = access.open(&error);
+    if (opened == Outcome::failed)
+        return failed(opened, error);
+
+    QEventLoop loop;
+    Outcome outcome = Outcome::done;
+    StopSignals stop_signals;
+    connect(&stop_signals, &StopSignals::received, &loop, &QEventLoop::quit);
+    connect(this, &CommandRunner::stop_requested, &loop, &QEventLoop::quit);
+    connect(&access, &ControllerAccess::ended, &loop, [&](const QString &reason) {
+        outcome = failed(Outcome::failed, reason);
+        loop.quit();
+    });
+    QString shown = status_line(json);
+    const auto print = [&] {
+        const QDateTime now = QDateTime::currentDateTime();
+        if (json) {
+            QJsonObject line = status_json(access.status(), access.route());
+            line.insert(QStringLiteral("time"), now.toString(Qt::ISODateWithMs));
+            out << json_line(line) << Qt::endl;
+        } else {
+            out << now.toString(QStringLiteral("HH:mm:ss")) << "  " << shown << Qt::endl;
+        }
+    };
+    const auto print_change = [&] {
+        const QString line = status_line(json);
+        if (line != shown) {
+            shown = line;
+            print();
+        }
+    };
+    connect(&access, &ControllerAccess::status_changed, &loop, print_change);
+    print();
+    access.watch();
+    print_change(); // what changed while the watch was being set up
+    loop.exec();
+    return outcome;
+}
+
+Outcome CommandRunner::manual(bool on)
+{
+    QString error;
+    if (const Outcome outcome = access.set_manual(on, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    print_level();
+    return Outcome::done;
+}
+
+Outcome CommandRunner::level(int width)
+{
+    QString error;
+    if (const Outcome outcome = access.set_manual_level(width, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    print_level();
+    return Outcome::done;
+}
+
+Outcome CommandRunner::step(int direction)
+{
+    QString error;
+    if (const Outcome outcome = access.step(direction, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    print_level();
+    return Outcome::done;
+}
+
+Outcome CommandRunner::show_config(bool json)
+{
+    ConfigBlock config;
+    QString error;
+    if (const Outcome outcome = access.configuration(&config, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    if (json) {
+        out << QString::fromUtf8(config_to_json(config, supported_controller()));
+        return Outcome::done;
+    }
+    const auto row = [this](const QString &label, const auto &value_of) {
+        out << label.leftJustified(12);
+        for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
+            out << value_of(point).rightJustified(6);
+        out << '\n';
+    };
+    row(tr("point"), [](int point) { return QString::number(point); });
+    row(tr("light"), [&config](int point) { return QString::number(config.auto_light(point)); });
+    row(tr("pwm width"), [&config](int point) { return QString::number(config.auto_pwm(point)); });
+    row(tr("brightness"), [&config](int point) { return pwm_percent_text(int(config.auto_pwm(point))); });
+    out << tr("step delay             %1").arg(config.pwm_step_delay()) << '\n'
+        << tr("slide delay            %1").arg(config.pwm_slide_delay()) << '\n'
+        << tr("linear interpolation   %1").arg(config.pwm_smooth_alg() ? tr("yes") : tr("no")) << '\n'
+        << tr("light samples          %1").arg(config.avrg_light_num()) << '\n';
+    return Outcome::done;
+}
+
+Outcome CommandRunner::export_config(const QString &file_name)
+{
+    ConfigBlock config;
+    QString error;
+    if (const Outcome outcome = access.configuration(&config, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    const QByteArray document = config_to_json(config, supported_controller());
+    if (file_name == QLatin1String("-")) {
+        out << QString::fromUtf8(document);
+        return Outcome::done;
+    }
+    // Through a rename: an interrupted export leaves any earlier file whole.
+    QSaveFile file(file_name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit())
+        return failed(Outcome::failed, tr("cannot write %1: %2").arg(file_name, file.errorString()));
+    out << tr("Saved the configuration to %1.").arg(file_name) << '\n';
+    return Outcome::done;
+}
+
+Outcome CommandRunner::import_config(const QString &file_name, bool dry_run)
+{
+    // The whole file is checked before the controller is even opened.
+    QByteArray document;
+    QString error;
+    ConfigBlock checked;
+    if (!read_document(file_name, &document, &error))
+        return failed(Outcome::failed, tr("cannot read %1: %2").arg(file_name, error));
+    if (!config_from_json(document, &checked, &error))
+        return failed(Outcome::failed, tr("%1: %2; nothing was written").arg(file_name, error));
+
+    ConfigBlock current;
+    if (const Outcome opened = access.open(&error); opened != Outcome::done)
+        return failed(opened, error);
+    if (const Outcome outcome = access.configuration(&current, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    ConfigBlock wanted = current; // the same document, checked above: it reads the same
+    config_from_json(document, &wanted, &error);
+    const QStringList changes = config_differences(current, wanted);
+    if (changes.isEmpty()) {
+        out << tr("The controller already holds this configuration; nothing %1.")
+                   .arg(dry_run ? tr("would be written") : tr("was written"))
+            << '\n';
+        return Outcome::done;
+    }
+    out << (dry_run ? tr("Would change:") : tr("Changing:")) << '\n';
+    for (const QString &change : changes)
+        out << "  " << change << '\n';
+    if (dry_run)
+        return Outcome::done;
+    out.flush();
+    if (const Outcome outcome = access.apply_configuration(wanted, &error); outcome != Outcome::done)
+        return failed(outcome, error);
+    out << tr("Written.") << '\n';
+    return Outcome::done;
+}
+
+Outcome CommandRunner::failed(Outcome outcome, const QString &error)
+{
+    out.flush();
+    err << "morvane-pwmctl: " << error << Qt::endl;
+    return outcome;
+}
+
+void CommandRunner::print_level()
+{
+    const ControllerStatus now = access.status();
+    if (now.mode == RegulationMode::manual)
+        out << tr("manual, level %1 (width %2)").arg(pwm_percent_text(int(now.manual_level))).arg(now.manual_level);
+    else
+        out << tr("automatic");
+    out << '\n';
+}
+
+QString CommandRunner::status_line(bool json) const
+{
+    const ControllerStatus now = access.status();
+    if (json)
+        return json_line(status_json(now, access.route()));
+    if (!now.connected)
+        return tr("no controller");
+    return tr("light %1  brightness %2 (width %3)  %4")
+        .arg(now.light_reading)
+        .arg(pwm_percent_text(int(now.pwm_width)))
+        .arg(now.pwm_width)
+        .arg(now.mode == RegulationMode::manual ? tr("manual %1").arg(now.manual_level) : tr("automatic"));
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "command_line.h"
+#include "controller_access.h"
+
+#include <QObject>
+#include <QTextStream>
+
+// Runs one command line over a ControllerAccess: what the user asked for,
+// printed for a terminal or as JSON. Messages go to `err`, results to `out`.
+class CommandRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    CommandRunner(ControllerAccess &access, QTextStream &out, QTextStream &err);
+
+    Outcome run(const CommandLine &line);
+
+public slots:
+    // Ends a running watch, as SIGINT or SIGTERM do.
+    void stop();
+
+signals:
+    void stop_requested();
+
+private:
+    Outcome status(bool json);
+    Outcome watch(bool json);
+    Outcome manual(bool on);
+    Outcome level(int width);
+    Outcome step(int direction);
+    Outcome show_config(bool json);
+    Outcome export_config(const QString &file_name);
+    Outcome import_config(const QString &file_name, bool dry_run);
+
+    Outcome failed(Outcome outcome, const QString &error);
+    void print_level();
+    QString status_line(bool json) const;
+
+    ControllerAccess &access;
+    QTextStream &out;
+    QTextStream &err;
+};

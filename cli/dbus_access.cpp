@@ -1,0 +1,149 @@
+#include "dbus_access.h"
+
+#include "model/config_file.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+
+namespace {
+
+const QString ERROR_PREFIX = QStringLiteral("io.github.morvane.pwm.Error.");
+const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
+// The program answers within one exchange with the controller (at most
+// twice its 3 s time-out); a program that hangs is not waited for longer.
+constexpr int CALL_TIMEOUT_MS = 8000;
+
+} // namespace
+
+const QString DbusAccess::SERVICE = QStringLiteral("io.github.morvane.pwm");
+const QString DbusAccess::PATH = QStringLiteral("/io/github/morvane/pwm");
+
+bool DbusAccess::program_running(const QDBusConnection &bus)
+{
+    return bus.isConnected() && bus.interface()->isServiceRegistered(SERVICE);
+}
+
+DbusAccess::DbusAccess(const QDBusConnection &bus)
+    : bus(bus)
+    , proxy(SERVICE, PATH, bus)
+{
+    proxy.setTimeout(CALL_TIMEOUT_MS);
+}
+
+Outcome DbusAccess::open(QString *error)
+{
+    if (const Outcome outcome = refresh(error); outcome != Outcome::done)
+        return outcome;
+    if (!status_.connected) {
+        *error = tr("no controller found (morvane-pwm is running and sees none)");
+        return Outcome::no_controller;
+    }
+    return Outcome::done;
+}
+
+Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
+{
+    QDBusPendingReply<QString> reply = proxy.GetConfiguration();
+    if (const Outcome outcome = finished(reply, error); outcome != Outcome::done)
+        return outcome;
+    if (!config_from_json_as_reported(reply.value().toUtf8(), config, error)) {
+        *error = tr("morvane-pwm sent a configuration this client cannot read: %1").arg(*error);
+        return Outcome::failed;
+    }
+    return Outcome::done;
+}
+
+Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *error)
+{
+    return finished(proxy.ApplyConfiguration(QString::fromUtf8(config_to_json(config, supported_controller()))), error);
+}
+
+Outcome DbusAccess::set_manual(bool manual, QString *error)
+{
+    return finished(proxy.SetManual(manual), error);
+}
+
+Outcome DbusAccess::set_manual_level(int level, QString *error)
+{
+    return finished(proxy.SetManualLevel(uint(level)), error);
+}
+
+Outcome DbusAccess::step(int direction, QString *error)
+{
+    return finished(direction > 0 ? proxy.StepUp() : proxy.StepDown(), error);
+}
+
+void DbusAccess::watch()
+{
+    bus.connect(SERVICE, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
+                SLOT(properties_changed(QString, QVariantMap, QStringList)));
+    auto *watcher = new QDBusServiceWatcher(SERVICE, bus, QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { emit ended(tr("morvane-pwm has ended")); });
+    // A change between the last read and the subscription would be missed.
+    QString error;
+    if (refresh(&error) != Outcome::done)
+        QMetaObject::invokeMethod(this, [this, error] { emit ended(error); }, Qt::QueuedConnection);
+}
+
+void DbusAccess::properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &)
+{
+    if (interface != proxy.interface())
+        return;
+    const ControllerStatus before = status_;
+    take(changed);
+    if (status_ != before)
+        emit status_changed();
+}
+
+Outcome DbusAccess::finished(QDBusPendingCall call, QString *error)
+{
+    call.waitForFinished();
+    const QDBusError failure = call.error();
+    if (!failure.isValid())
+        return refresh(error);
+    *error = failure.message().isEmpty() ? failure.name() : failure.message();
+    if (failure.name() == ERROR_PREFIX + QLatin1String("NotConnected"))
+        return Outcome::no_controller;
+    if (!failure.name().startsWith(ERROR_PREFIX))
+        *error = tr("morvane-pwm did not answer: %1").arg(*error);
+    return Outcome::failed;
+}
+
+Outcome DbusAccess::refresh(QString *error)
+{
+    QDBusMessage get_all = QDBusMessage::createMethodCall(SERVICE, PATH, PROPERTIES, QStringLiteral("GetAll"));
+    get_all << proxy.interface();
+    QDBusPendingReply<QVariantMap> reply = bus.asyncCall(get_all, CALL_TIMEOUT_MS);
+    reply.waitForFinished();
+    if (reply.isError()) {
+        *error = tr("morvane-pwm did not answer: %1").arg(reply.error().message());
+        return Outcome::failed;
+    }
+    take(reply.value());
+    return Outcome::done;
+}
+
+void DbusAccess::take(const QVariantMap &properties)
+{
+    const auto flag = [&properties](const char *name, bool *out) {
+        if (properties.contains(QLatin1String(name)))
+            *out = properties.value(QLatin1String(name)).toBool();
+    };
+    const auto number = [&properties](const char *name, unsigned *out) {
+        if (properties.contains(QLatin1String(name)))
+            *out = properties.value(QLatin1String(name)).toUInt();
+    };
+    flag("Connected", &status_.connected);
+    flag("Identified", &status_.identified);
+    flag("ConfigurationLoaded", &status_.config_loaded);
+    flag("EditsPending", &status_.edits_pending);
+    number("LightReading", &status_.light_reading);
+    number("PwmWidth", &status_.pwm_width);
+    number("ManualLevel", &status_.manual_level);
+    if (properties.contains(QStringLiteral("RegulationMode")))
+        status_.mode = properties.value(QStringLiteral("RegulationMode")).toString() == QLatin1String("manual")
+                           ? RegulationMode::manual
+                           : RegulationMode::automatic;
+}
