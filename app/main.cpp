@@ -2,6 +2,7 @@
 #include "global_hot_keys.h"
 #include "identification_error.h"
 #include "model/controller.h"
+#include "model/device_lock.h"
 #include "open_failure_notice.h"
 #include "single_application.h"
 #include "translations/translation.h"
@@ -37,6 +38,9 @@ int main(int argc, char **argv)
 
     HidapiBackend backend;
     Controller controller(backend);
+    // morvane-pwmctl opens the controller itself only while this program does not.
+    DeviceLock device_lock;
+    controller.set_device_lock(&device_lock);
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, [&window](const QString &message) {
         if (message == WAKE_UP_MESSAGE)

@@ -1,5 +1,7 @@
 #include "controller.h"
 
+#include "device_lock.h"
+
 #include <QTimer>
 
 #include <algorithm>
@@ -86,7 +88,12 @@ void Controller::check_device()
 {
     const bool was_connected = connected();
     const bool was_identified = identified();
-    hid_device_.open();
+    // While another process holds the lock, the controller is left to it
+    // until a later check.
+    if (!device_lock_ || device_lock_->try_lock())
+        hid_device_.open();
+    if (device_lock_ && !connected())
+        device_lock_->unlock();
     const QStringList failures = open_failures();
     if (failures != announced_open_failures_) {
         announced_open_failures_ = failures;

@@ -10,6 +10,7 @@
 
 #include <array>
 
+class DeviceLock;
 class QTimer;
 
 // The controller as the program knows it, apart from any window: owns the
@@ -40,6 +41,10 @@ public:
     // check_device() and poll_tick() themselves.
     void start();
     void stop();
+    // Shares the controller with other processes (the command-line client):
+    // the device check opens it only while holding `lock`, and lets go once
+    // it is closed. Without a lock nothing is coordinated.
+    void set_device_lock(DeviceLock *lock) { device_lock_ = lock; }
 
     // --- State --------------------------------------------------------------
     bool connected() const;
@@ -143,6 +148,7 @@ private:
     // pass); 0 before the first read.
     unsigned status_connection_ = 0;
     bool timers_running_ = false;
+    DeviceLock *device_lock_ = nullptr;
     QTimer *poll_timer_ = nullptr;
     QTimer *check_timer_ = nullptr;
 };
