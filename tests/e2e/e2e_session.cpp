@@ -42,13 +42,6 @@ QList<qulonglong> hex_ids(const QString &text)
     return ids;
 }
 
-// Every process the tests start dies with the test program, even when that
-// crashes or is killed for taking too long: no X server is left behind.
-void tie_to_test(QProcess &process)
-{
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
 QByteArray read_all(const QString &path)
 {
     QFile file(path);
@@ -56,6 +49,24 @@ QByteArray read_all(const QString &path)
 }
 
 } // namespace
+
+void tie_to_test(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+QString sim_preload()
+{
+#ifdef E2E_ASAN_RUNTIME
+    // An AddressSanitizer program wants its runtime first in the library
+    // list; the preload library would otherwise come before it. The
+    // sanitizer options (leak checking included) pass on to the program, so
+    // a leak shows as an abnormal exit.
+    return QStringLiteral(E2E_ASAN_RUNTIME) + QLatin1Char(':') + QStringLiteral(E2E_PRELOAD_LIBRARY);
+#else
+    return QStringLiteral(E2E_PRELOAD_LIBRARY);
+#endif
+}
 
 qint64 monotonic_ms()
 {
@@ -400,15 +411,7 @@ AppRun::AppRun(const XSession &x, const SimController &sim, const QString &runti
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_dir);
     env.insert(QStringLiteral("MORVANE_SIM_DIR"), sim.path());
-    QString preload = QStringLiteral(E2E_PRELOAD_LIBRARY);
-#ifdef E2E_ASAN_RUNTIME
-    // An AddressSanitizer program wants its runtime first in the library
-    // list; the preload library would otherwise come before it. The
-    // sanitizer options (leak checking included) pass on to the program, so
-    // a leak shows as an abnormal exit.
-    preload = QStringLiteral(E2E_ASAN_RUNTIME) + QLatin1Char(':') + preload;
-#endif
-    env.insert(QStringLiteral("LD_PRELOAD"), preload);
+    env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());
     tie_to_test(process_);
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);

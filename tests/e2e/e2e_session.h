@@ -33,6 +33,14 @@ constexpr FormPoint SMOOTHING_CHECK{280, 237};
 // apply_pushButton, at the right end of the automatic group's last row.
 constexpr FormPoint APPLY_BUTTON{514, 264};
 
+// Every process the tests start dies with the test program, even when that
+// crashes or is killed for taking too long: no X server is left behind.
+void tie_to_test(QProcess &process);
+
+// LD_PRELOAD for a program that is to meet the simulated controller instead
+// of hidapi (in a sanitized build, the sanitizer's runtime comes first).
+QString sim_preload();
+
 // Milliseconds of the monotonic clock, the clock of the wire log.
 qint64 monotonic_ms();
 

@@ -1,0 +1,271 @@
+// morvane-pwmctl on its own, with no program running: the real executable in
+// front of the simulated controller (preload library). What each kind of
+// command sends and never sends, its exit code, the export/import round trip
+// on the wire, watch ending on a signal, and the device lock shared with the
+// program's model.
+
+#include "model/controller.h"
+#include "model/device_lock.h"
+#include "tests/e2e/e2e_session.h"
+#include "tools/sim/sim_backend.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString LOCK_NAME = QStringLiteral("/io.github.morvane.pwm.device.lock");
+
+struct CliResult
+{
+    int exit_code = -1;
+    QString out;
+    QString err;
+};
+
+// One user's session for the client: its runtime directory (where the lock
+// lives) and no session bus, so the client always goes to the controller.
+class ClientSession
+{
+public:
+    explicit ClientSession(const SimController &sim)
+        : sim(sim)
+    {
+    }
+
+    QString lock_path() const { return runtime.path() + LOCK_NAME; }
+
+    void prepare(QProcess &process, const QStringList &args) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("MORVANE_SIM_DIR"), sim.path());
+        env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + runtime.path() + "/no-bus");
+        tie_to_test(process);
+        process.setProcessEnvironment(env);
+        process.setProgram(QStringLiteral(CLI_PROGRAM));
+        process.setArguments(args);
+    }
+
+    CliResult run(const QStringList &args) const
+    {
+        QProcess process;
+        prepare(process, args);
+        process.start();
+        CliResult result;
+        if (!process.waitForFinished(30000))
+            return result;
+        result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+private:
+    const SimController &sim;
+    QTemporaryDir runtime;
+};
+
+QString describe(const CliResult &result)
+{
+    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(result.exit_code).arg(result.out, result.err);
+}
+
+} // namespace
+
+class CliDirectTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The controller as control files ("file=content"), the command line
+    // ("FILE" stands for a file holding `document`), and what must follow.
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("controller");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<QList<int>>("never_sent");
+        QTest::addColumn<int>("width_sent"); // the last command 57 carries it; -1: none sent
+
+        const QStringList manual_at_300{"mode=1", "pwm_width=300"};
+        const QList<int> no_write{cmd_write_config};
+        const QList<int> nothing_but_reads{cmd_write_config, cmd_set_pwm_width, cmd_set_mode};
+        QTest::newRow("status reads only") << manual_at_300 << QStringList{"status"} << QByteArray() << 0
+                                           << "mode         manual (level 300)" << QList<int>{cmd_write_config, cmd_set_mode} << 300;
+        QTest::newRow("no controller") << QStringList{"plugged=0"} << QStringList{"status", "--json"} << QByteArray() << 3
+                                       << "\"connected\":false" << nothing_but_reads << -1;
+        QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
+                                     << "Permission denied" << nothing_but_reads << -1;
+        QTest::newRow("export") << QStringList() << QStringList{"config", "export", "-"} << QByteArray() << 0
+                                << "\"format\": \"morvane-pwm-configuration\"" << nothing_but_reads << -1;
+        QTest::newRow("level needs manual") << QStringList() << QStringList{"level", "50%"} << QByteArray() << 1
+                                            << "not in manual regulation" << nothing_but_reads << -1;
+        QTest::newRow("level") << manual_at_300 << QStringList{"level", "50%"} << QByteArray() << 0
+                               << "manual, level 50% (width 282)" << no_write << 282;
+        QTest::newRow("up") << manual_at_300 << QStringList{"up"} << QByteArray() << 0 << "width 317" << no_write << 317;
+        QTest::newRow("manual off") << manual_at_300 << QStringList{"manual", "off"} << QByteArray() << 0 << "automatic"
+                                    << no_write << 300;
+        QTest::newRow("bad file") << QStringList() << QStringList{"config", "import", "FILE"}
+                                  << QByteArray("{\"format\": \"morvane-pwm-configuration\", \"version\": 3}") << 1
+                                  << "version is 3; allowed: 1; nothing was written" << nothing_but_reads << -1;
+        QTest::newRow("usage") << QStringList() << QStringList{"level", "565"} << QByteArray() << 2
+                               << "level takes a width 0..564" << nothing_but_reads << -1;
+    }
+
+    void commands()
+    {
+        QFETCH(QStringList, controller);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, document);
+        QFETCH(int, exit_code);
+        QFETCH(QString, says);
+        QFETCH(QList<int>, never_sent);
+        QFETCH(int, width_sent);
+
+        SimController sim;
+        for (const QString &file : controller)
+            sim.set(file.section('=', 0, 0), file.section('=', 1));
+        const QString file_name = sim.path() + "/document.json";
+        QFile file(file_name);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(document) == document.size());
+        file.close();
+        args.replaceInStrings(QStringLiteral("FILE"), file_name);
+
+        const CliResult result = ClientSession(sim).run(args);
+        QVERIFY2(result.exit_code == exit_code, qPrintable(describe(result)));
+        QVERIFY2((result.out + result.err).contains(says), qPrintable(describe(result)));
+        const Wire wire = sim.wire();
+        for (int command : never_sent)
+            QVERIFY2(wire.requests(command).isEmpty(), qPrintable(QStringLiteral("command %1 sent").arg(command)));
+        const QList<WireReport> widths = wire.requests(cmd_set_pwm_width);
+        QCOMPARE(widths.isEmpty() ? -1 : widths.last().pwm_width(), width_sent);
+        if (exit_code == 1 && document.size())
+            QVERIFY2(sim.event_ms(QStringLiteral("open")) < 0, "the controller was opened for a bad file");
+    }
+
+    // Export, import something else, import the export: the last write
+    // carries the exported configuration byte for byte, and the live state
+    // as the controller last reported it.
+    void export_import_round_trip()
+    {
+        SimController sim;
+        sim.set(QStringLiteral("state"), QString()); // the controller keeps its block between runs
+        const ClientSession session(sim);
+        const QString exported = sim.path() + "/exported.json";
+        const QString edited = sim.path() + "/edited.json";
+
+        CliResult result = session.run({"config", "export", exported});
+        QVERIFY2(result.exit_code == 0, qPrintable(describe(result)));
+        const QByteArray original = sim.wire().replies(cmd_read_state).first().payload().left(ConfigBlock::SIZE);
+        QFile in(exported);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QFile out(edited);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(in.readAll().replace("\"light\": 0,", "\"light\": 1,").replace("\"step_delay\": 2", "\"step_delay\": 9"));
+        out.close();
+        result = session.run({"config", "import", edited});
+        QVERIFY2(result.exit_code == 0 && result.out.contains("step_delay: 2 -> 9"), qPrintable(describe(result)));
+
+        sim.set(QStringLiteral("light"), QStringLiteral("const 777")); // the live state moves on
+        const qint64 before_import = monotonic_ms();
+        result = session.run({"config", "import", exported});
+        QVERIFY2(result.exit_code == 0 && result.out.contains("curve[1].light: 1 -> 0"), qPrintable(describe(result)));
+
+        const Wire import_run = sim.wire().since(before_import);
+        QCOMPARE(import_run.requests(cmd_write_config).size(), 1);
+        const QByteArray written = import_run.requests(cmd_write_config).first().payload().left(ConfigBlock::SIZE);
+        QCOMPARE(written.mid(ConfigBlock::STATUS_SIZE), original.mid(ConfigBlock::STATUS_SIZE));
+        const QByteArray last_status = import_run.replies(cmd_read_state).last().payload().left(ConfigBlock::STATUS_SIZE);
+        QCOMPARE(written.left(ConfigBlock::STATUS_SIZE), last_status);
+        QCOMPARE(import_run.replies(cmd_read_state).last().block().light_adc(), 777u);
+    }
+
+    void watch_ends_data()
+    {
+        QTest::addColumn<int>("signal_number");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGKILL") << SIGKILL; // leaves its lock behind: the next client takes it over
+    }
+
+    void watch_ends()
+    {
+        QFETCH(int, signal_number);
+        SimController sim;
+        const ClientSession session(sim);
+        QProcess watch;
+        session.prepare(watch, {"watch"});
+        watch.start();
+        QString printed;
+        const auto lines = [&] {
+            printed += QString::fromUtf8(watch.readAllStandardOutput());
+            return printed.count('\n');
+        };
+        QVERIFY2(wait_until([&] { return lines() >= 1; }, 20000), qPrintable(printed));
+        QVERIFY(QFile::exists(session.lock_path()));
+        sim.set(QStringLiteral("light"), QStringLiteral("const 800"));
+        QVERIFY2(wait_until([&] { return lines() >= 2; }, 10000), qPrintable(printed));
+        QVERIFY(printed.section('\n', 1, 1).contains("light 800"));
+
+        ::kill(pid_t(watch.processId()), signal_number);
+        QVERIFY(watch.waitForFinished(10000));
+        if (signal_number == SIGKILL) {
+            const CliResult after = session.run({"status"});
+            QVERIFY2(after.exit_code == 0, qPrintable(describe(after)));
+        } else {
+            QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(watch.exitCode(), 0);
+            QVERIFY(!QFile::exists(session.lock_path()));
+        }
+        QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
+    }
+
+    // The client waits a few seconds for the lock, then gives up and names
+    // who holds it.
+    void client_gives_way()
+    {
+        SimController sim;
+        const ClientSession session(sim);
+        DeviceLock program(session.lock_path());
+        QVERIFY(program.try_lock());
+        const CliResult result = session.run({"status"});
+        QVERIFY2(result.exit_code == 1 && result.err.contains("in use by tst_cli_direct (pid"), qPrintable(describe(result)));
+        QVERIFY(sim.wire().reports.isEmpty());
+    }
+
+    // The program's device check opens the controller only under the lock,
+    // holds it while connected and lets go once the controller is gone.
+    void program_gives_way()
+    {
+        QTemporaryDir runtime;
+        SimBackend bus;
+        const int device = bus.add_controller();
+        Controller controller(bus);
+        DeviceLock program(runtime.path() + LOCK_NAME);
+        DeviceLock client(runtime.path() + LOCK_NAME);
+        controller.set_device_lock(&program);
+
+        QVERIFY(client.try_lock());
+        controller.check_device();
+        QVERIFY(!controller.connected());
+        QCOMPARE(bus.open_attempts(device), 0);
+
+        client.unlock();
+        controller.check_device();
+        QVERIFY(controller.connected());
+        QVERIFY(!client.try_lock());
+
+        bus.unplug(device);
+        controller.check_device();
+        QVERIFY(!controller.connected());
+        QVERIFY(client.try_lock());
+    }
+};
+
+QTEST_MAIN(CliDirectTest)
+#include "tst_cli_direct.moc"
