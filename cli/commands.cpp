@@ -56,9 +56,9 @@ bool read_document(const QString &file_name, QByteArray *document, QString *erro
 } // namespace
 
 CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextStream &err)
-    : access(access)
-    , out(out)
-    , err(err)
+    : access_(access)
+    , out_(out)
+    , err_(err)
 {
 }
 
@@ -75,7 +75,7 @@ Outcome CommandRunner::run(const CommandLine &line)
 
     // The rest need a controller before anything else.
     QString error;
-    if (const Outcome opened = access.open(&error); opened != Outcome::done)
+    if (const Outcome opened = access_.open(&error); opened != Outcome::done)
         return failed(opened, error);
     if (command == QLatin1String("manual"))
         return manual(argument == QLatin1String("on"));
@@ -96,33 +96,33 @@ void CommandRunner::stop()
 Outcome CommandRunner::status(bool json)
 {
     QString error;
-    const Outcome opened = access.open(&error);
+    const Outcome opened = access_.open(&error);
     if (opened == Outcome::failed)
         return failed(opened, error);
-    const ControllerStatus now = access.status();
+    const ControllerStatus now = access_.status();
     if (json) {
-        out << json_line(status_json(now, access.route())) << '\n';
+        out_ << json_line(status_json(now, access_.route())) << '\n';
         return opened;
     }
     if (!now.connected) {
-        out << tr("controller   not connected") << '\n';
+        out_ << tr("controller   not connected") << '\n';
         return opened;
     }
-    out << tr("controller   connected") << '\n'
+    out_ << tr("controller   connected") << '\n'
         << tr("light        %1").arg(now.light_reading) << '\n'
         << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
         << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)
                                                : tr("mode         automatic"))
         << '\n';
     if (now.edits_pending)
-        out << tr("window       has edits that are not applied") << '\n';
+        out_ << tr("window       has edits that are not applied") << '\n';
     return opened;
 }
 
 Outcome CommandRunner::watch(bool json)
 {
     QString error;
-    const Outcome opened = access.open(&error);
+    const Outcome opened = access_.open(&error);
     if (opened == Outcome::failed)
         return failed(opened, error);
 
@@ -131,7 +131,7 @@ Outcome CommandRunner::watch(bool json)
     StopSignals stop_signals;
     connect(&stop_signals, &StopSignals::received, &loop, &QEventLoop::quit);
     connect(this, &CommandRunner::stop_requested, &loop, &QEventLoop::quit);
-    connect(&access, &ControllerAccess::ended, &loop, [&](const QString &reason) {
+    connect(&access_, &ControllerAccess::ended, &loop, [&](const QString &reason) {
         outcome = failed(Outcome::failed, reason);
         loop.quit();
     });
@@ -139,11 +139,11 @@ Outcome CommandRunner::watch(bool json)
     const auto print = [&] {
         const QDateTime now = QDateTime::currentDateTime();
         if (json) {
-            QJsonObject line = status_json(access.status(), access.route());
+            QJsonObject line = status_json(access_.status(), access_.route());
             line.insert(QStringLiteral("time"), now.toString(Qt::ISODateWithMs));
-            out << json_line(line) << Qt::endl;
+            out_ << json_line(line) << Qt::endl;
         } else {
-            out << now.toString(QStringLiteral("HH:mm:ss")) << "  " << shown << Qt::endl;
+            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << shown << Qt::endl;
         }
     };
     const auto print_change = [&] {
@@ -153,9 +153,9 @@ Outcome CommandRunner::watch(bool json)
             print();
         }
     };
-    connect(&access, &ControllerAccess::status_changed, &loop, print_change);
+    connect(&access_, &ControllerAccess::status_changed, &loop, print_change);
     print();
-    access.watch();
+    access_.watch();
     print_change(); // what changed while the watch was being set up
     loop.exec();
     return outcome;
@@ -164,7 +164,7 @@ Outcome CommandRunner::watch(bool json)
 Outcome CommandRunner::manual(bool on)
 {
     QString error;
-    if (const Outcome outcome = access.set_manual(on, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.set_manual(on, &error); outcome != Outcome::done)
         return failed(outcome, error);
     print_level();
     return Outcome::done;
@@ -173,7 +173,7 @@ Outcome CommandRunner::manual(bool on)
 Outcome CommandRunner::level(int width)
 {
     QString error;
-    if (const Outcome outcome = access.set_manual_level(width, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.set_manual_level(width, &error); outcome != Outcome::done)
         return failed(outcome, error);
     print_level();
     return Outcome::done;
@@ -182,7 +182,7 @@ Outcome CommandRunner::level(int width)
 Outcome CommandRunner::step(int direction)
 {
     QString error;
-    if (const Outcome outcome = access.step(direction, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.step(direction, &error); outcome != Outcome::done)
         return failed(outcome, error);
     print_level();
     return Outcome::done;
@@ -192,23 +192,23 @@ Outcome CommandRunner::show_config(bool json)
 {
     ConfigBlock config;
     QString error;
-    if (const Outcome outcome = access.configuration(&config, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.configuration(&config, &error); outcome != Outcome::done)
         return failed(outcome, error);
     if (json) {
-        out << QString::fromUtf8(config_to_json(config, supported_controller()));
+        out_ << QString::fromUtf8(config_to_json(config, supported_controller()));
         return Outcome::done;
     }
     const auto row = [this](const QString &label, const auto &value_of) {
-        out << label.leftJustified(12);
+        out_ << label.leftJustified(12);
         for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
-            out << value_of(point).rightJustified(6);
-        out << '\n';
+            out_ << value_of(point).rightJustified(6);
+        out_ << '\n';
     };
     row(tr("point"), [](int point) { return QString::number(point); });
     row(tr("light"), [&config](int point) { return QString::number(config.auto_light(point)); });
     row(tr("pwm width"), [&config](int point) { return QString::number(config.auto_pwm(point)); });
     row(tr("brightness"), [&config](int point) { return pwm_percent_text(int(config.auto_pwm(point))); });
-    out << tr("step delay             %1").arg(config.pwm_step_delay()) << '\n'
+    out_ << tr("step delay             %1").arg(config.pwm_step_delay()) << '\n'
         << tr("slide delay            %1").arg(config.pwm_slide_delay()) << '\n'
         << tr("linear interpolation   %1").arg(config.pwm_smooth_alg() ? tr("yes") : tr("no")) << '\n'
         << tr("light samples          %1").arg(config.avrg_light_num()) << '\n';
@@ -219,18 +219,18 @@ Outcome CommandRunner::export_config(const QString &file_name)
 {
     ConfigBlock config;
     QString error;
-    if (const Outcome outcome = access.configuration(&config, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.configuration(&config, &error); outcome != Outcome::done)
         return failed(outcome, error);
     const QByteArray document = config_to_json(config, supported_controller());
     if (file_name == QLatin1String("-")) {
-        out << QString::fromUtf8(document);
+        out_ << QString::fromUtf8(document);
         return Outcome::done;
     }
     // Through a rename: an interrupted export leaves any earlier file whole.
     QSaveFile file(file_name);
     if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit())
         return failed(Outcome::failed, tr("cannot write %1: %2").arg(file_name, file.errorString()));
-    out << tr("Saved the configuration to %1.").arg(file_name) << '\n';
+    out_ << tr("Saved the configuration to %1.").arg(file_name) << '\n';
     return Outcome::done;
 }
 
@@ -246,53 +246,53 @@ Outcome CommandRunner::import_config(const QString &file_name, bool dry_run)
         return failed(Outcome::failed, tr("%1: %2; nothing was written").arg(file_name, error));
 
     ConfigBlock current;
-    if (const Outcome opened = access.open(&error); opened != Outcome::done)
+    if (const Outcome opened = access_.open(&error); opened != Outcome::done)
         return failed(opened, error);
-    if (const Outcome outcome = access.configuration(&current, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.configuration(&current, &error); outcome != Outcome::done)
         return failed(outcome, error);
     ConfigBlock wanted = current; // the same document, checked above: it reads the same
     config_from_json(document, &wanted, &error);
     const QStringList changes = config_differences(current, wanted);
     if (changes.isEmpty()) {
-        out << tr("The controller already holds this configuration; nothing %1.")
+        out_ << tr("The controller already holds this configuration; nothing %1.")
                    .arg(dry_run ? tr("would be written") : tr("was written"))
             << '\n';
         return Outcome::done;
     }
-    out << (dry_run ? tr("Would change:") : tr("Changing:")) << '\n';
+    out_ << (dry_run ? tr("Would change:") : tr("Changing:")) << '\n';
     for (const QString &change : changes)
-        out << "  " << change << '\n';
+        out_ << "  " << change << '\n';
     if (dry_run)
         return Outcome::done;
-    out.flush();
-    if (const Outcome outcome = access.apply_configuration(wanted, &error); outcome != Outcome::done)
+    out_.flush();
+    if (const Outcome outcome = access_.apply_configuration(wanted, &error); outcome != Outcome::done)
         return failed(outcome, error);
-    out << tr("Written.") << '\n';
+    out_ << tr("Written.") << '\n';
     return Outcome::done;
 }
 
 Outcome CommandRunner::failed(Outcome outcome, const QString &error)
 {
-    out.flush();
-    err << "morvane-pwmctl: " << error << Qt::endl;
+    out_.flush();
+    err_ << "morvane-pwmctl: " << error << Qt::endl;
     return outcome;
 }
 
 void CommandRunner::print_level()
 {
-    const ControllerStatus now = access.status();
+    const ControllerStatus now = access_.status();
     if (now.mode == RegulationMode::manual)
-        out << tr("manual, level %1 (width %2)").arg(pwm_percent_text(int(now.manual_level))).arg(now.manual_level);
+        out_ << tr("manual, level %1 (width %2)").arg(pwm_percent_text(int(now.manual_level))).arg(now.manual_level);
     else
-        out << tr("automatic");
-    out << '\n';
+        out_ << tr("automatic");
+    out_ << '\n';
 }
 
 QString CommandRunner::status_line(bool json) const
 {
-    const ControllerStatus now = access.status();
+    const ControllerStatus now = access_.status();
     if (json)
-        return json_line(status_json(now, access.route()));
+        return json_line(status_json(now, access_.route()));
     if (!now.connected)
         return tr("no controller");
     return tr("light %1  brightness %2 (width %3)  %4")

@@ -7,7 +7,7 @@
 #include <QTextStream>
 
 // Runs one command line over a ControllerAccess: what the user asked for,
-// printed for a terminal or as JSON. Messages go to `err`, results to `out`.
+// printed for a terminal or as JSON. Messages go to `err_`, results to `out_`.
 class CommandRunner : public QObject
 {
     Q_OBJECT
@@ -38,7 +38,7 @@ private:
     void print_level();
     QString status_line(bool json) const;
 
-    ControllerAccess &access;
-    QTextStream &out;
-    QTextStream &err;
+    ControllerAccess &access_;
+    QTextStream &out_;
+    QTextStream &err_;
 };

@@ -25,10 +25,10 @@ bool DbusAccess::program_running(const QDBusConnection &bus)
 }
 
 DbusAccess::DbusAccess(const QDBusConnection &bus)
-    : bus(bus)
-    , proxy(SERVICE, PATH, bus)
+    : bus_(bus)
+    , proxy_(SERVICE, PATH, bus)
 {
-    proxy.setTimeout(CALL_TIMEOUT_MS);
+    proxy_.setTimeout(CALL_TIMEOUT_MS);
 }
 
 Outcome DbusAccess::open(QString *error)
@@ -44,7 +44,7 @@ Outcome DbusAccess::open(QString *error)
 
 Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
 {
-    QDBusPendingReply<QString> reply = proxy.GetConfiguration();
+    QDBusPendingReply<QString> reply = proxy_.GetConfiguration();
     if (const Outcome outcome = finished(reply, error); outcome != Outcome::done)
         return outcome;
     if (!config_from_json_as_reported(reply.value().toUtf8(), config, error)) {
@@ -56,29 +56,29 @@ Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
 
 Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *error)
 {
-    return finished(proxy.ApplyConfiguration(QString::fromUtf8(config_to_json(config, supported_controller()))), error);
+    return finished(proxy_.ApplyConfiguration(QString::fromUtf8(config_to_json(config, supported_controller()))), error);
 }
 
 Outcome DbusAccess::set_manual(bool manual, QString *error)
 {
-    return finished(proxy.SetManual(manual), error);
+    return finished(proxy_.SetManual(manual), error);
 }
 
 Outcome DbusAccess::set_manual_level(int level, QString *error)
 {
-    return finished(proxy.SetManualLevel(uint(level)), error);
+    return finished(proxy_.SetManualLevel(uint(level)), error);
 }
 
 Outcome DbusAccess::step(int direction, QString *error)
 {
-    return finished(direction > 0 ? proxy.StepUp() : proxy.StepDown(), error);
+    return finished(direction > 0 ? proxy_.StepUp() : proxy_.StepDown(), error);
 }
 
 void DbusAccess::watch()
 {
-    bus.connect(SERVICE, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
+    bus_.connect(SERVICE, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
                 SLOT(properties_changed(QString, QVariantMap, QStringList)));
-    auto *watcher = new QDBusServiceWatcher(SERVICE, bus, QDBusServiceWatcher::WatchForUnregistration, this);
+    auto *watcher = new QDBusServiceWatcher(SERVICE, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { emit ended(tr("morvane-pwm has ended")); });
     // A change between the last read and the subscription would be missed.
@@ -89,7 +89,7 @@ void DbusAccess::watch()
 
 void DbusAccess::properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &)
 {
-    if (interface != proxy.interface())
+    if (interface != proxy_.interface())
         return;
     const ControllerStatus before = status_;
     take(changed);
@@ -114,8 +114,8 @@ Outcome DbusAccess::finished(QDBusPendingCall call, QString *error)
 Outcome DbusAccess::refresh(QString *error)
 {
     QDBusMessage get_all = QDBusMessage::createMethodCall(SERVICE, PATH, PROPERTIES, QStringLiteral("GetAll"));
-    get_all << proxy.interface();
-    QDBusPendingReply<QVariantMap> reply = bus.asyncCall(get_all, CALL_TIMEOUT_MS);
+    get_all << proxy_.interface();
+    QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all, CALL_TIMEOUT_MS);
     reply.waitForFinished();
     if (reply.isError()) {
         *error = tr("morvane-pwm did not answer: %1").arg(reply.error().message());

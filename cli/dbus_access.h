@@ -15,7 +15,7 @@ public:
     static const QString SERVICE;
     static const QString PATH;
 
-    // The program serves its interface on this bus.
+    // The program serves its interface on this bus_.
     static bool program_running(const QDBusConnection &bus);
 
     explicit DbusAccess(const QDBusConnection &bus);
@@ -39,7 +39,7 @@ private:
     Outcome refresh(QString *error);
     void take(const QVariantMap &properties);
 
-    QDBusConnection bus;
-    ControllerProxy proxy;
+    QDBusConnection bus_;
+    ControllerProxy proxy_;
     ControllerStatus status_;
 };

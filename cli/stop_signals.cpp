@@ -32,8 +32,8 @@ StopSignals::StopSignals(QObject *parent)
 {
     if (pipe_ends[0] < 0 && ::pipe2(pipe_ends, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the default handlers stay: the process ends at once
-    notifier = new QSocketNotifier(pipe_ends[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] {
+    notifier_ = new QSocketNotifier(pipe_ends[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte;
         while (::read(pipe_ends[0], &byte, 1) > 0) {
         }

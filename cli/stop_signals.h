@@ -18,5 +18,5 @@ signals:
     void received();
 
 private:
-    QSocketNotifier *notifier = nullptr;
+    QSocketNotifier *notifier_ = nullptr;
 };
