@@ -12,7 +12,8 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
 # Tests and demo: a virtual X server, a small window manager and the X tools
 # that drive the window, screenshots (imagemagick), the desktop-file and
 # AppStream validators, udev's rule checker, the Debian package tools, and
-# dbus-daemon for a private session bus (hot keys through the desktop portal).
+# dbus-daemon for a private session bus (hot keys through the desktop portal,
+# the D-Bus interface and morvane-pwmctl).
 TEST_PACKAGES=(xvfb xauth openbox xdotool wmctrl x11-utils imagemagick
     desktop-file-utils appstream udev dpkg-dev file fakeroot libxml2-utils dbus)
 

@@ -43,20 +43,23 @@ for path in \
     usr/share/metainfo/$app_id.metainfo.xml; do
     [ -f "$root/$path" ] || fail "missing /$path"
 done
-[ -x "$root/usr/bin/morvane-pwm" ] || fail "missing executable /usr/bin/morvane-pwm"
+for program in morvane-pwm morvane-pwmctl; do
+    [ -x "$root/usr/bin/$program" ] || fail "missing executable /usr/bin/$program"
+done
 
 # Developer tools (the simulated controller, the preload library) and build
 # leftovers must stay out of the package.
 stray=$(cd "$root" && find . -type f \( -name '*.a' -o -name '*.so*' -o -name '*.h' \) -print)
 [ -z "$stray" ] || fail "build artefacts in the package: $stray"
-programs=$(cd "$root" && find . -path ./usr/bin/morvane-pwm -prune -o -type f -perm -u+x -print)
-[ -z "$programs" ] || fail "executables other than /usr/bin/morvane-pwm: $programs"
+programs=$(cd "$root" && find . \( -path ./usr/bin/morvane-pwm -o -path ./usr/bin/morvane-pwmctl \) -prune \
+    -o -type f -perm -u+x -print)
+[ -z "$programs" ] || fail "executables other than /usr/bin/morvane-pwm and morvane-pwmctl: $programs"
 
 # --- Control data -----------------------------------------------------------
 [ "$(dpkg-deb -f "$deb" Package)" = morvane-pwm ] || fail "package name is not morvane-pwm"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for dep in libhidapi-hidraw0 libqt6core6 libqt6widgets6 qt6-qpa-plugins; do
+for dep in libhidapi-hidraw0 libqt6core6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins; do
     printf '%s\n' "$depends" | grep -Eq "(^|[ ,])$dep([ ,(]|\$)" || fail "Depends lacks $dep"
 done
 if [ -e "$scratch/control/postinst" ]; then
@@ -65,7 +68,7 @@ if [ -e "$scratch/control/postinst" ]; then
 fi
 
 # --- The packaged binary starts --------------------------------------------
-missing=$(ldd "$root/usr/bin/morvane-pwm" | grep 'not found')
+missing=$(ldd "$root/usr/bin/morvane-pwm" "$root/usr/bin/morvane-pwmctl" | grep 'not found')
 [ -z "$missing" ] || fail "unresolved libraries: $missing"
 
 # It takes no options and runs until its window is closed: let it run for a
@@ -79,5 +82,12 @@ case $status in
 0|143) echo "binary ran (exit status $status)" ;;
 *) fail "binary ended with status $status" ;;
 esac
+
+# The client finds no controller here and says so with its exit code 3; with
+# no session bus it does not look for the program.
+XDG_RUNTIME_DIR=$scratch/runtime DBUS_SESSION_BUS_ADDRESS=unix:path=$scratch/no-bus \
+    timeout -k 5 10 "$root/usr/bin/morvane-pwmctl" status </dev/null >/dev/null 2>&1
+status=$?
+[ $status -eq 3 ] || fail "morvane-pwmctl status ended with $status, not 3 (no controller)"
 
 echo "PASS"
