@@ -4,76 +4,16 @@
 // on the wire, watch ending on a signal, and the device lock shared with the
 // program's model.
 
+#include "client_session.h"
 #include "model/controller.h"
 #include "model/device_lock.h"
-#include "tests/e2e/e2e_session.h"
 #include "tools/sim/sim_backend.h"
 
 #include <QtTest>
 
 #include <csignal>
 
-namespace {
-
 const QString LOCK_NAME = QStringLiteral("/io.github.morvane.pwm.device.lock");
-
-struct CliResult
-{
-    int exit_code = -1;
-    QString out;
-    QString err;
-};
-
-// One user's session for the client: its runtime directory (where the lock
-// lives) and no session bus, so the client always goes to the controller.
-class ClientSession
-{
-public:
-    explicit ClientSession(const SimController &sim)
-        : sim(sim)
-    {
-    }
-
-    QString lock_path() const { return runtime.path() + LOCK_NAME; }
-
-    void prepare(QProcess &process, const QStringList &args) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("MORVANE_SIM_DIR"), sim.path());
-        env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + runtime.path() + "/no-bus");
-        tie_to_test(process);
-        process.setProcessEnvironment(env);
-        process.setProgram(QStringLiteral(CLI_PROGRAM));
-        process.setArguments(args);
-    }
-
-    CliResult run(const QStringList &args) const
-    {
-        QProcess process;
-        prepare(process, args);
-        process.start();
-        CliResult result;
-        if (!process.waitForFinished(30000))
-            return result;
-        result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
-    }
-
-private:
-    const SimController &sim;
-    QTemporaryDir runtime;
-};
-
-QString describe(const CliResult &result)
-{
-    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(result.exit_code).arg(result.out, result.err);
-}
-
-} // namespace
 
 class CliDirectTest : public QObject
 {
@@ -101,8 +41,6 @@ private slots:
                                        << "\"connected\":false" << nothing_but_reads << -1;
         QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
                                      << "Permission denied" << nothing_but_reads << -1;
-        QTest::newRow("export") << QStringList() << QStringList{"config", "export", "-"} << QByteArray() << 0
-                                << "\"format\": \"morvane-pwm-configuration\"" << nothing_but_reads << -1;
         QTest::newRow("level needs manual") << QStringList() << QStringList{"level", "50%"} << QByteArray() << 1
                                             << "not in manual regulation" << nothing_but_reads << -1;
         QTest::newRow("level") << manual_at_300 << QStringList{"level", "50%"} << QByteArray() << 0
@@ -136,9 +74,9 @@ private slots:
         file.close();
         args.replaceInStrings(QStringLiteral("FILE"), file_name);
 
-        const CliResult result = ClientSession(sim).run(args);
-        QVERIFY2(result.exit_code == exit_code, qPrintable(describe(result)));
-        QVERIFY2((result.out + result.err).contains(says), qPrintable(describe(result)));
+        const CliResult result = ClientSession(&sim).run(args);
+        QVERIFY2(result.exit_code == exit_code, qPrintable(result.describe()));
+        QVERIFY2((result.out + result.err).contains(says), qPrintable(result.describe()));
         const Wire wire = sim.wire();
         for (int command : never_sent)
             QVERIFY2(wire.requests(command).isEmpty(), qPrintable(QStringLiteral("command %1 sent").arg(command)));
@@ -155,12 +93,12 @@ private slots:
     {
         SimController sim;
         sim.set(QStringLiteral("state"), QString()); // the controller keeps its block between runs
-        const ClientSession session(sim);
+        const ClientSession session(&sim);
         const QString exported = sim.path() + "/exported.json";
         const QString edited = sim.path() + "/edited.json";
 
         CliResult result = session.run({"config", "export", exported});
-        QVERIFY2(result.exit_code == 0, qPrintable(describe(result)));
+        QVERIFY2(result.exit_code == 0, qPrintable(result.describe()));
         const QByteArray original = sim.wire().replies(cmd_read_state).first().payload().left(ConfigBlock::SIZE);
         QFile in(exported);
         QVERIFY(in.open(QIODevice::ReadOnly));
@@ -169,12 +107,12 @@ private slots:
         out.write(in.readAll().replace("\"light\": 0,", "\"light\": 1,").replace("\"step_delay\": 2", "\"step_delay\": 9"));
         out.close();
         result = session.run({"config", "import", edited});
-        QVERIFY2(result.exit_code == 0 && result.out.contains("step_delay: 2 -> 9"), qPrintable(describe(result)));
+        QVERIFY2(result.exit_code == 0 && result.out.contains("step_delay: 2 -> 9"), qPrintable(result.describe()));
 
         sim.set(QStringLiteral("light"), QStringLiteral("const 777")); // the live state moves on
         const qint64 before_import = monotonic_ms();
         result = session.run({"config", "import", exported});
-        QVERIFY2(result.exit_code == 0 && result.out.contains("curve[1].light: 1 -> 0"), qPrintable(describe(result)));
+        QVERIFY2(result.exit_code == 0 && result.out.contains("curve[1].light: 1 -> 0"), qPrintable(result.describe()));
 
         const Wire import_run = sim.wire().since(before_import);
         QCOMPARE(import_run.requests(cmd_write_config).size(), 1);
@@ -197,7 +135,7 @@ private slots:
     {
         QFETCH(int, signal_number);
         SimController sim;
-        const ClientSession session(sim);
+        const ClientSession session(&sim);
         QProcess watch;
         session.prepare(watch, {"watch"});
         watch.start();
@@ -207,7 +145,7 @@ private slots:
             return printed.count('\n');
         };
         QVERIFY2(wait_until([&] { return lines() >= 1; }, 20000), qPrintable(printed));
-        QVERIFY(QFile::exists(session.lock_path()));
+        QVERIFY(QFile::exists(session.runtime_dir() + LOCK_NAME));
         sim.set(QStringLiteral("light"), QStringLiteral("const 800"));
         QVERIFY2(wait_until([&] { return lines() >= 2; }, 10000), qPrintable(printed));
         QVERIFY(printed.section('\n', 1, 1).contains("light 800"));
@@ -216,26 +154,13 @@ private slots:
         QVERIFY(watch.waitForFinished(10000));
         if (signal_number == SIGKILL) {
             const CliResult after = session.run({"status"});
-            QVERIFY2(after.exit_code == 0, qPrintable(describe(after)));
+            QVERIFY2(after.exit_code == 0, qPrintable(after.describe()));
         } else {
             QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
             QCOMPARE(watch.exitCode(), 0);
-            QVERIFY(!QFile::exists(session.lock_path()));
+            QVERIFY(!QFile::exists(session.runtime_dir() + LOCK_NAME));
         }
         QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
-    }
-
-    // The client waits a few seconds for the lock, then gives up and names
-    // who holds it.
-    void client_gives_way()
-    {
-        SimController sim;
-        const ClientSession session(sim);
-        DeviceLock program(session.lock_path());
-        QVERIFY(program.try_lock());
-        const CliResult result = session.run({"status"});
-        QVERIFY2(result.exit_code == 1 && result.err.contains("in use by tst_cli_direct (pid"), qPrintable(describe(result)));
-        QVERIFY(sim.wire().reports.isEmpty());
     }
 
     // The program's device check opens the controller only under the lock,

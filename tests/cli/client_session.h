@@ -1,0 +1,33 @@
+#pragma once
+
+#include "tests/e2e/e2e_session.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+struct CliResult
+{
+    int exit_code = -1; // -1: crashed or did not end
+    QString out;
+    QString err;
+
+    QString describe() const;
+};
+
+// Runs of the real morvane-pwmctl in one user's session, with a runtime
+// directory (where the device lock lives) of its own. Given a simulated
+// controller, the client meets it through hidapi and finds no session bus;
+// without one, it has nothing but the test's session bus.
+class ClientSession
+{
+public:
+    explicit ClientSession(const SimController *sim = nullptr);
+
+    QString runtime_dir() const { return runtime_.path(); }
+    void prepare(QProcess &process, const QStringList &args) const;
+    CliResult run(const QStringList &args) const;
+
+private:
+    const SimController *sim_;
+    QTemporaryDir runtime_;
+};

@@ -1,0 +1,119 @@
+// morvane-pwmctl through the running program: the real program (offscreen)
+// on the simulated controller, serving its interface on the test's own
+// session bus, and the real client without any way to the controller but the
+// bus. What the client asks for reaches the wire through the program.
+
+#include "client_session.h"
+#include "model/config_file.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString SERVICE = QStringLiteral("io.github.morvane.pwm");
+
+} // namespace
+
+class CliProgramTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), session.runtime_dir());
+        env.insert(QStringLiteral("MORVANE_SIM_DIR"), sim.path());
+        env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());
+        tie_to_test(program);
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(PROGRAM), QStringList());
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(wait_until([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(SERVICE); },
+                            15000),
+                 "the program did not take its name on the bus");
+        QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_read_state).isEmpty(); }));
+    }
+
+    void cleanupTestCase()
+    {
+        program.terminate();
+        program.waitForFinished(10000);
+    }
+
+    // The client's environment has no simulated controller: had it gone to
+    // hidapi itself, it would have found none (exit 3).
+    void commands_go_through_the_program()
+    {
+        QCOMPARE(client({"status", "--json"}).section('\n', 0, 0).contains("\"route\":\"program\""), true);
+        QVERIFY(client({"manual", "on"}).contains("manual"));
+        QVERIFY(client({"level", "50%"}).contains("manual, level 50% (width 282)"));
+
+        const QString file = sim.path() + "/exported.json";
+        client({"config", "export", file});
+        QFile exported(file);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        ConfigBlock wanted;
+        QString error;
+        QByteArray document = exported.readAll();
+        document.replace("\"step_delay\": 2", "\"step_delay\": 9");
+        QVERIFY2(config_from_json(document, &wanted, &error), qPrintable(error));
+        exported.close();
+        QVERIFY(exported.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        exported.write(document);
+        exported.close();
+
+        const qint64 before_import = monotonic_ms();
+        QVERIFY(client({"config", "import", file}).contains("step_delay: 2 -> 9"));
+        QVERIFY(sim.wait_for_wire([&](const Wire &wire) {
+            const auto write = wire.first_after(before_import, true, cmd_write_config);
+            return write && write->block().pwm_step_delay() == 9;
+        }));
+    }
+
+    // A change the program announces reaches a watching client, which stops
+    // cleanly on SIGINT.
+    void watch_follows_the_program()
+    {
+        QProcess watch;
+        session.prepare(watch, {"watch"});
+        watch.start();
+        QString printed;
+        const auto lines = [&] {
+            printed += QString::fromUtf8(watch.readAllStandardOutput());
+            return printed.count('\n');
+        };
+        QVERIFY2(wait_until([&] { return lines() >= 1; }, 10000), qPrintable(printed));
+        sim.set(QStringLiteral("light"), QStringLiteral("const 640"));
+        QVERIFY2(wait_until([&] { return printed.contains("light 640"); }, 10000), qPrintable(printed));
+        ::kill(pid_t(watch.processId()), SIGINT);
+        QVERIFY(watch.waitForFinished(10000));
+        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.exitCode(), 0);
+    }
+
+private:
+    // Runs the client, which must succeed; returns what it printed.
+    QString client(const QStringList &args)
+    {
+        const CliResult result = session.run(args);
+        if (result.exit_code != 0)
+            QTest::qFail(qPrintable(args.join(' ') + ": " + result.describe()), __FILE__, __LINE__);
+        return result.out;
+    }
+
+    SimController sim;
+    ClientSession session;
+    QProcess program;
+};
+
+QTEST_MAIN(CliProgramTest)
+#include "tst_cli_program.moc"
