@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDeadlineTimer>
+#include <QThread>
 
 namespace {
 
@@ -13,6 +15,9 @@ const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
 // The program answers within one exchange with the controller (at most
 // twice its 3 s time-out); a program that hangs is not waited for longer.
 constexpr int CALL_TIMEOUT_MS = 8000;
+// A switch of regulation reaches the controller within a poll tick or two.
+constexpr int SWITCH_WAIT_MS = 3000;
+constexpr int SWITCH_POLL_MS = 20;
 
 } // namespace
 
@@ -61,7 +66,21 @@ Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *erro
 
 Outcome DbusAccess::set_manual(bool manual, QString *error)
 {
-    return finished(proxy_.SetManual(manual), error);
+    if (const Outcome outcome = finished(proxy_.SetManual(manual), error); outcome != Outcome::done)
+        return outcome;
+    // The program switches the controller on its next poll tick; what counts
+    // is the mode the controller then reports.
+    const RegulationMode wanted = manual ? RegulationMode::manual : RegulationMode::automatic;
+    const QDeadlineTimer deadline(SWITCH_WAIT_MS);
+    while (status_.mode != wanted && !deadline.hasExpired()) {
+        QThread::msleep(SWITCH_POLL_MS);
+        if (const Outcome outcome = refresh(error); outcome != Outcome::done)
+            return outcome;
+    }
+    if (status_.mode == wanted)
+        return Outcome::done;
+    *error = tr("the controller did not switch its regulation");
+    return Outcome::failed;
 }
 
 Outcome DbusAccess::set_manual_level(int level, QString *error)
