@@ -22,7 +22,18 @@ QString point_name(int point, const char *key)
     return QStringLiteral("curve[%1].%2").arg(point).arg(QLatin1String(key));
 }
 
-// A value as a message quotes it: short, and never the whole of a long string.
+// Text from a document as a message quotes it: short, and with control
+// characters (a terminal's escape sequences among them) replaced.
+QString quoted(const QString &text)
+{
+    QString shown = text.size() > 40 ? text.left(40) + QStringLiteral("...") : text;
+    for (QChar &c : shown) {
+        if (!c.isPrint())
+            c = QChar::ReplacementCharacter;
+    }
+    return shown;
+}
+
 QString shown(const QJsonValue &value)
 {
     switch (value.type()) {
@@ -30,11 +41,8 @@ QString shown(const QJsonValue &value)
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Double:
         return QString::number(value.toDouble(), 'g', 12);
-    case QJsonValue::String: {
-        const QString text = value.toString();
-        return QLatin1Char('"') + (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text)
-               + QLatin1Char('"');
-    }
+    case QJsonValue::String:
+        return QLatin1Char('"') + quoted(value.toString()) + QLatin1Char('"');
     case QJsonValue::Array:
         return ConfigText::tr("an array");
     case QJsonValue::Object:
@@ -75,7 +83,7 @@ public:
     {
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (!known.contains(it.key())) {
-                error = ConfigText::tr("%1%2 is not a field of this format").arg(prefix, it.key());
+                error = ConfigText::tr("%1%2 is not a field of this format").arg(prefix, quoted(it.key()));
                 return false;
             }
         }
