@@ -13,7 +13,7 @@ DirectAccess::DirectAccess(HidBackend &backend, const QString &lock_path)
     , controller_(backend)
 {
     connect(&controller_, &Controller::identification_failed, this,
-            [this](const QString &reason, int, int) { identification_error_ = reason; });
+            [this](const QString &, int, int version_found) { identification_error_ = identification_text(version_found); });
 }
 
 Outcome DirectAccess::open(QString *error)
@@ -37,7 +37,7 @@ Outcome DirectAccess::open(QString *error)
     for (int tick = 0; tick < OPEN_TICKS && !controller_.config_loaded(); ++tick) {
         controller_.poll_tick();
         if (!identification_error_.isEmpty()) {
-            *error = tr("the controller did not identify itself: %1").arg(identification_error_);
+            *error = identification_error_;
             return Outcome::failed;
         }
         if (const Outcome gone = still_there(error); gone != Outcome::done)
@@ -130,8 +130,16 @@ void DirectAccess::watch()
     connect(&controller_, &Controller::identified_changed, this, &ControllerAccess::status_changed);
     connect(&controller_, &Controller::manual_level_changed, this, &ControllerAccess::status_changed);
     connect(&controller_, &Controller::identification_failed, this,
-            [this](const QString &reason) { emit ended(tr("the controller did not identify itself: %1").arg(reason)); });
+            [this](const QString &, int, int version_found) { emit ended(identification_text(version_found)); });
     controller_.start();
+}
+
+QString DirectAccess::identification_text(int version_found)
+{
+    return version_found < 0 ? tr("the controller did not answer when asked who it is")
+                             : tr("the controller reports version %1; this tool knows version %2 only")
+                                   .arg(version_found)
+                                   .arg(CONTROLLER_VERSION);
 }
 
 Outcome DirectAccess::still_there(QString *error)

@@ -25,6 +25,7 @@ public:
     void watch() override;
 
 private:
+    static QString identification_text(int version_found);
     Outcome still_there(QString *error);
     Outcome manual_only(QString *error);
 

@@ -41,6 +41,8 @@ private slots:
                                        << "\"connected\":false" << nothing_but_reads << -1;
         QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
                                      << "Permission denied" << nothing_but_reads << -1;
+        QTest::newRow("unknown version") << QStringList{"version=2"} << QStringList{"status"} << QByteArray() << 1
+                                         << "reports version 2" << nothing_but_reads << -1;
         QTest::newRow("level needs manual") << QStringList() << QStringList{"level", "50%"} << QByteArray() << 1
                                             << "not in manual regulation" << nothing_but_reads << -1;
         QTest::newRow("level") << manual_at_300 << QStringList{"level", "50%"} << QByteArray() << 0
