@@ -88,11 +88,6 @@ Outcome CommandRunner::run(const CommandLine &line)
     return export_config(argument);
 }
 
-void CommandRunner::stop()
-{
-    emit stop_requested();
-}
-
 Outcome CommandRunner::status(bool json)
 {
     QString error;
@@ -130,7 +125,6 @@ Outcome CommandRunner::watch(bool json)
     Outcome outcome = Outcome::done;
     StopSignals stop_signals;
     connect(&stop_signals, &StopSignals::received, &loop, &QEventLoop::quit);
-    connect(this, &CommandRunner::stop_requested, &loop, &QEventLoop::quit);
     connect(&access_, &ControllerAccess::ended, &loop, [&](const QString &reason) {
         outcome = failed(Outcome::failed, reason);
         loop.quit();

@@ -17,13 +17,6 @@ public:
 
     Outcome run(const CommandLine &line);
 
-public slots:
-    // Ends a running watch, as SIGINT or SIGTERM do.
-    void stop();
-
-signals:
-    void stop_requested();
-
 private:
     Outcome status(bool json);
     Outcome watch(bool json);

@@ -24,7 +24,6 @@ public:
     // Takes the lock, waiting at most wait_ms. True when held (already or now).
     bool try_lock(int wait_ms = 0);
     void unlock();
-    bool is_locked() const { return lock_file_.isLocked(); }
 
     // Who holds it, "morvane-pwm (pid 1234)", as far as the lock file says.
     QString holder() const;
