@@ -7,7 +7,7 @@
 #include <QTextStream>
 
 // Runs one command line over a ControllerAccess: what the user asked for,
-// printed for a terminal or as JSON. Messages go to `err_`, results to `out_`.
+// printed for a terminal or as JSON. Messages go to `err`, results to `out`.
 class CommandRunner : public QObject
 {
     Q_OBJECT

@@ -15,7 +15,7 @@ public:
     static const QString SERVICE;
     static const QString PATH;
 
-    // The program serves its interface on this bus_.
+    // The program serves its interface on this bus.
     static bool program_running(const QDBusConnection &bus);
 
     explicit DbusAccess(const QDBusConnection &bus);

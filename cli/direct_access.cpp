@@ -3,7 +3,7 @@
 namespace {
 
 // Poll ticks an open may take to identify and load: a reply lost to a
-// one-off fault is retried, a controller_ that stays silent is not waited for.
+// one-off fault is retried, a controller that stays silent is not waited for.
 constexpr int OPEN_TICKS = 3;
 
 } // namespace

@@ -4,8 +4,8 @@
 #include "model/controller.h"
 #include "model/device_lock.h"
 
-// The controller_ opened by the client itself, when the program is not
-// running: takes the device lock_, opens, identifies and loads, does its one
+// The controller opened by the client itself, when the program is not
+// running: takes the device lock, opens, identifies and loads, does its one
 // job. Writes only what the job asks for; nothing is written back on exit.
 class DirectAccess : public ControllerAccess
 {
