@@ -18,6 +18,9 @@ constexpr int CALL_TIMEOUT_MS = 8000;
 // A switch of regulation reaches the controller within a poll tick or two.
 constexpr int SWITCH_WAIT_MS = 3000;
 constexpr int SWITCH_POLL_MS = 20;
+// How long a call the program finds busy is asked again, and how often.
+constexpr int BUSY_WAIT_MS = 3000;
+constexpr int BUSY_RETRY_MS = 60;
 
 } // namespace
 
@@ -61,12 +64,13 @@ Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
 
 Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *error)
 {
-    return finished(proxy_.ApplyConfiguration(QString::fromUtf8(config_to_json(config, supported_controller()))), error);
+    const QString document = QString::fromUtf8(config_to_json(config, supported_controller()));
+    return call([&] { return proxy_.ApplyConfiguration(document); }, error);
 }
 
 Outcome DbusAccess::set_manual(bool manual, QString *error)
 {
-    if (const Outcome outcome = finished(proxy_.SetManual(manual), error); outcome != Outcome::done)
+    if (const Outcome outcome = call([&] { return proxy_.SetManual(manual); }, error); outcome != Outcome::done)
         return outcome;
     // The program switches the controller on its next poll tick; what counts
     // is the mode the controller then reports.
@@ -85,12 +89,12 @@ Outcome DbusAccess::set_manual(bool manual, QString *error)
 
 Outcome DbusAccess::set_manual_level(int level, QString *error)
 {
-    return finished(proxy_.SetManualLevel(uint(level)), error);
+    return call([&] { return proxy_.SetManualLevel(uint(level)); }, error);
 }
 
 Outcome DbusAccess::step(int direction, QString *error)
 {
-    return finished(direction > 0 ? proxy_.StepUp() : proxy_.StepDown(), error);
+    return call([&] { return direction > 0 ? proxy_.StepUp() : proxy_.StepDown(); }, error);
 }
 
 void DbusAccess::watch()
@@ -114,6 +118,20 @@ void DbusAccess::properties_changed(const QString &interface, const QVariantMap 
     take(changed);
     if (status_ != before)
         emit status_changed();
+}
+
+Outcome DbusAccess::call(const std::function<QDBusPendingCall()> &make_call, QString *error)
+{
+    // The program turns a call away as busy while its previous write or a
+    // load is under way, for about one poll tick: ask again, for a while.
+    const QDeadlineTimer deadline(BUSY_WAIT_MS);
+    for (;;) {
+        QDBusPendingCall pending = make_call();
+        pending.waitForFinished();
+        if (pending.error().name() != ERROR_PREFIX + QLatin1String("Busy") || deadline.hasExpired())
+            return finished(pending, error);
+        QThread::msleep(BUSY_RETRY_MS);
+    }
 }
 
 Outcome DbusAccess::finished(QDBusPendingCall call, QString *error)

@@ -5,6 +5,8 @@
 
 #include <QDBusConnection>
 
+#include <functional>
+
 // The controller through the running program's D-Bus interface: the program
 // owns the controller, the client asks.
 class DbusAccess : public ControllerAccess
@@ -34,6 +36,8 @@ private slots:
     void properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &invalidated);
 
 private:
+    // Makes a method call, again while the program answers Busy.
+    Outcome call(const std::function<QDBusPendingCall()> &make_call, QString *error);
     // The outcome of a finished call; refreshes the status after a success.
     Outcome finished(QDBusPendingCall call, QString *error);
     Outcome refresh(QString *error);
