@@ -52,8 +52,9 @@ Outcome DbusAccess::open(QString *error)
 
 Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
 {
-    QDBusPendingReply<QString> reply = proxy_.GetConfiguration();
-    if (const Outcome outcome = finished(reply, error); outcome != Outcome::done)
+    QDBusPendingReply<QString> reply;
+    if (const Outcome outcome = call([&] { return reply = proxy_.GetConfiguration(); }, error);
+        outcome != Outcome::done)
         return outcome;
     if (!config_from_json_as_reported(reply.value().toUtf8(), config, error)) {
         *error = tr("morvane-pwm sent a configuration this client cannot read: %1").arg(*error);
