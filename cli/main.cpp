@@ -30,14 +30,20 @@ int main(int argc, char **argv)
         return int(Outcome::done);
     }
 
-    std::unique_ptr<HidapiBackend> backend;
-    std::unique_ptr<ControllerAccess> access;
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (DbusAccess::program_running(bus)) {
-        access = std::make_unique<DbusAccess>(bus);
-    } else {
-        backend = std::make_unique<HidapiBackend>();
-        access = std::make_unique<DirectAccess>(*backend, DeviceLock::default_path());
+    // Whoever holds the device lock has the controller. While the lock is
+    // free, no program has the controller open: a one-off job takes it at
+    // once, without asking the bus. A watch, which would keep it from a
+    // program that runs without a controller yet, asks the bus first.
+    HidapiBackend backend;
+    DirectAccess direct(backend, DeviceLock::default_path());
+    std::unique_ptr<DbusAccess> through_program;
+    ControllerAccess *access = &direct;
+    if (line.command == QLatin1String("watch") || !direct.claim()) {
+        const QDBusConnection bus = QDBusConnection::sessionBus();
+        if (DbusAccess::program_running(bus)) {
+            through_program = std::make_unique<DbusAccess>(bus);
+            access = through_program.get();
+        }
     }
     CommandRunner runner(*access, out, err);
     return int(runner.run(line));
