@@ -1,5 +1,5 @@
 // morvane-pwmctl: the controller from scripts and key bindings. Goes through
-// the running program when there is one, else opens the controller itself.
+// the running program while it has the controller, else opens it itself.
 
 #include "command_line.h"
 #include "commands.h"
