@@ -4,6 +4,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusPendingReply>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -27,14 +28,20 @@ constexpr int BUSY_RETRY_MS = 60;
 const QString DbusAccess::SERVICE = QStringLiteral("io.github.morvane.pwm");
 const QString DbusAccess::PATH = QStringLiteral("/io/github/morvane/pwm");
 
-bool DbusAccess::program_running(const QDBusConnection &bus)
+QString DbusAccess::program_on(const QDBusConnection &bus)
 {
-    return bus.isConnected() && bus.interface()->isServiceRegistered(SERVICE);
+    if (!bus.isConnected())
+        return QString();
+    const QDBusReply<QString> owner = bus.interface()->serviceOwner(SERVICE);
+    return owner.isValid() ? owner.value() : QString();
 }
 
-DbusAccess::DbusAccess(const QDBusConnection &bus)
+// Addressed to the program's unique name: the proxy then has no owner of a
+// well-known name to look up and follow, two round trips fewer.
+DbusAccess::DbusAccess(const QDBusConnection &bus, const QString &program)
     : bus_(bus)
-    , proxy_(SERVICE, PATH, bus)
+    , program_(program)
+    , proxy_(program, PATH, bus)
 {
     proxy_.setTimeout(CALL_TIMEOUT_MS);
 }
@@ -100,7 +107,7 @@ Outcome DbusAccess::step(int direction, QString *error)
 
 void DbusAccess::watch()
 {
-    bus_.connect(SERVICE, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
+    bus_.connect(program_, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
                 SLOT(properties_changed(QString, QVariantMap, QStringList)));
     auto *watcher = new QDBusServiceWatcher(SERVICE, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -151,7 +158,7 @@ Outcome DbusAccess::finished(QDBusPendingCall call, QString *error)
 
 Outcome DbusAccess::refresh(QString *error)
 {
-    QDBusMessage get_all = QDBusMessage::createMethodCall(SERVICE, PATH, PROPERTIES, QStringLiteral("GetAll"));
+    QDBusMessage get_all = QDBusMessage::createMethodCall(program_, PATH, PROPERTIES, QStringLiteral("GetAll"));
     get_all << proxy_.interface();
     QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all, CALL_TIMEOUT_MS);
     reply.waitForFinished();

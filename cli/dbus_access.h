@@ -17,10 +17,11 @@ public:
     static const QString SERVICE;
     static const QString PATH;
 
-    // The program serves its interface on this bus.
-    static bool program_running(const QDBusConnection &bus);
+    // The unique name of the program serving its interface on `bus`, or
+    // empty when none does.
+    static QString program_on(const QDBusConnection &bus);
 
-    explicit DbusAccess(const QDBusConnection &bus);
+    DbusAccess(const QDBusConnection &bus, const QString &program);
 
     QString route() const override { return QStringLiteral("program"); }
     Outcome open(QString *error) override;
@@ -44,6 +45,7 @@ private:
     void take(const QVariantMap &properties);
 
     QDBusConnection bus_;
+    QString program_; // its unique name
     ControllerProxy proxy_;
     ControllerStatus status_;
 };

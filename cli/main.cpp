@@ -40,8 +40,8 @@ int main(int argc, char **argv)
     ControllerAccess *access = &direct;
     if (line.command == QLatin1String("watch") || !direct.claim()) {
         const QDBusConnection bus = QDBusConnection::sessionBus();
-        if (DbusAccess::program_running(bus)) {
-            through_program = std::make_unique<DbusAccess>(bus);
+        if (const QString program = DbusAccess::program_on(bus); !program.isEmpty()) {
+            through_program = std::make_unique<DbusAccess>(bus, program);
             access = through_program.get();
         }
     }
