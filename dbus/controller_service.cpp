@@ -1,0 +1,168 @@
+#include "controller_service.h"
+
+#include "controller_adaptor.h"
+#include "model/config_file.h"
+
+#include <QDBusMessage>
+#include <QMetaProperty>
+
+static const char NOT_LOADED[] =
+    QT_TR_NOOP("The controller has not been identified and loaded yet: nothing was sent to it.");
+
+ControllerService::ControllerService(Controller &controller, QObject *parent)
+    : QObject(parent), controller(controller), bus(QString())
+{
+    new ControllerAdaptor(this);
+    published = property_values();
+
+    publish_timer.setSingleShot(true);
+    publish_timer.setInterval(0);
+    connect(&publish_timer, &QTimer::timeout, this, &ControllerService::publish_changes);
+    const auto schedule_publish = [this] { publish_timer.start(); };
+    connect(&controller, &Controller::connected_changed, this, schedule_publish);
+    connect(&controller, &Controller::identified_changed, this, schedule_publish);
+    connect(&controller, &Controller::configuration_loaded, this, schedule_publish);
+    connect(&controller, &Controller::status_changed, this, schedule_publish);
+    connect(&controller, &Controller::manual_level_changed, this, schedule_publish);
+    connect(&controller, &Controller::edits_pending_changed, this, schedule_publish);
+}
+
+bool ControllerService::publish(QDBusConnection on, QString *error)
+{
+    if (!on.isConnected()) {
+        *error = on.lastError().message();
+        return false;
+    }
+    if (!on.registerObject(QLatin1String(OBJECT_PATH), this)) {
+        *error = tr("the object %1 is already registered").arg(QLatin1String(OBJECT_PATH));
+        return false;
+    }
+    if (!on.registerService(QLatin1String(SERVICE_NAME))) {
+        *error = tr("another process holds the name %1").arg(QLatin1String(SERVICE_NAME));
+        on.unregisterObject(QLatin1String(OBJECT_PATH));
+        return false;
+    }
+    bus = on;
+    return true;
+}
+
+QString ControllerService::regulation_mode() const
+{
+    return controller.controller_mode() == RegulationMode::manual ? QStringLiteral("manual")
+                                                                  : QStringLiteral("automatic");
+}
+
+QString ControllerService::GetConfiguration()
+{
+    if (refused_unless_loaded())
+        return QString();
+    const ControllerIdentity identity{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION};
+    return QString::fromUtf8(config_to_json(controller.stored_config(), identity));
+}
+
+void ControllerService::ApplyConfiguration(const QString &json)
+{
+    if (refused_unless_loaded())
+        return;
+    // What the user typed in the window is not replaced behind their back.
+    if (controller.edits_pending())
+        return refuse("EditsPending", tr("The window holds edits that were not applied: apply them "
+                                         "there first. Nothing was written."));
+    if (json.size() > MAX_DOCUMENT_SIZE)
+        return refuse("InvalidConfiguration", tr("The document has %1 characters; a configuration "
+                                                 "has at most %2. Nothing was written.")
+                                                  .arg(json.size())
+                                                  .arg(MAX_DOCUMENT_SIZE));
+    ConfigBlock config = controller.stored_config();
+    QString why;
+    if (!config_from_json(json.toUtf8(), &config, &why))
+        return refuse("InvalidConfiguration", why);
+    // The write blocks the window for one exchange; callers in a hurry wait
+    // for the window's next poll tick.
+    if (since_write.isValid() && since_write.elapsed() < Controller::POLL_MS)
+        return refuse("Busy", tr("The controller is busy with the previous write: try again in a "
+                                 "moment. Nothing was written."));
+
+    const Controller::ApplyResult result = controller.apply_config(config);
+    since_write.start();
+    switch (result) {
+    case Controller::ApplyResult::written:
+        return;
+    case Controller::ApplyResult::not_confirmed:
+        return refuse("NotConfirmed", tr("The configuration was sent, but the controller did not "
+                                         "confirm it."));
+    case Controller::ApplyResult::not_sent:
+        return refuse("NotLoaded", tr(NOT_LOADED));
+    }
+}
+
+void ControllerService::SetManual(bool manual)
+{
+    if (!refused_unless_loaded())
+        controller.set_wanted_mode(manual ? RegulationMode::manual : RegulationMode::automatic);
+}
+
+void ControllerService::SetManualLevel(uint level)
+{
+    if (level > uint(PWM_FULL_SCALE))
+        return refuse("OutOfRange", tr("level %1 is out of range: 0..%2.").arg(level).arg(PWM_FULL_SCALE));
+    if (refused_unless_loaded())
+        return;
+    if (controller.wanted_mode() != RegulationMode::manual)
+        return refuse("NotManual", tr("Manual regulation is off: switch it on first."));
+    controller.set_manual_level(int(level));
+}
+
+void ControllerService::step(int by)
+{
+    if (refused_unless_loaded())
+        return;
+    if (controller.controller_mode() != RegulationMode::manual)
+        return refuse("NotManual", tr("The controller is not in manual regulation: switch it on "
+                                      "first."));
+    if (!controller.step_manual_level(by))
+        refuse("Busy", tr("The controller is busy loading its configuration: try again in a moment."));
+}
+
+bool ControllerService::refused_unless_loaded()
+{
+    if (!controller.connected())
+        refuse("NotConnected", tr("No controller is connected."));
+    else if (!controller.identified() || !controller.config_loaded())
+        refuse("NotLoaded", tr(NOT_LOADED));
+    else
+        return false;
+    return true;
+}
+
+void ControllerService::refuse(const char *name, const QString &message)
+{
+    sendErrorReply(QLatin1String("io.github.morvane.pwm.Error.") + QLatin1String(name), message);
+}
+
+QVariantMap ControllerService::property_values() const
+{
+    QVariantMap values;
+    const QMetaObject &meta = staticMetaObject;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
+        values.insert(QLatin1String(meta.property(i).name()), meta.property(i).read(this));
+    return values;
+}
+
+void ControllerService::publish_changes()
+{
+    const QVariantMap now = property_values();
+    QVariantMap changed;
+    for (auto value = now.cbegin(); value != now.cend(); ++value) {
+        if (published.value(value.key()) != value.value())
+            changed.insert(value.key(), value.value());
+    }
+    published = now;
+    if (changed.isEmpty() || !bus.isConnected())
+        return;
+    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(OBJECT_PATH),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << QLatin1String(INTERFACE_NAME) << changed << QStringList();
+    bus.send(signal);
+}

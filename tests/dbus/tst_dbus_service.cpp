@@ -1,0 +1,235 @@
+// The D-Bus interface on a private session bus (CTest runs this under
+// dbus-run-session) in front of the controller model on the simulated
+// controller: what a client reads, what it is refused, what reaches the wire.
+
+#include "dbus/controller_service.h"
+#include "model/config_file.h"
+#include "tools/sim/sim_backend.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString ERROR = QStringLiteral("io.github.morvane.pwm.Error.");
+const QString INTERFACE = QLatin1String(ControllerService::INTERFACE_NAME);
+const QString UNKNOWN_METHOD = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
+
+// Where the controller stands when a client calls.
+enum class Situation { absent, plugged, not_loaded, automatic, manual, edits_pending, deaf_to_writes };
+
+QString export_of(const ConfigBlock &config)
+{
+    return QString::fromUtf8(
+        config_to_json(config, {CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION}));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Situation)
+
+// Keeps every PropertiesChanged of the service, in order.
+class ChangeLog : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+public slots:
+    void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
+};
+
+// The model on a simulated controller in `situation`, served on the session
+// bus, and a client's own connection to it.
+struct Rig
+{
+    explicit Rig(Situation situation = Situation::automatic)
+    {
+        QString error;
+        QVERIFY2(service.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
+        client.connect(QString(), ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("PropertiesChanged"),
+                       &log, SLOT(changed(QString, QVariantMap, QStringList)));
+        if (situation == Situation::absent)
+            return;
+        device = sim.add_controller();
+        const int deaf_to = situation == Situation::not_loaded ? cmd_read_state : cmd_write_config;
+        if (situation == Situation::not_loaded || situation == Situation::deaf_to_writes)
+            sim.add_fault(device, {SimFaultKind::silent, deaf_to, SIM_ALWAYS});
+        if (situation == Situation::plugged)
+            return;
+        controller.check_device();
+        controller.poll_tick();
+        if (situation == Situation::manual) {
+            controller.set_wanted_mode(RegulationMode::manual);
+            controller.poll_tick(); // switches the controller to manual
+            controller.poll_tick(); // reads it back
+        }
+        controller.set_edits_pending(situation == Situation::edits_pending);
+        sim.clear_logs();
+    }
+
+    QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
+                          const QString &interface = INTERFACE)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, interface, method);
+        message.setArguments(arguments);
+        return client.asyncCall(message);
+    }
+    // The service answers on this thread: wait in an event loop. A call left
+    // unanswered reads as an invalid message.
+    QDBusMessage call(const QString &method, const QVariantList &arguments = {},
+                      const QString &interface = INTERFACE)
+    {
+        QDBusPendingCall pending = send(method, arguments, interface);
+        static_cast<void>(QTest::qWaitFor([&] { return pending.isFinished(); }));
+        return pending.reply();
+    }
+
+    QList<int> requests() const // commands written since the rig was ready
+    {
+        QList<int> commands;
+        for (const SimWireRecord &record : sim.wire())
+            if (record.direction == SimDirection::out)
+                commands << record.command();
+        return commands;
+    }
+
+    SimBackend sim; // outlives the model
+    int device = -1;
+    Controller controller{sim};
+    ControllerService service{controller};
+    QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
+    ChangeLog log;
+};
+
+class TestDbusService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void properties_announce_each_change_once();
+    void refusals_write_nothing_data();
+    void refusals_write_nothing();
+    void export_applies_back_byte_exact();
+    void flood_of_calls();
+};
+
+// Changes with quiet ticks around each: one PropertiesChanged per change,
+// naming exactly what changed; then Get reads the same values.
+void TestDbusService::properties_announce_each_change_once()
+{
+    Rig rig(Situation::plugged);
+    ConfigBlock &live = rig.sim.firmware(rig.device).state().config;
+    const unsigned width = live.pwm_width();
+    const QList<std::pair<std::function<void()>, QVariantMap>> scenario = {
+        {[&] { rig.controller.check_device(); },
+         {{"Connected", true}, {"Identified", true}, {"ConfigurationLoaded", true},
+          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", width * 100 / 564}}},
+        {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
+        {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
+        {[&] { rig.controller.set_edits_pending(true); }, {{"EditsPending", true}}},
+        {[&] { rig.sim.unplug(rig.device); rig.controller.check_device(); },
+         {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}}},
+    };
+    QList<QVariantMap> expected;
+    for (const auto &[act, announced] : scenario) {
+        for (int quiet = 0; quiet < 3; ++quiet)
+            rig.controller.poll_tick();
+        act();
+        rig.controller.poll_tick();
+        expected << announced;
+        // The bus keeps the order: a stray announcement arrives before this one.
+        QVERIFY(QTest::qWaitFor([&] { return rig.log.changes.size() >= expected.size(); }));
+    }
+    QCOMPARE(rig.log.changes, expected);
+
+    const QDBusMessage get = rig.call("Get", {INTERFACE, "PwmWidth"}, PROPERTIES);
+    QCOMPARE(get.arguments().value(0).value<QDBusVariant>().variant(), QVariant(282u));
+}
+
+void TestDbusService::refusals_write_nothing_data()
+{
+    QTest::addColumn<Situation>("situation");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("message");  // a part of the sentence
+    QTest::addColumn<QList<int>>("written"); // requests the controller heard
+
+    const QString valid = export_of(sim_default_config());
+    const QList<int> nothing;
+    QTest::newRow("level as a string") << Situation::manual << "SetManualLevel" << QVariantList{"50"} << UNKNOWN_METHOD << "" << nothing;
+    QTest::newRow("mode as a number") << Situation::manual << "SetManual" << QVariantList{1u} << UNKNOWN_METHOD << "" << nothing;
+    QTest::newRow("document missing") << Situation::automatic << "ApplyConfiguration" << QVariantList{} << UNKNOWN_METHOD << "" << nothing;
+    QTest::newRow("level too high") << Situation::manual << "SetManualLevel" << QVariantList{565u} << ERROR + "OutOfRange" << "level 565 is out of range: 0..564" << nothing;
+    QTest::newRow("no controller") << Situation::absent << "GetConfiguration" << QVariantList{} << ERROR + "NotConnected" << "No controller" << nothing;
+    QTest::newRow("apply before the load") << Situation::not_loaded << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotLoaded" << "nothing was sent" << nothing;
+    QTest::newRow("manual before the load") << Situation::not_loaded << "SetManual" << QVariantList{true} << ERROR + "NotLoaded" << "nothing was sent" << nothing;
+    QTest::newRow("level in automatic") << Situation::automatic << "SetManualLevel" << QVariantList{10u} << ERROR + "NotManual" << "switch it on" << nothing;
+    QTest::newRow("step in automatic") << Situation::automatic << "StepDown" << QVariantList{} << ERROR + "NotManual" << "switch it on" << nothing;
+    QTest::newRow("window has edits") << Situation::edits_pending << "ApplyConfiguration" << QVariantList{valid} << ERROR + "EditsPending" << "apply them there" << nothing;
+    QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << nothing;
+    QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << nothing;
+    QTest::newRow("not confirmed") << Situation::deaf_to_writes << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotConfirmed" << "did not confirm" << QList<int>{cmd_write_config};
+}
+
+// Each refusal is a D-Bus error a person can read, and the controller hears
+// nothing of the call unless the write itself went unanswered.
+void TestDbusService::refusals_write_nothing()
+{
+    QFETCH(Situation, situation);
+    QFETCH(QString, method);
+    QFETCH(QVariantList, arguments);
+    Rig rig(situation);
+    const QDBusMessage reply = rig.call(method, arguments);
+    QTEST(reply.errorName(), "error");
+    QFETCH(QString, message);
+    QVERIFY2(reply.errorMessage().contains(message), qPrintable(reply.errorMessage()));
+    QTEST(rig.requests(), "written");
+}
+
+// The export applied back goes out as command 56 carrying the controller's
+// own block: bytes 0..4 as it last reported them, 5..36 as loaded.
+void TestDbusService::export_applies_back_byte_exact()
+{
+    Rig rig;
+    const ConfigBlock before = rig.sim.firmware(rig.device).state().config;
+    const QDBusMessage exported = rig.call("GetConfiguration");
+    QCOMPARE(rig.call("ApplyConfiguration", exported.arguments()).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(rig.requests(), QList<int>{cmd_write_config});
+    const std::vector<unsigned char> sent = rig.sim.wire().front().payload();
+    QVERIFY(std::equal(before.bytes.begin(), before.bytes.end(), sent.begin()));
+}
+
+// Hundreds of calls at once, good and bad: each is answered, applies beyond
+// one per poll period are refused as Busy and never reach the wire, and the
+// model ends where the last call left it.
+void TestDbusService::flood_of_calls()
+{
+    Rig rig(Situation::manual);
+    QList<QDBusPendingCall> applies;
+    for (unsigned i = 0; i < 100; ++i) {
+        applies << rig.send("ApplyConfiguration", {export_of(sim_default_config())});
+        rig.send("SetManualLevel", {i});
+        rig.send("StepUp");
+        rig.send("SetManualLevel", {"x"});
+        rig.send("Get", {INTERFACE, "NoSuchProperty"}, PROPERTIES);
+    }
+    QCOMPARE(rig.call("SetManualLevel", {300u}).type(), QDBusMessage::ReplyMessage); // answered last
+    int written = 0;
+    for (const QDBusPendingCall &apply : applies) {
+        QVERIFY(!apply.isError() || apply.error().name() == ERROR + "Busy");
+        written += !apply.isError();
+    }
+    QVERIFY(written >= 1);
+    QCOMPARE(rig.requests().count(cmd_write_config), written);
+    QCOMPARE(rig.controller.manual_level(), 300);
+}
+
+QTEST_GUILESS_MAIN(TestDbusService)
+#include "tst_dbus_service.moc"
