@@ -5,10 +5,12 @@
 #include "dbus/controller_service.h"
 #include "model/config_file.h"
 #include "tools/sim/sim_backend.h"
+#include "ui/widget.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QSpinBox>
 #include <QTest>
 
 #include <functional>
@@ -117,6 +119,7 @@ private slots:
     void refusals_write_nothing();
     void export_applies_back_byte_exact();
     void flood_of_calls();
+    void window_follows_an_apply();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -231,5 +234,28 @@ void TestDbusService::flood_of_calls()
     QCOMPARE(rig.controller.manual_level(), 300);
 }
 
-QTEST_GUILESS_MAIN(TestDbusService)
+// The window is the model's other view: its form shows what a client
+// applied, and once the user edits it, a client's apply is refused.
+void TestDbusService::window_follows_an_apply()
+{
+    Rig rig;
+    Widget window(rig.controller);
+    ConfigBlock wanted = sim_default_config();
+    wanted.set_auto_light(3, 777);
+    wanted.set_auto_pwm(7, 100);
+    wanted.set_pwm_slide_delay(9);
+    wanted.set_pwm_smooth_alg(!wanted.pwm_smooth_alg());
+    QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).type(), QDBusMessage::ReplyMessage);
+    const auto configuration = [](const ConfigBlock &block) {
+        return QByteArray(reinterpret_cast<const char *>(block.bytes.data()) + ConfigBlock::STATUS_SIZE,
+                          ConfigBlock::SIZE - ConfigBlock::STATUS_SIZE);
+    };
+    QCOMPARE(configuration(window.form_config()), configuration(wanted));
+
+    window.findChild<QSpinBox *>("pwm_slide_delay_spinBox")->setValue(50);
+    QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).errorName(), ERROR + "EditsPending");
+    QCOMPARE(window.form_config().pwm_slide_delay(), 50u);
+}
+
+QTEST_MAIN(TestDbusService)
 #include "tst_dbus_service.moc"
