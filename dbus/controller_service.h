@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/controller.h"
+#include "protocol/pwm_percent.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -45,7 +46,7 @@ public:
     bool configuration_loaded() const { return controller.config_loaded(); }
     uint light_reading() const { return controller.light_reading(); }
     uint pwm_width() const { return controller.pwm_width(); }
-    uint brightness_percent() const { return controller.pwm_width() * 100 / PWM_FULL_SCALE; }
+    uint brightness_percent() const { return uint(pwm_percent(int(controller.pwm_width()))); }
     QString regulation_mode() const;
     uint manual_level() const { return uint(controller.manual_level()); }
     bool edits_pending() const { return controller.edits_pending(); }

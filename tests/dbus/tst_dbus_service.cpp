@@ -23,7 +23,7 @@ const QString INTERFACE = QLatin1String(ControllerService::INTERFACE_NAME);
 const QString UNKNOWN_METHOD = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
 
 // Where the controller stands when a client calls.
-enum class Situation { absent, plugged, not_loaded, automatic, manual, edits_pending, deaf_to_writes };
+enum class Situation { absent, plugged, not_loaded, automatic, manual, deaf_to_writes };
 
 QString export_of(const ConfigBlock &config)
 {
@@ -70,7 +70,6 @@ struct Rig
             controller.poll_tick(); // switches the controller to manual
             controller.poll_tick(); // reads it back
         }
-        controller.set_edits_pending(situation == Situation::edits_pending);
         sim.clear_logs();
     }
 
@@ -132,7 +131,7 @@ void TestDbusService::properties_announce_each_change_once()
     const QList<std::pair<std::function<void()>, QVariantMap>> scenario = {
         {[&] { rig.controller.check_device(); },
          {{"Connected", true}, {"Identified", true}, {"ConfigurationLoaded", true},
-          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", width * 100 / 564}}},
+          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))}}},
         {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
         {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
         {[&] { rig.controller.set_edits_pending(true); }, {{"EditsPending", true}}},
@@ -167,15 +166,12 @@ void TestDbusService::refusals_write_nothing_data()
     const QString valid = export_of(sim_default_config());
     const QList<int> nothing;
     QTest::newRow("level as a string") << Situation::manual << "SetManualLevel" << QVariantList{"50"} << UNKNOWN_METHOD << "" << nothing;
-    QTest::newRow("mode as a number") << Situation::manual << "SetManual" << QVariantList{1u} << UNKNOWN_METHOD << "" << nothing;
     QTest::newRow("document missing") << Situation::automatic << "ApplyConfiguration" << QVariantList{} << UNKNOWN_METHOD << "" << nothing;
     QTest::newRow("level too high") << Situation::manual << "SetManualLevel" << QVariantList{565u} << ERROR + "OutOfRange" << "level 565 is out of range: 0..564" << nothing;
     QTest::newRow("no controller") << Situation::absent << "GetConfiguration" << QVariantList{} << ERROR + "NotConnected" << "No controller" << nothing;
     QTest::newRow("apply before the load") << Situation::not_loaded << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotLoaded" << "nothing was sent" << nothing;
-    QTest::newRow("manual before the load") << Situation::not_loaded << "SetManual" << QVariantList{true} << ERROR + "NotLoaded" << "nothing was sent" << nothing;
     QTest::newRow("level in automatic") << Situation::automatic << "SetManualLevel" << QVariantList{10u} << ERROR + "NotManual" << "switch it on" << nothing;
     QTest::newRow("step in automatic") << Situation::automatic << "StepDown" << QVariantList{} << ERROR + "NotManual" << "switch it on" << nothing;
-    QTest::newRow("window has edits") << Situation::edits_pending << "ApplyConfiguration" << QVariantList{valid} << ERROR + "EditsPending" << "apply them there" << nothing;
     QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << nothing;
     QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << nothing;
     QTest::newRow("not confirmed") << Situation::deaf_to_writes << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotConfirmed" << "did not confirm" << QList<int>{cmd_write_config};
