@@ -2,10 +2,9 @@
 // dbus-run-session) in front of the controller model on the simulated
 // controller: what a client reads, what it is refused, what reaches the wire.
 
+#include "bench.h"
 #include "dbus/controller_service.h"
 #include "model/config_file.h"
-#include "tools/sim/sim_backend.h"
-#include "ui/widget.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -45,32 +44,32 @@ public slots:
     void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
 };
 
-// The model on a simulated controller in `situation`, served on the session
-// bus, and a client's own connection to it.
+// The program's model on the simulated controller in `situation` (the
+// shared Bench), served on the session bus, and a client's own connection.
 struct Rig
 {
-    explicit Rig(Situation situation = Situation::automatic)
+    explicit Rig(Situation situation = Situation::automatic, Bench::View view = Bench::View::none)
+        : bench(ControllerState(), view)
     {
         QString error;
         QVERIFY2(service.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
         client.connect(QString(), ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("PropertiesChanged"),
                        &log, SLOT(changed(QString, QVariantMap, QStringList)));
         if (situation == Situation::absent)
-            return;
-        device = sim.add_controller();
-        const int deaf_to = situation == Situation::not_loaded ? cmd_read_state : cmd_write_config;
-        if (situation == Situation::not_loaded || situation == Situation::deaf_to_writes)
-            sim.add_fault(device, {SimFaultKind::silent, deaf_to, SIM_ALWAYS});
+            bench.unplug();
+        if (situation == Situation::not_loaded)
+            bench.fail(cmd_read_state, SimFaultKind::silent, SIM_ALWAYS);
+        if (situation == Situation::deaf_to_writes)
+            bench.fail(cmd_write_config, SimFaultKind::silent, SIM_ALWAYS);
         if (situation == Situation::plugged)
             return;
-        controller.check_device();
-        controller.poll_tick();
+        bench.connect();
         if (situation == Situation::manual) {
-            controller.set_wanted_mode(RegulationMode::manual);
-            controller.poll_tick(); // switches the controller to manual
-            controller.poll_tick(); // reads it back
+            bench.model().set_wanted_mode(RegulationMode::manual);
+            bench.tick(); // switches the controller to manual
+            bench.tick(); // reads it back
         }
-        sim.clear_logs();
+        bench.forget_wire();
     }
 
     QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
@@ -91,19 +90,8 @@ struct Rig
         return pending.reply();
     }
 
-    QList<int> requests() const // commands written since the rig was ready
-    {
-        QList<int> commands;
-        for (const SimWireRecord &record : sim.wire())
-            if (record.direction == SimDirection::out)
-                commands << record.command();
-        return commands;
-    }
-
-    SimBackend sim; // outlives the model
-    int device = -1;
-    Controller controller{sim};
-    ControllerService service{controller};
+    Bench bench;
+    ControllerService service{bench.model()};
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
     ChangeLog log;
 };
@@ -126,24 +114,24 @@ private slots:
 void TestDbusService::properties_announce_each_change_once()
 {
     Rig rig(Situation::plugged);
-    ConfigBlock &live = rig.sim.firmware(rig.device).state().config;
+    ConfigBlock &live = rig.bench.controller_config();
     const unsigned width = live.pwm_width();
     const QList<std::pair<std::function<void()>, QVariantMap>> scenario = {
-        {[&] { rig.controller.check_device(); },
+        {[&] { rig.bench.check(); },
          {{"Connected", true}, {"Identified", true}, {"ConfigurationLoaded", true},
           {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))}}},
         {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
         {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
-        {[&] { rig.controller.set_edits_pending(true); }, {{"EditsPending", true}}},
-        {[&] { rig.sim.unplug(rig.device); rig.controller.check_device(); },
+        {[&] { rig.bench.model().set_edits_pending(true); }, {{"EditsPending", true}}},
+        {[&] { rig.bench.unplug(); rig.bench.check(); },
          {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}}},
     };
     QList<QVariantMap> expected;
     for (const auto &[act, announced] : scenario) {
         for (int quiet = 0; quiet < 3; ++quiet)
-            rig.controller.poll_tick();
+            rig.bench.tick();
         act();
-        rig.controller.poll_tick();
+        rig.bench.tick();
         expected << announced;
         // The bus keeps the order: a stray announcement arrives before this one.
         QVERIFY(QTest::qWaitFor([&] { return rig.log.changes.size() >= expected.size(); }));
@@ -189,7 +177,7 @@ void TestDbusService::refusals_write_nothing()
     QTEST(reply.errorName(), "error");
     QFETCH(QString, message);
     QVERIFY2(reply.errorMessage().contains(message), qPrintable(reply.errorMessage()));
-    QTEST(rig.requests(), "written");
+    QTEST(rig.bench.requests(), "written");
 }
 
 // The export applied back goes out as command 56 carrying the controller's
@@ -197,12 +185,11 @@ void TestDbusService::refusals_write_nothing()
 void TestDbusService::export_applies_back_byte_exact()
 {
     Rig rig;
-    const ConfigBlock before = rig.sim.firmware(rig.device).state().config;
+    const ConfigBlock before = rig.bench.controller_config();
     const QDBusMessage exported = rig.call("GetConfiguration");
     QCOMPARE(rig.call("ApplyConfiguration", exported.arguments()).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(rig.requests(), QList<int>{cmd_write_config});
-    const std::vector<unsigned char> sent = rig.sim.wire().front().payload();
-    QVERIFY(std::equal(before.bytes.begin(), before.bytes.end(), sent.begin()));
+    QCOMPARE(rig.bench.requests(), QList<int>{cmd_write_config});
+    QCOMPARE(rig.bench.payloads(cmd_write_config).value(0).left(ConfigBlock::SIZE), block_bytes(before, 0, ConfigBlock::SIZE - 1));
 }
 
 // Hundreds of calls at once, good and bad: each is answered, applies beyond
@@ -226,31 +213,26 @@ void TestDbusService::flood_of_calls()
         written += !apply.isError();
     }
     QVERIFY(written >= 1);
-    QCOMPARE(rig.requests().count(cmd_write_config), written);
-    QCOMPARE(rig.controller.manual_level(), 300);
+    QCOMPARE(rig.bench.requests().count(cmd_write_config), written);
+    QCOMPARE(rig.bench.model().manual_level(), 300);
 }
 
 // The window is the model's other view: its form shows what a client
 // applied, and once the user edits it, a client's apply is refused.
 void TestDbusService::window_follows_an_apply()
 {
-    Rig rig;
-    Widget window(rig.controller);
+    Rig rig(Situation::automatic, Bench::View::attached);
     ConfigBlock wanted = sim_default_config();
     wanted.set_auto_light(3, 777);
     wanted.set_auto_pwm(7, 100);
     wanted.set_pwm_slide_delay(9);
     wanted.set_pwm_smooth_alg(!wanted.pwm_smooth_alg());
     QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).type(), QDBusMessage::ReplyMessage);
-    const auto configuration = [](const ConfigBlock &block) {
-        return QByteArray(reinterpret_cast<const char *>(block.bytes.data()) + ConfigBlock::STATUS_SIZE,
-                          ConfigBlock::SIZE - ConfigBlock::STATUS_SIZE);
-    };
-    QCOMPARE(configuration(window.form_config()), configuration(wanted));
+    QCOMPARE(config_part(rig.bench.form()), config_part(wanted));
 
-    window.findChild<QSpinBox *>("pwm_slide_delay_spinBox")->setValue(50);
+    rig.bench.slide_delay()->setValue(50);
     QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).errorName(), ERROR + "EditsPending");
-    QCOMPARE(window.form_config().pwm_slide_delay(), 50u);
+    QCOMPARE(rig.bench.form().pwm_slide_delay(), 50u);
 }
 
 QTEST_MAIN(TestDbusService)
