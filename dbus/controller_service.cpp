@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QMetaProperty>
 
+static const char ERROR_PREFIX[] = "io.github.morvane.pwm.Error.";
 static const char NOT_LOADED[] =
     QT_TR_NOOP("The controller has not been identified and loaded yet: nothing was sent to it.");
 
@@ -25,6 +26,12 @@ ControllerService::ControllerService(Controller &controller, QObject *parent)
     connect(&controller, &Controller::status_changed, this, schedule_publish);
     connect(&controller, &Controller::manual_level_changed, this, schedule_publish);
     connect(&controller, &Controller::edits_pending_changed, this, schedule_publish);
+
+    mode_timer.setSingleShot(true);
+    mode_timer.setInterval(MODE_SWITCH_MS);
+    connect(&mode_timer, &QTimer::timeout, this, &ControllerService::answer_mode_calls);
+    connect(&controller, &Controller::status_changed, this, &ControllerService::answer_mode_calls);
+    connect(&controller, &Controller::connected_changed, this, &ControllerService::answer_mode_calls);
 }
 
 bool ControllerService::publish(QDBusConnection on, QString *error)
@@ -96,10 +103,37 @@ void ControllerService::ApplyConfiguration(const QString &json)
     }
 }
 
+// Answered once the controller reports the mode, so that a script's next
+// call (StepUp, say) finds it switched.
 void ControllerService::SetManual(bool manual)
 {
-    if (!refused_unless_loaded())
-        controller.set_wanted_mode(manual ? RegulationMode::manual : RegulationMode::automatic);
+    if (refused_unless_loaded())
+        return;
+    controller.set_wanted_mode(manual ? RegulationMode::manual : RegulationMode::automatic);
+    if (controller.controller_mode() == controller.wanted_mode())
+        return;
+    setDelayedReply(true);
+    mode_calls << message();
+    mode_timer.start();
+}
+
+void ControllerService::answer_mode_calls()
+{
+    const bool switched = connected() && controller.controller_mode() == controller.wanted_mode();
+    if (mode_calls.isEmpty() || (!switched && connected() && mode_timer.isActive()))
+        return;
+    for (const QDBusMessage &call : std::as_const(mode_calls)) {
+        if (switched)
+            bus.send(call.createReply());
+        else if (!connected())
+            bus.send(call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConnected",
+                                           tr("The controller went away before it switched.")));
+        else
+            bus.send(call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConfirmed",
+                                           tr("The controller did not switch within %1 ms.").arg(MODE_SWITCH_MS)));
+    }
+    mode_calls.clear();
+    mode_timer.stop();
 }
 
 void ControllerService::SetManualLevel(uint level)
@@ -137,7 +171,7 @@ bool ControllerService::refused_unless_loaded()
 
 void ControllerService::refuse(const char *name, const QString &message)
 {
-    sendErrorReply(QLatin1String("io.github.morvane.pwm.Error.") + QLatin1String(name), message);
+    sendErrorReply(QLatin1String(ERROR_PREFIX) + QLatin1String(name), message);
 }
 
 QVariantMap ControllerService::property_values() const

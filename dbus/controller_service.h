@@ -5,7 +5,9 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -33,6 +35,9 @@ public:
     static constexpr const char *INTERFACE_NAME = "io.github.morvane.pwm.Controller";
     // Larger documents are refused unread: a configuration is well under 1 KiB.
     static constexpr int MAX_DOCUMENT_SIZE = 64 * 1024;
+    // How long SetManual waits for the controller to report the new mode:
+    // one exchange's time bound.
+    static constexpr int MODE_SWITCH_MS = 3000;
 
     explicit ControllerService(Controller &controller, QObject *parent = nullptr);
 
@@ -68,6 +73,9 @@ private:
     // connection; returns whether it did.
     bool refused_unless_loaded();
     void step(int by);
+    // Answers the SetManual calls waiting for the switch, once the
+    // controller reports the wanted mode, has gone, or MODE_SWITCH_MS passed.
+    void answer_mode_calls();
 
     Controller &controller;
     QDBusConnection bus;
@@ -78,4 +86,6 @@ private:
     // Since the last write the controller confirmed or refused, so that a
     // flood of applies costs the window one exchange per poll period.
     QElapsedTimer since_write;
+    QList<QDBusMessage> mode_calls;
+    QTimer mode_timer;
 };

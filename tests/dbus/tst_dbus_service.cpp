@@ -105,6 +105,7 @@ private slots:
     void refusals_write_nothing_data();
     void refusals_write_nothing();
     void export_applies_back_byte_exact();
+    void manual_answers_once_switched();
     void flood_of_calls();
     void window_follows_an_apply();
 };
@@ -162,6 +163,7 @@ void TestDbusService::refusals_write_nothing_data()
     QTest::newRow("step in automatic") << Situation::automatic << "StepDown" << QVariantList{} << ERROR + "NotManual" << "switch it on" << nothing;
     QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << nothing;
     QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << nothing;
+    QTest::newRow("switch not confirmed") << Situation::automatic << "SetManual" << QVariantList{true} << ERROR + "NotConfirmed" << "did not switch" << nothing;
     QTest::newRow("not confirmed") << Situation::deaf_to_writes << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotConfirmed" << "did not confirm" << QList<int>{cmd_write_config};
 }
 
@@ -190,6 +192,23 @@ void TestDbusService::export_applies_back_byte_exact()
     QCOMPARE(rig.call("ApplyConfiguration", exported.arguments()).type(), QDBusMessage::ReplyMessage);
     QCOMPARE(rig.bench.requests(), QList<int>{cmd_write_config});
     QCOMPARE(rig.bench.payloads(cmd_write_config).value(0).left(ConfigBlock::SIZE), block_bytes(before, 0, ConfigBlock::SIZE - 1));
+}
+
+// SetManual answers once the controller reports manual regulation, so the
+// client's next call finds it switched; calls are answered in order, so the
+// Get answered first shows the switch still pending.
+void TestDbusService::manual_answers_once_switched()
+{
+    Rig rig;
+    QDBusPendingCall switching = rig.send("SetManual", {true});
+    const QDBusMessage before = rig.call("Get", {INTERFACE, "RegulationMode"}, PROPERTIES);
+    QCOMPARE(before.arguments().value(0).value<QDBusVariant>().variant().toString(), QString("automatic"));
+    QVERIFY(!switching.isFinished());
+    rig.bench.tick(); // sends the switch
+    rig.bench.tick(); // reads it back
+    QVERIFY(QTest::qWaitFor([&] { return switching.isFinished(); }));
+    QVERIFY(!switching.isError());
+    QCOMPARE(rig.call("StepUp").type(), QDBusMessage::ReplyMessage);
 }
 
 // Hundreds of calls at once, good and bad: each is answered, applies beyond
