@@ -109,28 +109,32 @@ void ControllerService::SetManual(bool manual)
 {
     if (refused_unless_loaded())
         return;
-    controller.set_wanted_mode(manual ? RegulationMode::manual : RegulationMode::automatic);
-    if (controller.controller_mode() == controller.wanted_mode())
+    const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
+    controller.set_wanted_mode(mode);
+    if (controller.controller_mode() == mode)
         return;
     setDelayedReply(true);
-    mode_calls << message();
+    mode_calls.append({message(), mode});
     mode_timer.start();
 }
 
 void ControllerService::answer_mode_calls()
 {
-    const bool switched = connected() && controller.controller_mode() == controller.wanted_mode();
-    if (mode_calls.isEmpty() || (!switched && connected() && mode_timer.isActive()))
+    const bool settled = !connected() || controller.controller_mode() == controller.wanted_mode();
+    if (mode_calls.isEmpty() || (!settled && mode_timer.isActive()))
         return;
-    for (const QDBusMessage &call : std::as_const(mode_calls)) {
-        if (switched)
-            bus.send(call.createReply());
-        else if (!connected())
-            bus.send(call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConnected",
-                                           tr("The controller went away before it switched.")));
-        else
-            bus.send(call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConfirmed",
-                                           tr("The controller did not switch within %1 ms.").arg(MODE_SWITCH_MS)));
+    for (const ModeCall &waiting : std::as_const(mode_calls)) {
+        if (!connected())
+            bus.send(waiting.call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConnected",
+                                                   tr("The controller went away before it switched.")));
+        else if (controller.controller_mode() == waiting.mode)
+            bus.send(waiting.call.createReply());
+        else // still switching after MODE_SWITCH_MS, or switched back by a later call or the window
+            bus.send(waiting.call.createErrorReply(
+                QLatin1String(ERROR_PREFIX) + "NotConfirmed",
+                tr("The controller did not switch to %1 regulation.").arg(waiting.mode == RegulationMode::manual
+                                                                              ? tr("manual")
+                                                                              : tr("automatic"))));
     }
     mode_calls.clear();
     mode_timer.stop();

@@ -73,8 +73,8 @@ private:
     // connection; returns whether it did.
     bool refused_unless_loaded();
     void step(int by);
-    // Answers the SetManual calls waiting for the switch, once the
-    // controller reports the wanted mode, has gone, or MODE_SWITCH_MS passed.
+    // Answers the SetManual calls waiting for the switch once the controller
+    // reports the wanted mode, has gone, or MODE_SWITCH_MS have passed.
     void answer_mode_calls();
 
     Controller &controller;
@@ -86,6 +86,11 @@ private:
     // Since the last write the controller confirmed or refused, so that a
     // flood of applies costs the window one exchange per poll period.
     QElapsedTimer since_write;
-    QList<QDBusMessage> mode_calls;
+    struct ModeCall
+    {
+        QDBusMessage call;
+        RegulationMode mode; // what the caller asked for
+    };
+    QList<ModeCall> mode_calls;
     QTimer mode_timer;
 };

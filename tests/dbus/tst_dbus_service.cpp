@@ -163,7 +163,7 @@ void TestDbusService::refusals_write_nothing_data()
     QTest::newRow("step in automatic") << Situation::automatic << "StepDown" << QVariantList{} << ERROR + "NotManual" << "switch it on" << nothing;
     QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << nothing;
     QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << nothing;
-    QTest::newRow("switch not confirmed") << Situation::automatic << "SetManual" << QVariantList{true} << ERROR + "NotConfirmed" << "did not switch" << nothing;
+    QTest::newRow("switch not confirmed") << Situation::automatic << "SetManual" << QVariantList{true} << ERROR + "NotConfirmed" << "did not switch to manual regulation" << nothing;
     QTest::newRow("not confirmed") << Situation::deaf_to_writes << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotConfirmed" << "did not confirm" << QList<int>{cmd_write_config};
 }
 
