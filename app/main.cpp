@@ -70,7 +70,8 @@ int main(int argc, char **argv)
     ControllerService service(controller);
     QString no_bus;
     if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
-        std::fprintf(stderr, "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%s)\n", qPrintable(no_bus));
+        std::fprintf(stderr, "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%s)\n",
+                     qPrintable(no_bus));
 
     controller.start();
     window.show();

@@ -7,8 +7,14 @@
 #include <QMetaProperty>
 
 static const char ERROR_PREFIX[] = "io.github.morvane.pwm.Error.";
-static const char NOT_LOADED[] =
-    QT_TR_NOOP("The controller has not been identified and loaded yet: nothing was sent to it.");
+static const char NOT_LOADED[] = "The controller has not been identified and loaded yet: nothing was sent to it.";
+
+// The texts below are for scripts and morvane-pwmctl, in English like the
+// interface's names; the window's translations do not cover them.
+static QString mode_name(RegulationMode mode)
+{
+    return mode == RegulationMode::manual ? QStringLiteral("manual") : QStringLiteral("automatic");
+}
 
 ControllerService::ControllerService(Controller &controller, QObject *parent)
     : QObject(parent), controller(controller), bus(QString())
@@ -41,11 +47,11 @@ bool ControllerService::publish(QDBusConnection on, QString *error)
         return false;
     }
     if (!on.registerObject(QLatin1String(OBJECT_PATH), this)) {
-        *error = tr("the object %1 is already registered").arg(QLatin1String(OBJECT_PATH));
+        *error = QStringLiteral("the object %1 is already registered").arg(QLatin1String(OBJECT_PATH));
         return false;
     }
     if (!on.registerService(QLatin1String(SERVICE_NAME))) {
-        *error = tr("another process holds the name %1").arg(QLatin1String(SERVICE_NAME));
+        *error = QStringLiteral("another process holds the name %1").arg(QLatin1String(SERVICE_NAME));
         on.unregisterObject(QLatin1String(OBJECT_PATH));
         return false;
     }
@@ -55,8 +61,7 @@ bool ControllerService::publish(QDBusConnection on, QString *error)
 
 QString ControllerService::regulation_mode() const
 {
-    return controller.controller_mode() == RegulationMode::manual ? QStringLiteral("manual")
-                                                                  : QStringLiteral("automatic");
+    return mode_name(controller.controller_mode());
 }
 
 QString ControllerService::GetConfiguration()
@@ -73,11 +78,11 @@ void ControllerService::ApplyConfiguration(const QString &json)
         return;
     // What the user typed in the window is not replaced behind their back.
     if (controller.edits_pending())
-        return refuse("EditsPending", tr("The window holds edits that were not applied: apply them "
-                                         "there first. Nothing was written."));
+        return refuse("EditsPending", QStringLiteral("The window holds edits that were not applied: "
+                                                     "apply them there first. Nothing was written."));
     if (json.size() > MAX_DOCUMENT_SIZE)
-        return refuse("InvalidConfiguration", tr("The document has %1 characters; a configuration "
-                                                 "has at most %2. Nothing was written.")
+        return refuse("InvalidConfiguration", QStringLiteral("The document has %1 characters; a configuration "
+                                                             "has at most %2. Nothing was written.")
                                                   .arg(json.size())
                                                   .arg(MAX_DOCUMENT_SIZE));
     ConfigBlock config = controller.stored_config();
@@ -87,8 +92,8 @@ void ControllerService::ApplyConfiguration(const QString &json)
     // The write blocks the window for one exchange; callers in a hurry wait
     // for the window's next poll tick.
     if (since_write.isValid() && since_write.elapsed() < Controller::POLL_MS)
-        return refuse("Busy", tr("The controller is busy with the previous write: try again in a "
-                                 "moment. Nothing was written."));
+        return refuse("Busy", QStringLiteral("The controller is busy with the previous write: try again in a "
+                                             "moment. Nothing was written."));
 
     const Controller::ApplyResult result = controller.apply_config(config);
     since_write.start();
@@ -96,10 +101,10 @@ void ControllerService::ApplyConfiguration(const QString &json)
     case Controller::ApplyResult::written:
         return;
     case Controller::ApplyResult::not_confirmed:
-        return refuse("NotConfirmed", tr("The configuration was sent, but the controller did not "
-                                         "confirm it."));
+        return refuse("NotConfirmed",
+                      QStringLiteral("The configuration was sent, but the controller did not confirm it."));
     case Controller::ApplyResult::not_sent:
-        return refuse("NotLoaded", tr(NOT_LOADED));
+        return refuse("NotLoaded", QLatin1String(NOT_LOADED));
     }
 }
 
@@ -126,15 +131,13 @@ void ControllerService::answer_mode_calls()
     for (const ModeCall &waiting : std::as_const(mode_calls)) {
         if (!connected())
             bus.send(waiting.call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConnected",
-                                                   tr("The controller went away before it switched.")));
+                                                   QStringLiteral("The controller went away before it switched.")));
         else if (controller.controller_mode() == waiting.mode)
             bus.send(waiting.call.createReply());
         else // still switching after MODE_SWITCH_MS, or switched back by a later call or the window
             bus.send(waiting.call.createErrorReply(
                 QLatin1String(ERROR_PREFIX) + "NotConfirmed",
-                tr("The controller did not switch to %1 regulation.").arg(waiting.mode == RegulationMode::manual
-                                                                              ? tr("manual")
-                                                                              : tr("automatic"))));
+                QStringLiteral("The controller did not switch to %1 regulation.").arg(mode_name(waiting.mode))));
     }
     mode_calls.clear();
     mode_timer.stop();
@@ -143,11 +146,12 @@ void ControllerService::answer_mode_calls()
 void ControllerService::SetManualLevel(uint level)
 {
     if (level > uint(PWM_FULL_SCALE))
-        return refuse("OutOfRange", tr("level %1 is out of range: 0..%2.").arg(level).arg(PWM_FULL_SCALE));
+        return refuse("OutOfRange",
+                      QStringLiteral("level %1 is out of range: 0..%2.").arg(level).arg(PWM_FULL_SCALE));
     if (refused_unless_loaded())
         return;
     if (controller.wanted_mode() != RegulationMode::manual)
-        return refuse("NotManual", tr("Manual regulation is off: switch it on first."));
+        return refuse("NotManual", QStringLiteral("Manual regulation is off: switch it on first."));
     controller.set_manual_level(int(level));
 }
 
@@ -156,18 +160,19 @@ void ControllerService::step(int by)
     if (refused_unless_loaded())
         return;
     if (controller.controller_mode() != RegulationMode::manual)
-        return refuse("NotManual", tr("The controller is not in manual regulation: switch it on "
-                                      "first."));
+        return refuse("NotManual",
+                      QStringLiteral("The controller is not in manual regulation: switch it on first."));
     if (!controller.step_manual_level(by))
-        refuse("Busy", tr("The controller is busy loading its configuration: try again in a moment."));
+        refuse("Busy",
+               QStringLiteral("The controller is busy loading its configuration: try again in a moment."));
 }
 
 bool ControllerService::refused_unless_loaded()
 {
     if (!controller.connected())
-        refuse("NotConnected", tr("No controller is connected."));
+        refuse("NotConnected", QStringLiteral("No controller is connected."));
     else if (!controller.identified() || !controller.config_loaded())
-        refuse("NotLoaded", tr(NOT_LOADED));
+        refuse("NotLoaded", QLatin1String(NOT_LOADED));
     else
         return false;
     return true;
