@@ -1,3 +1,4 @@
+#include "dbus/controller_service.h"
 #include "device/hidapi_backend.h"
 #include "global_hot_keys.h"
 #include "identification_error.h"
@@ -67,6 +68,14 @@ int main(int argc, char **argv)
         for (const QString &line : open_failure_notice.update(controller.open_failure_details()))
             std::fprintf(stderr, "%s\n", qPrintable(line));
     });
+
+    // Scripts and key bindings reach the controller over the session bus;
+    // without one, the program works as before.
+    ControllerService service(controller);
+    QString no_bus;
+    if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
+        std::fprintf(stderr, "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%s)\n",
+                     qPrintable(no_bus));
 
     controller.start();
     window.show();

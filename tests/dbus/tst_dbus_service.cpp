@@ -1,0 +1,258 @@
+// The D-Bus interface on a private session bus (CTest runs this under
+// dbus-run-session) in front of the controller model on the simulated
+// controller: what a client reads, what it is refused, what reaches the wire.
+
+#include "bench.h"
+#include "dbus/controller_service.h"
+#include "model/config_file.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QSpinBox>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString ERROR = QStringLiteral("io.github.morvane.pwm.Error.");
+const QString INTERFACE = QLatin1String(ControllerService::INTERFACE_NAME);
+const QString UNKNOWN_METHOD = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
+
+// Where the controller stands when a client calls.
+enum class Situation { absent, plugged, not_loaded, automatic, manual, deaf_to_writes };
+
+QString export_of(const ConfigBlock &config)
+{
+    return QString::fromUtf8(
+        config_to_json(config, {CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION}));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Situation)
+
+// Keeps every PropertiesChanged of the service, in order.
+class ChangeLog : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+public slots:
+    void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
+};
+
+// The program's model on the simulated controller in `situation` (the
+// shared Bench), served on the session bus, and a client's own connection.
+struct Rig
+{
+    explicit Rig(Situation situation = Situation::automatic, Bench::View view = Bench::View::none)
+        : bench(ControllerState(), view)
+    {
+        QString error;
+        QVERIFY2(service.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
+        client.connect(QString(), ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("PropertiesChanged"),
+                       &log, SLOT(changed(QString, QVariantMap, QStringList)));
+        if (situation == Situation::absent)
+            bench.unplug();
+        if (situation == Situation::not_loaded)
+            bench.fail(cmd_read_state, SimFaultKind::silent, SIM_ALWAYS);
+        if (situation == Situation::deaf_to_writes)
+            bench.fail(cmd_write_config, SimFaultKind::silent, SIM_ALWAYS);
+        if (situation == Situation::plugged)
+            return;
+        bench.connect();
+        if (situation == Situation::manual) {
+            bench.model().set_wanted_mode(RegulationMode::manual);
+            bench.tick(); // switches the controller to manual
+            bench.tick(); // reads it back
+        }
+        bench.forget_wire();
+    }
+
+    QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
+                          const QString &interface = INTERFACE)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, interface, method);
+        message.setArguments(arguments);
+        return client.asyncCall(message);
+    }
+    // The service answers on this thread: wait in an event loop. A call left
+    // unanswered reads as an invalid message.
+    QDBusMessage call(const QString &method, const QVariantList &arguments = {},
+                      const QString &interface = INTERFACE)
+    {
+        QDBusPendingCall pending = send(method, arguments, interface);
+        static_cast<void>(QTest::qWaitFor([&] { return pending.isFinished(); }));
+        return pending.reply();
+    }
+
+    Bench bench;
+    ControllerService service{bench.model()};
+    QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
+    ChangeLog log;
+};
+
+class TestDbusService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void properties_announce_each_change_once();
+    void refusals_write_nothing_data();
+    void refusals_write_nothing();
+    void export_applies_back_byte_exact();
+    void manual_answers_once_switched();
+    void flood_of_calls();
+    void window_follows_an_apply();
+};
+
+// Changes with quiet ticks around each: one PropertiesChanged per change,
+// naming exactly what changed; then Get reads the same values.
+void TestDbusService::properties_announce_each_change_once()
+{
+    Rig rig(Situation::plugged);
+    ConfigBlock &live = rig.bench.controller_config();
+    const unsigned width = live.pwm_width();
+    const QList<std::pair<std::function<void()>, QVariantMap>> scenario = {
+        {[&] { rig.bench.check(); },
+         {{"Connected", true}, {"Identified", true}, {"ConfigurationLoaded", true},
+          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))}}},
+        {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
+        {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
+        {[&] { rig.bench.model().set_edits_pending(true); }, {{"EditsPending", true}}},
+        {[&] { rig.bench.unplug(); rig.bench.check(); },
+         {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}}},
+    };
+    QList<QVariantMap> expected;
+    for (const auto &[act, announced] : scenario) {
+        for (int quiet = 0; quiet < 3; ++quiet)
+            rig.bench.tick();
+        act();
+        rig.bench.tick();
+        expected << announced;
+        // The bus keeps the order: a stray announcement arrives before this one.
+        QVERIFY(QTest::qWaitFor([&] { return rig.log.changes.size() >= expected.size(); }));
+    }
+    QCOMPARE(rig.log.changes, expected);
+
+    const QDBusMessage get = rig.call("Get", {INTERFACE, "PwmWidth"}, PROPERTIES);
+    QCOMPARE(get.arguments().value(0).value<QDBusVariant>().variant(), QVariant(282u));
+}
+
+void TestDbusService::refusals_write_nothing_data()
+{
+    QTest::addColumn<Situation>("situation");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("message");  // a part of the sentence
+    QTest::addColumn<QList<int>>("written"); // requests the controller heard
+
+    const QString valid = export_of(sim_default_config());
+    const QList<int> nothing;
+    QTest::newRow("level as a string") << Situation::manual << "SetManualLevel" << QVariantList{"50"} << UNKNOWN_METHOD << "" << nothing;
+    QTest::newRow("document missing") << Situation::automatic << "ApplyConfiguration" << QVariantList{} << UNKNOWN_METHOD << "" << nothing;
+    QTest::newRow("level too high") << Situation::manual << "SetManualLevel" << QVariantList{565u} << ERROR + "OutOfRange" << "level 565 is out of range: 0..564" << nothing;
+    QTest::newRow("no controller") << Situation::absent << "GetConfiguration" << QVariantList{} << ERROR + "NotConnected" << "No controller" << nothing;
+    QTest::newRow("apply before the load") << Situation::not_loaded << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotLoaded" << "nothing was sent" << nothing;
+    QTest::newRow("level in automatic") << Situation::automatic << "SetManualLevel" << QVariantList{10u} << ERROR + "NotManual" << "switch it on" << nothing;
+    QTest::newRow("step in automatic") << Situation::automatic << "StepDown" << QVariantList{} << ERROR + "NotManual" << "switch it on" << nothing;
+    QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << nothing;
+    QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << nothing;
+    QTest::newRow("switch not confirmed") << Situation::automatic << "SetManual" << QVariantList{true} << ERROR + "NotConfirmed" << "did not switch to manual regulation" << nothing;
+    QTest::newRow("not confirmed") << Situation::deaf_to_writes << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotConfirmed" << "did not confirm" << QList<int>{cmd_write_config};
+}
+
+// Each refusal is a D-Bus error a person can read, and the controller hears
+// nothing of the call unless the write itself went unanswered.
+void TestDbusService::refusals_write_nothing()
+{
+    QFETCH(Situation, situation);
+    QFETCH(QString, method);
+    QFETCH(QVariantList, arguments);
+    Rig rig(situation);
+    const QDBusMessage reply = rig.call(method, arguments);
+    QTEST(reply.errorName(), "error");
+    QFETCH(QString, message);
+    QVERIFY2(reply.errorMessage().contains(message), qPrintable(reply.errorMessage()));
+    QTEST(rig.bench.requests(), "written");
+}
+
+// The export applied back goes out as command 56 carrying the controller's
+// own block: bytes 0..4 as it last reported them, 5..36 as loaded.
+void TestDbusService::export_applies_back_byte_exact()
+{
+    Rig rig;
+    const ConfigBlock before = rig.bench.controller_config();
+    const QDBusMessage exported = rig.call("GetConfiguration");
+    QCOMPARE(rig.call("ApplyConfiguration", exported.arguments()).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(rig.bench.requests(), QList<int>{cmd_write_config});
+    QCOMPARE(rig.bench.payloads(cmd_write_config).value(0).left(ConfigBlock::SIZE), block_bytes(before, 0, ConfigBlock::SIZE - 1));
+}
+
+// SetManual answers once the controller reports manual regulation, so the
+// client's next call finds it switched; calls are answered in order, so the
+// Get answered first shows the switch still pending.
+void TestDbusService::manual_answers_once_switched()
+{
+    Rig rig;
+    QDBusPendingCall switching = rig.send("SetManual", {true});
+    const QDBusMessage before = rig.call("Get", {INTERFACE, "RegulationMode"}, PROPERTIES);
+    QCOMPARE(before.arguments().value(0).value<QDBusVariant>().variant().toString(), QString("automatic"));
+    QVERIFY(!switching.isFinished());
+    rig.bench.tick(); // sends the switch
+    rig.bench.tick(); // reads it back
+    QVERIFY(QTest::qWaitFor([&] { return switching.isFinished(); }));
+    QVERIFY(!switching.isError());
+    QCOMPARE(rig.call("StepUp").type(), QDBusMessage::ReplyMessage);
+}
+
+// Hundreds of calls at once, good and bad: each is answered, applies beyond
+// one per poll period are refused as Busy and never reach the wire, and the
+// model ends where the last call left it.
+void TestDbusService::flood_of_calls()
+{
+    Rig rig(Situation::manual);
+    QList<QDBusPendingCall> applies;
+    for (unsigned i = 0; i < 100; ++i) {
+        applies << rig.send("ApplyConfiguration", {export_of(sim_default_config())});
+        rig.send("SetManualLevel", {i});
+        rig.send("StepUp");
+        rig.send("SetManualLevel", {"x"});
+        rig.send("Get", {INTERFACE, "NoSuchProperty"}, PROPERTIES);
+    }
+    QCOMPARE(rig.call("SetManualLevel", {300u}).type(), QDBusMessage::ReplyMessage); // answered last
+    int written = 0;
+    for (const QDBusPendingCall &apply : applies) {
+        QVERIFY(!apply.isError() || apply.error().name() == ERROR + "Busy");
+        written += !apply.isError();
+    }
+    QVERIFY(written >= 1);
+    QCOMPARE(rig.bench.requests().count(cmd_write_config), written);
+    QCOMPARE(rig.bench.model().manual_level(), 300);
+}
+
+// The window is the model's other view: its form shows what a client
+// applied, and once the user edits it, a client's apply is refused.
+void TestDbusService::window_follows_an_apply()
+{
+    Rig rig(Situation::automatic, Bench::View::attached);
+    ConfigBlock wanted = sim_default_config();
+    wanted.set_auto_light(3, 777);
+    wanted.set_auto_pwm(7, 100);
+    wanted.set_pwm_slide_delay(9);
+    wanted.set_pwm_smooth_alg(!wanted.pwm_smooth_alg());
+    QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(config_part(rig.bench.form()), config_part(wanted));
+
+    rig.bench.slide_delay()->setValue(50);
+    QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).errorName(), ERROR + "EditsPending");
+    QCOMPARE(rig.bench.form().pwm_slide_delay(), 50u);
+}
+
+QTEST_MAIN(TestDbusService)
+#include "tst_dbus_service.moc"
