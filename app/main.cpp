@@ -11,23 +11,13 @@
 
 #include <cstdio>
 
-namespace {
-
-// What a second start sends to the running instance to bring its window up.
-const QString WAKE_UP_MESSAGE = QStringLiteral("Rise up!");
-
-constexpr int HOTKEY_PWM_UP = 101;   // Ctrl+Alt+P
-constexpr int HOTKEY_PWM_DOWN = 102; // Ctrl+Alt+M
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     SingleApplication app(argc, argv);
     // A second start only wakes the running window: no window of its own, no
     // device access, no hot keys.
     if (app.isRunning()) {
-        app.sendMessage(WAKE_UP_MESSAGE, 5000);
+        app.sendMessage(QString::fromLatin1(Widget::WAKE_UP_MESSAGE), 5000);
         return 0;
     }
 
@@ -43,23 +33,15 @@ int main(int argc, char **argv)
     DeviceLock device_lock;
     controller.set_device_lock(&device_lock);
     Widget window(controller);
-    QObject::connect(&app, &SingleApplication::messageReceived, &window, [&window](const QString &message) {
-        if (message == WAKE_UP_MESSAGE)
-            window.bring_to_front();
-    });
+    QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&controller, &Controller::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level while the controller reports manual
     // regulation (the model decides).
     GlobalHotKeys hot_keys(&window);
-    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller, [&controller](int id) {
-        if (id == HOTKEY_PWM_UP)
-            controller.step_manual_level(+Controller::PWM_STEP);
-        else if (id == HOTKEY_PWM_DOWN)
-            controller.step_manual_level(-Controller::PWM_STEP);
-    });
-    hot_keys.register_hot_key(HOTKEY_PWM_UP, 'P');
-    hot_keys.register_hot_key(HOTKEY_PWM_DOWN, 'M');
+    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller, &Controller::hot_key_pressed);
+    hot_keys.register_hot_key(Controller::HOTKEY_PWM_UP, 'P');
+    hot_keys.register_hot_key(Controller::HOTKEY_PWM_DOWN, 'M');
 
     // A controller that is present but cannot be opened is named on stderr
     // once each time it appears.

@@ -1,7 +1,7 @@
 // Instructions of one poll tick, counted by callgrind. The model runs on the
 // in-process simulated controller with the window attached as in the program
 // and its timers never started; each tick is one direct call of
-// Controller::poll_tick (the window's updates included, as they run from the
+// Controller::form_update (the window's updates included, as they run from the
 // model's signals), and only that call is collected
 // (run under valgrind --tool=callgrind --instr-atstart=no --collect-atstart=no).
 // Each scenario ends with a dump named "<scenario>/<calls>", from which
@@ -109,17 +109,17 @@ int main(int argc, char **argv)
 
     // Between ticks the event loop runs as it would.
     const auto between_ticks = [] { QCoreApplication::processEvents(); };
-    const auto tick = [&] { model.poll_tick(); };
-    const auto check_device = [&] { model.check_device(); };
+    const auto tick = [&] { model.form_update(); };
+    const auto check_hid_device = [&] { model.check_hid_device(); };
 
     CALLGRIND_START_INSTRUMENTATION;
 
     bus.unplug(controller);
-    check_device();
+    check_hid_device();
     measure("tick.absent", bus, 0, between_ticks, tick);
 
     bus.replug(controller);
-    check_device();
+    check_hid_device();
     tick(); // identifies and loads
     measure("tick.auto", bus, 1, between_ticks, tick);
 
@@ -146,9 +146,9 @@ int main(int argc, char **argv)
     measure("tick.load", bus, 3, [&] {
         between_ticks();
         bus.unplug(controller);
-        check_device();
+        check_hid_device();
         bus.replug(controller);
-        check_device();
+        check_hid_device();
         state.config = ++loads % 2 ? second : first;
     }, tick);
 

@@ -24,7 +24,7 @@ Outcome DirectAccess::open(QString *error)
                      .arg(holder.isEmpty() ? tr("another program") : holder);
         return Outcome::failed;
     }
-    controller_.check_device();
+    controller_.check_hid_device();
     if (!controller_.connected()) {
         const QStringList failures = controller_.open_failures();
         if (failures.isEmpty()) {
@@ -35,7 +35,7 @@ Outcome DirectAccess::open(QString *error)
         return Outcome::failed;
     }
     for (int tick = 0; tick < OPEN_TICKS && !controller_.config_loaded(); ++tick) {
-        controller_.poll_tick();
+        controller_.form_update();
         if (!identification_error_.isEmpty()) {
             *error = identification_error_;
             return Outcome::failed;
@@ -90,8 +90,8 @@ Outcome DirectAccess::set_manual(bool manual, QString *error)
     const RegulationMode wanted = manual ? RegulationMode::manual : RegulationMode::automatic;
     controller_.set_wanted_mode(wanted);
     // One tick sends the mode, the next reads back what the controller took on.
-    controller_.poll_tick();
-    controller_.poll_tick();
+    controller_.form_update();
+    controller_.form_update();
     if (const Outcome gone = still_there(error); gone != Outcome::done)
         return gone;
     if (controller_.controller_mode() != wanted) {
@@ -106,7 +106,7 @@ Outcome DirectAccess::set_manual_level(int level, QString *error)
     if (const Outcome refused = manual_only(error); refused != Outcome::done)
         return refused;
     controller_.set_manual_level(level);
-    controller_.poll_tick();
+    controller_.form_update();
     return still_there(error);
 }
 
@@ -114,11 +114,11 @@ Outcome DirectAccess::step(int direction, QString *error)
 {
     if (const Outcome refused = manual_only(error); refused != Outcome::done)
         return refused;
-    if (!controller_.step_manual_level(direction * Controller::PWM_STEP)) {
+    if (!controller_.pwm_width_step(direction * Controller::HOTKEY_PWM_STEP)) {
         *error = tr("the controller is busy; try again");
         return Outcome::failed;
     }
-    controller_.poll_tick();
+    controller_.form_update();
     return still_there(error);
 }
 

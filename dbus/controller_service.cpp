@@ -162,7 +162,7 @@ void ControllerService::step(int by)
     if (controller.controller_mode() != RegulationMode::manual)
         return refuse("NotManual",
                       QStringLiteral("The controller is not in manual regulation: switch it on first."));
-    if (!controller.step_manual_level(by))
+    if (!controller.pwm_width_step(by))
         refuse("Busy",
                QStringLiteral("The controller is busy loading its configuration: try again in a moment."));
 }

@@ -61,8 +61,8 @@ public:
     void ApplyConfiguration(const QString &json);
     void SetManual(bool manual);
     void SetManualLevel(uint level);
-    void StepUp() { step(Controller::PWM_STEP); }
-    void StepDown() { step(-Controller::PWM_STEP); }
+    void StepUp() { step(Controller::HOTKEY_PWM_STEP); }
+    void StepDown() { step(-Controller::HOTKEY_PWM_STEP); }
 
 private:
     QVariantMap property_values() const;

@@ -22,7 +22,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     check_timer_->setTimerType(Qt::PreciseTimer);
     check_timer_->setInterval(DEVICE_CHECK_MS);
     connect(check_timer_, &QTimer::timeout, this, [this] {
-        check_device();
+        check_hid_device();
         if (timers_running_)
             check_timer_->start();
     });
@@ -32,7 +32,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     poll_timer_->setSingleShot(true);
     poll_timer_->setInterval(POLL_MS);
     connect(poll_timer_, &QTimer::timeout, this, [this] {
-        poll_tick();
+        form_update();
         if (timers_running_)
             poll_timer_->start();
     });
@@ -84,7 +84,7 @@ QStringList Controller::open_failures() const
     return lines;
 }
 
-void Controller::check_device()
+void Controller::check_hid_device()
 {
     const bool was_connected = connected();
     const bool was_identified = identified();
@@ -134,12 +134,20 @@ void Controller::set_manual_level(int level)
 // Acts only while the controller itself reports manual regulation: after the
 // poll cycle has switched it over, or when it was in manual mode already.
 // Nothing is sent here; the next status pass sends the level.
-bool Controller::step_manual_level(int step)
+bool Controller::pwm_width_step(int step)
 {
     if (!hid_device_.connected() || loading_ || controller_mode() != RegulationMode::manual)
         return false;
     set_manual_level(manual_level_ + step);
     return true;
+}
+
+void Controller::hot_key_pressed(int id)
+{
+    if (id == HOTKEY_PWM_UP)
+        pwm_width_step(+HOTKEY_PWM_STEP);
+    else if (id == HOTKEY_PWM_DOWN)
+        pwm_width_step(-HOTKEY_PWM_STEP);
 }
 
 void Controller::set_edits_pending(bool pending)

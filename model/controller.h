@@ -25,7 +25,9 @@ class Controller : public QObject
 public:
     static constexpr int DEVICE_CHECK_MS = 500;
     static constexpr int POLL_MS = 50;
-    static constexpr int PWM_STEP = 17; // one hot-key step, 3 % of PWM_FULL_SCALE
+    static constexpr int HOTKEY_PWM_UP = 101;   // Ctrl+Alt+P
+    static constexpr int HOTKEY_PWM_DOWN = 102; // Ctrl+Alt+M
+    static constexpr int HOTKEY_PWM_STEP = 17;  // one hot-key step, 3 % of PWM_FULL_SCALE
 
     // What became of an apply_config call.
     enum class ApplyResult {
@@ -38,7 +40,7 @@ public:
     ~Controller() override; // writes nothing: write_back() is the caller's choice
 
     // Starts both timers (the program); tests and one-shot clients drive
-    // check_device() and poll_tick() themselves.
+    // check_hid_device() and form_update() themselves.
     void start();
     void stop();
     // Shares the controller with other processes (the command-line client):
@@ -82,7 +84,10 @@ public:
     void set_manual_level(int level); // clamped to 0..PWM_FULL_SCALE
     // The hot keys' step: acts only while connected, not loading, and the
     // controller itself reports manual regulation. Returns whether it acted.
-    bool step_manual_level(int step);
+    bool pwm_width_step(int step);
+    // A system-wide hot key by its id: HOTKEY_PWM_UP steps up, HOTKEY_PWM_DOWN
+    // down, any other id does nothing.
+    void hot_key_pressed(int id);
     // The write-back on close: command 56 with the stored configuration, only
     // to a controller identified on this connection and only with bytes 5..36
     // that a load from it or an Apply on it filled. True when confirmed.
@@ -90,8 +95,8 @@ public:
     void set_edits_pending(bool pending);
 
 public slots:
-    void check_device(); // one device check
-    void poll_tick();    // one poll tick
+    void check_hid_device(); // one device check
+    void form_update();    // one poll tick
 
 signals:
     void connected_changed(bool connected);

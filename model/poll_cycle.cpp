@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-void Controller::poll_tick()
+void Controller::form_update()
 {
     if (!hid_device_.connected()) {
         set_live(false);

@@ -133,6 +133,12 @@ void Widget::bring_to_front()
     raise();
 }
 
+void Widget::message_arrived(const QString &message)
+{
+    if (message == QLatin1String(WAKE_UP_MESSAGE))
+        bring_to_front();
+}
+
 void Widget::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);

@@ -25,6 +25,9 @@ class Widget : public QWidget
     Q_OBJECT
 
 public:
+    // What a second start sends to the running instance to bring its window up.
+    static constexpr char WAKE_UP_MESSAGE[] = "Rise up!";
+
     explicit Widget(Controller &controller, QWidget *parent = nullptr);
     ~Widget() override;
 
@@ -32,6 +35,10 @@ public:
     // The form as a configuration: bytes 5..36 from the controls (disabled
     // ones too), bytes 0..4 as the controller last reported them.
     ConfigBlock form_config() const;
+
+public slots:
+    // A message from a second start: the wake-up message brings the window up.
+    void message_arrived(const QString &message);
 
 protected:
     void changeEvent(QEvent *event) override;

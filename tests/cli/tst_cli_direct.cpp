@@ -178,17 +178,17 @@ private slots:
         controller.set_device_lock(&program);
 
         QVERIFY(client.try_lock());
-        controller.check_device();
+        controller.check_hid_device();
         QVERIFY(!controller.connected());
         QCOMPARE(bus.open_attempts(device), 0);
 
         client.unlock();
-        controller.check_device();
+        controller.check_hid_device();
         QVERIFY(controller.connected());
         QVERIFY(!client.try_lock());
 
         bus.unplug(device);
-        controller.check_device();
+        controller.check_hid_device();
         QVERIFY(!controller.connected());
         QVERIFY(client.try_lock());
     }

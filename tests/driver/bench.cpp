@@ -44,13 +44,13 @@ void Bench::start()
 
 void Bench::check()
 {
-    model_->check_device();
+    model_->check_hid_device();
 }
 
 void Bench::tick()
 {
     failures.clear();
-    model_->poll_tick();
+    model_->form_update();
 }
 
 void Bench::close()

@@ -12,12 +12,12 @@
 
 // What a session step is; each kind allows different traffic to the controller.
 enum class Step {
-    tick,    // one poll_tick: the only step that polls the controller
+    tick,    // one form_update: the only step that polls the controller
     apply,   // one apply_config: at most one cmd_write_config
     close,   // the program ends (write_back): at most one cmd_write_config
-    check,   // one check_device: opens and closes, never exchanges
+    check,   // one check_hid_device: opens and closes, never exchanges
     edit,    // the user changes the mode, the level or a setting: nothing goes out
-    hot_key, // a hot key's step_manual_level: moves the manual level at most
+    hot_key, // a hot key's pwm_width_step: moves the manual level at most
     bus,     // something happens on the bus (unplug, replug, a stray report)
 };
 

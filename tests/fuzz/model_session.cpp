@@ -71,7 +71,7 @@ void CheckedRun::hot_key(int step)
 {
     checker.begin(Step::hot_key, step);
     if (step != 0)
-        bench_.model().step_manual_level(step);
+        bench_.model().pwm_width_step(step);
     checker.end();
 }
 
@@ -146,7 +146,7 @@ void bus_event(SimBackend &sim, int controller, ByteSource &input)
 int hot_key_step(ByteSource &input)
 {
     const unsigned choice = input.byte() % 3;
-    return choice == 0 ? Controller::PWM_STEP : choice == 1 ? -Controller::PWM_STEP : 0;
+    return choice == 0 ? Controller::HOTKEY_PWM_STEP : choice == 1 ? -Controller::HOTKEY_PWM_STEP : 0;
 }
 
 // A user's edit of the configuration a window would hold, within the

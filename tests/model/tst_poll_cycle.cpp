@@ -314,13 +314,13 @@ void TestPollCycle::hot_keys_data()
 {
     QTest::addColumn<ControllerState>("controller");
     QTest::addColumn<int>("start");
-    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<bool>("unplugged");
     QTest::addColumn<int>("expected");
 
     const ControllerState manual = ControllerState().mode(1);
-    const int up = Controller::PWM_STEP;
-    const int down = -Controller::PWM_STEP;
+    const int up = Controller::HOTKEY_PWM_UP;
+    const int down = Controller::HOTKEY_PWM_DOWN;
     QTest::newRow("up a step") << manual << 100 << QList<int>{up} << false << 117;
     QTest::newRow("up to full scale") << manual << 560 << QList<int>{up} << false << 564;
     QTest::newRow("up at full scale") << manual << 560 << QList<int>{up, up} << false << 564;
@@ -329,13 +329,14 @@ void TestPollCycle::hot_keys_data()
     QTest::newRow("automatic") << ControllerState().mode(0) << 100 << QList<int>{up} << false << 100;
     QTest::newRow("mode 2") << ControllerState().mode(2) << 100 << QList<int>{up} << false << 100;
     QTest::newRow("disconnected") << manual << 100 << QList<int>{up} << true << 100;
+    QTest::newRow("unknown key") << manual << 100 << QList<int>{103, 0} << false << 100;
 }
 
 void TestPollCycle::hot_keys()
 {
     QFETCH(ControllerState, controller);
     QFETCH(int, start);
-    QFETCH(QList<int>, steps);
+    QFETCH(QList<int>, keys);
     QFETCH(bool, unplugged);
     QFETCH(int, expected);
 
@@ -347,8 +348,8 @@ void TestPollCycle::hot_keys()
         bench.check();
     }
     bench.forget_wire();
-    for (int step : steps)
-        bench.model().step_manual_level(step);
+    for (int key : keys)
+        bench.model().hot_key_pressed(key);
     QCOMPARE(bench.model().manual_level(), expected);
     QVERIFY(bench.requests().isEmpty()); // the next tick carries the level
     QVERIFY(!bench.model().edits_pending());
@@ -363,15 +364,15 @@ void TestPollCycle::hot_keys_wait_for_the_controller_to_report_manual()
     Controller &model = bench.model();
     model.set_wanted_mode(RegulationMode::manual);
     QCOMPARE(model.manual_level(), 200);
-    QVERIFY(!model.step_manual_level(Controller::PWM_STEP));
+    QVERIFY(!model.pwm_width_step(Controller::HOTKEY_PWM_STEP));
     QCOMPARE(model.manual_level(), 200);
 
     bench.tick(); // reads mode 0, then switches the controller to manual
-    QVERIFY(!model.step_manual_level(Controller::PWM_STEP));
+    QVERIFY(!model.pwm_width_step(Controller::HOTKEY_PWM_STEP));
     QCOMPARE(model.manual_level(), 200);
 
     bench.tick(); // reads mode 1
-    QVERIFY(model.step_manual_level(Controller::PWM_STEP));
+    QVERIFY(model.pwm_width_step(Controller::HOTKEY_PWM_STEP));
     QCOMPARE(model.manual_level(), 217);
     bench.forget_wire();
     bench.tick();
