@@ -142,8 +142,8 @@ QString help_text(const QString &command)
     if (const CommandSpec *spec = find_command(command))
         return CommandLineText::tr("Usage: morvane-pwmctl %1\n\n%2\n").arg(QLatin1String(spec->synopsis), CommandLineText::tr(spec->details));
     QString text = CommandLineText::tr("Usage: morvane-pwmctl COMMAND [OPTIONS]\n\n"
-                      "Controls a Morvane USB brightness controller. While morvane-pwm has it open, the\n"
-                      "commands go through the program; otherwise morvane-pwmctl opens it itself.\n\n"
+                      "Controls a Morvane USB brightness controller. While morvane-pwm runs, the commands\n"
+                      "go through it; otherwise morvane-pwmctl opens the controller itself.\n\n"
                       "Commands:\n");
     for (const CommandSpec &spec : COMMANDS)
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(spec.synopsis), -32).arg(CommandLineText::tr(spec.summary));

@@ -14,9 +14,6 @@ class DirectAccess : public ControllerAccess
 public:
     DirectAccess(HidBackend &backend, const QString &lock_path);
 
-    // Takes the device lock if it is free now; open() waits for it otherwise.
-    bool claim() { return lock_.try_lock(); }
-
     QString route() const override { return QStringLiteral("direct"); }
     Outcome open(QString *error) override;
     ControllerStatus status() override;

@@ -1,5 +1,5 @@
 // morvane-pwmctl: the controller from scripts and key bindings. Goes through
-// the running program while it has the controller, else opens it itself.
+// the running program when there is one, else opens the controller itself.
 
 #include "command_line.h"
 #include "commands.h"
@@ -30,20 +30,17 @@ int main(int argc, char **argv)
         return int(Outcome::done);
     }
 
-    // Whoever holds the device lock has the controller. While the lock is
-    // free, no program has the controller open: a one-off job takes it at
-    // once, without asking the bus. A watch, which would keep it from a
-    // program that runs without a controller yet, asks the bus first.
+    // The running program is asked first, whatever it holds: the device lock
+    // lives in the runtime directory, which a client started from elsewhere
+    // (cron, another shell's environment) may not share, the session bus it does.
     HidapiBackend backend;
     DirectAccess direct(backend, DeviceLock::default_path());
     std::unique_ptr<DbusAccess> through_program;
     ControllerAccess *access = &direct;
-    if (line.command == QLatin1String("watch") || !direct.claim()) {
-        const QDBusConnection bus = QDBusConnection::sessionBus();
-        if (const QString program = DbusAccess::program_on(bus); !program.isEmpty()) {
-            through_program = std::make_unique<DbusAccess>(bus, program);
-            access = through_program.get();
-        }
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (const QString program = DbusAccess::program_on(bus); !program.isEmpty()) {
+        through_program = std::make_unique<DbusAccess>(bus, program);
+        access = through_program.get();
     }
     CommandRunner runner(*access, out, err);
     return int(runner.run(line));
