@@ -12,6 +12,8 @@ DirectAccess::DirectAccess(HidBackend &backend, const QString &lock_path)
     : lock_(lock_path)
     , controller_(backend)
 {
+    // Reading jobs send nothing but reads; the regulating ones let go below.
+    controller_.hold_regulation(true);
     connect(&controller_, &Controller::identification_failed, this,
             [this](const QString &, int, int version_found) { identification_error_ = identification_text(version_found); });
 }
@@ -88,6 +90,7 @@ Outcome DirectAccess::apply_configuration(const ConfigBlock &config, QString *er
 Outcome DirectAccess::set_manual(bool manual, QString *error)
 {
     const RegulationMode wanted = manual ? RegulationMode::manual : RegulationMode::automatic;
+    controller_.hold_regulation(false);
     controller_.set_wanted_mode(wanted);
     // One tick sends the mode, the next reads back what the controller took on.
     controller_.form_update();
@@ -106,6 +109,7 @@ Outcome DirectAccess::set_manual_level(int level, QString *error)
     if (const Outcome refused = manual_only(error); refused != Outcome::done)
         return refused;
     controller_.set_manual_level(level);
+    controller_.hold_regulation(false);
     controller_.form_update();
     return still_there(error);
 }
@@ -118,6 +122,7 @@ Outcome DirectAccess::step(int direction, QString *error)
         *error = tr("the controller is busy; try again");
         return Outcome::failed;
     }
+    controller_.hold_regulation(false);
     controller_.form_update();
     return still_there(error);
 }

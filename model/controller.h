@@ -93,6 +93,9 @@ public:
     // that a load from it or an Apply on it filled. True when confirmed.
     bool write_back();
     void set_edits_pending(bool pending);
+    // While held, status passes only read: neither the wanted mode nor the
+    // manual level goes to the controller (a client that came to read).
+    void hold_regulation(bool held) { regulation_held_ = held; }
 
 public slots:
     void check_hid_device(); // one device check
@@ -121,6 +124,7 @@ private:
     void identify();
     bool load_config();
     bool status_pass();
+    bool carry_regulation();
     bool send_mode(RegulationMode mode);
     void note_light_reading() const;
     void announce_status();
@@ -136,6 +140,7 @@ private:
     RegulationMode wanted_mode_ = RegulationMode::automatic;
     int manual_level_ = 0;
     bool edits_pending_ = false;
+    bool regulation_held_ = false;
     int brightness_width_ = 0;
     bool live_ = false;
     // Set while a load announces itself: the hot keys' step waits.

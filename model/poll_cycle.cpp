@@ -75,25 +75,31 @@ bool Controller::status_pass()
     note_light_reading();
     brightness_width_ = int(stored_config_.pwm_width());
 
-    bool passed;
-    if (wanted_mode_ == RegulationMode::manual) {
-        passed = (controller_mode() == RegulationMode::manual || send_mode(RegulationMode::manual));
-        if (passed) {
-            // Command 57 splits the width into width div 4 and width mod 4.
-            payload_buffer_[0] = static_cast<unsigned char>(manual_level_ >> 2);
-            payload_buffer_[1] = static_cast<unsigned char>(manual_level_ & 3);
-            passed = hid_device_.exchange(cmd_set_pwm_width, nullptr, payload_buffer_.data());
-            if (passed)
-                brightness_width_ = manual_level_;
-        }
-    } else {
-        // Byte 4 other than 0 (1, or a value the controller should not
-        // report) asks for the switch back to automatic.
-        passed = stored_config_.regulation_mode() == unsigned(RegulationMode::automatic)
-            || send_mode(RegulationMode::automatic);
-    }
+    // A client that came to read holds the regulation: nothing is sent.
+    const bool passed = regulation_held_ || carry_regulation();
     announce_status();
     return passed;
+}
+
+// Carries the wanted mode and, in manual regulation, the manual level to the
+// controller; false when an exchange failed.
+bool Controller::carry_regulation()
+{
+    if (wanted_mode_ != RegulationMode::manual) {
+        // Byte 4 other than 0 (1, or a value the controller should not
+        // report) asks for the switch back to automatic.
+        return stored_config_.regulation_mode() == unsigned(RegulationMode::automatic)
+            || send_mode(RegulationMode::automatic);
+    }
+    if (controller_mode() != RegulationMode::manual && !send_mode(RegulationMode::manual))
+        return false;
+    // Command 57 splits the width into width div 4 and width mod 4.
+    payload_buffer_[0] = static_cast<unsigned char>(manual_level_ >> 2);
+    payload_buffer_[1] = static_cast<unsigned char>(manual_level_ & 3);
+    if (!hid_device_.exchange(cmd_set_pwm_width, nullptr, payload_buffer_.data()))
+        return false;
+    brightness_width_ = manual_level_;
+    return true;
 }
 
 bool Controller::send_mode(RegulationMode mode)

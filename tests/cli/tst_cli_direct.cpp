@@ -36,7 +36,9 @@ private slots:
         const QList<int> no_write{cmd_write_config};
         const QList<int> nothing_but_reads{cmd_write_config, cmd_set_pwm_width, cmd_set_mode};
         QTest::newRow("status reads only") << manual_at_300 << QStringList{"status"} << QByteArray() << 0
-                                           << "mode         manual (level 300)" << QList<int>{cmd_write_config, cmd_set_mode} << 300;
+                                           << "mode         manual (level 300)" << nothing_but_reads << -1;
+        QTest::newRow("status leaves an odd mode byte") << QStringList{"mode=2"} << QStringList{"status"} << QByteArray()
+                                                        << 0 << "automatic" << nothing_but_reads << -1;
         QTest::newRow("no controller") << QStringList{"plugged=0"} << QStringList{"status", "--json"} << QByteArray() << 3
                                        << "\"connected\":false" << nothing_but_reads << -1;
         QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
@@ -49,7 +51,7 @@ private slots:
                                << "manual, level 50% (width 282)" << no_write << 282;
         QTest::newRow("up") << manual_at_300 << QStringList{"up"} << QByteArray() << 0 << "width 317" << no_write << 317;
         QTest::newRow("manual off") << manual_at_300 << QStringList{"manual", "off"} << QByteArray() << 0 << "automatic"
-                                    << no_write << 300;
+                                    << no_write << -1;
         QTest::newRow("bad file") << QStringList() << QStringList{"config", "import", "FILE"}
                                   << QByteArray("{\"format\": \"morvane-pwm-configuration\", \"version\": 3}") << 1
                                   << "version is 3; allowed: 1; nothing was written" << nothing_but_reads << -1;
