@@ -38,3 +38,19 @@ CliResult ClientSession::run(const QStringList &args) const
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
 }
+
+void ClientSession::start_watch(WatchRun &watch) const
+{
+    prepare(watch.process, {QStringLiteral("watch")});
+    watch.process.start();
+}
+
+bool WatchRun::wait_for_lines(int count, int timeout_ms)
+{
+    return wait_until(
+        [&] {
+            printed += QString::fromUtf8(process.readAllStandardOutput());
+            return printed.count(QLatin1Char('\n')) >= count;
+        },
+        timeout_ms);
+}

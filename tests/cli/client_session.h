@@ -14,6 +14,17 @@ struct CliResult
     QString describe() const;
 };
 
+// A running `morvane-pwmctl watch` and the lines it has printed so far.
+class WatchRun
+{
+public:
+    QProcess process;
+    QString printed;
+
+    // Waits until it has printed `count` lines; false after `timeout_ms`.
+    bool wait_for_lines(int count, int timeout_ms);
+};
+
 // Runs of the real morvane-pwmctl in one user's session, with a runtime
 // directory (where the device lock lives) of its own. Given a simulated
 // controller, the client meets it through hidapi and finds no session bus;
@@ -26,6 +37,7 @@ public:
     QString runtime_dir() const { return runtime_.path(); }
     void prepare(QProcess &process, const QStringList &args) const;
     CliResult run(const QStringList &args) const;
+    void start_watch(WatchRun &watch) const;
 
 private:
     const SimController *sim_;

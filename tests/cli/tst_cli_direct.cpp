@@ -140,28 +140,22 @@ private slots:
         QFETCH(int, signal_number);
         SimController sim;
         const ClientSession session(&sim);
-        QProcess watch;
-        session.prepare(watch, {"watch"});
-        watch.start();
-        QString printed;
-        const auto lines = [&] {
-            printed += QString::fromUtf8(watch.readAllStandardOutput());
-            return printed.count('\n');
-        };
-        QVERIFY2(wait_until([&] { return lines() >= 1; }, 20000), qPrintable(printed));
+        WatchRun watch;
+        session.start_watch(watch);
+        QVERIFY2(watch.wait_for_lines(1, 20000), qPrintable(watch.printed));
         QVERIFY(QFile::exists(session.runtime_dir() + LOCK_NAME));
         sim.set(QStringLiteral("light"), QStringLiteral("const 800"));
-        QVERIFY2(wait_until([&] { return lines() >= 2; }, 10000), qPrintable(printed));
-        QVERIFY(printed.section('\n', 1, 1).contains("light 800"));
+        QVERIFY2(watch.wait_for_lines(2, 10000), qPrintable(watch.printed));
+        QVERIFY(watch.printed.section('\n', 1, 1).contains("light 800"));
 
-        ::kill(pid_t(watch.processId()), signal_number);
-        QVERIFY(watch.waitForFinished(10000));
+        ::kill(pid_t(watch.process.processId()), signal_number);
+        QVERIFY(watch.process.waitForFinished(10000));
         if (signal_number == SIGKILL) {
             const CliResult after = session.run({"status"});
             QVERIFY2(after.exit_code == 0, qPrintable(after.describe()));
         } else {
-            QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(watch.exitCode(), 0);
+            QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(watch.process.exitCode(), 0);
             QVERIFY(!QFile::exists(session.runtime_dir() + LOCK_NAME));
         }
         QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());

@@ -81,22 +81,16 @@ private slots:
     // cleanly on SIGINT.
     void watch_follows_the_program()
     {
-        QProcess watch;
-        session.prepare(watch, {"watch"});
-        watch.start();
-        QString printed;
-        const auto lines = [&] {
-            printed += QString::fromUtf8(watch.readAllStandardOutput());
-            return printed.count('\n');
-        };
-        QVERIFY2(wait_until([&] { return lines() >= 1; }, 10000), qPrintable(printed));
+        WatchRun watch;
+        session.start_watch(watch);
+        QVERIFY2(watch.wait_for_lines(1, 10000), qPrintable(watch.printed));
         sim.set(QStringLiteral("light"), QStringLiteral("const 640"));
-        QVERIFY2(wait_until([&] { return lines() >= 2; }, 10000), qPrintable(printed));
-        QVERIFY(printed.contains("light 640"));
-        ::kill(pid_t(watch.processId()), SIGINT);
-        QVERIFY(watch.waitForFinished(10000));
-        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(watch.exitCode(), 0);
+        QVERIFY2(watch.wait_for_lines(2, 10000), qPrintable(watch.printed));
+        QVERIFY(watch.printed.contains("light 640"));
+        ::kill(pid_t(watch.process.processId()), SIGINT);
+        QVERIFY(watch.process.waitForFinished(10000));
+        QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.process.exitCode(), 0);
     }
 
 private:
