@@ -6,7 +6,7 @@
 
 namespace {
 
-struct CommandSpec
+struct CommandEntry
 {
     const char *name;
     const char *synopsis;
@@ -17,7 +17,7 @@ struct CommandSpec
     bool dry_run;        // takes --dry-run
 };
 
-const CommandSpec COMMANDS[] = {
+const CommandEntry COMMANDS[] = {
     {"status", "status [--json]", QT_TRANSLATE_NOOP("CommandLine", "connected, light, brightness and mode"),
      QT_TRANSLATE_NOOP("CommandLine",
                        "Shows whether a controller is connected, its light reading, the brightness it drives\n"
@@ -70,11 +70,11 @@ struct CommandLineText
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 };
 
-const CommandSpec *find_command(const QString &name)
+const CommandEntry *find_command(const QString &name)
 {
-    for (const CommandSpec &spec : COMMANDS)
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandEntry &entry : COMMANDS)
+        if (name == QLatin1String(entry.name))
+            return &entry;
     return nullptr;
 }
 
@@ -109,8 +109,8 @@ Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QStr
     }
     const bool grouped = words.first() == QLatin1String("config");
     line->command = grouped ? words.mid(0, 2).join(QLatin1Char(' ')) : words.first();
-    const CommandSpec *spec = find_command(line->command);
-    if (!spec) {
+    const CommandEntry *entry = find_command(line->command);
+    if (!entry) {
         *error = grouped && words.size() < 2 ? CommandLineText::tr("config needs show, export or import")
                                              : CommandLineText::tr("unknown command %1").arg(line->command);
         return Outcome::usage;
@@ -118,9 +118,9 @@ Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QStr
     if (line->help)
         return Outcome::done;
     line->arguments = words.mid(grouped ? 2 : 1);
-    if (line->arguments.size() != spec->arguments || (line->json && !spec->json)
-        || (line->dry_run && !spec->dry_run)) {
-        *error = CommandLineText::tr("usage: morvane-pwmctl %1").arg(QLatin1String(spec->synopsis));
+    if (line->arguments.size() != entry->arguments || (line->json && !entry->json)
+        || (line->dry_run && !entry->dry_run)) {
+        *error = CommandLineText::tr("usage: morvane-pwmctl %1").arg(QLatin1String(entry->synopsis));
         return Outcome::usage;
     }
     if (line->command == QLatin1String("manual") && line->arguments.first() != QLatin1String("on")
@@ -139,14 +139,14 @@ Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QStr
 
 QString help_text(const QString &command)
 {
-    if (const CommandSpec *spec = find_command(command))
-        return CommandLineText::tr("Usage: morvane-pwmctl %1\n\n%2\n").arg(QLatin1String(spec->synopsis), CommandLineText::tr(spec->details));
+    if (const CommandEntry *entry = find_command(command))
+        return CommandLineText::tr("Usage: morvane-pwmctl %1\n\n%2\n").arg(QLatin1String(entry->synopsis), CommandLineText::tr(entry->details));
     QString text = CommandLineText::tr("Usage: morvane-pwmctl COMMAND [OPTIONS]\n\n"
                       "Controls a Morvane USB brightness controller. While morvane-pwm runs, the commands\n"
                       "go through it; otherwise morvane-pwmctl opens the controller itself.\n\n"
                       "Commands:\n");
-    for (const CommandSpec &spec : COMMANDS)
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(spec.synopsis), -32).arg(CommandLineText::tr(spec.summary));
+    for (const CommandEntry &entry : COMMANDS)
+        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(entry.synopsis), -32).arg(CommandLineText::tr(entry.summary));
     text += CommandLineText::tr("\nRun 'morvane-pwmctl COMMAND --help' for more about a command.\n"
                "Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.\n");
     return text;
