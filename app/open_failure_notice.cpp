@@ -1,5 +1,7 @@
 #include "open_failure_notice.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // The device path and hidapi's error text come from outside; a control
@@ -19,13 +21,16 @@ QString notice_line(const HidOpenFailure &failure)
 {
     QString reason = printable(failure.reason);
     if (reason.isEmpty())
-        reason = QStringLiteral("unknown error");
+        reason = QCoreApplication::translate("OpenFailureNotice", "unknown error");
     // On Linux the usual cause is a hidraw node readable by root only: the
     // shipped udev rule hands it to the user at the seat.
-    return QStringLiteral("morvane-pwm: cannot open the controller at %1 (%2); "
-                          "install the tool's udev rule 70-morvane-pwm.rules (the package "
-                          "puts it in /usr/lib/udev/rules.d), run 'sudo udevadm control "
-                          "--reload && sudo udevadm trigger' and replug the controller")
+    // Written for the terminal and for logs in English, the language of the
+    // system's own messages there; translatable like every other text.
+    return QCoreApplication::translate("OpenFailureNotice",
+                                       "morvane-pwm: cannot open the controller at %1 (%2); "
+                                       "install the tool's udev rule 70-morvane-pwm.rules (the package "
+                                       "puts it in /usr/lib/udev/rules.d), run 'sudo udevadm control "
+                                       "--reload && sudo udevadm trigger' and replug the controller")
         .arg(printable(failure.path), reason);
 }
 

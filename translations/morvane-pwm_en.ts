@@ -2,6 +2,57 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru_RU">
 <context>
+    <name>ConfigFile</name>
+    <message>
+        <source>an array</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>an object</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a whole number %1..%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is missing; allowed: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is %2; allowed: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1%2 is not a field of this format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>true or false</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>an array of %1 points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>curve has %1 points; allowed: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the document is larger than %1 bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not valid JSON: %1 at byte %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the document is not a JSON object</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Controller</name>
     <message>
         <source>Не удалось опознать устройство!</source>
@@ -43,6 +94,17 @@
     <message>
         <source>Программа будет закрыта.</source>
         <translation>The program will close.</translation>
+    </message>
+</context>
+<context>
+    <name>OpenFailureNotice</name>
+    <message>
+        <source>unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: cannot open the controller at %1 (%2); install the tool&apos;s udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
