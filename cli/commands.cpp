@@ -77,12 +77,18 @@ Outcome CommandRunner::run(const CommandLine &line)
     QString error;
     if (const Outcome opened = access_.open(&error); opened != Outcome::done)
         return failed(opened, error);
-    if (command == QLatin1String("manual"))
-        return manual(argument == QLatin1String("on"));
-    if (command == QLatin1String("level"))
-        return level(parse_level(argument));
-    if (command == QLatin1String("up") || command == QLatin1String("down"))
-        return step(command == QLatin1String("up") ? 1 : -1);
+    if (command == QLatin1String("manual")) {
+        const bool on = argument == QLatin1String("on");
+        return regulate([&](QString *error) { return access_.set_manual(on, error); });
+    }
+    if (command == QLatin1String("level")) {
+        const int width = parse_level(argument);
+        return regulate([&](QString *error) { return access_.set_manual_level(width, error); });
+    }
+    if (command == QLatin1String("up") || command == QLatin1String("down")) {
+        const int direction = command == QLatin1String("up") ? 1 : -1;
+        return regulate([&](QString *error) { return access_.step(direction, error); });
+    }
     if (command == QLatin1String("config show"))
         return show_config(line.json);
     return export_config(argument);
@@ -155,28 +161,10 @@ Outcome CommandRunner::watch(bool json)
     return outcome;
 }
 
-Outcome CommandRunner::manual(bool on)
+Outcome CommandRunner::regulate(const std::function<Outcome(QString *error)> &change)
 {
     QString error;
-    if (const Outcome outcome = access_.set_manual(on, &error); outcome != Outcome::done)
-        return failed(outcome, error);
-    print_level();
-    return Outcome::done;
-}
-
-Outcome CommandRunner::level(int width)
-{
-    QString error;
-    if (const Outcome outcome = access_.set_manual_level(width, &error); outcome != Outcome::done)
-        return failed(outcome, error);
-    print_level();
-    return Outcome::done;
-}
-
-Outcome CommandRunner::step(int direction)
-{
-    QString error;
-    if (const Outcome outcome = access_.step(direction, &error); outcome != Outcome::done)
+    if (const Outcome outcome = change(&error); outcome != Outcome::done)
         return failed(outcome, error);
     print_level();
     return Outcome::done;

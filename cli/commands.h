@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTextStream>
 
+#include <functional>
+
 // Runs one command line over a ControllerAccess: what the user asked for,
 // printed for a terminal or as JSON. Messages go to `err`, results to `out`.
 class CommandRunner : public QObject
@@ -20,9 +22,8 @@ public:
 private:
     Outcome status(bool json);
     Outcome watch(bool json);
-    Outcome manual(bool on);
-    Outcome level(int width);
-    Outcome step(int direction);
+    // manual, level, up and down: one change of regulation, then the level it left.
+    Outcome regulate(const std::function<Outcome(QString *error)> &change);
     Outcome show_config(bool json);
     Outcome export_config(const QString &file_name);
     Outcome import_config(const QString &file_name, bool dry_run);
