@@ -2,9 +2,8 @@
 
 #include "model/config_file.h"
 
-#include <QDBusConnectionInterface>
+#include <QDBusArgument>
 #include <QDBusPendingReply>
-#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -28,28 +27,54 @@ constexpr int BUSY_RETRY_MS = 60;
 const QString DbusAccess::SERVICE = QStringLiteral("io.github.morvane.pwm");
 const QString DbusAccess::PATH = QStringLiteral("/io/github/morvane/pwm");
 
-QString DbusAccess::program_on(const QDBusConnection &bus)
+std::unique_ptr<DbusAccess> DbusAccess::find_program(const QDBusConnection &bus)
 {
     if (!bus.isConnected())
-        return QString();
-    const QDBusReply<QString> owner = bus.interface()->serviceOwner(SERVICE);
-    return owner.isValid() ? owner.value() : QString();
+        return nullptr;
+    // The first GetAll goes to the well-known name and its reply names the
+    // program, so that finding it costs no round trip of its own.
+    const QDBusMessage reply = bus.call(get_all(SERVICE), QDBus::Block, CALL_TIMEOUT_MS);
+    if (reply.type() == QDBusMessage::ErrorMessage
+        && (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+            || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")))
+        return nullptr;
+    const bool answered = reply.type() == QDBusMessage::ReplyMessage;
+    std::unique_ptr<DbusAccess> found(new DbusAccess(bus, answered ? reply.service() : SERVICE));
+    if (answered)
+        found->take(qdbus_cast<QVariantMap>(reply.arguments().value(0)));
+    else // it is there but does not answer: the controller is its, not ours to open
+        found->unanswered_ = tr("morvane-pwm did not answer: %1").arg(reply.errorMessage());
+    return found;
 }
 
-// Addressed to the program's unique name: the proxy then has no owner of a
-// well-known name to look up and follow, two round trips fewer.
 DbusAccess::DbusAccess(const QDBusConnection &bus, const QString &program)
     : bus_(bus)
     , program_(program)
-    , proxy_(program, PATH, bus)
 {
-    proxy_.setTimeout(CALL_TIMEOUT_MS);
+}
+
+DbusAccess::~DbusAccess() = default;
+
+// Made for the first method call: a status needs none, and the proxy's
+// bookkeeping on the bus would cost it more than its one read. Addressed to
+// the program's unique name: the proxy then has no owner of a well-known
+// name to look up and follow, two round trips fewer.
+ControllerProxy &DbusAccess::proxy()
+{
+    if (!proxy_) {
+        proxy_ = std::make_unique<ControllerProxy>(program_, PATH, bus_);
+        proxy_->setTimeout(CALL_TIMEOUT_MS);
+    }
+    return *proxy_;
 }
 
 Outcome DbusAccess::open(QString *error)
 {
-    if (const Outcome outcome = refresh(error); outcome != Outcome::done)
-        return outcome;
+    // The status was read when the program was found.
+    if (!unanswered_.isEmpty()) {
+        *error = unanswered_;
+        return Outcome::failed;
+    }
     if (!status_.connected) {
         *error = tr("no controller found (morvane-pwm is running and sees none)");
         return Outcome::no_controller;
@@ -60,7 +85,7 @@ Outcome DbusAccess::open(QString *error)
 Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
 {
     QDBusPendingReply<QString> reply;
-    if (const Outcome outcome = call([&] { return reply = proxy_.GetConfiguration(); }, error);
+    if (const Outcome outcome = call([&] { return reply = proxy().GetConfiguration(); }, error);
         outcome != Outcome::done)
         return outcome;
     if (!config_from_json_as_reported(reply.value().toUtf8(), config, error)) {
@@ -73,12 +98,12 @@ Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
 Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *error)
 {
     const QString document = QString::fromUtf8(config_to_json(config, supported_controller()));
-    return call([&] { return proxy_.ApplyConfiguration(document); }, error);
+    return call([&] { return proxy().ApplyConfiguration(document); }, error);
 }
 
 Outcome DbusAccess::set_manual(bool manual, QString *error)
 {
-    if (const Outcome outcome = call([&] { return proxy_.SetManual(manual); }, error); outcome != Outcome::done)
+    if (const Outcome outcome = call([&] { return proxy().SetManual(manual); }, error); outcome != Outcome::done)
         return outcome;
     // The program switches the controller on its next poll tick; what counts
     // is the mode the controller then reports.
@@ -97,12 +122,12 @@ Outcome DbusAccess::set_manual(bool manual, QString *error)
 
 Outcome DbusAccess::set_manual_level(int level, QString *error)
 {
-    return call([&] { return proxy_.SetManualLevel(uint(level)); }, error);
+    return call([&] { return proxy().SetManualLevel(uint(level)); }, error);
 }
 
 Outcome DbusAccess::step(int direction, QString *error)
 {
-    return call([&] { return direction > 0 ? proxy_.StepUp() : proxy_.StepDown(); }, error);
+    return call([&] { return direction > 0 ? proxy().StepUp() : proxy().StepDown(); }, error);
 }
 
 void DbusAccess::watch()
@@ -120,7 +145,7 @@ void DbusAccess::watch()
 
 void DbusAccess::properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &)
 {
-    if (interface != proxy_.interface())
+    if (interface != QLatin1String(ControllerProxy::staticInterfaceName()))
         return;
     const ControllerStatus before = status_;
     take(changed);
@@ -158,9 +183,7 @@ Outcome DbusAccess::finished(QDBusPendingCall call, QString *error)
 
 Outcome DbusAccess::refresh(QString *error)
 {
-    QDBusMessage get_all = QDBusMessage::createMethodCall(program_, PATH, PROPERTIES, QStringLiteral("GetAll"));
-    get_all << proxy_.interface();
-    QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all, CALL_TIMEOUT_MS);
+    QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all(program_), CALL_TIMEOUT_MS);
     reply.waitForFinished();
     if (reply.isError()) {
         *error = tr("morvane-pwm did not answer: %1").arg(reply.error().message());
@@ -168,6 +191,13 @@ Outcome DbusAccess::refresh(QString *error)
     }
     take(reply.value());
     return Outcome::done;
+}
+
+QDBusMessage DbusAccess::get_all(const QString &destination)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(destination, PATH, PROPERTIES, QStringLiteral("GetAll"));
+    message << QString::fromLatin1(ControllerProxy::staticInterfaceName());
+    return message;
 }
 
 void DbusAccess::take(const QVariantMap &properties)

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 
 #include <functional>
+#include <memory>
 
 // The controller through the running program's D-Bus interface: the program
 // owns the controller, the client asks.
@@ -17,11 +18,10 @@ public:
     static const QString SERVICE;
     static const QString PATH;
 
-    // The unique name of the program serving its interface on `bus`, or
-    // empty when none does.
-    static QString program_on(const QDBusConnection &bus);
-
-    DbusAccess(const QDBusConnection &bus, const QString &program);
+    // The running program on `bus`, found by reading its properties once;
+    // null when no program serves its name there.
+    static std::unique_ptr<DbusAccess> find_program(const QDBusConnection &bus);
+    ~DbusAccess() override;
 
     QString route() const override { return QStringLiteral("program"); }
     Outcome open(QString *error) override;
@@ -37,15 +37,21 @@ private slots:
     void properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &invalidated);
 
 private:
+    DbusAccess(const QDBusConnection &bus, const QString &program);
+
+    ControllerProxy &proxy();
     // Makes a method call, again while the program answers Busy.
     Outcome call(const std::function<QDBusPendingCall()> &make_call, QString *error);
     // The outcome of a finished call; refreshes the status after a success.
     Outcome finished(QDBusPendingCall call, QString *error);
     Outcome refresh(QString *error);
+    // Reads the properties (GetAll) from `destination`.
+    static QDBusMessage get_all(const QString &destination);
     void take(const QVariantMap &properties);
 
     QDBusConnection bus_;
     QString program_; // its unique name
-    ControllerProxy proxy_;
+    std::unique_ptr<ControllerProxy> proxy_; // made on first use
     ControllerStatus status_;
+    QString unanswered_; // why the program did not answer when it was found; empty when it did
 };

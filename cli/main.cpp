@@ -33,15 +33,9 @@ int main(int argc, char **argv)
     // The running program is asked first, whatever it holds: the device lock
     // lives in the runtime directory, which a client started from elsewhere
     // (cron, another shell's environment) may not share, the session bus it does.
+    if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
+        return int(CommandRunner(*program, out, err).run(line));
     HidapiBackend backend;
     DirectAccess direct(backend, DeviceLock::default_path());
-    std::unique_ptr<DbusAccess> through_program;
-    ControllerAccess *access = &direct;
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (const QString program = DbusAccess::program_on(bus); !program.isEmpty()) {
-        through_program = std::make_unique<DbusAccess>(bus, program);
-        access = through_program.get();
-    }
-    CommandRunner runner(*access, out, err);
-    return int(runner.run(line));
+    return int(CommandRunner(direct, out, err).run(line));
 }

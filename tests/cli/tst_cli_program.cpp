@@ -93,6 +93,19 @@ private slots:
         QCOMPARE(watch.process.exitCode(), 0);
     }
 
+    // Whoever holds the program's name owns the controller: when it does not
+    // answer, the client says so rather than opening the controller itself.
+    void name_held_but_unanswered()
+    {
+        cleanupTestCase();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(wait_until([&] { return bus.registerService(SERVICE); }, 10000));
+        const CliResult result = session.run({"status"});
+        QCOMPARE(result.exit_code, 1);
+        QVERIFY2(result.err.contains("morvane-pwm did not answer"), qPrintable(result.describe()));
+        bus.unregisterService(SERVICE);
+    }
+
 private:
     // Runs the client, which must succeed; returns what it printed.
     QString client(const QStringList &args)
