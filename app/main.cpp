@@ -21,7 +21,8 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    // English under English locales; Russian, the source, everywhere else.
+    // The window in English under English locales, in Russian elsewhere; the
+    // notices on stderr in Russian under Russian locales, in English elsewhere.
     install_translation(app);
 
     // Lets Wayland desktops match the window to its launcher entry.

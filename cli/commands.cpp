@@ -236,9 +236,9 @@ Outcome CommandRunner::import_config(const QString &file_name, bool dry_run)
     config_from_json(document, &wanted, &error);
     const QStringList changes = config_differences(current, wanted);
     if (changes.isEmpty()) {
-        out_ << tr("The controller already holds this configuration; nothing %1.")
-                   .arg(dry_run ? tr("would be written") : tr("was written"))
-            << '\n';
+        out_ << (dry_run ? tr("The controller already holds this configuration; nothing would be written.")
+                         : tr("The controller already holds this configuration; nothing was written."))
+             << '\n';
         return Outcome::done;
     }
     out_ << (dry_run ? tr("Would change:") : tr("Changing:")) << '\n';

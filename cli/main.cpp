@@ -6,6 +6,7 @@
 #include "dbus_access.h"
 #include "device/hidapi_backend.h"
 #include "direct_access.h"
+#include "translations/translation.h"
 
 #include <QCoreApplication>
 
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morvane-pwmctl"));
+    install_translation(app);
 
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -2,6 +2,273 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru_RU">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>connected, light, brightness and mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shows whether a controller is connected, its light reading, the brightness it drives
+(percent and PWM width) and its regulation mode. With --json, one JSON object.
+Exits with 3 when no controller is connected.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>one line per change until interrupted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Prints the status once, then one line each time it changes, until interrupted
+(Ctrl+C, SIGTERM). With --json, one JSON object a line.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>switch manual regulation on or off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>on: the controller drives the manual level (it starts at the present brightness).
+off: it follows its light curve again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual level: width 0..564, or 0%..100%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sets the level of manual regulation: a PWM width from 0 to 564, or a percentage from
+0% to 100%. Only in manual regulation (see &apos;manual on&apos;).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>one step brighter, as the hot key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Raises the manual level by one hot-key step (3%). Only in manual regulation.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>one step dimmer, as the hot key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lowers the manual level by one hot-key step (3%). Only in manual regulation.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller&apos;s configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shows the light curve, the delays, the interpolation and the light averaging.
+With --json, the document &apos;config export&apos; writes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>save the configuration as JSON</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Writes the controller&apos;s configuration to FILE as JSON (&apos;-&apos;: standard output).
+Nothing is written to the controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>write a saved configuration to the controller</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checks the whole of FILE (as &apos;config export&apos; writes it) and then writes it to the
+controller; a bad file is refused, naming the first bad field, and nothing is
+written. With --dry-run, only prints what would change.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>config needs show, export or import</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown command %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>usage: morvane-pwmctl %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual takes on or off, not %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>level takes a width 0..%1 or a percentage 0%..100%, not %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: morvane-pwmctl %1
+
+%2
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: morvane-pwmctl COMMAND [OPTIONS]
+
+Controls a Morvane USB brightness controller. While morvane-pwm runs, the commands
+go through it; otherwise morvane-pwmctl opens the controller itself.
+
+Commands:
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command.
+Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run &apos;morvane-pwmctl --help&apos; for the commands.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CommandRunner</name>
+    <message>
+        <source>controller   not connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>controller   connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>light        %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>brightness   %1 (width %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mode         manual (level %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mode         automatic</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>window       has edits that are not applied</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>point</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>light</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>pwm width</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>step delay             %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>slide delay            %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>linear interpolation   %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>yes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>light samples          %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saved the configuration to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2; nothing was written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Would change:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changing:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual, level %1 (width %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>automatic</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no controller</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>light %1  brightness %2 (width %3)  %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller already holds this configuration; nothing would be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller already holds this configuration; nothing was written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ConfigFile</name>
     <message>
         <source>an array</source>
@@ -83,6 +350,84 @@
     <message>
         <source>Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками (с Shift по 10). Оранжевый круг показывает, где контроллер сейчас, бледнеющие точки за ним — его путь за последние три минуты.</source>
         <translation>Drag points 1–7 with the mouse; the selected point moves with the arrow keys (by 10 with Shift). The orange disc shows where the controller is now, the fading dots behind it its path over the last three minutes.</translation>
+    </message>
+</context>
+<context>
+    <name>DbusAccess</name>
+    <message>
+        <source>morvane-pwm did not answer: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no controller found (morvane-pwm is running and sees none)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm sent a configuration this client cannot read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller did not switch its regulation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm has ended</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DirectAccess</name>
+    <message>
+        <source>the controller is in use by %1; try again when it is free</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no controller found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot open the controller: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller did not send its configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller did not confirm the write</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nothing was written: the controller is no longer connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller did not switch its regulation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller is busy; try again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller did not answer when asked who it is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller reports version %1; this tool knows version %2 only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller went away</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller is not in manual regulation: run &apos;morvane-pwmctl manual on&apos; first</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

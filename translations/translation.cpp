@@ -7,7 +7,7 @@ QString install_translation(QCoreApplication &app, const QLocale &locale)
 {
     for (const QString &name : locale.uiLanguages()) {
         const QLocale::Language language = QLocale(name).language();
-        if (language == QLocale::Russian || language == QLocale::C)
+        if (language == QLocale::C)
             return {};
         const QString code = QLocale::languageToCode(language);
         auto *translator = new QTranslator(&app);

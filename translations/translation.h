@@ -6,8 +6,10 @@
 class QCoreApplication;
 
 // Installs on `app` the translation for the first of the locale's user
-// interface languages (LANGUAGE's list included) that has one. Russian, the
-// source language, and the C locale (C, POSIX or no locale set) come first
-// when listed: their texts stay as written. Returns the installed language's
-// code ("en"), or an empty string when the source texts stay.
+// interface languages (LANGUAGE's list included) that has one: English or
+// Russian. The window's texts are written in Russian, the terminal's in
+// English; each catalogue translates the other half. The C locale (C, POSIX
+// or no locale set) keeps both as written, as does a locale none of whose
+// languages has a catalogue. Returns the installed language's code ("en"), or
+// an empty string when the texts stay as written.
 QString install_translation(QCoreApplication &app, const QLocale &locale = QLocale::system());

@@ -5,8 +5,9 @@ QString CliResult::describe() const
     return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(exit_code).arg(out, err);
 }
 
-ClientSession::ClientSession(const SimController *sim)
+ClientSession::ClientSession(const SimController *sim, const QString &language)
     : sim_(sim)
+    , language_(language)
 {
 }
 
@@ -15,6 +16,9 @@ void ClientSession::prepare(QProcess &process, const QStringList &args) const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
     env.remove(QStringLiteral("LD_PRELOAD"));
+    for (const char *overriding : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        env.remove(QLatin1String(overriding));
+    env.insert(QStringLiteral("LANG"), language_);
     if (sim_) {
         env.insert(QStringLiteral("MORVANE_SIM_DIR"), sim_->path());
         env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());

@@ -26,13 +26,14 @@ public:
 };
 
 // Runs of the real morvane-pwmctl in one user's session, with a runtime
-// directory (where the device lock lives) of its own. Given a simulated
+// directory (where the device lock lives) of its own and the locale given by
+// `language` (LANG; C keeps the English texts). Given a simulated
 // controller, the client meets it through hidapi and finds no session bus;
 // without one, it has nothing but the test's session bus.
 class ClientSession
 {
 public:
-    explicit ClientSession(const SimController *sim = nullptr);
+    explicit ClientSession(const SimController *sim = nullptr, const QString &language = QStringLiteral("C"));
 
     QString runtime_dir() const { return runtime_.path(); }
     void prepare(QProcess &process, const QStringList &args) const;
@@ -41,5 +42,6 @@ public:
 
 private:
     const SimController *sim_;
+    QString language_;
     QTemporaryDir runtime_;
 };

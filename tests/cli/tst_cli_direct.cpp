@@ -90,6 +90,24 @@ private slots:
             QVERIFY2(sim.event_ms(QStringLiteral("open")) < 0, "the controller was opened for a bad file");
     }
 
+    // Under a Russian locale the client speaks Russian, its table still aligned.
+    void speaks_the_locale_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("status") << QStringList{"status"} << "контроллер   подключен\nосвещенность 512\n";
+        QTest::newRow("usage") << QStringList{"level", "565"} << "level принимает ширину 0..564";
+    }
+
+    void speaks_the_locale()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        SimController sim;
+        const CliResult result = ClientSession(&sim, QStringLiteral("ru_RU.UTF-8")).run(args);
+        QVERIFY2((result.out + result.err).contains(says), qPrintable(result.describe()));
+    }
+
     // Export, import something else, import the export: the last write
     // carries the exported configuration byte for byte, and the live state
     // as the controller last reported it.
