@@ -57,8 +57,10 @@ int main(int argc, char **argv)
     ControllerService service(controller);
     QString no_bus;
     if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
-        std::fprintf(stderr, "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%s)\n",
-                     qPrintable(no_bus));
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QCoreApplication::translate(
+                                    "main", "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)")
+                                    .arg(no_bus)));
 
     controller.start();
     window.show();

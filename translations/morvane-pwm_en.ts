@@ -632,4 +632,11 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation>&amp;Curve…</translation>
     </message>
 </context>
+<context>
+    <name>main</name>
+    <message>
+        <source>morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>

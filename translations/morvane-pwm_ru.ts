@@ -653,4 +653,11 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>main</name>
+    <message>
+        <source>morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)</source>
+        <translation>morvane-pwm: нет интерфейса D-Bus для сценариев и morvane-pwmctl (%1)</translation>
+    </message>
+</context>
 </TS>
