@@ -1,7 +1,9 @@
 #include "commands.h"
 
+#include "dbus/bus_names.h"
 #include "model/config_file.h"
 #include "model/pwm_percent_text.h"
+#include "protocol/pwm_percent.h"
 #include "stop_signals.h"
 
 #include <QDateTime>
@@ -13,11 +15,6 @@
 
 namespace {
 
-QString mode_name(RegulationMode mode)
-{
-    return mode == RegulationMode::manual ? QStringLiteral("manual") : QStringLiteral("automatic");
-}
-
 QJsonObject status_json(const ControllerStatus &status, const QString &route)
 {
     return {{"route", route},
@@ -26,8 +23,8 @@ QJsonObject status_json(const ControllerStatus &status, const QString &route)
             {"configuration_loaded", status.config_loaded},
             {"light", int(status.light_reading)},
             {"pwm_width", int(status.pwm_width)},
-            {"brightness_percent", int(status.pwm_width * 100 / PWM_FULL_SCALE)},
-            {"mode", mode_name(status.mode)},
+            {"brightness_percent", pwm_percent(int(status.pwm_width))},
+            {"mode", bus_names::regulation_mode_name(status.mode)},
             {"manual_level", int(status.manual_level)},
             {"edits_pending", status.edits_pending}};
 }
@@ -232,9 +229,8 @@ Outcome CommandRunner::import_config(const QString &file_name, bool dry_run)
         return failed(opened, error);
     if (const Outcome outcome = access_.configuration(&current, &error); outcome != Outcome::done)
         return failed(outcome, error);
-    ConfigBlock wanted = current; // the same document, checked above: it reads the same
-    config_from_json(document, &wanted, &error);
-    const QStringList changes = config_differences(current, wanted);
+    // Only bytes 5..36 are compared and written, and the document set them all.
+    const QStringList changes = config_differences(current, checked);
     if (changes.isEmpty()) {
         out_ << (dry_run ? tr("The controller already holds this configuration; nothing would be written.")
                          : tr("The controller already holds this configuration; nothing was written."))
@@ -247,7 +243,7 @@ Outcome CommandRunner::import_config(const QString &file_name, bool dry_run)
     if (dry_run)
         return Outcome::done;
     out_.flush();
-    if (const Outcome outcome = access_.apply_configuration(wanted, &error); outcome != Outcome::done)
+    if (const Outcome outcome = access_.apply_configuration(checked, &error); outcome != Outcome::done)
         return failed(outcome, error);
     out_ << tr("Written.") << '\n';
     return Outcome::done;

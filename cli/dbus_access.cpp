@@ -1,5 +1,6 @@
 #include "dbus_access.h"
 
+#include "dbus/bus_names.h"
 #include "model/config_file.h"
 
 #include <QDBusArgument>
@@ -10,22 +11,18 @@
 
 namespace {
 
-const QString ERROR_PREFIX = QStringLiteral("io.github.morvane.pwm.Error.");
-const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString SERVICE = QLatin1String(bus_names::SERVICE_NAME);
+const QString PATH = QLatin1String(bus_names::OBJECT_PATH);
+const QString ERROR_PREFIX = QLatin1String(bus_names::ERROR_PREFIX);
+const QString PROPERTIES = QLatin1String(bus_names::PROPERTIES_INTERFACE);
 // The program answers within one exchange with the controller (at most
 // twice its 3 s time-out); a program that hangs is not waited for longer.
 constexpr int CALL_TIMEOUT_MS = 8000;
-// A switch of regulation reaches the controller within a poll tick or two.
-constexpr int SWITCH_WAIT_MS = 3000;
-constexpr int SWITCH_POLL_MS = 20;
 // How long a call the program finds busy is asked again, and how often.
 constexpr int BUSY_WAIT_MS = 3000;
 constexpr int BUSY_RETRY_MS = 60;
 
 } // namespace
-
-const QString DbusAccess::SERVICE = QStringLiteral("io.github.morvane.pwm");
-const QString DbusAccess::PATH = QStringLiteral("/io/github/morvane/pwm");
 
 std::unique_ptr<DbusAccess> DbusAccess::find_program(const QDBusConnection &bus)
 {
@@ -101,33 +98,20 @@ Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *erro
     return call([&] { return proxy().ApplyConfiguration(document); }, error);
 }
 
+// The program answers SetManual once the controller reports the new mode.
 Outcome DbusAccess::set_manual(bool manual, QString *error)
 {
-    if (const Outcome outcome = call([&] { return proxy().SetManual(manual); }, error); outcome != Outcome::done)
-        return outcome;
-    // The program switches the controller on its next poll tick; what counts
-    // is the mode the controller then reports.
-    const RegulationMode wanted = manual ? RegulationMode::manual : RegulationMode::automatic;
-    const QDeadlineTimer deadline(SWITCH_WAIT_MS);
-    while (status_.mode != wanted && !deadline.hasExpired()) {
-        QThread::msleep(SWITCH_POLL_MS);
-        if (const Outcome outcome = refresh(error); outcome != Outcome::done)
-            return outcome;
-    }
-    if (status_.mode == wanted)
-        return Outcome::done;
-    *error = tr("the controller did not switch its regulation");
-    return Outcome::failed;
+    return regulate([&] { return proxy().SetManual(manual); }, error);
 }
 
 Outcome DbusAccess::set_manual_level(int level, QString *error)
 {
-    return call([&] { return proxy().SetManualLevel(uint(level)); }, error);
+    return regulate([&] { return proxy().SetManualLevel(uint(level)); }, error);
 }
 
 Outcome DbusAccess::step(int direction, QString *error)
 {
-    return call([&] { return direction > 0 ? proxy().StepUp() : proxy().StepDown(); }, error);
+    return regulate([&] { return direction > 0 ? proxy().StepUp() : proxy().StepDown(); }, error);
 }
 
 void DbusAccess::watch()
@@ -167,12 +151,18 @@ Outcome DbusAccess::call(const std::function<QDBusPendingCall()> &make_call, QSt
     }
 }
 
-Outcome DbusAccess::finished(QDBusPendingCall call, QString *error)
+// What the client shows after a change of regulation is the status that followed it.
+Outcome DbusAccess::regulate(const std::function<QDBusPendingCall()> &make_call, QString *error)
 {
-    call.waitForFinished();
+    const Outcome outcome = call(make_call, error);
+    return outcome == Outcome::done ? refresh(error) : outcome;
+}
+
+Outcome DbusAccess::finished(const QDBusPendingCall &call, QString *error)
+{
     const QDBusError failure = call.error();
     if (!failure.isValid())
-        return refresh(error);
+        return Outcome::done;
     *error = failure.message().isEmpty() ? failure.name() : failure.message();
     if (failure.name() == ERROR_PREFIX + QLatin1String("NotConnected"))
         return Outcome::no_controller;
@@ -218,7 +208,8 @@ void DbusAccess::take(const QVariantMap &properties)
     number("PwmWidth", &status_.pwm_width);
     number("ManualLevel", &status_.manual_level);
     if (properties.contains(QStringLiteral("RegulationMode")))
-        status_.mode = properties.value(QStringLiteral("RegulationMode")).toString() == QLatin1String("manual")
+        status_.mode = properties.value(QStringLiteral("RegulationMode")).toString()
+                               == bus_names::regulation_mode_name(RegulationMode::manual)
                            ? RegulationMode::manual
                            : RegulationMode::automatic;
 }

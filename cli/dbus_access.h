@@ -15,9 +15,6 @@ class DbusAccess : public ControllerAccess
     Q_OBJECT
 
 public:
-    static const QString SERVICE;
-    static const QString PATH;
-
     // The running program on `bus`, found by reading its properties once;
     // null when no program serves its name there.
     static std::unique_ptr<DbusAccess> find_program(const QDBusConnection &bus);
@@ -42,8 +39,10 @@ private:
     ControllerProxy &proxy();
     // Makes a method call, again while the program answers Busy.
     Outcome call(const std::function<QDBusPendingCall()> &make_call, QString *error);
-    // The outcome of a finished call; refreshes the status after a success.
-    Outcome finished(QDBusPendingCall call, QString *error);
+    // A call, then the status it led to.
+    Outcome regulate(const std::function<QDBusPendingCall()> &make_call, QString *error);
+    // The outcome of a finished call.
+    Outcome finished(const QDBusPendingCall &call, QString *error);
     Outcome refresh(QString *error);
     // Reads the properties (GetAll) from `destination`.
     static QDBusMessage get_all(const QString &destination);

@@ -109,9 +109,7 @@ Outcome DirectAccess::set_manual_level(int level, QString *error)
     if (const Outcome refused = manual_only(error); refused != Outcome::done)
         return refused;
     controller_.set_manual_level(level);
-    controller_.hold_regulation(false);
-    controller_.form_update();
-    return still_there(error);
+    return send_regulation(error);
 }
 
 Outcome DirectAccess::step(int direction, QString *error)
@@ -122,6 +120,12 @@ Outcome DirectAccess::step(int direction, QString *error)
         *error = tr("the controller is busy; try again");
         return Outcome::failed;
     }
+    return send_regulation(error);
+}
+
+// One status pass carries the manual level to the controller.
+Outcome DirectAccess::send_regulation(QString *error)
+{
     controller_.hold_regulation(false);
     controller_.form_update();
     return still_there(error);

@@ -28,6 +28,7 @@ private:
     static QString identification_text(int version_found);
     Outcome still_there(QString *error);
     Outcome manual_only(QString *error);
+    Outcome send_regulation(QString *error);
 
     DeviceLock lock_;
     Controller controller_;

@@ -6,15 +6,12 @@
 #include <QDBusMessage>
 #include <QMetaProperty>
 
-static const char ERROR_PREFIX[] = "io.github.morvane.pwm.Error.";
-static const char NOT_LOADED[] = "The controller has not been identified and loaded yet: nothing was sent to it.";
+using bus_names::ERROR_PREFIX;
+using bus_names::regulation_mode_name;
 
 // The texts below are for scripts and morvane-pwmctl, in English like the
 // interface's names; the window's translations do not cover them.
-static QString mode_name(RegulationMode mode)
-{
-    return mode == RegulationMode::manual ? QStringLiteral("manual") : QStringLiteral("automatic");
-}
+static const char NOT_LOADED[] = "The controller has not been identified and loaded yet: nothing was sent to it.";
 
 ControllerService::ControllerService(Controller &controller, QObject *parent)
     : QObject(parent), controller(controller), bus(QString())
@@ -61,15 +58,14 @@ bool ControllerService::publish(QDBusConnection on, QString *error)
 
 QString ControllerService::regulation_mode() const
 {
-    return mode_name(controller.controller_mode());
+    return regulation_mode_name(controller.controller_mode());
 }
 
 QString ControllerService::GetConfiguration()
 {
     if (refused_unless_loaded())
         return QString();
-    const ControllerIdentity identity{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION};
-    return QString::fromUtf8(config_to_json(controller.stored_config(), identity));
+    return QString::fromUtf8(config_to_json(controller.stored_config(), supported_controller()));
 }
 
 void ControllerService::ApplyConfiguration(const QString &json)
@@ -80,11 +76,11 @@ void ControllerService::ApplyConfiguration(const QString &json)
     if (controller.edits_pending())
         return refuse("EditsPending", QStringLiteral("The window holds edits that were not applied: "
                                                      "apply them there first. Nothing was written."));
-    if (json.size() > MAX_DOCUMENT_SIZE)
+    if (json.size() > CONFIG_DOCUMENT_MAX_SIZE)
         return refuse("InvalidConfiguration", QStringLiteral("The document has %1 characters; a configuration "
                                                              "has at most %2. Nothing was written.")
                                                   .arg(json.size())
-                                                  .arg(MAX_DOCUMENT_SIZE));
+                                                  .arg(CONFIG_DOCUMENT_MAX_SIZE));
     ConfigBlock config = controller.stored_config();
     QString why;
     if (!config_from_json(json.toUtf8(), &config, &why))
@@ -137,7 +133,7 @@ void ControllerService::answer_mode_calls()
         else // still switching after MODE_SWITCH_MS, or switched back by a later call or the window
             bus.send(waiting.call.createErrorReply(
                 QLatin1String(ERROR_PREFIX) + "NotConfirmed",
-                QStringLiteral("The controller did not switch to %1 regulation.").arg(mode_name(waiting.mode))));
+                QStringLiteral("The controller did not switch to %1 regulation.").arg(regulation_mode_name(waiting.mode))));
     }
     mode_calls.clear();
     mode_timer.stop();
@@ -204,7 +200,7 @@ void ControllerService::publish_changes()
     if (changed.isEmpty() || !bus.isConnected())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(OBJECT_PATH),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QLatin1String(bus_names::PROPERTIES_INTERFACE),
                                                      QStringLiteral("PropertiesChanged"));
     signal << QLatin1String(INTERFACE_NAME) << changed << QStringList();
     bus.send(signal);

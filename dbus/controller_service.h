@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus_names.h"
 #include "model/controller.h"
 #include "protocol/pwm_percent.h"
 
@@ -30,11 +31,9 @@ class ControllerService : public QObject, protected QDBusContext
     Q_PROPERTY(bool EditsPending READ edits_pending)
 
 public:
-    static constexpr const char *SERVICE_NAME = "io.github.morvane.pwm";
-    static constexpr const char *OBJECT_PATH = "/io/github/morvane/pwm";
-    static constexpr const char *INTERFACE_NAME = "io.github.morvane.pwm.Controller";
-    // Larger documents are refused unread: a configuration is well under 1 KiB.
-    static constexpr int MAX_DOCUMENT_SIZE = 64 * 1024;
+    static constexpr const char *SERVICE_NAME = bus_names::SERVICE_NAME;
+    static constexpr const char *OBJECT_PATH = bus_names::OBJECT_PATH;
+    static constexpr const char *INTERFACE_NAME = bus_names::INTERFACE_NAME;
     // How long SetManual waits for the controller to report the new mode:
     // one exchange's time bound.
     static constexpr int MODE_SWITCH_MS = 3000;

@@ -367,10 +367,6 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the controller did not switch its regulation</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>morvane-pwm has ended</source>
         <translation type="unfinished"></translation>
     </message>

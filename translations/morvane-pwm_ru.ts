@@ -388,10 +388,6 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation>morvane-pwm прислала настройки, которые этот клиент не может прочитать: %1</translation>
     </message>
     <message>
-        <source>the controller did not switch its regulation</source>
-        <translation>контроллер не переключил регулировку</translation>
-    </message>
-    <message>
         <source>morvane-pwm has ended</source>
         <translation>morvane-pwm завершилась</translation>
     </message>
