@@ -2,6 +2,7 @@
 
 #include "global_hot_keys_portal.h"
 
+#include "model/controller.h"
 #include "portal_request.h"
 
 #include <QCoreApplication>
@@ -23,8 +24,8 @@ const QString APPLICATION_ID = QStringLiteral("io.github.morvane.pwm");
 constexpr int DEFAULT_TIMEOUT_MS = 60000;
 constexpr int CLOSE_TIMEOUT_MS = 1000;
 
-// The window's keys, Ctrl+Alt+P (101) and Ctrl+Alt+M (102), under ids the
-// desktop keeps across runs, so that the user's choice of keys sticks.
+// The window's keys, Ctrl+Alt+P and Ctrl+Alt+M, under ids the desktop keeps
+// across runs, so that the user's choice of keys sticks.
 struct ShortcutName
 {
     int id;
@@ -32,8 +33,8 @@ struct ShortcutName
     const char *description;
 };
 constexpr ShortcutName WINDOW_SHORTCUTS[] = {
-    {101, "brighter", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Ярче (ручная регулировка)")},
-    {102, "dimmer", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Темнее (ручная регулировка)")},
+    {Controller::HOTKEY_PWM_UP, "brighter", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Ярче (ручная регулировка)")},
+    {Controller::HOTKEY_PWM_DOWN, "dimmer", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Темнее (ручная регулировка)")},
 };
 
 // One entry of the a(sa{sv}) that BindShortcuts takes.

@@ -155,8 +155,10 @@ void CurveView::resizeEvent(QResizeEvent *event)
 void CurveView::paintEvent(QPaintEvent *event)
 {
     const qreal ratio = devicePixelRatioF();
-    if (curve_layer_.size() != size() * ratio) {
+    // The dots depend on the screen's pixel ratio alone.
+    if (trail_dots_.front().isNull() || trail_dots_.front().devicePixelRatio() != ratio)
         paint_trail_dots(ratio);
+    if (curve_layer_.size() != size() * ratio) {
         curve_layer_ = QPixmap(size() * ratio);
         curve_layer_.setDevicePixelRatio(ratio);
         QPainter layer(&curve_layer_);

@@ -76,8 +76,13 @@ void Widget::connect_form()
 {
     for (const CurvePoint &point : curve_points_) {
         connect(point.light, &QSpinBox::valueChanged, this, &Widget::mark_config_dirty);
-        connect(point.light, &QSpinBox::valueChanged, this, &Widget::show_curve);
-        connect(point.slider, &QSlider::valueChanged, this, &Widget::show_curve);
+        // A load shows the whole curve once, when the form is filled.
+        const auto curve_edited = [this] {
+            if (!filling_form_)
+                show_curve();
+        };
+        connect(point.light, &QSpinBox::valueChanged, this, curve_edited);
+        connect(point.slider, &QSlider::valueChanged, this, curve_edited);
         connect(point.slider, &QSlider::valueChanged, this, [this, &point] {
             // A load writes the labels itself, from the limited slider values.
             if (filling_form_)
@@ -108,7 +113,6 @@ void Widget::connect_model()
     connect(&controller_, &Controller::configuration_loaded, this, &Widget::fill_form);
     connect(&controller_, &Controller::status_changed, this, &Widget::show_status);
     connect(&controller_, &Controller::connected_changed, this, &Widget::show_status);
-    connect(&controller_, &Controller::live_changed, this, &Widget::show_status);
     connect(&controller_, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
     connect(&controller_, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
     connect(&controller_, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
@@ -187,6 +191,7 @@ void Widget::fill_form()
     ui->pwm_smooth_alg_checkBox->setChecked(config.pwm_smooth_alg() != 0);
     set_apply_enabled(false);
     filling_form_ = false;
+    show_curve();
 }
 
 // Without a controller the read-outs are empty, not the last values seen.
