@@ -1,13 +1,9 @@
 // morvane-pwmctl on its own, with no program running: the real executable in
 // front of the simulated controller (preload library). What each kind of
 // command sends and never sends, its exit code, the export/import round trip
-// on the wire, watch ending on a signal, and the device lock shared with the
-// program's model.
+// on the wire, and watch ending on a signal.
 
 #include "client_session.h"
-#include "model/controller.h"
-#include "model/device_lock.h"
-#include "tools/sim/sim_backend.h"
 
 #include <QtTest>
 
@@ -177,34 +173,6 @@ private slots:
             QVERIFY(!QFile::exists(session.runtime_dir() + LOCK_NAME));
         }
         QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
-    }
-
-    // The program's device check opens the controller only under the lock,
-    // holds it while connected and lets go once the controller is gone.
-    void program_gives_way()
-    {
-        QTemporaryDir runtime;
-        SimBackend bus;
-        const int device = bus.add_controller();
-        Controller controller(bus);
-        DeviceLock program(runtime.path() + LOCK_NAME);
-        DeviceLock client(runtime.path() + LOCK_NAME);
-        controller.set_device_lock(&program);
-
-        QVERIFY(client.try_lock());
-        controller.check_hid_device();
-        QVERIFY(!controller.connected());
-        QCOMPARE(bus.open_attempts(device), 0);
-
-        client.unlock();
-        controller.check_hid_device();
-        QVERIFY(controller.connected());
-        QVERIFY(!client.try_lock());
-
-        bus.unplug(device);
-        controller.check_hid_device();
-        QVERIFY(!controller.connected());
-        QVERIFY(client.try_lock());
     }
 };
 

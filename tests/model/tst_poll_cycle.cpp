@@ -5,8 +5,10 @@
 // tst_view, which drives this model with the form attached.
 
 #include "bench.h"
+#include "model/device_lock.h"
 #include "protocol/commands.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using Requests = QList<int>;
@@ -18,6 +20,7 @@ class TestPollCycle : public QObject
 private slots:
     void first_tick_comes_before_the_controller_is_opened();
     void connecting_identifies_and_loads_in_one_tick();
+    void device_check_takes_turns_under_the_lock();
     void identification_failure_data();
     void identification_failure();
     void manual_width_on_the_wire_data();
@@ -58,6 +61,32 @@ void TestPollCycle::connecting_identifies_and_loads_in_one_tick()
     QCOMPARE(config_part(model.stored_config()), config_part(bench.controller_config()));
     QCOMPARE(model.light_reading(), 512u);
     QCOMPARE(model.brightness_width(), 282);
+}
+
+// The device check opens the controller only under the device lock, holds
+// it while connected and lets go once the controller is gone.
+void TestPollCycle::device_check_takes_turns_under_the_lock()
+{
+    QTemporaryDir runtime;
+    DeviceLock program(runtime.path() + "/device.lock");
+    DeviceLock client(runtime.path() + "/device.lock");
+    Bench bench;
+    bench.model().set_device_lock(&program);
+
+    QVERIFY(client.try_lock());
+    bench.check();
+    QVERIFY(!bench.model().connected());
+    QCOMPARE(bench.sim().open_attempts(bench.device()), 0);
+
+    client.unlock();
+    bench.check();
+    QVERIFY(bench.model().connected());
+    QVERIFY(!client.try_lock());
+
+    bench.unplug();
+    bench.check();
+    QVERIFY(!bench.model().connected());
+    QVERIFY(client.try_lock());
 }
 
 void TestPollCycle::identification_failure_data()

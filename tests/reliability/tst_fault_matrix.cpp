@@ -26,6 +26,15 @@ constexpr int REPORTED_WIDTH = 282; // 50 %
 constexpr int MANUAL_LEVEL = 113;   // 20 %
 constexpr int FULL = PWM_FULL_SCALE;
 
+// The command codes written since the wire was last forgotten, in order.
+QString sent(const Bench &bench)
+{
+    QStringList commands;
+    for (int command : bench.requests())
+        commands << QString::number(command);
+    return commands.join(QLatin1Char(' '));
+}
+
 int command_of(Target target)
 {
     switch (target) {
@@ -75,7 +84,6 @@ private slots:
     void fault();
 
 private:
-    QString sent(const SimBackend &sim) const;
 };
 
 void FaultMatrixTest::fault_data()
@@ -175,7 +183,7 @@ void FaultMatrixTest::fault()
     }
 
     sim.add_fault(bench.device(), fault_for(fault, command_of(target)));
-    sim.clear_logs();
+    bench.forget_wire();
     int asked_exit = -1;
     bool due = false;
     if (target == Target::write_config) {
@@ -186,7 +194,7 @@ void FaultMatrixTest::fault()
         asked_exit = run.tick();
     }
 
-    QCOMPARE(sent(sim), wire);
+    QCOMPARE(sent(bench), wire);
     QCOMPARE(asked_exit, exit_code);
     QCOMPARE(bench.model().live(), live);
     QCOMPARE(due, apply_due);
@@ -200,27 +208,16 @@ void FaultMatrixTest::fault()
         run.check();
         QCOMPARE(run.tick(), -1);
         QVERIFY(!bench.model().live());
-        sim.replug(bench.device());
+        bench.replug();
     }
-    sim.clear_logs();
+    bench.forget_wire();
     run.check();
     QCOMPARE(run.tick(), -1);
-    QCOMPARE(sent(sim), recovery);
+    QCOMPARE(sent(bench), recovery);
     QVERIFY(bench.model().live());
 
     run.close();
     QVERIFY2(!run.checker.failed(), run.checker.violation().c_str());
-}
-
-// The command codes written since the logs were cleared, in order.
-QString FaultMatrixTest::sent(const SimBackend &sim) const
-{
-    QStringList commands;
-    for (const SimWireRecord &record : sim.wire()) {
-        if (record.direction == SimDirection::out)
-            commands << QString::number(record.command());
-    }
-    return commands.join(QLatin1Char(' '));
 }
 
 QTEST_MAIN(FaultMatrixTest)
