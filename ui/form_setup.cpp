@@ -2,6 +2,9 @@
 
 #include "ui_widget.h"
 
+#include "model/pwm_percent_text.h"
+#include "protocol/commands.h"
+
 #include <QEvent>
 #include <QShortcut>
 #include <QStyle>
@@ -61,13 +64,14 @@ private:
 
 void finish_form_setup(Ui::Widget &ui, QWidget *window)
 {
-    // Percentages go up to "100%", the light reading up to 1023. The curve's
-    // read-outs share their columns with the sliders and spin boxes.
+    // Percentages go up to full scale, the light reading up to the sensor's.
+    // The curve's read-outs share their columns with the sliders and spin boxes.
+    const QString full_percent = pwm_percent_text(PWM_FULL_SCALE);
     for (QLineEdit *percent : {ui.auto_1_lineEdit, ui.auto_2_lineEdit, ui.auto_3_lineEdit, ui.auto_4_lineEdit,
                                ui.auto_5_lineEdit, ui.auto_6_lineEdit, ui.auto_7_lineEdit})
-        new ReadOutWidth(percent, QStringLiteral("100%"), false);
-    new ReadOutWidth(ui.vAKB_lineEdit, QStringLiteral("1023"), true);
-    new ReadOutWidth(ui.brightness_lineEdit, QStringLiteral("100%"), true);
+        new ReadOutWidth(percent, full_percent, false);
+    new ReadOutWidth(ui.vAKB_lineEdit, QString::number(LIGHT_FULL_SCALE), true);
+    new ReadOutWidth(ui.brightness_lineEdit, full_percent, true);
 
     // The status line sits in the frame, which is disabled exactly while it
     // has the most to say: it keeps the enabled colours (a selectable label
