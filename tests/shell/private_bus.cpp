@@ -1,6 +1,5 @@
 #include "private_bus.h"
 
-#include <QDeadlineTimer>
 #include <QRegularExpression>
 
 bool PrivateBus::start(QString *why)
@@ -10,10 +9,7 @@ bool PrivateBus::start(QString *why)
         QStringList{QStringLiteral("--config-file=" PRIVATE_BUS_CONFIG),
                     QStringLiteral("--print-address=1"), QStringLiteral("--nofork")},
         QProcessEnvironment::systemEnvironment());
-    const QDeadlineTimer deadline(ProbeProcess::WAIT_MS);
-    while (daemon_->lines().isEmpty() && !deadline.hasExpired()
-           && daemon_->process().state() == QProcess::Running)
-        daemon_->process().waitForReadyRead(int(deadline.remainingTime()));
+    daemon_->wait_for_output();
     address_ = daemon_->lines().value(0);
     if (address_.isEmpty())
         *why = QStringLiteral("dbus-daemon did not start: ") + daemon_->errors();

@@ -31,10 +31,20 @@ void ProbeProcess::collect()
 
 bool ProbeProcess::wait_for_line(const QString &line, int timeout_ms)
 {
+    return wait_until([&] { return lines_.contains(line); }, timeout_ms);
+}
+
+bool ProbeProcess::wait_for_output(int timeout_ms)
+{
+    return wait_until([&] { return !lines_.isEmpty(); }, timeout_ms);
+}
+
+bool ProbeProcess::wait_until(const std::function<bool()> &seen, int timeout_ms)
+{
     const QDeadlineTimer deadline(timeout_ms);
     for (;;) {
         collect();
-        if (lines_.contains(line))
+        if (seen())
             return true;
         if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
             return false;

@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+
 // A helper program started by a test. Collects its stdout line by line;
 // every wait is bounded, and whatever still runs is killed on destruction.
 class ProbeProcess
@@ -19,6 +21,8 @@ public:
 
     // True once stdout has shown this whole line (now or within timeout_ms).
     bool wait_for_line(const QString &line, int timeout_ms = WAIT_MS);
+    // True once stdout has shown any whole line.
+    bool wait_for_output(int timeout_ms = WAIT_MS);
     // True when the program ended by itself within timeout_ms.
     bool wait_for_exit(int timeout_ms = WAIT_MS);
     // The complete stdout lines so far.
@@ -30,6 +34,7 @@ public:
 
 private:
     void collect();
+    bool wait_until(const std::function<bool()> &seen, int timeout_ms);
 
     QProcess process_;
     QByteArray partial_;
