@@ -1,0 +1,44 @@
+#pragma once
+
+#include "device/hid_device.h"
+#include "protocol/commands.h"
+
+#include <QMetaType>
+#include <QString>
+
+#include <vector>
+
+// Where the program stands with the controller, as one value: the model
+// emits it on every change and every view (window, tray, D-Bus properties,
+// morvane-pwmctl status) reads the same fields under the same meaning.
+struct ControllerStatus
+{
+    bool connected = false;  // a controller is open
+    bool identified = false; // it answered version 1 on this connection
+    bool loaded = false;     // its configuration was read (or applied) on this connection
+    bool live = false;       // the last poll tick completed a status pass: the form can be edited
+
+    unsigned light = 0;     // light reading as last reported (may exceed 1023)
+    unsigned pwm_width = 0; // the width the controller reports driving
+    // The brightness read-out: the manual level once a status pass has sent
+    // it with command 57, otherwise pwm_width.
+    int brightness_width = 0;
+    RegulationMode mode = RegulationMode::automatic;        // as the controller last reported it
+    RegulationMode wanted_mode = RegulationMode::automatic; // what the program carries to it
+    int manual_level = 0;                                   // 0..PWM_FULL_SCALE
+
+    bool edits_pending = false; // the window holds edits it has not applied
+    // Another program has the controller ("morvane-pwmctl (pid 1234)"); empty when none does.
+    QString holder;
+    // The device lock could not be made (why); the program then goes on uncoordinated.
+    QString lock_problem;
+    // Matching interfaces the last device search could not open.
+    std::vector<HidOpenFailure> open_failures;
+    // Tells one controller from another for the history: "8d88:00bb:<serial or path>";
+    // empty while none is open.
+    QString identity;
+
+    bool operator==(const ControllerStatus &other) const;
+    bool operator!=(const ControllerStatus &other) const { return !(*this == other); }
+};
+Q_DECLARE_METATYPE(ControllerStatus)

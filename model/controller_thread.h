@@ -1,0 +1,78 @@
+#pragma once
+
+#include "controller_status.h"
+#include "manual_change.h"
+#include "outcome.h"
+#include "protocol/config_block.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class Controller;
+class HidBackend;
+class QThread;
+
+// The controller as the GUI thread reaches it. Owns a Controller and, when
+// threaded, the worker thread its poll cycle and exchanges run on; the GUI
+// thread never waits for the controller. Actions go in as queued calls and
+// answer once with an Outcome, delivered on the caller's thread; the
+// status and the applied configuration come out as values. Nothing is
+// shared between the threads but these copies.
+//
+// Unthreaded (tests), the Controller lives on the caller's thread: actions
+// and signals are direct, and a test drives the poll cycle through
+// controller() as before.
+class ControllerThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Reply = std::function<void(const Outcome &)>;
+    enum class Threading { worker, caller };
+
+    ControllerThread(HidBackend &backend, Threading threading, QObject *parent = nullptr);
+    // Ends the worker after its current exchange; writes nothing.
+    ~ControllerThread() override;
+
+    // Starts the device check and the poll cycle on the Controller's thread.
+    void start();
+
+    // The last values the Controller announced (copies on this thread).
+    const ControllerStatus &status() const { return status_; }
+    const ConfigBlock &applied_config() const { return applied_config_; }
+
+    // Only for the caller's own thread when unthreaded (tests drive ticks).
+    Controller &controller() { return *controller_; }
+
+    // --- Actions: each answers `reply` once, on this object's thread ---------
+    void apply(const ConfigBlock &config, Reply reply = {});
+    void set_manual(bool manual, ChangeSource source, Reply reply = {});
+    void set_manual_level(int level, ChangeSource source, Reply reply = {});
+    void step(int direction, ChangeSource source, Reply reply = {}); // +1 up, -1 down
+    // The hot keys' ids (Controller::HOTKEY_PWM_UP/DOWN) as steps.
+    void hot_key_pressed(int id);
+    // Command 56 with the configuration this controller last loaded or confirmed.
+    void write_back(Reply reply = {});
+    // Bounded wait for a load under way: done once loaded, refused otherwise.
+    void when_loaded(Reply reply);
+    void set_edits_pending(bool pending);
+
+signals:
+    void status_changed(const ControllerStatus &status);
+    // A load filled bytes 5..36, or an apply confirmed new ones: views show them.
+    void configuration_loaded(const ConfigBlock &config);
+    // The controller did not identify as version 1 (version_found, -1 when it did not answer).
+    void identification_failed(int version_found);
+    void manual_change(const ManualChange &change);
+
+private:
+    void run(std::function<void(Controller &)> job);
+
+    std::unique_ptr<Controller> controller_;
+    QThread *worker_ = nullptr;
+    ControllerStatus status_;
+    ConfigBlock applied_config_;
+};

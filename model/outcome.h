@@ -1,0 +1,47 @@
+#pragma once
+
+// What became of one action on the controller (apply, mode, level, step,
+// write-back). Every action of the model answers with exactly one; the
+// window, the hot keys, D-Bus and morvane-pwmctl only put it into words.
+enum class Refusal {
+    none,
+    not_connected,  // no controller is open
+    loading,        // open, but its configuration is still being read
+    not_identified, // it did not identify as version 1
+    not_manual,     // the level changes only in manual regulation
+    out_of_range,   // a level beyond 0..PWM_FULL_SCALE
+    edits_pending,  // the window holds edits that were not applied
+    held_elsewhere, // another program has the controller open
+};
+
+struct Outcome
+{
+    enum class Kind {
+        done,          // the controller confirmed it
+        not_confirmed, // sent, but the controller did not confirm it (or time ran out)
+        refused,       // nothing was sent; `refusal` says why
+    };
+
+    Kind kind = Kind::done;
+    Refusal refusal = Refusal::none;
+
+    static Outcome done() { return {}; }
+    static Outcome not_confirmed() { return {Kind::not_confirmed, Refusal::none}; }
+    static Outcome refused(Refusal why) { return {Kind::refused, why}; }
+
+    bool ok() const { return kind == Kind::done; }
+    // Something may have reached the controller.
+    bool sent() const { return kind != Kind::refused; }
+    bool operator==(const Outcome &other) const { return kind == other.kind && refusal == other.refusal; }
+    bool operator!=(const Outcome &other) const { return !(*this == other); }
+};
+
+// Who asked for a change of the manual level or mode: the history keeps it
+// beside each correction.
+enum class ChangeSource {
+    window,   // the manual slider or group box
+    hot_key,  // Ctrl+Alt+P / Ctrl+Alt+M, X11 grab or portal
+    tray,     // the tray icon's menu or wheel
+    dbus,     // a D-Bus caller, morvane-pwmctl through the program among them
+    client,   // morvane-pwmctl on the controller directly
+};
