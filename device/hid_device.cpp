@@ -39,6 +39,7 @@ bool HidDevice::close()
         backend_.close(handle_);
         handle_ = nullptr;
     }
+    path_.clear();
     return true;
 }
 
@@ -75,6 +76,7 @@ bool HidDevice::open()
             continue;
         }
         handle_ = handle;
+        path_ = hid.path;
         connected_ = true;
         ++connection_serial_;
         return true;

@@ -47,6 +47,9 @@ public:
     // Counts the handles opened so far: tells one connection from the next.
     unsigned connection_serial() const { return connection_serial_; }
 
+    // The interface the open handle came from; empty while none is open.
+    const std::string &path() const { return path_; }
+
     // Matching interfaces the last search could not open (permission, busy).
     const std::vector<HidOpenFailure> &open_failures() const { return open_failures_; }
 
@@ -63,6 +66,7 @@ private:
     HidReport out_report_{};
     HidReport in_report_{};
     HidHandle *handle_ = nullptr;
+    std::string path_;
     unsigned connection_serial_ = 0;
     std::vector<HidOpenFailure> open_failures_;
 };

@@ -33,7 +33,9 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     poll_timer_->setInterval(POLL_MS);
     connect(poll_timer_, &QTimer::timeout, this, [this] {
         form_update();
-        if (timers_running_)
+        // After a failed identification the program is ending: the error
+        // box holds the tick that reported it, so no other tick follows.
+        if (timers_running_ && !identification_failed_)
             poll_timer_->start();
     });
 }
@@ -76,6 +78,46 @@ RegulationMode Controller::controller_mode() const
         : RegulationMode::automatic;
 }
 
+bool ControllerStatus::operator==(const ControllerStatus &other) const
+{
+    const auto same_failures = [](const std::vector<HidOpenFailure> &a, const std::vector<HidOpenFailure> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const HidOpenFailure &x, const HidOpenFailure &y) {
+            return x.path == y.path && x.reason == y.reason;
+        });
+    };
+    return connected == other.connected && identified == other.identified && loaded == other.loaded
+        && live == other.live && light == other.light && pwm_width == other.pwm_width
+        && brightness_width == other.brightness_width && mode == other.mode && wanted_mode == other.wanted_mode
+        && manual_level == other.manual_level && edits_pending == other.edits_pending && holder == other.holder
+        && lock_problem == other.lock_problem && identity == other.identity
+        && same_failures(open_failures, other.open_failures);
+}
+
+ControllerStatus Controller::status() const
+{
+    ControllerStatus now;
+    now.connected = connected();
+    now.identified = identified();
+    now.loaded = config_loaded();
+    now.live = live_;
+    now.light = light_reading();
+    now.pwm_width = pwm_width();
+    now.brightness_width = brightness_width_;
+    now.mode = controller_mode();
+    now.wanted_mode = wanted_mode_;
+    now.manual_level = manual_level_;
+    now.edits_pending = edits_pending_;
+    now.holder = holder_;
+    now.lock_problem = lock_problem_;
+    now.open_failures = hid_device_.open_failures();
+    if (now.connected)
+        now.identity = QStringLiteral("%1:%2:%3")
+                           .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
+                           .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
+                           .arg(QString::fromStdString(hid_device_.path()));
+    return now;
+}
+
 QStringList Controller::open_failures() const
 {
     QStringList lines;
@@ -89,11 +131,19 @@ void Controller::check_hid_device()
     const bool was_connected = connected();
     const bool was_identified = identified();
     // While another process holds the lock, the controller is left to it
-    // until a later check.
-    if (!device_lock_ || device_lock_->try_lock())
+    // until a later check. A lock that cannot be made at all is said, and
+    // the controller is opened uncoordinated rather than never.
+    const bool locked = !device_lock_ || device_lock_->try_lock();
+    holder_ = locked ? QString() : device_lock_->holder();
+    lock_problem_ = device_lock_ ? device_lock_->problem() : QString();
+    if (!lock_problem_.isEmpty())
+        holder_.clear();
+    if (locked || !lock_problem_.isEmpty())
         hid_device_.open();
     if (device_lock_ && !connected())
         device_lock_->unlock();
+    if (!connected())
+        answer_all(Outcome::refused(unavailable()));
     const QStringList failures = open_failures();
     if (failures != announced_open_failures_) {
         announced_open_failures_ = failures;
@@ -108,46 +158,184 @@ void Controller::announce_link(bool was_connected, bool was_identified)
         emit connected_changed(connected());
     if (identified() != was_identified)
         emit identified_changed(identified());
+    announce_value();
+}
+
+void Controller::announce_value()
+{
+    const ControllerStatus now = status();
+    if (now != announced_value_) {
+        announced_value_ = now;
+        emit status_value_changed(now);
+    }
+}
+
+Refusal Controller::unavailable() const
+{
+    if (!connected())
+        return holder_.isEmpty() ? Refusal::not_connected : Refusal::held_elsewhere;
+    if (identification_failed_)
+        return Refusal::not_identified;
+    if (!config_loaded() || loading_)
+        return Refusal::loading;
+    return Refusal::none;
+}
+
+Refusal Controller::refuse(Refusal why, const Reply &reply) const
+{
+    if (reply)
+        reply(why == Refusal::none ? Outcome::done() : Outcome::refused(why));
+    return why;
+}
+
+void Controller::answer_all(const Outcome &outcome)
+{
+    std::vector<Waiting> answered;
+    answered.swap(waiting_);
+    for (const Waiting &waiting : answered)
+        if (waiting.reply)
+            waiting.reply(outcome);
+    level_change_waiting_ = false;
+}
+
+// A mode is answered once the controller reports it; a level once a status
+// pass sent it (or failed to); a load once it is done. Past its deadline an
+// action is answered as not confirmed.
+void Controller::answer_waiting(bool level_sent)
+{
+    if (level_change_waiting_ && level_sent) {
+        level_change_waiting_ = false;
+        if (level_before_ != manual_level_)
+            emit manual_change({QDateTime::currentDateTimeUtc(), status().identity, light_reading(), level_before_,
+                                manual_level_, level_source_});
+    }
+    std::vector<Waiting> still;
+    std::vector<std::pair<Reply, Outcome>> answers;
+    for (Waiting &waiting : waiting_) {
+        bool settled = false;
+        Outcome outcome = Outcome::done();
+        switch (waiting.kind) {
+        case Waiting::Kind::mode:
+            settled = controller_mode() == waiting.mode && status_connection_ == hid_device_.connection_serial();
+            break;
+        case Waiting::Kind::level:
+            settled = true;
+            outcome = level_sent ? Outcome::done() : Outcome::not_confirmed();
+            break;
+        case Waiting::Kind::loaded:
+            settled = config_loaded();
+            break;
+        }
+        if (!settled && waiting.deadline.hasExpired()) {
+            settled = true;
+            outcome = waiting.kind == Waiting::Kind::loaded ? Outcome::refused(Refusal::loading)
+                                                            : Outcome::not_confirmed();
+        }
+        if (settled)
+            answers.emplace_back(std::move(waiting.reply), outcome);
+        else
+            still.push_back(std::move(waiting));
+    }
+    waiting_.swap(still);
+    for (const auto &[reply, outcome] : answers)
+        if (reply)
+            reply(outcome);
+}
+
+void Controller::settle(int max_ticks)
+{
+    for (int tick = 0; tick < max_ticks && settling() && connected(); ++tick)
+        form_update();
+}
+
+void Controller::when_loaded(Reply reply)
+{
+    const Refusal why = unavailable();
+    if (why != Refusal::loading || identification_failed_) {
+        refuse(why, reply);
+        return;
+    }
+    waiting_.push_back({Waiting::Kind::loaded, RegulationMode::automatic, QDeadlineTimer(SETTLE_MS), std::move(reply)});
 }
 
 // Switching the regulation mode is not a configuration edit. The manual
 // level starts at the brightness the controller drives now; the poll cycle
 // switches the controller over on its next pass.
-void Controller::set_wanted_mode(RegulationMode mode)
+Refusal Controller::set_wanted_mode(RegulationMode mode, ChangeSource, Reply reply)
+{
+    if (const Refusal why = unavailable(); why != Refusal::none)
+        return refuse(why, reply);
+    regulation_held_ = false;
+    choose_mode(mode);
+    announce_value();
+    if (controller_mode() == mode)
+        return refuse(Refusal::none, reply);
+    waiting_.push_back({Waiting::Kind::mode, mode, QDeadlineTimer(SETTLE_MS), std::move(reply)});
+    return Refusal::none;
+}
+
+void Controller::choose_mode(RegulationMode mode)
 {
     if (mode == wanted_mode_)
         return;
     wanted_mode_ = mode;
     emit wanted_mode_changed(mode);
-    set_manual_level(int(stored_config_.pwm_width()));
+    set_level(int(stored_config_.pwm_width()));
 }
 
-void Controller::set_manual_level(int level)
+Refusal Controller::set_manual_level(int level, ChangeSource source, Reply reply)
 {
-    level = std::clamp(level, 0, PWM_FULL_SCALE);
-    if (level == manual_level_)
-        return;
-    manual_level_ = level;
-    emit manual_level_changed(level);
+    if (level < 0 || level > PWM_FULL_SCALE)
+        return refuse(Refusal::out_of_range, reply);
+    if (const Refusal why = unavailable(); why != Refusal::none)
+        return refuse(why, reply);
+    if (wanted_mode_ != RegulationMode::manual)
+        return refuse(Refusal::not_manual, reply);
+    return change_level(level, source, std::move(reply));
 }
 
 // Acts only while the controller itself reports manual regulation: after the
 // poll cycle has switched it over, or when it was in manual mode already.
 // Nothing is sent here; the next status pass sends the level.
-bool Controller::pwm_width_step(int step)
+Refusal Controller::pwm_width_step(int step, ChangeSource source, Reply reply)
 {
-    if (!hid_device_.connected() || loading_ || controller_mode() != RegulationMode::manual)
-        return false;
-    set_manual_level(manual_level_ + step);
-    return true;
+    if (const Refusal why = unavailable(); why != Refusal::none)
+        return refuse(why, reply);
+    if (controller_mode() != RegulationMode::manual)
+        return refuse(Refusal::not_manual, reply);
+    return change_level(std::clamp(manual_level_ + step, 0, PWM_FULL_SCALE), source, std::move(reply));
 }
 
-void Controller::hot_key_pressed(int id)
+void Controller::hot_key_pressed(int id, Reply reply)
 {
     if (id == HOTKEY_PWM_UP)
-        pwm_width_step(+HOTKEY_PWM_STEP);
+        pwm_width_step(+HOTKEY_PWM_STEP, ChangeSource::hot_key, std::move(reply));
     else if (id == HOTKEY_PWM_DOWN)
-        pwm_width_step(-HOTKEY_PWM_STEP);
+        pwm_width_step(-HOTKEY_PWM_STEP, ChangeSource::hot_key, std::move(reply));
+}
+
+// Consecutive changes before one status pass are one correction: from the
+// brightness before the first to the level the pass sends.
+Refusal Controller::change_level(int level, ChangeSource source, Reply reply)
+{
+    regulation_held_ = false;
+    if (!level_change_waiting_ && level != manual_level_) {
+        level_change_waiting_ = true;
+        level_before_ = brightness_width_;
+    }
+    level_source_ = source;
+    set_level(level);
+    waiting_.push_back({Waiting::Kind::level, RegulationMode::manual, QDeadlineTimer(SETTLE_MS), std::move(reply)});
+    announce_value();
+    return Refusal::none;
+}
+
+void Controller::set_level(int level)
+{
+    if (level == manual_level_)
+        return;
+    manual_level_ = level;
+    emit manual_level_changed(level);
 }
 
 void Controller::set_edits_pending(bool pending)
@@ -156,6 +344,7 @@ void Controller::set_edits_pending(bool pending)
         return;
     edits_pending_ = pending;
     emit edits_pending_changed(pending);
+    announce_value();
 }
 
 // Command 56 goes only to a controller identified as version 1 on this
@@ -167,34 +356,43 @@ bool Controller::config_write_allowed() const
     return identified() && config_connection_ == hid_device_.connection_serial();
 }
 
-bool Controller::send_config_block()
+bool Controller::send_config_block(const ConfigBlock &block)
 {
-    std::copy(stored_config_.bytes.begin(), stored_config_.bytes.end(), payload_buffer_.begin());
+    std::copy(block.bytes.begin(), block.bytes.end(), payload_buffer_.begin());
     return hid_device_.exchange(cmd_write_config, nullptr, payload_buffer_.data());
 }
 
 // Bytes 0..4 go out as the controller last reported them, so nothing is sent
 // before it has reported them on this connection: zeros or another
 // connection's bytes could change its regulation mode.
-Controller::ApplyResult Controller::apply_config(const ConfigBlock &config)
+Outcome Controller::apply_config(const ConfigBlock &config, ChangeSource source)
 {
-    if (!identified() || status_connection_ != hid_device_.connection_serial())
-        return ApplyResult::not_sent;
-    const bool changed = !std::equal(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
-                                     stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    if (const Refusal why = unavailable(); why != Refusal::none)
+        return Outcome::refused(why);
+    if (status_connection_ != hid_device_.connection_serial())
+        return Outcome::refused(Refusal::loading);
+    // What the user typed in the window is not replaced behind their back.
+    if (source != ChangeSource::window && edits_pending_)
+        return Outcome::refused(Refusal::edits_pending);
+    ConfigBlock block = stored_config_;
     std::copy(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
-              stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
-    // The block now holds a whole configuration chosen for the controller
-    // identified on this connection; the write-back on close sends it again.
+              block.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    if (!send_config_block(block))
+        return Outcome::not_confirmed();
+    // Confirmed: the block now holds the configuration chosen for the
+    // controller on this connection; the write-back sends it again.
+    const bool changed = block.bytes != stored_config_.bytes;
+    stored_config_ = block;
     config_connection_ = hid_device_.connection_serial();
-    const bool confirmed = send_config_block();
     if (changed)
         emit configuration_loaded();
-    return confirmed ? ApplyResult::written : ApplyResult::not_confirmed;
+    return Outcome::done();
 }
 
-// As last loaded or applied, never a client's unapplied edits.
-bool Controller::write_back()
+// As last loaded or confirmed, never anyone's unapplied edits.
+Outcome Controller::write_back()
 {
-    return config_write_allowed() && send_config_block();
+    if (!config_write_allowed())
+        return Outcome::refused(unavailable() == Refusal::none ? Refusal::loading : unavailable());
+    return send_config_block(stored_config_) ? Outcome::done() : Outcome::not_confirmed();
 }

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "controller_status.h"
 #include "device/hid_device.h"
+#include "manual_change.h"
+#include "outcome.h"
 #include "protocol/commands.h"
 #include "protocol/config_block.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <functional>
+#include <vector>
 
 class DeviceLock;
 class QTimer;
@@ -16,8 +22,12 @@ class QTimer;
 // The controller as the program knows it, apart from any window: owns the
 // HidDevice, the stored ConfigBlock and the two single-shot timers (500 ms
 // device check, 50 ms poll), and runs the poll cycle (identify, load, status
-// pass, mode and manual level). Views read its state and call its actions;
-// every signal is emitted on change only.
+// pass, mode and manual level). It is plain single-threaded code: the
+// program runs it on a worker thread through ControllerThread, tests and
+// the direct client drive check_hid_device() and form_update() themselves.
+//
+// It is also the one rule book: every action is decided here and answers
+// once with an Outcome; callers only put that into words.
 class Controller : public QObject
 {
     Q_OBJECT
@@ -28,13 +38,15 @@ public:
     static constexpr int HOTKEY_PWM_UP = 101;   // Ctrl+Alt+P
     static constexpr int HOTKEY_PWM_DOWN = 102; // Ctrl+Alt+M
     static constexpr int HOTKEY_PWM_STEP = 17;  // one hot-key step, 3 % of PWM_FULL_SCALE
+    // How long a mode switch may take to be reported, and a caller waits for
+    // a load under way.
+    static constexpr int SETTLE_MS = 3000;
+    // The longest an action waits for its answer: a tick under way whose
+    // exchanges time out both ways, then the action's own, then the settling.
+    static constexpr int WORST_ANSWER_MS = 4 * HID_EXCHANGE_TIMEOUT_MS + SETTLE_MS;
 
-    // What became of an apply_config call.
-    enum class ApplyResult {
-        written,       // the controller confirmed the write
-        not_confirmed, // sent, but the controller did not confirm it
-        not_sent,      // no controller identified and read on this connection
-    };
+    // Answers an action once, on the Controller's thread.
+    using Reply = std::function<void(const Outcome &)>;
 
     explicit Controller(HidBackend &backend, QObject *parent = nullptr);
     ~Controller() override; // writes nothing: write_back() is the caller's choice
@@ -49,6 +61,8 @@ public:
     void set_device_lock(DeviceLock *lock) { device_lock_ = lock; }
 
     // --- State --------------------------------------------------------------
+    // Everything the views show, as one value (also emitted on change).
+    ControllerStatus status() const;
     bool connected() const;
     bool identified() const;    // answered version 1 on this connection
     bool config_loaded() const; // bytes 5..36 come from a load or an Apply on this connection
@@ -76,32 +90,54 @@ public:
     // The window holds edits it has not applied (set by the window; other
     // clients read it before they replace the configuration).
     bool edits_pending() const { return edits_pending_; }
+    // Actions are waiting for the controller's answer.
+    bool settling() const { return !waiting_.empty(); }
 
     // --- Actions ------------------------------------------------------------
-    // Writes bytes 5..36 of `config` (bytes 0..4 go out as last reported).
-    ApplyResult apply_config(const ConfigBlock &config);
-    void set_wanted_mode(RegulationMode mode);
-    void set_manual_level(int level); // clamped to 0..PWM_FULL_SCALE
-    // The hot keys' step: acts only while connected, not loading, and the
-    // controller itself reports manual regulation. Returns whether it acted.
-    bool pwm_width_step(int step);
+    // Each returns its refusal at once (Refusal::none when it goes ahead)
+    // and answers `reply` once, refusals included.
+
+    // Writes bytes 5..36 of `config` (bytes 0..4 go out as last reported),
+    // now. Only a confirmed write becomes the configuration the views show
+    // and the write-back sends. Callers other than the window are refused
+    // while the window holds unapplied edits.
+    Outcome apply_config(const ConfigBlock &config, ChangeSource source = ChangeSource::window);
+    // Answered once the controller reports the mode (or after SETTLE_MS).
+    Refusal set_wanted_mode(RegulationMode mode, ChangeSource source = ChangeSource::window, Reply reply = {});
+    // Only while manual regulation is wanted; answered once a status pass
+    // has sent the level with command 57.
+    Refusal set_manual_level(int level, ChangeSource source = ChangeSource::window, Reply reply = {});
+    // The hot keys' step: only while the controller itself reports manual
+    // regulation and no load is under way.
+    Refusal pwm_width_step(int step, ChangeSource source = ChangeSource::hot_key, Reply reply = {});
     // A system-wide hot key by its id: HOTKEY_PWM_UP steps up, HOTKEY_PWM_DOWN
     // down, any other id does nothing.
-    void hot_key_pressed(int id);
-    // The write-back on close: command 56 with the stored configuration, only
-    // to a controller identified on this connection and only with bytes 5..36
-    // that a load from it or an Apply on it filled. True when confirmed.
-    bool write_back();
+    void hot_key_pressed(int id, Reply reply = {});
+    // The write-back on close: command 56 with the configuration this
+    // controller last loaded or confirmed, only to a controller identified
+    // on this connection.
+    Outcome write_back();
+    // Done once the configuration is loaded; a load under way is waited for
+    // up to SETTLE_MS.
+    void when_loaded(Reply reply);
     void set_edits_pending(bool pending);
     // While held, status passes only read: neither the wanted mode nor the
     // manual level goes to the controller (a client that came to read).
+    // Any regulating action lets go.
     void hold_regulation(bool held) { regulation_held_ = held; }
+    // Runs poll ticks until no action waits for the controller, at most
+    // max_ticks (the direct client, which has no timers running).
+    void settle(int max_ticks);
 
 public slots:
     void check_hid_device(); // one device check
     void form_update();    // one poll tick
 
 signals:
+    // Any field of status() changed.
+    void status_value_changed(const ControllerStatus &status);
+    // The controller took a change of the manual level.
+    void manual_change(const ManualChange &change);
     void connected_changed(bool connected);
     void identified_changed(bool identified);
     // A load filled bytes 5..36, or an apply from any client changed them:
@@ -115,9 +151,9 @@ signals:
     void open_failures_changed(const QStringList &failures);
     void edits_pending_changed(bool pending);
     // The controller did not identify as version 1 (version_found, or -1 when
-    // it did not answer): the program ends with exit_code after telling the
-    // user `reason`. Until then it gets nothing but the load's read.
-    void identification_failed(const QString &reason, int exit_code, int version_found);
+    // it did not answer): the program ends after telling the user. Until then
+    // it gets nothing but the load's read, and no poll tick follows.
+    void identification_failed(int version_found);
 
 private:
     // Poll cycle steps; those returning bool return false when an exchange failed.
@@ -131,7 +167,28 @@ private:
     void announce_link(bool was_connected, bool was_identified);
     void set_live(bool live);
     bool config_write_allowed() const;
-    bool send_config_block();
+    bool send_config_block(const ConfigBlock &block);
+    // Why an action cannot reach the controller now (none when it can).
+    Refusal unavailable() const;
+    Refusal refuse(Refusal why, const Reply &reply) const;
+    // Answers the actions waiting for the controller once a tick has shown
+    // what became of them.
+    void answer_waiting(bool level_sent);
+    void answer_all(const Outcome &outcome);
+    Refusal change_level(int level, ChangeSource source, Reply reply);
+    void set_level(int level); // emits manual_level_changed on change
+    void choose_mode(RegulationMode mode);
+    void tick();
+    void announce_value();
+
+    // An action waiting for the controller.
+    struct Waiting
+    {
+        enum class Kind { mode, level, loaded } kind;
+        RegulationMode mode; // for Kind::mode
+        QDeadlineTimer deadline;
+        Reply reply;
+    };
 
     HidDevice hid_device_;
     ConfigBlock stored_config_;
@@ -145,6 +202,16 @@ private:
     bool live_ = false;
     // Set while a load announces itself: the hot keys' step waits.
     bool loading_ = false;
+    bool identification_failed_ = false;
+    bool level_sent_ = false; // this tick's status pass sent the manual level
+    std::vector<Waiting> waiting_;
+    // The level change waiting for a status pass to send it, for the history.
+    bool level_change_waiting_ = false;
+    int level_before_ = 0;
+    ChangeSource level_source_ = ChangeSource::window;
+    QString holder_;       // who else has the controller, as the lock says
+    QString lock_problem_; // the lock could not be made
+    ControllerStatus announced_value_;
     // The status last announced with status_changed (none before the first).
     bool status_announced_ = false;
     std::array<unsigned char, ConfigBlock::STATUS_SIZE> announced_status_{};

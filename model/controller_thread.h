@@ -48,12 +48,13 @@ public:
     Controller &controller() { return *controller_; }
 
     // --- Actions: each answers `reply` once, on this object's thread ---------
-    void apply(const ConfigBlock &config, Reply reply = {});
+    // Refused as busy while an earlier apply is still on its way.
+    void apply(const ConfigBlock &config, ChangeSource source, Reply reply = {});
     void set_manual(bool manual, ChangeSource source, Reply reply = {});
     void set_manual_level(int level, ChangeSource source, Reply reply = {});
     void step(int direction, ChangeSource source, Reply reply = {}); // +1 up, -1 down
     // The hot keys' ids (Controller::HOTKEY_PWM_UP/DOWN) as steps.
-    void hot_key_pressed(int id);
+    void hot_key_pressed(int id, Reply reply = {});
     // Command 56 with the configuration this controller last loaded or confirmed.
     void write_back(Reply reply = {});
     // Bounded wait for a load under way: done once loaded, refused otherwise.
@@ -69,10 +70,16 @@ signals:
     void manual_change(const ManualChange &change);
 
 private:
+    // Runs `job` on the Controller's thread.
     void run(std::function<void(Controller &)> job);
+    // Runs `deliver` on this object's thread.
+    void deliver(std::function<void()> deliver);
+    // The Controller's kind of reply, answering `reply` on this thread.
+    std::function<void(const Outcome &)> answer(Reply reply);
 
     std::unique_ptr<Controller> controller_;
     QThread *worker_ = nullptr;
     ControllerStatus status_;
     ConfigBlock applied_config_;
+    bool applying_ = false;
 };

@@ -1,11 +1,38 @@
 #include "device_lock.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char LOCK_NAME[] = "io.github.morvane.pwm.device.lock";
+
+// A directory only this user can enter: ours, 0700, not a link. lstat, so
+// that a link planted in /tmp by someone else is never followed.
+QString unfit_directory(const QString &dir)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(dir).constData(), &info) != 0)
+        return QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is not a directory").arg(dir);
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("%1 belongs to another user").arg(dir);
+    if ((info.st_mode & 0077) != 0)
+        return QStringLiteral("%1 can be entered by other users").arg(dir);
+    return QString();
+}
+
+} // namespace
 
 DeviceLock::DeviceLock()
-    : DeviceLock(default_path())
+    : lock_file_(default_path(&problem_))
 {
+    lock_file_.setStaleLockTime(0);
 }
 
 DeviceLock::DeviceLock(const QString &path)
@@ -17,7 +44,22 @@ DeviceLock::DeviceLock(const QString &path)
 
 bool DeviceLock::try_lock(int wait_ms)
 {
-    return lock_file_.isLocked() || lock_file_.tryLock(wait_ms);
+    if (lock_file_.isLocked())
+        return true;
+    if (lock_file_.fileName().isEmpty())
+        return false;
+    if (lock_file_.tryLock(wait_ms)) {
+        problem_.clear();
+        return true;
+    }
+    if (lock_file_.error() != QLockFile::LockFailedError)
+        problem_ = QStringLiteral("%1: %2")
+                       .arg(lock_file_.fileName(),
+                            lock_file_.error() == QLockFile::PermissionError ? QStringLiteral("permission denied")
+                                                                             : QStringLiteral("cannot be created"));
+    else if (problem_.contains(lock_file_.fileName()))
+        problem_.clear();
+    return false;
 }
 
 void DeviceLock::unlock()
@@ -36,10 +78,32 @@ QString DeviceLock::holder() const
     return QStringLiteral("%1 (pid %2)").arg(application.isEmpty() ? QStringLiteral("?") : application).arg(pid);
 }
 
-QString DeviceLock::default_path()
+bool DeviceLock::held_by_program() const
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/io.github.morvane.pwm.device.lock");
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return !lock_file_.isLocked() && lock_file_.getLockInfo(&pid, &host, &application)
+        && application == QLatin1String("morvane-pwm");
+}
+
+QString DeviceLock::default_path(QString *problem)
+{
+    const uint uid = ::getuid();
+    const QString runtime = QStringLiteral("/run/user/%1").arg(uid);
+    if (QFileInfo::exists(runtime) && unfit_directory(runtime).isEmpty())
+        return runtime + QLatin1Char('/') + QLatin1String(LOCK_NAME);
+
+    const QString own = QStringLiteral("/tmp/morvane-pwm-%1").arg(uid);
+    if (::mkdir(QFile::encodeName(own).constData(), 0700) != 0 && errno != EEXIST) {
+        if (problem)
+            *problem = QStringLiteral("%1: %2").arg(own, QString::fromLocal8Bit(std::strerror(errno)));
+        return QString();
+    }
+    if (const QString why = unfit_directory(own); !why.isEmpty()) {
+        if (problem)
+            *problem = why;
+        return QString();
+    }
+    return own + QLatin1Char('/') + QLatin1String(LOCK_NAME);
 }

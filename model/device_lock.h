@@ -15,7 +15,7 @@ public:
     // checks the program holds nothing only while no controller is open).
     static constexpr int CLIENT_WAIT_MS = 3000;
 
-    DeviceLock(); // the per-user lock in the runtime directory
+    DeviceLock(); // the per-user lock (default_path())
     explicit DeviceLock(const QString &path);
 
     DeviceLock(const DeviceLock &) = delete;
@@ -27,9 +27,20 @@ public:
 
     // Who holds it, "morvane-pwm (pid 1234)", as far as the lock file says.
     QString holder() const;
+    // Held by the program itself (not by another morvane-pwmctl).
+    bool held_by_program() const;
+    // Why the lock cannot be made at all (its directory or file is not
+    // ours, not writable); empty when it can be, held or not.
+    QString problem() const { return problem_; }
 
-    static QString default_path();
+    // One path per user whatever the environment (XDG_RUNTIME_DIR, TMPDIR):
+    // /run/user/<uid> where the system made it for this user, otherwise a
+    // directory of our own in /tmp; either is checked to be this user's,
+    // mode 0700 and not a symbolic link. Empty, with *problem set, when
+    // neither is fit.
+    static QString default_path(QString *problem = nullptr);
 
 private:
+    QString problem_; // before lock_file_: the default constructor fills it while making the path
     QLockFile lock_file_;
 };

@@ -12,6 +12,7 @@ enum class Refusal {
     out_of_range,   // a level beyond 0..PWM_FULL_SCALE
     edits_pending,  // the window holds edits that were not applied
     held_elsewhere, // another program has the controller open
+    busy,           // an earlier write is still on its way
 };
 
 struct Outcome

@@ -10,8 +10,17 @@
 
 void Controller::form_update()
 {
+    tick();
+    answer_waiting(level_sent_);
+    announce_value();
+}
+
+void Controller::tick()
+{
+    level_sent_ = false;
     if (!hid_device_.connected()) {
         set_live(false);
+        answer_all(Outcome::refused(unavailable()));
         return;
     }
     // A controller that has just been opened is identified and loaded in the
@@ -34,14 +43,13 @@ void Controller::form_update()
 
 void Controller::identify()
 {
-    if (!hid_device_.exchange(cmd_identify, reply_buffer_.data(), nullptr)) {
-        emit identification_failed(tr("Не удалось опознать устройство!"), 1, -1);
-        return;
-    }
+    const bool answered = hid_device_.exchange(cmd_identify, reply_buffer_.data(), nullptr);
     // Reply payload byte 0 is the firmware version.
-    const int version = reply_buffer_[1];
+    const int version = answered ? reply_buffer_[1] : -1;
     if (version != CONTROLLER_VERSION) {
-        emit identification_failed(tr("Неверная версия устройства!"), 2, version);
+        identification_failed_ = true;
+        answer_all(Outcome::refused(Refusal::not_identified));
+        emit identification_failed(version);
         return;
     }
     hid_device_.clear_identify_pending();
@@ -58,7 +66,7 @@ bool Controller::load_config()
     note_light_reading();
     loading_ = true;
     emit configuration_loaded();
-    set_wanted_mode(controller_mode());
+    choose_mode(controller_mode());
     loading_ = false;
     // The brightness read-out waits for the status pass that follows.
     announce_status();
@@ -99,6 +107,7 @@ bool Controller::carry_regulation()
     if (!hid_device_.exchange(cmd_set_pwm_width, nullptr, payload_buffer_.data()))
         return false;
     brightness_width_ = manual_level_;
+    level_sent_ = true;
     return true;
 }
 

@@ -31,33 +31,32 @@ Bench::~Bench() = default;
 
 void Bench::start()
 {
-    model_ = std::make_unique<Controller>(*front_);
-    QObject::connect(model_.get(), &Controller::identification_failed,
-                     [this](const QString &reason, int exit_code, int version_found) {
-                         failures.append({reason, exit_code, version_found});
-                         if (while_failure_reported)
-                             while_failure_reported();
-                     });
+    model_ = std::make_unique<ControllerThread>(*front_, ControllerThread::Threading::caller);
+    QObject::connect(&model(), &Controller::identification_failed, [this](int version_found) {
+        failures.append({version_found});
+        if (while_failure_reported)
+            while_failure_reported();
+    });
     if (view_kind_ == View::attached)
         view_ = std::make_unique<Widget>(*model_);
 }
 
 void Bench::check()
 {
-    model_->check_hid_device();
+    model().check_hid_device();
 }
 
 void Bench::tick()
 {
     failures.clear();
-    model_->form_update();
+    model().form_update();
 }
 
 void Bench::close()
 {
     if (!model_)
         return;
-    model_->write_back();
+    model().write_back();
     view_.reset();
     model_.reset();
 }

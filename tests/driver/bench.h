@@ -7,6 +7,7 @@
 
 #include "controller_state.h"
 #include "model/controller.h"
+#include "model/controller_thread.h"
 
 #include <QByteArray>
 #include <QList>
@@ -24,11 +25,10 @@ class QSpinBox;
 class QWidget;
 class Widget;
 
-// One identification_failed signal, as the application would take it.
+// One identification_failed signal: the version found, -1 when the
+// controller did not answer.
 struct IdentificationFailure
 {
-    QString reason;
-    int exit_code = 0;
     int version_found = 0;
 };
 
@@ -54,7 +54,9 @@ public:
     Bench &operator=(const Bench &) = delete;
 
     // --- The program ----------------------------------------------------------
-    Controller &model() { return *model_; }
+    Controller &model() { return model_->controller(); }
+    // The model as the views and the D-Bus service reach it (on this thread).
+    ControllerThread &link() { return *model_; }
     bool running() const { return model_ != nullptr; }
     void check();
     void tick();
@@ -127,7 +129,7 @@ private:
     HidBackend *front_ = &sim_;
     int device_ = -1;
     View view_kind_;
-    std::unique_ptr<Controller> model_;
+    std::unique_ptr<ControllerThread> model_;
     std::unique_ptr<Widget> view_;
 };
 

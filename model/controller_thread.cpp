@@ -1,0 +1,151 @@
+#include "controller_thread.h"
+
+#include "controller.h"
+
+#include <QThread>
+
+ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QObject *parent)
+    : QObject(parent)
+    , controller_(std::make_unique<Controller>(backend))
+{
+    qRegisterMetaType<ControllerStatus>();
+    qRegisterMetaType<ManualChange>();
+    status_ = controller_->status();
+    applied_config_ = controller_->stored_config();
+
+    // The Controller's signals are taken on its own thread, where its state
+    // can be read; only copies go on to this one.
+    Controller *controller = controller_.get();
+    connect(controller, &Controller::status_value_changed, this, [this](const ControllerStatus &now) {
+        deliver([this, now] {
+            status_ = now;
+            emit status_changed(now);
+        });
+    }, Qt::DirectConnection);
+    connect(controller, &Controller::configuration_loaded, this, [this, controller] {
+        const ConfigBlock config = controller->stored_config();
+        deliver([this, config] {
+            applied_config_ = config;
+            emit configuration_loaded(config);
+        });
+    }, Qt::DirectConnection);
+    connect(controller, &Controller::identification_failed, this, [this](int version_found) {
+        deliver([this, version_found] { emit identification_failed(version_found); });
+    }, Qt::DirectConnection);
+    connect(controller, &Controller::manual_change, this, [this](const ManualChange &change) {
+        deliver([this, change] { emit manual_change(change); });
+    }, Qt::DirectConnection);
+
+    if (threading == Threading::worker) {
+        worker_ = new QThread(this);
+        worker_->setObjectName(QStringLiteral("controller"));
+        controller_->moveToThread(worker_);
+        worker_->start();
+    }
+}
+
+// The Controller and its timers end on their own thread, after the exchange
+// under way.
+ControllerThread::~ControllerThread()
+{
+    if (!worker_)
+        return;
+    Controller *controller = controller_.release();
+    QMetaObject::invokeMethod(controller, [controller] { delete controller; }, Qt::BlockingQueuedConnection);
+    worker_->quit();
+    worker_->wait();
+}
+
+void ControllerThread::start()
+{
+    run([](Controller &controller) { controller.start(); });
+}
+
+void ControllerThread::run(std::function<void(Controller &)> job)
+{
+    Controller *controller = controller_.get();
+    QMetaObject::invokeMethod(controller, [controller, job = std::move(job)] { job(*controller); }, Qt::AutoConnection);
+}
+
+void ControllerThread::deliver(std::function<void()> deliver)
+{
+    QMetaObject::invokeMethod(this, std::move(deliver), Qt::AutoConnection);
+}
+
+std::function<void(const Outcome &)> ControllerThread::answer(Reply reply)
+{
+    if (!reply)
+        return {};
+    // This object outlives the Controller (see the destructor), so an
+    // answer never arrives at a destroyed one.
+    return [this, reply = std::move(reply)](const Outcome &outcome) {
+        deliver([reply, outcome] { reply(outcome); });
+    };
+}
+
+void ControllerThread::apply(const ConfigBlock &config, ChangeSource source, Reply reply)
+{
+    // One write at a time: a flood of applies from a script would otherwise
+    // queue exchanges ahead of every poll tick.
+    if (applying_) {
+        if (reply)
+            reply(Outcome::refused(Refusal::busy));
+        return;
+    }
+    applying_ = true;
+    Reply finished = [this, reply = std::move(reply)](const Outcome &outcome) {
+        applying_ = false;
+        if (reply)
+            reply(outcome);
+    };
+    run([config, source, answered = answer(std::move(finished))](Controller &controller) {
+        answered(controller.apply_config(config, source));
+    });
+}
+
+void ControllerThread::set_manual(bool manual, ChangeSource source, Reply reply)
+{
+    const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
+    run([mode, source, answered = answer(std::move(reply))](Controller &controller) {
+        controller.set_wanted_mode(mode, source, answered);
+    });
+}
+
+void ControllerThread::set_manual_level(int level, ChangeSource source, Reply reply)
+{
+    run([level, source, answered = answer(std::move(reply))](Controller &controller) {
+        controller.set_manual_level(level, source, answered);
+    });
+}
+
+void ControllerThread::step(int direction, ChangeSource source, Reply reply)
+{
+    run([direction, source, answered = answer(std::move(reply))](Controller &controller) {
+        controller.pwm_width_step(direction * Controller::HOTKEY_PWM_STEP, source, answered);
+    });
+}
+
+void ControllerThread::hot_key_pressed(int id, Reply reply)
+{
+    run([id, answered = answer(std::move(reply))](Controller &controller) { controller.hot_key_pressed(id, answered); });
+}
+
+void ControllerThread::write_back(Reply reply)
+{
+    run([answered = answer(std::move(reply))](Controller &controller) {
+        const Outcome outcome = controller.write_back();
+        if (answered)
+            answered(outcome);
+    });
+}
+
+void ControllerThread::when_loaded(Reply reply)
+{
+    run([answered = answer(std::move(reply))](Controller &controller) { controller.when_loaded(answered); });
+}
+
+void ControllerThread::set_edits_pending(bool pending)
+{
+    status_.edits_pending = pending;
+    run([pending](Controller &controller) { controller.set_edits_pending(pending); });
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "outcome.h"
+
+#include <QString>
+
+// The one wording of each outcome: the window's status line, the D-Bus
+// error messages and morvane-pwmctl all use it, each in the language of the
+// process that shows it. `holder` names who has the controller, for
+// Refusal::held_elsewhere.
+QString outcome_text(const Outcome &outcome, const QString &holder = QString());
