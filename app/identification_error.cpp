@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
-void show_identification_error(const QString &reason, int exit_code, int version_found)
+void show_identification_error(int version_found)
 {
-    QStringList lines{reason};
+    const bool answered = version_found >= 0;
+    QStringList lines{answered ? QCoreApplication::translate("Controller", "Неверная версия устройства!")
+                               : QCoreApplication::translate("Controller", "Не удалось опознать устройство!")};
     if (version_found >= 0 && version_found != CONTROLLER_VERSION) {
         lines << QCoreApplication::translate("IdentificationError",
                                              "Контроллер сообщил версию %1, программа работает с версией %2.")
@@ -24,5 +26,5 @@ void show_identification_error(const QString &reason, int exit_code, int version
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
-    QCoreApplication::exit(exit_code);
+    QCoreApplication::exit(answered ? 2 : 1);
 }

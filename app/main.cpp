@@ -3,11 +3,14 @@
 #include "global_hot_keys.h"
 #include "identification_error.h"
 #include "model/controller.h"
+#include "model/controller_thread.h"
 #include "model/device_lock.h"
 #include "open_failure_notice.h"
 #include "single_application.h"
 #include "translations/translation.h"
 #include "ui/widget.h"
+
+#include <QEventLoop>
 
 #include <cstdio>
 
@@ -29,32 +32,40 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));
 
     HidapiBackend backend;
-    Controller controller(backend);
-    // morvane-pwmctl opens the controller itself only while this program does not.
+    // morvane-pwmctl opens the controller itself only while this program does
+    // not. The lock outlives the worker that uses it.
     DeviceLock device_lock;
-    controller.set_device_lock(&device_lock);
+    if (!device_lock.problem().isEmpty())
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QCoreApplication::translate(
+                                    "main", "morvane-pwm: no device lock (%1); morvane-pwmctl may disturb the program")
+                                    .arg(device_lock.problem())));
+    // The controller's exchanges run on a worker thread: nothing below waits for it.
+    ControllerThread controller(backend, ControllerThread::Threading::worker);
+    controller.controller().set_device_lock(&device_lock);
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
-    QObject::connect(&controller, &Controller::identification_failed, &app, &show_identification_error);
+    QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level while the controller reports manual
     // regulation (the model decides).
     GlobalHotKeys hot_keys(&window);
-    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller, &Controller::hot_key_pressed);
+    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller,
+                     [&controller](int id) { controller.hot_key_pressed(id); });
     hot_keys.register_hot_key(Controller::HOTKEY_PWM_UP, 'P');
     hot_keys.register_hot_key(Controller::HOTKEY_PWM_DOWN, 'M');
 
     // A controller that is present but cannot be opened is named on stderr
     // once each time it appears.
     OpenFailureNotice open_failure_notice;
-    QObject::connect(&controller, &Controller::open_failures_changed, &app, [&] {
-        for (const QString &line : open_failure_notice.update(controller.open_failure_details()))
+    QObject::connect(&controller, &ControllerThread::status_changed, &app, [&](const ControllerStatus &status) {
+        for (const QString &line : open_failure_notice.update(status.open_failures))
             std::fprintf(stderr, "%s\n", qPrintable(line));
     });
 
     // Scripts and key bindings reach the controller over the session bus;
     // without one, the program works as before.
-    ControllerService service(controller);
+    ControllerService service(controller.controller());
     QString no_bus;
     if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
         std::fprintf(stderr, "%s\n",
@@ -66,7 +77,11 @@ int main(int argc, char **argv)
     window.show();
     const int exit_code = app.exec();
     // Writes the configuration back once more as the program ends: as last
-    // loaded or applied, never the unapplied edits of the form.
-    controller.write_back();
+    // loaded or confirmed, never the unapplied edits of the form. An Apply
+    // still on its way is answered first (the worker takes them in order);
+    // the exchange's own time limits bound the wait.
+    QEventLoop written;
+    controller.write_back([&written](const Outcome &) { written.quit(); });
+    written.exec();
     return exit_code;
 }

@@ -91,17 +91,13 @@ void ControllerService::ApplyConfiguration(const QString &json)
         return refuse("Busy", QStringLiteral("The controller is busy with the previous write: try again in a "
                                              "moment. Nothing was written."));
 
-    const Controller::ApplyResult result = controller.apply_config(config);
+    const Outcome result = controller.apply_config(config, ChangeSource::dbus);
     since_write.start();
-    switch (result) {
-    case Controller::ApplyResult::written:
-        return;
-    case Controller::ApplyResult::not_confirmed:
+    if (result.kind == Outcome::Kind::not_confirmed)
         return refuse("NotConfirmed",
                       QStringLiteral("The configuration was sent, but the controller did not confirm it."));
-    case Controller::ApplyResult::not_sent:
+    if (!result.ok())
         return refuse("NotLoaded", QLatin1String(NOT_LOADED));
-    }
 }
 
 // Answered once the controller reports the mode, so that a script's next
@@ -111,7 +107,7 @@ void ControllerService::SetManual(bool manual)
     if (refused_unless_loaded())
         return;
     const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
-    controller.set_wanted_mode(mode);
+    controller.set_wanted_mode(mode, ChangeSource::dbus);
     if (controller.controller_mode() == mode)
         return;
     setDelayedReply(true);
@@ -148,7 +144,7 @@ void ControllerService::SetManualLevel(uint level)
         return;
     if (controller.wanted_mode() != RegulationMode::manual)
         return refuse("NotManual", QStringLiteral("Manual regulation is off: switch it on first."));
-    controller.set_manual_level(int(level));
+    controller.set_manual_level(int(level), ChangeSource::dbus);
 }
 
 void ControllerService::step(int by)
@@ -158,7 +154,7 @@ void ControllerService::step(int by)
     if (controller.controller_mode() != RegulationMode::manual)
         return refuse("NotManual",
                       QStringLiteral("The controller is not in manual regulation: switch it on first."));
-    if (!controller.pwm_width_step(by))
+    if (controller.pwm_width_step(by, ChangeSource::dbus) != Refusal::none)
         refuse("Busy",
                QStringLiteral("The controller is busy loading its configuration: try again in a moment."));
 }

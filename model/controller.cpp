@@ -299,8 +299,10 @@ Refusal Controller::set_manual_level(int level, ChangeSource source, Reply reply
 // Nothing is sent here; the next status pass sends the level.
 Refusal Controller::pwm_width_step(int step, ChangeSource source, Reply reply)
 {
-    if (const Refusal why = unavailable(); why != Refusal::none)
-        return refuse(why, reply);
+    if (!connected())
+        return refuse(unavailable(), reply);
+    if (loading_)
+        return refuse(Refusal::loading, reply);
     if (controller_mode() != RegulationMode::manual)
         return refuse(Refusal::not_manual, reply);
     return change_level(std::clamp(manual_level_ + step, 0, PWM_FULL_SCALE), source, std::move(reply));
@@ -330,8 +332,10 @@ Refusal Controller::change_level(int level, ChangeSource source, Reply reply)
     return Refusal::none;
 }
 
+// The controller may report a width beyond the scale; the level stays on it.
 void Controller::set_level(int level)
 {
+    level = std::clamp(level, 0, PWM_FULL_SCALE);
     if (level == manual_level_)
         return;
     manual_level_ = level;

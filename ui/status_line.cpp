@@ -1,44 +1,59 @@
 #include "status_line.h"
 
-#include "model/controller.h"
+#include "model/controller_thread.h"
 
 #include <QEvent>
 #include <QLabel>
 
-StatusLine::StatusLine(Controller &controller, QLabel *label)
+StatusLine::StatusLine(ControllerThread &controller, QLabel *label)
     : QObject(label)
-    , controller_(controller)
     , label_(label)
 {
-    connect(&controller_, &Controller::connected_changed, this, &StatusLine::update);
-    connect(&controller_, &Controller::live_changed, this, &StatusLine::update);
-    connect(&controller_, &Controller::open_failures_changed, this, &StatusLine::update);
+    connect(&controller, &ControllerThread::status_changed, this, &StatusLine::update);
     label_->installEventFilter(this);
-    update();
+    update(controller.status());
 }
 
 bool StatusLine::eventFilter(QObject *, QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
-        update();
+        update(status_);
     return false;
 }
 
-void StatusLine::update()
+void StatusLine::show_note(const QString &note)
+{
+    note_ = note;
+    show();
+}
+
+void StatusLine::set_problem(const QString &key, const QString &problem)
+{
+    if (problem.isEmpty())
+        problems_.remove(key);
+    else
+        problems_.insert(key, problem);
+    show();
+}
+
+void StatusLine::update(const ControllerStatus &status)
 {
     QString text;
     QString tip;
-    if (controller_.live()) {
+    if (status.live) {
         was_live_ = true;
         text = tr("Контроллер подключен, настройки загружены.");
-    } else if (controller_.connected()) {
+    } else if (status.connected) {
         text = tr("Контроллер найден, настройки загружаются…");
-    } else if (!controller_.open_failure_details().empty()) {
+    } else if (!status.holder.isEmpty()) {
+        text = tr("Контроллер занят другой программой: %1. Он будет открыт, когда она его освободит.")
+                   .arg(status.holder);
+    } else if (!status.open_failures.empty()) {
         // Paths and reasons come from the system: one line each, whatever
         // they hold (the label shows plain text only).
         QStringList paths;
         QStringList reasons;
-        for (const HidOpenFailure &failure : controller_.open_failure_details()) {
+        for (const HidOpenFailure &failure : status.open_failures) {
             paths << QString::fromStdString(failure.path).simplified();
             reasons << QString::fromStdString(failure.reason).simplified();
         }
@@ -52,6 +67,24 @@ void StatusLine::update()
     } else {
         text = tr("Контроллер не найден. Подключите его к USB.");
     }
-    label_->setText(text);
+    if (status.lock_problem.isEmpty())
+        problems_.remove(QStringLiteral("lock"));
+    else
+        problems_.insert(QStringLiteral("lock"),
+                         tr("Блокировка устройства недоступна (%1): morvane-pwmctl может мешать программе.")
+                             .arg(status.lock_problem));
+    // A note belongs to the state it was said in.
+    if (text != state_text_)
+        note_.clear();
+    status_ = status;
+    state_text_ = text;
     label_->setToolTip(tip);
+    show();
+}
+
+void StatusLine::show()
+{
+    QStringList parts{note_.isEmpty() ? state_text_ : note_};
+    parts += problems_.values();
+    label_->setText(parts.join(QLatin1Char(' ')));
 }

@@ -3,12 +3,14 @@
 #include "curve_view.h"
 #include "curve_window.h"
 #include "form_setup.h"
+#include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "status_line.h"
 #include "ui_widget.h"
 #include "unapplied_edits_prompt.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QSessionManager>
 
@@ -24,7 +26,7 @@ void set_text(QLineEdit *edit, const QString &text)
 
 } // namespace
 
-Widget::Widget(Controller &controller, QWidget *parent)
+Widget::Widget(ControllerThread &controller, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Widget)
     , controller_(controller)
@@ -42,23 +44,38 @@ Widget::Widget(Controller &controller, QWidget *parent)
         {ui->auto_6_verticalSlider, ui->auto_6_light_spinBox, ui->auto_6_lineEdit},
         {ui->auto_7_verticalSlider, ui->auto_7_light_spinBox, ui->auto_7_lineEdit},
     }};
+    status_line_ = new StatusLine(controller_, ui->status_label);
+    // The draft starts as the form's own values; from here on the controls'
+    // handlers keep the two the same.
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        draft_.set_auto_light(n, unsigned(curve_points_[n - 1].light->value()));
+        draft_.set_auto_pwm(n, unsigned(curve_points_[n - 1].slider->value()));
+    }
+    draft_.set_pwm_step_delay(unsigned(ui->pwm_step_delay_spinBox->value()));
+    draft_.set_pwm_slide_delay(unsigned(ui->pwm_slide_delay_spinBox->value()));
+    draft_.set_avrg_light_num(unsigned(ui->avrg_light_num_spinBox->value()));
+    draft_.set_pwm_smooth_alg(ui->pwm_smooth_alg_checkBox->isChecked());
     connect_form();
     connect_model();
     show_curve();
-    new StatusLine(controller_, ui->status_label);
 
     // A logout asks about unapplied edits now, if the session manager lets
     // the program interact, and the window then closes without asking again.
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
-        if (controller_.edits_pending() && manager.allowsInteraction()) {
+        if (controller_.status().edits_pending && manager.allowsInteraction()) {
             const UnappliedEditsAnswer answer = ask_about_unapplied_edits(this);
             manager.release();
             if (answer == UnappliedEditsAnswer::cancel) {
                 manager.cancel();
                 return;
             }
-            if (answer == UnappliedEditsAnswer::apply)
-                apply();
+            if (answer == UnappliedEditsAnswer::apply) {
+                // The session waits for the answer; the window keeps painting.
+                QEventLoop written;
+                apply([&written](bool) { written.quit(); });
+                if (writing_)
+                    written.exec();
+            }
         }
         session_ending_ = true;
     });
@@ -69,65 +86,63 @@ Widget::~Widget()
     delete ui;
 }
 
-// The user's editing. Switching the regulation mode and moving the manual
-// level are not configuration edits: they go to the model, whose poll cycle
-// carries them to the controller.
+// The user's editing changes the draft. Switching the regulation mode and
+// moving the manual level are not configuration edits: they go to the
+// model, whose poll cycle carries them to the controller.
 void Widget::connect_form()
 {
-    for (const CurvePoint &point : curve_points_) {
-        connect(point.light, &QSpinBox::valueChanged, this, &Widget::mark_config_dirty);
-        // A load shows the whole curve once, when the form is filled.
-        const auto curve_edited = [this] {
-            if (!filling_form_)
-                show_curve();
-        };
-        connect(point.light, &QSpinBox::valueChanged, this, curve_edited);
-        connect(point.slider, &QSlider::valueChanged, this, curve_edited);
-        connect(point.slider, &QSlider::valueChanged, this, [this, &point] {
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        const CurvePoint &point = curve_points_[n - 1];
+        connect(point.light, &QSpinBox::valueChanged, this,
+                [this, n](int light) { edit_draft([&](ConfigBlock &draft) { draft.set_auto_light(n, unsigned(light)); }); });
+        connect(point.slider, &QSlider::valueChanged, this, [this, n, &point](int width) {
             // A load writes the labels itself, from the limited slider values.
-            if (filling_form_)
-                return;
-            show_curve_level(point);
-            set_apply_enabled(true);
+            if (!filling_form_)
+                show_curve_level(point);
+            edit_draft([&](ConfigBlock &draft) { draft.set_auto_pwm(n, unsigned(width)); });
         });
     }
-    for (QSpinBox *box : {ui->pwm_step_delay_spinBox, ui->pwm_slide_delay_spinBox, ui->avrg_light_num_spinBox})
-        connect(box, &QSpinBox::valueChanged, this, &Widget::mark_config_dirty);
+    connect(ui->pwm_step_delay_spinBox, &QSpinBox::valueChanged, this,
+            [this](int value) { edit_draft([&](ConfigBlock &draft) { draft.set_pwm_step_delay(unsigned(value)); }); });
+    connect(ui->pwm_slide_delay_spinBox, &QSpinBox::valueChanged, this,
+            [this](int value) { edit_draft([&](ConfigBlock &draft) { draft.set_pwm_slide_delay(unsigned(value)); }); });
+    connect(ui->avrg_light_num_spinBox, &QSpinBox::valueChanged, this,
+            [this](int value) { edit_draft([&](ConfigBlock &draft) { draft.set_avrg_light_num(unsigned(value)); }); });
     connect(ui->pwm_smooth_alg_checkBox, &QCheckBox::toggled, this, [this](bool checked) {
-        mark_config_dirty();
+        edit_draft([&](ConfigBlock &draft) { draft.set_pwm_smooth_alg(checked); });
         // With linear interpolation the controller does not use the switching delay.
         ui->pwm_step_delay_spinBox->setEnabled(!checked);
     });
-    connect(ui->apply_pushButton, &QPushButton::clicked, this, &Widget::apply);
+    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] { apply(); });
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
 
-    connect(ui->groupBox_5, &QGroupBox::toggled, &controller_, [this](bool checked) {
-        controller_.set_wanted_mode(checked ? RegulationMode::manual : RegulationMode::automatic);
+    connect(ui->groupBox_5, &QGroupBox::toggled, this, [this](bool checked) {
+        if (filling_form_)
+            return;
+        controller_.set_manual(checked, ChangeSource::window, [this](const Outcome &outcome) {
+            report(outcome);
+            // Refused: the box goes back to what the model carries.
+            if (!outcome.sent())
+                show_status(controller_.status());
+        });
     });
-    connect(ui->pwm_width_horizontalSlider, &QSlider::valueChanged, &controller_, &Controller::set_manual_level);
+    connect(ui->pwm_width_horizontalSlider, &QSlider::valueChanged, this, [this](int level) {
+        if (filling_form_)
+            return;
+        ++levels_on_their_way_;
+        controller_.set_manual_level(level, ChangeSource::window, [this](const Outcome &outcome) {
+            --levels_on_their_way_;
+            report(outcome);
+        });
+    });
 }
 
 void Widget::connect_model()
 {
-    connect(&controller_, &Controller::configuration_loaded, this, &Widget::fill_form);
-    connect(&controller_, &Controller::status_changed, this, &Widget::show_status);
-    connect(&controller_, &Controller::connected_changed, this, &Widget::show_status);
-    connect(&controller_, &Controller::wanted_mode_changed, this, &Widget::show_wanted_mode);
-    connect(&controller_, &Controller::manual_level_changed, ui->pwm_width_horizontalSlider, &QSlider::setValue);
-    connect(&controller_, &Controller::live_changed, ui->configuration_frame, &QWidget::setEnabled);
-    connect(&controller_, &Controller::status_changed, this, &Widget::show_operating_point);
-    connect(&controller_, &Controller::live_changed, this, &Widget::show_operating_point);
-    connect(&controller_, &Controller::live_changed, this, &Widget::show_curve_editable);
-    // The curve's button shows only with a controller: without one it could
-    // not be pressed, and the status line needs its room for the longer
-    // messages (not found, not openable).
-    connect(&controller_, &Controller::live_changed, ui->curve_pushButton, &QWidget::setVisible);
-    show_wanted_mode(controller_.wanted_mode());
-    ui->pwm_width_horizontalSlider->setValue(controller_.manual_level());
-    ui->configuration_frame->setEnabled(controller_.live());
-    ui->curve_pushButton->setVisible(controller_.live());
-    show_curve_editable();
+    connect(&controller_, &ControllerThread::configuration_loaded, this, &Widget::fill_form);
+    connect(&controller_, &ControllerThread::status_changed, this, &Widget::show_status);
+    show_status(controller_.status());
 }
 
 void Widget::bring_to_front()
@@ -150,18 +165,29 @@ void Widget::changeEvent(QEvent *event)
         ui->retranslateUi(this);
 }
 
-// Apply closes only once the controller confirmed the write: edits it did
-// not take stay in the window, marked unapplied.
+// The window closes only once nothing the user typed would be lost without
+// asking: an Apply on its way is answered first, and an unconfirmed Apply
+// leaves the edits in the window, marked unapplied.
 void Widget::closeEvent(QCloseEvent *event)
 {
-    if (!controller_.edits_pending() || session_ending_) {
+    if (writing_) {
+        close_when_written_ = true;
+        event->ignore();
+        return;
+    }
+    if (!controller_.status().edits_pending || session_ending_) {
         event->accept();
         return;
     }
     switch (ask_about_unapplied_edits(this)) {
     case UnappliedEditsAnswer::apply:
-        apply();
-        event->setAccepted(!controller_.edits_pending());
+        event->ignore();
+        // Closed from the event loop: the answer may come while this close
+        // is still under way.
+        apply([this](bool written) {
+            if (written)
+                QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        });
         break;
     case UnappliedEditsAnswer::discard:
         event->accept();
@@ -173,10 +199,15 @@ void Widget::closeEvent(QCloseEvent *event)
 }
 
 // Setting a control runs its change handler at once; filling_form_ tells the
-// handlers that this is a load, not the user's editing.
-void Widget::fill_form()
+// handlers that this is a load, not the user's editing. The draft is then
+// what the controls hold, after their own limits.
+void Widget::fill_form(const ConfigBlock &config)
 {
-    const ConfigBlock &config = controller_.stored_config();
+    // A reload (after a replug) while edits were unapplied drops them, as
+    // it always has; the status line says so.
+    if (controller_.status().edits_pending && !writing_)
+        status_line_->show_note(tr("Контроллер переподключен: непримененные изменения отброшены, настройки "
+                                   "загружены из контроллера."));
     filling_form_ = true;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
         const CurvePoint &point = curve_points_[n - 1];
@@ -189,31 +220,44 @@ void Widget::fill_form()
     ui->pwm_slide_delay_spinBox->setValue(int(config.pwm_slide_delay()));
     ui->avrg_light_num_spinBox->setValue(int(config.avrg_light_num()));
     ui->pwm_smooth_alg_checkBox->setChecked(config.pwm_smooth_alg() != 0);
-    set_apply_enabled(false);
     filling_form_ = false;
+    set_apply_enabled(false);
     show_curve();
 }
 
+void Widget::edit_draft(const std::function<void(ConfigBlock &)> &edit)
+{
+    edit(draft_);
+    if (filling_form_)
+        return;
+    show_curve();
+    set_apply_enabled(true);
+}
+
 // Without a controller the read-outs are empty, not the last values seen.
-void Widget::show_status()
+void Widget::show_status(const ControllerStatus &status)
 {
-    const bool connected = controller_.connected();
-    set_text(ui->vAKB_lineEdit, connected ? QString::number(controller_.light_reading()) : QString());
-    set_text(ui->brightness_lineEdit, connected ? pwm_percent_text(controller_.brightness_width()) : QString());
-}
+    set_text(ui->vAKB_lineEdit, status.connected ? QString::number(status.light) : QString());
+    set_text(ui->brightness_lineEdit, status.connected ? pwm_percent_text(status.brightness_width) : QString());
 
-void Widget::show_wanted_mode(RegulationMode mode)
-{
-    const bool manual = mode == RegulationMode::manual;
+    const bool manual = status.wanted_mode == RegulationMode::manual;
+    filling_form_ = true;
     ui->groupBox_5->setChecked(manual);
+    // The user's own moves are not set back by answers to earlier ones.
+    if (levels_on_their_way_ == 0 && !ui->pwm_width_horizontalSlider->isSliderDown())
+        ui->pwm_width_horizontalSlider->setValue(status.manual_level);
+    filling_form_ = false;
     ui->auto_groupBox->setEnabled(!manual);
-    show_curve_editable();
-}
-
-void Widget::mark_config_dirty()
-{
-    if (!filling_form_)
-        set_apply_enabled(true);
+    ui->configuration_frame->setEnabled(status.live);
+    // Disabled rather than hidden without a controller, so that nothing
+    // around it moves.
+    ui->curve_pushButton->setEnabled(status.live);
+    show_curve_editable(status);
+    // What the controller reports it drives at the light it reports.
+    if (status.live)
+        curve_window_->view()->set_operating_point(int(status.light), int(status.pwm_width));
+    else
+        curve_window_->view()->clear_operating_point();
 }
 
 void Widget::show_curve_level(const CurvePoint &point)
@@ -224,13 +268,13 @@ void Widget::show_curve_level(const CurvePoint &point)
 void Widget::show_curve()
 {
     CurveView::Points points;
-    for (std::size_t i = 0; i < points.size(); ++i)
-        points[i] = {curve_points_[i].light->value(), curve_points_[i].slider->value()};
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
+        points[size_t(n - 1)] = {int(draft_.auto_light(n)), int(draft_.auto_pwm(n))};
     curve_window_->view()->set_points(points);
 }
 
 // A handle moved: the point's controls take the values, and their handlers
-// mark the edit as for any other.
+// edit the draft as for any other edit.
 void Widget::edit_curve_point(int n, int light, int width)
 {
     const CurvePoint &point = curve_points_[n - 1];
@@ -239,48 +283,60 @@ void Widget::edit_curve_point(int n, int light, int width)
 }
 
 // The handles can be moved exactly while the curve's controls in the form can.
-void Widget::show_curve_editable()
+void Widget::show_curve_editable(const ControllerStatus &status)
 {
-    curve_window_->view()->set_read_only(!controller_.live() || controller_.wanted_mode() == RegulationMode::manual);
-}
-
-// What the controller reports it drives at the light it reports.
-void Widget::show_operating_point()
-{
-    if (controller_.live())
-        curve_window_->view()->set_operating_point(int(controller_.light_reading()), int(controller_.pwm_width()));
-    else
-        curve_window_->view()->clear_operating_point();
+    curve_window_->view()->set_read_only(!status.live || status.wanted_mode == RegulationMode::manual);
 }
 
 ConfigBlock Widget::form_config() const
 {
-    ConfigBlock config = controller_.stored_config();
-    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const CurvePoint &point = curve_points_[n - 1];
-        config.set_auto_light(n, unsigned(point.light->value()));
-        config.set_auto_pwm(n, unsigned(point.slider->value()));
-    }
-    config.set_pwm_step_delay(unsigned(ui->pwm_step_delay_spinBox->value()));
-    config.set_pwm_slide_delay(unsigned(ui->pwm_slide_delay_spinBox->value()));
-    config.set_avrg_light_num(unsigned(ui->avrg_light_num_spinBox->value()));
-    config.set_pwm_smooth_alg(ui->pwm_smooth_alg_checkBox->isChecked());
+    ConfigBlock config = draft_;
+    std::copy_n(controller_.applied_config().bytes.begin(), ConfigBlock::STATUS_SIZE, config.bytes.begin());
+    if (!controller_.status().connected)
+        return config;
+    // Bytes 0..4 as last reported; the model sends its own copy anyway.
+    config.set_pwm_width(controller_.status().pwm_width);
+    config.set_light_adc(controller_.status().light);
+    config.set_regulation_mode(unsigned(controller_.status().mode));
     return config;
 }
 
-// A write that was not sent (no controller identified on this connection)
-// or not confirmed leaves the edits marked as unapplied, so the user sees it
-// did not go through and can press again.
-void Widget::apply()
+// A write that was refused or not confirmed leaves the edits marked as
+// unapplied, so the user sees it did not go through and can press again.
+void Widget::apply(std::function<void(bool written)> then)
 {
-    const bool written = controller_.apply_config(form_config()) == Controller::ApplyResult::written;
-    set_apply_enabled(!written);
+    if (writing_)
+        return;
+    writing_ = true;
+    ui->apply_pushButton->setEnabled(false);
+    status_line_->show_note(tr("Настройки записываются в контроллер…"));
+    setCursor(Qt::BusyCursor);
+    controller_.apply(form_config(), ChangeSource::window, [this, then = std::move(then)](const Outcome &outcome) {
+        writing_ = false;
+        unsetCursor();
+        status_line_->show_note(QString());
+        set_apply_enabled(!outcome.ok());
+        report(outcome);
+        if (then)
+            then(outcome.ok());
+        if (close_when_written_) {
+            close_when_written_ = false;
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    });
 }
 
 // The Apply button shows whether the form holds edits not yet applied; the
 // model tells other clients.
 void Widget::set_apply_enabled(bool enabled)
 {
-    ui->apply_pushButton->setEnabled(enabled);
-    controller_.set_edits_pending(enabled);
+    ui->apply_pushButton->setEnabled(enabled && !writing_);
+    if (enabled != controller_.status().edits_pending)
+        controller_.set_edits_pending(enabled);
+}
+
+void Widget::report(const Outcome &outcome)
+{
+    if (!outcome.ok())
+        status_line_->show_note(outcome_text(outcome, controller_.status().holder));
 }

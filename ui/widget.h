@@ -1,12 +1,14 @@
 #pragma once
 
-#include "model/controller.h"
+#include "model/controller_thread.h"
 
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class CurveWindow;
+class StatusLine;
 class QLineEdit;
 class QSlider;
 class QSpinBox;
@@ -15,11 +17,12 @@ namespace Ui {
 class Widget;
 }
 
-// The program's main window: the view of a Controller. It fills the form
-// when the controller's configuration is loaded, shows the live read-outs,
-// hands the manual-regulation controls to the model as they change, and
-// Apply hands the form's configuration to the model. Its curve window shows
-// the form's seven points and edits them as the form's controls do.
+// The program's main window: a view of the controller through
+// ControllerThread. The unapplied configuration is one draft ConfigBlock
+// that the form's controls and the curve window both show and edit; a load
+// replaces it, Apply hands it to the model and settles when the answer
+// comes. The manual-regulation controls go to the model as they change.
+// Nothing here waits for the controller.
 class Widget : public QWidget
 {
     Q_OBJECT
@@ -28,13 +31,16 @@ public:
     // What a second start sends to the running instance to bring its window up.
     static constexpr char WAKE_UP_MESSAGE[] = "Rise up!";
 
-    explicit Widget(Controller &controller, QWidget *parent = nullptr);
+    explicit Widget(ControllerThread &controller, QWidget *parent = nullptr);
     ~Widget() override;
 
     void bring_to_front();
-    // The form as a configuration: bytes 5..36 from the controls (disabled
-    // ones too), bytes 0..4 as the controller last reported them.
+    // The draft: bytes 5..36 as the form shows them (disabled controls
+    // too), bytes 0..4 as the controller last reported them.
     ConfigBlock form_config() const;
+    // An Apply is on its way to the controller.
+    bool writing() const { return writing_; }
+    StatusLine *status_line() const { return status_line_; }
 
 public slots:
     // A message from a second start: the wake-up message brings the window up.
@@ -56,25 +62,35 @@ private:
 
     void connect_form();
     void connect_model();
-    void fill_form();
-    void show_status();
-    void show_wanted_mode(RegulationMode mode);
-    void mark_config_dirty();
+    void fill_form(const ConfigBlock &config);
+    // The user changed the draft through a control.
+    void edit_draft(const std::function<void(ConfigBlock &)> &edit);
+    void show_status(const ControllerStatus &status);
     void show_curve_level(const CurvePoint &point);
-    // The curve window shows the form's points and the controller's state;
-    // its handles edit the form.
+    // The curve window shows the draft and the controller's state; its
+    // handles edit the draft through the point's controls.
     void show_curve();
     void edit_curve_point(int n, int light, int width);
-    void show_curve_editable();
-    void show_operating_point();
-    void apply();
+    void show_curve_editable(const ControllerStatus &status);
+    // Hands the draft to the model; `then(written)` runs with the answer.
+    void apply(std::function<void(bool written)> then = {});
     void set_apply_enabled(bool enabled);
+    // A refused or unconfirmed action is said in the status line.
+    void report(const Outcome &outcome);
 
     Ui::Widget *ui;
-    Controller &controller_;
-    // Set while fill_form writes a loaded configuration into the controls:
-    // their change signals are then not the user's edits.
+    ControllerThread &controller_;
+    ConfigBlock draft_;
+    StatusLine *status_line_;
+    // Set while the controls are set from a load or from the status: their
+    // change signals are then not the user's.
     bool filling_form_ = false;
+    bool writing_ = false;
+    // The user closed the window while an Apply was on its way: ask again
+    // once it is answered.
+    bool close_when_written_ = false;
+    // Level changes on their way: the slider is not set back meanwhile.
+    int levels_on_their_way_ = 0;
     // The desktop session is ending: the close asks nothing, so a logout
     // never waits on a box nobody may see.
     bool session_ending_ = false;

@@ -33,7 +33,7 @@ void Bench::start()
 {
     model_ = std::make_unique<ControllerThread>(*front_, ControllerThread::Threading::caller);
     QObject::connect(&model(), &Controller::identification_failed, [this](int version_found) {
-        failures.append({version_found});
+        failures.append(IdentificationFailure{version_found});
         if (while_failure_reported)
             while_failure_reported();
     });

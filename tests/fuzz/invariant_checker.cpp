@@ -8,8 +8,6 @@
 
 namespace {
 
-const char *const NO_VALID_REPLY = "Не удалось опознать устройство!";
-const char *const WRONG_VERSION = "Неверная версия устройства!";
 
 std::string step_name(Step step)
 {
@@ -91,7 +89,7 @@ void InvariantChecker::begin(Step step, int hot_key_step)
                                : TickNext::status;
         live_before_ = live();
         identify_.reset();
-        failure_reason_.clear();
+        failure_version_ = -1;
         failures_in_tick_ = 0;
         break;
     case Step::close:
@@ -109,8 +107,8 @@ void InvariantChecker::begin(Step step, int hot_key_step)
     }
 }
 
-// Apply on an identified connection that has reported its status makes the
-// given bytes 5..36 its configuration.
+// Apply on an identified connection that has reported its status sends the
+// given bytes 5..36; they become its configuration once confirmed.
 void InvariantChecker::applying(const ConfigBlock &config)
 {
     Connection *current = connection(held());
@@ -118,19 +116,24 @@ void InvariantChecker::applying(const ConfigBlock &config)
         return;
     Config bytes;
     std::copy_n(config.bytes.begin() + ConfigBlock::STATUS_SIZE, bytes.size(), bytes.begin());
+    config_before_apply_ = current->config;
     current->config = bytes;
     writes_allowed_ = 1;
 }
 
-void InvariantChecker::applied(Controller::ApplyResult result)
+void InvariantChecker::applied(const Outcome &result)
 {
     finish_exchange();
-    const Controller::ApplyResult expected = writes_allowed_ == 0 ? Controller::ApplyResult::not_sent
-        : write_confirmed_                                         ? Controller::ApplyResult::written
-                                                                   : Controller::ApplyResult::not_confirmed;
-    if (result != expected)
-        fail("apply_config reported " + std::to_string(int(result)) + " where the write was "
+    const Outcome::Kind expected = writes_allowed_ == 0 ? Outcome::Kind::refused
+        : write_confirmed_                              ? Outcome::Kind::done
+                                                        : Outcome::Kind::not_confirmed;
+    if (result.kind != expected)
+        fail("apply_config reported " + std::to_string(int(result.kind)) + " where the write was "
              + (writes_allowed_ == 0 ? "not due" : write_confirmed_ ? "confirmed" : "not confirmed"));
+    // An unconfirmed write leaves the configuration the write-back sends as it was.
+    if (writes_allowed_ != 0 && !write_confirmed_)
+        if (Connection *current = connection(held()))
+            current->config = config_before_apply_;
 }
 
 void InvariantChecker::end(int exit_code)
@@ -173,11 +176,11 @@ void InvariantChecker::end(int exit_code)
         check_model();
 }
 
-void InvariantChecker::identification_failed(const QString &reason)
+void InvariantChecker::identification_failed(int version_found)
 {
     ++stats_.identification_failures;
     ++failures_in_tick_;
-    failure_reason_ = reason;
+    failure_version_ = version_found;
     if (step_ != Step::tick)
         fail("an identification failure outside a tick");
 }
@@ -195,14 +198,13 @@ void InvariantChecker::end_tick(int exit_code)
         fail("the tick ended before the exchanges its state requires were sent");
 
     // Identification: one failure exactly when the reply was missing or the
-    // version not 1, with the matching reason and exit code.
-    QString expected_reason;
+    // version not 1, with the version found and the matching exit code.
+    int expected_version = -1;
     int expected_exit = -1;
     if (identify_ && !identify_->accepted) {
-        expected_reason = QString::fromUtf8(NO_VALID_REPLY);
         expected_exit = 1;
     } else if (identify_ && identify_->reply[1] != CONTROLLER_VERSION) {
-        expected_reason = QString::fromUtf8(WRONG_VERSION);
+        expected_version = identify_->reply[1];
         expected_exit = 2;
     }
     if (failures_in_tick_ != (expected_exit == -1 ? 0 : 1))
@@ -210,8 +212,8 @@ void InvariantChecker::end_tick(int exit_code)
              + (identify_ ? (identify_->accepted ? "version " + std::to_string(identify_->reply[1])
                                                  : std::string("without a valid reply"))
                           : std::string("nothing")));
-    else if (expected_exit != -1 && failure_reason_ != expected_reason)
-        fail("identification failure reads \"" + failure_reason_.toStdString() + "\"");
+    else if (expected_exit != -1 && failure_version_ != expected_version)
+        fail("identification failure names version " + std::to_string(failure_version_));
     if (exit_code != expected_exit)
         fail("the tick asked for exit code " + std::to_string(exit_code) + ", expected "
              + std::to_string(expected_exit));

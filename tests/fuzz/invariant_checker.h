@@ -67,12 +67,12 @@ public:
     void begin(Step step, int hot_key_step = 0);
     // The configuration the apply step hands to the model, before it does.
     void applying(const ConfigBlock &config);
-    void applied(Controller::ApplyResult result);
+    void applied(const Outcome &result);
     // exit_code: what an identification failure in the step asked the
     // program to end with, or -1.
     void end(int exit_code = -1);
     // The model's identification_failed, as it is emitted.
-    void identification_failed(const QString &reason);
+    void identification_failed(int version_found);
 
     bool failed() const { return !violation_.empty(); }
     const std::string &violation() const { return violation_; }
@@ -134,6 +134,7 @@ private:
     int writes_allowed_ = 0; // cmd_write_config requests this step may send
     int writes_ = 0;
     bool write_confirmed_ = false;
+    std::optional<Config> config_before_apply_; // restored when an Apply is not confirmed
     int level_before_ = 0;
     int hot_key_step_ = 0;
 
@@ -142,6 +143,6 @@ private:
     HidHandle *tick_handle_ = nullptr;
     bool live_before_ = false;
     std::optional<Exchange> identify_;
-    QString failure_reason_;
+    int failure_version_ = -1;
     int failures_in_tick_ = 0;
 };

@@ -20,11 +20,11 @@ CheckedRun::CheckedRun(Bench &bench, HidBackend &inner)
 void CheckedRun::watch()
 {
     checker.watch(&bench_.model());
-    QObject::connect(&bench_.model(), &Controller::identification_failed,
-                     [this](const QString &reason, int exit_code) {
-                         checker.identification_failed(reason);
-                         exit_code_ = exit_code;
-                     });
+    QObject::connect(&bench_.model(), &Controller::identification_failed, [this](int version_found) {
+        checker.identification_failed(version_found);
+        // As the program ends: 1 without an answer, 2 for another version.
+        exit_code_ = version_found < 0 ? 1 : 2;
+    });
 }
 
 int CheckedRun::tick()
@@ -43,11 +43,11 @@ void CheckedRun::check()
     checker.end();
 }
 
-Controller::ApplyResult CheckedRun::apply(const ConfigBlock &config)
+Outcome CheckedRun::apply(const ConfigBlock &config)
 {
     checker.begin(Step::apply);
     checker.applying(config);
-    const Controller::ApplyResult result = bench_.model().apply_config(config);
+    const Outcome result = bench_.model().apply_config(config);
     checker.applied(result);
     checker.end();
     return result;

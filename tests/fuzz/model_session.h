@@ -21,7 +21,7 @@ public:
     // the program for, or -1.
     int tick();
     void check();
-    Controller::ApplyResult apply(const ConfigBlock &config);
+    Outcome apply(const ConfigBlock &config);
     void set_wanted_mode(RegulationMode mode);
     void set_manual_level(int level);
     // A hot key: the step it asks of the model (0: a key that steps nothing).

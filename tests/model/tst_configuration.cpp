@@ -93,7 +93,7 @@ void run(Bench &bench, Step step)
 
 Q_DECLARE_METATYPE(Script)
 Q_DECLARE_METATYPE(Written)
-Q_DECLARE_METATYPE(Controller::ApplyResult)
+Q_DECLARE_METATYPE(Outcome)
 
 class TestConfiguration : public QObject
 {
@@ -122,8 +122,9 @@ void TestConfiguration::write_back_data()
         << plain << Script{S::connect, S::tick, S::live_state_changes} << Written::loaded;
     QTest::newRow("edited, not applied") << plain << Script{S::connect, S::edit} << Written::loaded;
     QTest::newRow("applied") << plain << Script{S::connect, S::edit, S::apply} << Written::applied;
+    // Only what the controller confirmed goes back, whatever the window holds.
     QTest::newRow("applied, write failed") << plain << Script{S::connect, S::edit, S::apply_write_fails}
-                                           << Written::applied;
+                                           << Written::loaded;
     QTest::newRow("load retried") << plain << Script{S::fail_load, S::connect, S::tick} << Written::loaded;
     // The new controller never reported its status bytes: nothing to send them with.
     QTest::newRow("replaced, reload failed, then applied")
@@ -190,7 +191,7 @@ void TestConfiguration::apply_sends_the_last_status()
     ConfigBlock config = edited(bench.model().stored_config());
     config.set_light_adc(0x0909);
     bench.forget_wire();
-    QCOMPARE(bench.model().apply_config(config), Controller::ApplyResult::written);
+    QCOMPARE(bench.model().apply_config(config), Outcome::done());
     QCOMPARE(bench.requests(), QList<int>{cmd_write_config});
     QCOMPARE(bench.payloads(cmd_write_config).value(0).left(5), QByteArray::fromHex("0102030400"));
 }
@@ -199,29 +200,32 @@ void TestConfiguration::apply_result_data()
 {
     QTest::addColumn<Script>("script");
     QTest::addColumn<int>("fault"); // on the write, -1: none
-    QTest::addColumn<Controller::ApplyResult>("result");
+    QTest::addColumn<Outcome>("result");
 
     using S = Step;
-    using R = Controller::ApplyResult;
-    QTest::newRow("written") << Script{S::connect} << -1 << R::written;
-    QTest::newRow("silent") << Script{S::connect} << int(SimFaultKind::silent) << R::not_confirmed;
-    QTest::newRow("wrong echo") << Script{S::connect} << int(SimFaultKind::wrong_echo) << R::not_confirmed;
-    QTest::newRow("write fails") << Script{S::connect} << int(SimFaultKind::write_fails) << R::not_confirmed;
-    QTest::newRow("unplugged") << Script{S::connect, S::unplug} << -1 << R::not_sent;
-    QTest::newRow("replugged between two checks") << Script{S::connect, S::bounce} << -1 << R::not_sent;
-    QTest::newRow("never connected") << Script{S::tick} << -1 << R::not_sent;
+    const Outcome not_confirmed = Outcome::not_confirmed();
+    QTest::newRow("written") << Script{S::connect} << -1 << Outcome::done();
+    QTest::newRow("silent") << Script{S::connect} << int(SimFaultKind::silent) << not_confirmed;
+    QTest::newRow("wrong echo") << Script{S::connect} << int(SimFaultKind::wrong_echo) << not_confirmed;
+    QTest::newRow("write fails") << Script{S::connect} << int(SimFaultKind::write_fails) << not_confirmed;
+    QTest::newRow("unplugged") << Script{S::connect, S::unplug} << -1 << Outcome::refused(Refusal::not_connected);
+    QTest::newRow("replugged between two checks") << Script{S::connect, S::bounce} << -1
+                                                  << Outcome::refused(Refusal::loading);
+    QTest::newRow("never connected") << Script{S::tick} << -1 << Outcome::refused(Refusal::not_connected);
     // Bytes 0..4 were never read from this controller.
-    QTest::newRow("identified, load failed") << Script{S::fail_load, S::connect} << -1 << R::not_sent;
+    QTest::newRow("identified, load failed") << Script{S::fail_load, S::connect} << -1
+                                             << Outcome::refused(Refusal::loading);
 }
 
-// A write not confirmed can be made again; one not sent leaves the
-// controller alone, and the next connection loads the controller's own
-// configuration.
+// A write not confirmed can be made again, and until it is confirmed the
+// model keeps what the controller last confirmed (the write-back sends
+// that); one not sent leaves the controller alone, and the next connection
+// loads the controller's own configuration.
 void TestConfiguration::apply_result()
 {
     QFETCH(Script, script);
     QFETCH(int, fault);
-    QFETCH(Controller::ApplyResult, result);
+    QFETCH(Outcome, result);
 
     Bench bench(ControllerState().point(5, 500, 350));
     for (Step step : script)
@@ -229,10 +233,11 @@ void TestConfiguration::apply_result()
     if (fault >= 0)
         bench.fail(cmd_write_config, SimFaultKind(fault));
     const ConfigBlock config = edited(bench.model().stored_config());
+    const ConfigBlock before = bench.model().stored_config();
     bench.forget_wire();
     QCOMPARE(bench.model().apply_config(config), result);
 
-    if (result == Controller::ApplyResult::not_sent) {
+    if (!result.sent()) {
         QVERIFY(bench.sim().wire().empty());
         bench.replug();
         bench.connect();
@@ -243,8 +248,10 @@ void TestConfiguration::apply_result()
     }
     if (fault != int(SimFaultKind::write_fails)) // a failed write is not on the wire
         QCOMPARE(bench.requests(), QList<int>{cmd_write_config});
-    if (result == Controller::ApplyResult::not_confirmed)
-        QCOMPARE(bench.model().apply_config(config), Controller::ApplyResult::written);
+    if (result == Outcome::not_confirmed()) {
+        QCOMPARE(config_part(bench.model().stored_config()), config_part(before));
+        QCOMPARE(bench.model().apply_config(config), Outcome::done());
+    }
     QCOMPARE(config_part(bench.controller_config()), config_part(config));
 }
 

@@ -114,9 +114,10 @@ void TestStatusAndClose::close_prompt()
             box->button(QMessageBox::StandardButton(answer))->click();
         }
     });
-    QCOMPARE(bench.view().close(), closed);
+    // Apply closes the window once the controller's answer comes.
+    bench.view().close();
     QCOMPARE(asked, edited);
-    QCOMPARE(bench.view().isVisible(), !closed);
+    QTRY_COMPARE(bench.view().isVisible(), !closed);
     if (closed)
         bench.close(); // the write-back as main does it
 

@@ -163,7 +163,7 @@ void TestView::manual_controls_show_the_model()
     QCOMPARE(bench.brightness_readout()->text(), QStringLiteral("53%"));
 
     bench.tick();
-    QVERIFY(bench.model().pwm_width_step(Controller::HOTKEY_PWM_STEP));
+    QCOMPARE(bench.model().pwm_width_step(Controller::HOTKEY_PWM_STEP), Refusal::none);
     QCOMPARE(bench.manual_slider()->value(), 317);
     QVERIFY(!own_enabled(bench.apply()));
     bench.model().set_wanted_mode(RegulationMode::automatic);
