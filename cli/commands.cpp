@@ -120,7 +120,7 @@ ExitCode CommandRunner::status(bool json)
     const ExitCode code = exit_code(opened);
     if (code == ExitCode::failed) {
         if (json)
-            out_ << json_line(status_json(ControllerStatus(), access_.route(), words(opened))) << '\n';
+            out_ << json_line(status_json(access_.status(), access_.route(), words(opened))) << '\n';
         return failed(opened);
     }
     const ControllerStatus now = access_.status();
