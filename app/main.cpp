@@ -65,7 +65,7 @@ int main(int argc, char **argv)
 
     // Scripts and key bindings reach the controller over the session bus;
     // without one, the program works as before.
-    ControllerService service(controller.controller());
+    ControllerService service(controller);
     QString no_bus;
     if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
         std::fprintf(stderr, "%s\n",

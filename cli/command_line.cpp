@@ -3,6 +3,7 @@
 #include "protocol/commands.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 namespace {
 
@@ -80,8 +81,10 @@ const CommandEntry *find_command(const QString &name)
 
 } // namespace
 
-Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QString *error)
+ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QString *error)
 {
+    // A number is a value even with a sign: `level -5` is a level out of range.
+    static const QRegularExpression NUMBER(QStringLiteral("^-[0-9]+%?$"));
     QStringList words;
     for (const QString &argument : arguments) {
         if (argument == QLatin1String("--json"))
@@ -90,10 +93,12 @@ Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QStr
             line->dry_run = true;
         else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             line->help = true;
+        else if (argument == QLatin1String("--version"))
+            line->version = true;
         else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")
-                 && !(words.value(0) == QLatin1String("level") && parse_level(argument) >= 0)) {
+                 && !NUMBER.match(argument).hasMatch()) {
             *error = CommandLineText::tr("unknown option %1").arg(argument);
-            return Outcome::usage;
+            return ExitCode::usage;
         } else
             words << argument;
     }
@@ -102,10 +107,10 @@ Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QStr
         words.removeFirst();
     }
     if (words.isEmpty()) {
-        if (line->help)
-            return Outcome::done;
+        if (line->help || line->version)
+            return ExitCode::done;
         *error = CommandLineText::tr("no command given");
-        return Outcome::usage;
+        return ExitCode::usage;
     }
     const bool grouped = words.first() == QLatin1String("config");
     line->command = grouped ? words.mid(0, 2).join(QLatin1Char(' ')) : words.first();
@@ -113,28 +118,28 @@ Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QStr
     if (!entry) {
         *error = grouped && words.size() < 2 ? CommandLineText::tr("config needs show, export or import")
                                              : CommandLineText::tr("unknown command %1").arg(line->command);
-        return Outcome::usage;
+        return ExitCode::usage;
     }
     if (line->help)
-        return Outcome::done;
+        return ExitCode::done;
     line->arguments = words.mid(grouped ? 2 : 1);
     if (line->arguments.size() != entry->arguments || (line->json && !entry->json)
         || (line->dry_run && !entry->dry_run)) {
         *error = CommandLineText::tr("usage: morvane-pwmctl %1").arg(QLatin1String(entry->synopsis));
-        return Outcome::usage;
+        return ExitCode::usage;
     }
     if (line->command == QLatin1String("manual") && line->arguments.first() != QLatin1String("on")
         && line->arguments.first() != QLatin1String("off")) {
         *error = CommandLineText::tr("manual takes on or off, not %1").arg(line->arguments.first());
-        return Outcome::usage;
+        return ExitCode::usage;
     }
     if (line->command == QLatin1String("level") && parse_level(line->arguments.first()) < 0) {
         *error = CommandLineText::tr("level takes a width 0..%1 or a percentage 0%..100%, not %2")
                      .arg(PWM_FULL_SCALE)
                      .arg(line->arguments.first());
-        return Outcome::usage;
+        return ExitCode::usage;
     }
-    return Outcome::done;
+    return ExitCode::done;
 }
 
 QString help_text(const QString &command)
@@ -147,8 +152,10 @@ QString help_text(const QString &command)
                       "Commands:\n");
     for (const CommandEntry &entry : COMMANDS)
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(entry.synopsis), -32).arg(CommandLineText::tr(entry.summary));
-    text += CommandLineText::tr("\nRun 'morvane-pwmctl COMMAND --help' for more about a command.\n"
-               "Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.\n");
+    text += CommandLineText::tr("\nRun 'morvane-pwmctl COMMAND --help' for more about a command, "
+                                "'morvane-pwmctl --version' for the version.\n"
+                                "Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),\n"
+                                "2 usage error, 3 no controller.\n");
     return text;
 }
 

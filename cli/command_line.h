@@ -13,11 +13,12 @@ struct CommandLine
     bool json = false;
     bool dry_run = false;
     bool help = false;
+    bool version = false;
 };
 
-// Reads the arguments (without the program name). Returns Outcome::done, or
-// Outcome::usage with *error saying what is wrong.
-Outcome parse_command_line(const QStringList &arguments, CommandLine *line, QString *error);
+// Reads the arguments (without the program name). Returns ExitCode::done, or
+// ExitCode::usage with *error saying what is wrong.
+ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QString *error);
 
 // The overview, or the help of one command.
 QString help_text(const QString &command);

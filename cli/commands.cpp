@@ -2,6 +2,7 @@
 
 #include "dbus/bus_names.h"
 #include "model/config_file.h"
+#include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "protocol/pwm_percent.h"
 #include "stop_signals.h"
@@ -15,18 +16,25 @@
 
 namespace {
 
-QJsonObject status_json(const ControllerStatus &status, const QString &route)
+// One shape in every state: the same keys always, null for what is not
+// known (the live values without a loaded controller), `error` when the
+// status could not be read at all.
+QJsonObject status_json(const ControllerStatus &status, const QString &route, const QString &error = QString())
 {
+    const bool known = status.connected && status.loaded;
+    const auto known_number = [known](int value) { return known ? QJsonValue(value) : QJsonValue(); };
     return {{"route", route},
             {"connected", status.connected},
             {"identified", status.identified},
-            {"configuration_loaded", status.config_loaded},
-            {"light", int(status.light_reading)},
-            {"pwm_width", int(status.pwm_width)},
-            {"brightness_percent", pwm_percent(int(status.pwm_width))},
-            {"mode", bus_names::regulation_mode_name(status.mode)},
-            {"manual_level", int(status.manual_level)},
-            {"edits_pending", status.edits_pending}};
+            {"configuration_loaded", status.loaded},
+            {"light", known_number(int(status.light))},
+            {"pwm_width", known_number(int(status.pwm_width))},
+            {"brightness_percent", known_number(pwm_percent(int(status.pwm_width)))},
+            {"mode", known ? QJsonValue(bus_names::regulation_mode_name(status.mode)) : QJsonValue()},
+            {"manual_level", known_number(status.manual_level)},
+            {"edits_pending", status.edits_pending},
+            {"holder", status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
+            {"error", error.isEmpty() ? QJsonValue() : QJsonValue(error)}};
 }
 
 QString json_line(const QJsonObject &object)
@@ -59,7 +67,7 @@ CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextSt
 {
 }
 
-Outcome CommandRunner::run(const CommandLine &line)
+ExitCode CommandRunner::run(const CommandLine &line)
 {
     const QString &command = line.command;
     const QString argument = line.arguments.value(0);
@@ -71,65 +79,81 @@ Outcome CommandRunner::run(const CommandLine &line)
         return import_config(argument, line.dry_run);
 
     // The rest need a controller before anything else.
-    QString error;
-    if (const Outcome opened = access_.open(&error); opened != Outcome::done)
-        return failed(opened, error);
+    if (const Answer opened = access_.open(); !opened.ok())
+        return failed(opened);
     if (command == QLatin1String("manual")) {
         const bool on = argument == QLatin1String("on");
-        return regulate([&](QString *error) { return access_.set_manual(on, error); });
+        return regulate([&] { return access_.set_manual(on); });
     }
     if (command == QLatin1String("level")) {
         const int width = parse_level(argument);
-        return regulate([&](QString *error) { return access_.set_manual_level(width, error); });
+        return regulate([&] { return access_.set_manual_level(width); });
     }
     if (command == QLatin1String("up") || command == QLatin1String("down")) {
         const int direction = command == QLatin1String("up") ? 1 : -1;
-        return regulate([&](QString *error) { return access_.step(direction, error); });
+        return regulate([&] { return access_.step(direction); });
     }
     if (command == QLatin1String("config show"))
         return show_config(line.json);
     return export_config(argument);
 }
 
-Outcome CommandRunner::status(bool json)
+QString CommandRunner::words(const Answer &answer)
 {
-    QString error;
-    const Outcome opened = access_.open(&error);
-    if (opened == Outcome::failed)
-        return failed(opened, error);
+    return answer.problem.isEmpty() ? outcome_text(answer.outcome, answer.holder) : answer.problem;
+}
+
+ExitCode CommandRunner::exit_code(const Answer &answer)
+{
+    if (answer.ok())
+        return ExitCode::done;
+    return answer.problem.isEmpty() && answer.outcome == Outcome::refused(Refusal::not_connected)
+        ? ExitCode::no_controller
+        : ExitCode::failed;
+}
+
+// Without a controller the status is still shown (exit 3); when it cannot be
+// read at all, JSON still gets its object, with the reason.
+ExitCode CommandRunner::status(bool json)
+{
+    const Answer opened = access_.open();
+    const ExitCode code = exit_code(opened);
+    if (code == ExitCode::failed) {
+        if (json)
+            out_ << json_line(status_json(access_.status(), access_.route(), words(opened))) << '\n';
+        return failed(opened);
+    }
     const ControllerStatus now = access_.status();
     if (json) {
         out_ << json_line(status_json(now, access_.route())) << '\n';
-        return opened;
+        return code;
     }
     if (!now.connected) {
         out_ << tr("controller   not connected") << '\n';
-        return opened;
+        return code;
     }
     out_ << tr("controller   connected") << '\n'
-        << tr("light        %1").arg(now.light_reading) << '\n'
+        << tr("light        %1").arg(now.light) << '\n'
         << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
         << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)
                                                : tr("mode         automatic"))
         << '\n';
     if (now.edits_pending)
         out_ << tr("window       has edits that are not applied") << '\n';
-    return opened;
+    return code;
 }
 
-Outcome CommandRunner::watch(bool json)
+ExitCode CommandRunner::watch(bool json)
 {
-    QString error;
-    const Outcome opened = access_.open(&error);
-    if (opened == Outcome::failed)
-        return failed(opened, error);
+    if (const Answer opened = access_.open(); exit_code(opened) == ExitCode::failed)
+        return failed(opened);
 
     QEventLoop loop;
-    Outcome outcome = Outcome::done;
+    ExitCode code = ExitCode::done;
     StopSignals stop_signals;
     connect(&stop_signals, &StopSignals::received, &loop, &QEventLoop::quit);
     connect(&access_, &ControllerAccess::ended, &loop, [&](const QString &reason) {
-        outcome = failed(Outcome::failed, reason);
+        code = failed(Answer::failure(reason));
         loop.quit();
     });
     QString shown = status_line(json);
@@ -137,7 +161,8 @@ Outcome CommandRunner::watch(bool json)
         const QDateTime now = QDateTime::currentDateTime();
         if (json) {
             QJsonObject line = status_json(access_.status(), access_.route());
-            line.insert(QStringLiteral("time"), now.toString(Qt::ISODateWithMs));
+            // With its offset from UTC, so that a log read elsewhere keeps its meaning.
+            line.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
             out_ << json_line(line) << Qt::endl;
         } else {
             out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << shown << Qt::endl;
@@ -155,27 +180,25 @@ Outcome CommandRunner::watch(bool json)
     access_.watch();
     print_change(); // what changed while the watch was being set up
     loop.exec();
-    return outcome;
+    return code;
 }
 
-Outcome CommandRunner::regulate(const std::function<Outcome(QString *error)> &change)
+ExitCode CommandRunner::regulate(const std::function<Answer()> &change)
 {
-    QString error;
-    if (const Outcome outcome = change(&error); outcome != Outcome::done)
-        return failed(outcome, error);
+    if (const Answer answer = change(); !answer.ok())
+        return failed(answer);
     print_level();
-    return Outcome::done;
+    return ExitCode::done;
 }
 
-Outcome CommandRunner::show_config(bool json)
+ExitCode CommandRunner::show_config(bool json)
 {
     ConfigBlock config;
-    QString error;
-    if (const Outcome outcome = access_.configuration(&config, &error); outcome != Outcome::done)
-        return failed(outcome, error);
+    if (const Answer answer = access_.configuration(&config); !answer.ok())
+        return failed(answer);
     if (json) {
         out_ << QString::fromUtf8(config_to_json(config, supported_controller()));
-        return Outcome::done;
+        return ExitCode::done;
     }
     const auto row = [this](const QString &label, const auto &value_of) {
         out_ << label.leftJustified(12);
@@ -191,76 +214,80 @@ Outcome CommandRunner::show_config(bool json)
         << tr("slide delay            %1").arg(config.pwm_slide_delay()) << '\n'
         << tr("linear interpolation   %1").arg(config.pwm_smooth_alg() ? tr("yes") : tr("no")) << '\n'
         << tr("light samples          %1").arg(config.avrg_light_num()) << '\n';
-    return Outcome::done;
+    return ExitCode::done;
 }
 
-Outcome CommandRunner::export_config(const QString &file_name)
+ExitCode CommandRunner::export_config(const QString &file_name)
 {
     ConfigBlock config;
-    QString error;
-    if (const Outcome outcome = access_.configuration(&config, &error); outcome != Outcome::done)
-        return failed(outcome, error);
+    if (const Answer answer = access_.configuration(&config); !answer.ok())
+        return failed(answer);
     const QByteArray document = config_to_json(config, supported_controller());
     if (file_name == QLatin1String("-")) {
         out_ << QString::fromUtf8(document);
-        return Outcome::done;
+        return ExitCode::done;
     }
     // Through a rename: an interrupted export leaves any earlier file whole.
     QSaveFile file(file_name);
     if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit())
-        return failed(Outcome::failed, tr("cannot write %1: %2").arg(file_name, file.errorString()));
+        return failed(Answer::failure(tr("cannot write %1: %2").arg(file_name, file.errorString())));
     out_ << tr("Saved the configuration to %1.").arg(file_name) << '\n';
-    return Outcome::done;
+    return ExitCode::done;
 }
 
-Outcome CommandRunner::import_config(const QString &file_name, bool dry_run)
+// The change list is printed only for what is written or would be: every
+// check that could refuse comes first.
+ExitCode CommandRunner::import_config(const QString &file_name, bool dry_run)
 {
     // The whole file is checked before the controller is even opened.
     QByteArray document;
     QString error;
     ConfigBlock checked;
     if (!read_document(file_name, &document, &error))
-        return failed(Outcome::failed, tr("cannot read %1: %2").arg(file_name, error));
+        return failed(Answer::failure(tr("cannot read %1: %2").arg(file_name, error)));
     if (!config_from_json(document, &checked, &error))
-        return failed(Outcome::failed, tr("%1: %2; nothing was written").arg(file_name, error));
+        return failed(Answer::failure(tr("%1: %2; nothing was written").arg(file_name, error)));
 
     ConfigBlock current;
-    if (const Outcome opened = access_.open(&error); opened != Outcome::done)
-        return failed(opened, error);
-    if (const Outcome outcome = access_.configuration(&current, &error); outcome != Outcome::done)
-        return failed(outcome, error);
+    if (const Answer opened = access_.open(); !opened.ok())
+        return failed(opened);
+    if (const Answer answer = access_.configuration(&current); !answer.ok())
+        return failed(answer);
+    // The model refuses the write over the window's edits; known before it is asked.
+    if (access_.status().edits_pending)
+        return failed(Answer::of(Outcome::refused(Refusal::edits_pending)));
     // Only bytes 5..36 are compared and written, and the document set them all.
     const QStringList changes = config_differences(current, checked);
     if (changes.isEmpty()) {
         out_ << (dry_run ? tr("The controller already holds this configuration; nothing would be written.")
                          : tr("The controller already holds this configuration; nothing was written."))
              << '\n';
-        return Outcome::done;
+        return ExitCode::done;
     }
     out_ << (dry_run ? tr("Would change:") : tr("Changing:")) << '\n';
     for (const QString &change : changes)
         out_ << "  " << change << '\n';
     if (dry_run)
-        return Outcome::done;
+        return ExitCode::done;
     out_.flush();
-    if (const Outcome outcome = access_.apply_configuration(checked, &error); outcome != Outcome::done)
-        return failed(outcome, error);
+    if (const Answer answer = access_.apply_configuration(checked); !answer.ok())
+        return failed(answer);
     out_ << tr("Written.") << '\n';
-    return Outcome::done;
+    return ExitCode::done;
 }
 
-Outcome CommandRunner::failed(Outcome outcome, const QString &error)
+ExitCode CommandRunner::failed(const Answer &answer)
 {
     out_.flush();
-    err_ << "morvane-pwmctl: " << error << Qt::endl;
-    return outcome;
+    err_ << "morvane-pwmctl: " << words(answer) << Qt::endl;
+    return exit_code(answer);
 }
 
 void CommandRunner::print_level()
 {
     const ControllerStatus now = access_.status();
     if (now.mode == RegulationMode::manual)
-        out_ << tr("manual, level %1 (width %2)").arg(pwm_percent_text(int(now.manual_level))).arg(now.manual_level);
+        out_ << tr("manual, level %1 (width %2)").arg(pwm_percent_text(now.manual_level)).arg(now.manual_level);
     else
         out_ << tr("automatic");
     out_ << '\n';
@@ -274,7 +301,7 @@ QString CommandRunner::status_line(bool json) const
     if (!now.connected)
         return tr("no controller");
     return tr("light %1  brightness %2 (width %3)  %4")
-        .arg(now.light_reading)
+        .arg(now.light)
         .arg(pwm_percent_text(int(now.pwm_width)))
         .arg(now.pwm_width)
         .arg(now.mode == RegulationMode::manual ? tr("manual %1").arg(now.manual_level) : tr("automatic"));

@@ -17,18 +17,22 @@ class CommandRunner : public QObject
 public:
     CommandRunner(ControllerAccess &access, QTextStream &out, QTextStream &err);
 
-    Outcome run(const CommandLine &line);
+    ExitCode run(const CommandLine &line);
+
+    // The one place answers become words and exit codes.
+    static QString words(const Answer &answer);
+    static ExitCode exit_code(const Answer &answer);
 
 private:
-    Outcome status(bool json);
-    Outcome watch(bool json);
+    ExitCode status(bool json);
+    ExitCode watch(bool json);
     // manual, level, up and down: one change of regulation, then the level it left.
-    Outcome regulate(const std::function<Outcome(QString *error)> &change);
-    Outcome show_config(bool json);
-    Outcome export_config(const QString &file_name);
-    Outcome import_config(const QString &file_name, bool dry_run);
+    ExitCode regulate(const std::function<Answer()> &change);
+    ExitCode show_config(bool json);
+    ExitCode export_config(const QString &file_name);
+    ExitCode import_config(const QString &file_name, bool dry_run);
 
-    Outcome failed(Outcome outcome, const QString &error);
+    ExitCode failed(const Answer &answer);
     void print_level();
     QString status_line(bool json) const;
 

@@ -2,6 +2,7 @@
 
 #include "dbus/bus_names.h"
 #include "model/config_file.h"
+#include "model/controller.h"
 
 #include <QDBusArgument>
 #include <QDBusPendingReply>
@@ -13,12 +14,12 @@ namespace {
 
 const QString SERVICE = QLatin1String(bus_names::SERVICE_NAME);
 const QString PATH = QLatin1String(bus_names::OBJECT_PATH);
-const QString ERROR_PREFIX = QLatin1String(bus_names::ERROR_PREFIX);
 const QString PROPERTIES = QLatin1String(bus_names::PROPERTIES_INTERFACE);
-// The program answers within one exchange with the controller (at most
-// twice its 3 s time-out); a program that hangs is not waited for longer.
-constexpr int CALL_TIMEOUT_MS = 8000;
-// How long a call the program finds busy is asked again, and how often.
+// The program answers a method once the controller has (at worst after a
+// tick and an action timed out both ways, then the settling); a margin for
+// the bus on top. Longer is a program that hangs.
+constexpr int CALL_TIMEOUT_MS = Controller::WORST_ANSWER_MS + 2000;
+// How long in all a call the program finds busy is asked again, and how often.
 constexpr int BUSY_WAIT_MS = 3000;
 constexpr int BUSY_RETRY_MS = 60;
 
@@ -65,66 +66,60 @@ ControllerProxy &DbusAccess::proxy()
     return *proxy_;
 }
 
-Outcome DbusAccess::open(QString *error)
+Answer DbusAccess::open()
 {
     // The status was read when the program was found.
-    if (!unanswered_.isEmpty()) {
-        *error = unanswered_;
-        return Outcome::failed;
-    }
-    if (!status_.connected) {
-        *error = tr("no controller found (morvane-pwm is running and sees none)");
-        return Outcome::no_controller;
-    }
-    return Outcome::done;
+    if (!unanswered_.isEmpty())
+        return Answer::failure(unanswered_);
+    if (!status_.connected)
+        return Answer::of(Outcome::refused(status_.holder.isEmpty() ? Refusal::not_connected : Refusal::held_elsewhere),
+                          status_.holder);
+    return {};
 }
 
-Outcome DbusAccess::configuration(ConfigBlock *config, QString *error)
+// The program waits for a load under way before it answers.
+Answer DbusAccess::configuration(ConfigBlock *config)
 {
     QDBusPendingReply<QString> reply;
-    if (const Outcome outcome = call([&] { return reply = proxy().GetConfiguration(); }, error);
-        outcome != Outcome::done)
-        return outcome;
-    if (!config_from_json_as_reported(reply.value().toUtf8(), config, error)) {
-        *error = tr("morvane-pwm sent a configuration this client cannot read: %1").arg(*error);
-        return Outcome::failed;
-    }
-    return Outcome::done;
+    if (const Answer answer = call([&] { return reply = proxy().GetConfiguration(); }, false); !answer.ok())
+        return answer;
+    QString error;
+    if (!config_from_json_as_reported(reply.value().toUtf8(), config, &error))
+        return Answer::failure(tr("morvane-pwm sent a configuration this client cannot read: %1").arg(error));
+    return {};
 }
 
-Outcome DbusAccess::apply_configuration(const ConfigBlock &config, QString *error)
+Answer DbusAccess::apply_configuration(const ConfigBlock &config)
 {
     const QString document = QString::fromUtf8(config_to_json(config, supported_controller()));
-    return call([&] { return proxy().ApplyConfiguration(document); }, error);
+    return call([&] { return proxy().ApplyConfiguration(document); }, true);
 }
 
-// The program answers SetManual once the controller reports the new mode.
-Outcome DbusAccess::set_manual(bool manual, QString *error)
+Answer DbusAccess::set_manual(bool manual)
 {
-    return regulate([&] { return proxy().SetManual(manual); }, error);
+    return regulate([&] { return proxy().SetManual(manual); });
 }
 
-Outcome DbusAccess::set_manual_level(int level, QString *error)
+Answer DbusAccess::set_manual_level(int level)
 {
-    return regulate([&] { return proxy().SetManualLevel(uint(level)); }, error);
+    return regulate([&] { return proxy().SetManualLevel(uint(level)); });
 }
 
-Outcome DbusAccess::step(int direction, QString *error)
+Answer DbusAccess::step(int direction)
 {
-    return regulate([&] { return direction > 0 ? proxy().StepUp() : proxy().StepDown(); }, error);
+    return regulate([&] { return direction > 0 ? proxy().StepUp() : proxy().StepDown(); });
 }
 
 void DbusAccess::watch()
 {
     bus_.connect(program_, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
-                SLOT(properties_changed(QString, QVariantMap, QStringList)));
+                 SLOT(properties_changed(QString, QVariantMap, QStringList)));
     auto *watcher = new QDBusServiceWatcher(SERVICE, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { emit ended(tr("morvane-pwm has ended")); });
     // A change between the last read and the subscription would be missed.
-    QString error;
-    if (refresh(&error) != Outcome::done)
-        QMetaObject::invokeMethod(this, [this, error] { emit ended(error); }, Qt::QueuedConnection);
+    if (const Answer answer = refresh(); !answer.ok())
+        QMetaObject::invokeMethod(this, [this, answer] { emit ended(answer.problem); }, Qt::QueuedConnection);
 }
 
 void DbusAccess::properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &)
@@ -137,50 +132,57 @@ void DbusAccess::properties_changed(const QString &interface, const QVariantMap 
         emit status_changed();
 }
 
-Outcome DbusAccess::call(const std::function<QDBusPendingCall()> &make_call, QString *error)
+// Busy means an earlier write is still on its way: asked again, for a
+// bounded while in all.
+Answer DbusAccess::call(const std::function<QDBusPendingCall()> &make_call, bool writes)
 {
-    // The program turns a call away as busy while its previous write or a
-    // load is under way, for about one poll tick: ask again, for a while.
     const QDeadlineTimer deadline(BUSY_WAIT_MS);
     for (;;) {
         QDBusPendingCall pending = make_call();
         pending.waitForFinished();
-        if (pending.error().name() != ERROR_PREFIX + QLatin1String("Busy") || deadline.hasExpired())
-            return finished(pending, error);
+        const Answer answer = finished(pending, writes);
+        if (answer.outcome != Outcome::refused(Refusal::busy) || deadline.hasExpired())
+            return answer;
         QThread::msleep(BUSY_RETRY_MS);
     }
 }
 
 // What the client shows after a change of regulation is the status that followed it.
-Outcome DbusAccess::regulate(const std::function<QDBusPendingCall()> &make_call, QString *error)
+Answer DbusAccess::regulate(const std::function<QDBusPendingCall()> &make_call)
 {
-    const Outcome outcome = call(make_call, error);
-    return outcome == Outcome::done ? refresh(error) : outcome;
+    const Answer answer = call(make_call, true);
+    return answer.ok() ? refresh() : answer;
 }
 
-Outcome DbusAccess::finished(const QDBusPendingCall &call, QString *error)
+// The program's errors are read back as outcomes, worded by this client in
+// its own language; only the bus's own failures keep their text.
+Answer DbusAccess::finished(const QDBusPendingCall &call, bool writes) const
 {
     const QDBusError failure = call.error();
     if (!failure.isValid())
-        return Outcome::done;
-    *error = failure.message().isEmpty() ? failure.name() : failure.message();
-    if (failure.name() == ERROR_PREFIX + QLatin1String("NotConnected"))
-        return Outcome::no_controller;
-    if (!failure.name().startsWith(ERROR_PREFIX))
-        *error = tr("morvane-pwm did not answer: %1").arg(*error);
-    return Outcome::failed;
+        return {};
+    Outcome outcome;
+    if (bus_names::outcome_of_error(failure.name(), &outcome))
+        return Answer::of(outcome, status_.holder);
+    if (failure.name() == QLatin1String(bus_names::INVALID_CONFIGURATION))
+        return Answer::failure(failure.message());
+    if (failure.type() == QDBusError::NoReply || failure.type() == QDBusError::Timeout)
+        return Answer::failure(
+            writes ? tr("morvane-pwm did not answer within %1 s: the change may or may not have been made")
+                         .arg(CALL_TIMEOUT_MS / 1000)
+                   : tr("morvane-pwm did not answer within %1 s").arg(CALL_TIMEOUT_MS / 1000));
+    return Answer::failure(tr("morvane-pwm did not answer: %1")
+                               .arg(failure.message().isEmpty() ? failure.name() : failure.message()));
 }
 
-Outcome DbusAccess::refresh(QString *error)
+Answer DbusAccess::refresh()
 {
     QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all(program_), CALL_TIMEOUT_MS);
     reply.waitForFinished();
-    if (reply.isError()) {
-        *error = tr("morvane-pwm did not answer: %1").arg(reply.error().message());
-        return Outcome::failed;
-    }
+    if (reply.isError())
+        return Answer::failure(tr("morvane-pwm did not answer: %1").arg(reply.error().message()));
     take(reply.value());
-    return Outcome::done;
+    return {};
 }
 
 QDBusMessage DbusAccess::get_all(const QString &destination)
@@ -192,24 +194,27 @@ QDBusMessage DbusAccess::get_all(const QString &destination)
 
 void DbusAccess::take(const QVariantMap &properties)
 {
-    const auto flag = [&properties](const char *name, bool *out) {
-        if (properties.contains(QLatin1String(name)))
-            *out = properties.value(QLatin1String(name)).toBool();
+    const auto value = [&properties](const char *name, auto *out) {
+        const auto found = properties.constFind(QLatin1String(name));
+        if (found != properties.cend())
+            *out = found->value<std::remove_pointer_t<decltype(out)>>();
     };
-    const auto number = [&properties](const char *name, unsigned *out) {
-        if (properties.contains(QLatin1String(name)))
-            *out = properties.value(QLatin1String(name)).toUInt();
+    const auto mode = [&properties](const char *name, RegulationMode *out) {
+        const auto found = properties.constFind(QLatin1String(name));
+        if (found != properties.cend())
+            *out = found->toString() == bus_names::regulation_mode_name(RegulationMode::manual)
+                ? RegulationMode::manual
+                : RegulationMode::automatic;
     };
-    flag("Connected", &status_.connected);
-    flag("Identified", &status_.identified);
-    flag("ConfigurationLoaded", &status_.config_loaded);
-    flag("EditsPending", &status_.edits_pending);
-    number("LightReading", &status_.light_reading);
-    number("PwmWidth", &status_.pwm_width);
-    number("ManualLevel", &status_.manual_level);
-    if (properties.contains(QStringLiteral("RegulationMode")))
-        status_.mode = properties.value(QStringLiteral("RegulationMode")).toString()
-                               == bus_names::regulation_mode_name(RegulationMode::manual)
-                           ? RegulationMode::manual
-                           : RegulationMode::automatic;
+    value("Connected", &status_.connected);
+    value("Identified", &status_.identified);
+    value("ConfigurationLoaded", &status_.loaded);
+    value("EditsPending", &status_.edits_pending);
+    value("LightReading", &status_.light);
+    value("PwmWidth", &status_.pwm_width);
+    value("ManualLevel", &status_.manual_level);
+    value("Holder", &status_.holder);
+    mode("RegulationMode", &status_.mode);
+    mode("WantedMode", &status_.wanted_mode);
+    status_.brightness_width = int(status_.pwm_width);
 }

@@ -21,13 +21,13 @@ public:
     ~DbusAccess() override;
 
     QString route() const override { return QStringLiteral("program"); }
-    Outcome open(QString *error) override;
+    Answer open() override;
     ControllerStatus status() override { return status_; }
-    Outcome configuration(ConfigBlock *config, QString *error) override;
-    Outcome apply_configuration(const ConfigBlock &config, QString *error) override;
-    Outcome set_manual(bool manual, QString *error) override;
-    Outcome set_manual_level(int level, QString *error) override;
-    Outcome step(int direction, QString *error) override;
+    Answer configuration(ConfigBlock *config) override;
+    Answer apply_configuration(const ConfigBlock &config) override;
+    Answer set_manual(bool manual) override;
+    Answer set_manual_level(int level) override;
+    Answer step(int direction) override;
     void watch() override;
 
 private slots:
@@ -37,13 +37,14 @@ private:
     DbusAccess(const QDBusConnection &bus, const QString &program);
 
     ControllerProxy &proxy();
-    // Makes a method call, again while the program answers Busy.
-    Outcome call(const std::function<QDBusPendingCall()> &make_call, QString *error);
-    // A call, then the status it led to.
-    Outcome regulate(const std::function<QDBusPendingCall()> &make_call, QString *error);
-    // The outcome of a finished call.
-    Outcome finished(const QDBusPendingCall &call, QString *error);
-    Outcome refresh(QString *error);
+    // Makes a method call, again while the program answers Busy; `writes`:
+    // a call left unanswered may have changed the controller.
+    Answer call(const std::function<QDBusPendingCall()> &make_call, bool writes);
+    // A change of regulation, then the status it led to.
+    Answer regulate(const std::function<QDBusPendingCall()> &make_call);
+    // The answer of a finished call.
+    Answer finished(const QDBusPendingCall &call, bool writes) const;
+    Answer refresh();
     // Reads the properties (GetAll) from `destination`.
     static QDBusMessage get_all(const QString &destination);
     void take(const QVariantMap &properties);

@@ -1,145 +1,119 @@
 #include "direct_access.h"
 
+#include <memory>
+#include <optional>
+
 namespace {
 
 // Poll ticks an open may take to identify and load: a reply lost to a
 // one-off fault is retried, a controller that stays silent is not waited for.
 constexpr int OPEN_TICKS = 3;
+// A change needs two: one sends it, the next reads back what the controller took.
+constexpr int CHANGE_TICKS = 2;
 
 } // namespace
 
-DirectAccess::DirectAccess(HidBackend &backend, const QString &lock_path)
-    : lock_(lock_path)
-    , controller_(backend)
+DirectAccess::DirectAccess(HidBackend &backend)
+    : controller_(backend)
 {
-    // Reading jobs send nothing but reads; the regulating ones let go below.
+    controller_.set_device_lock(&lock_);
+    // Reading jobs send nothing but reads; a regulating action lets go.
     controller_.hold_regulation(true);
     connect(&controller_, &Controller::identification_failed, this,
-            [this](const QString &, int, int version_found) { identification_error_ = identification_text(version_found); });
+            [this](int version_found) { identification_error_ = identification_text(version_found); });
 }
 
-Outcome DirectAccess::open(QString *error)
+Answer DirectAccess::open()
 {
-    if (!lock_.try_lock(DeviceLock::CLIENT_WAIT_MS)) {
-        const QString holder = lock_.holder();
-        *error = tr("the controller is in use by %1; try again when it is free")
-                     .arg(holder.isEmpty() ? tr("another program") : holder);
-        return Outcome::failed;
+    // Another program's turn is waited for, except the window's when it has
+    // no session bus: that one keeps the controller as long as it runs.
+    if (!lock_.try_lock()) {
+        if (!lock_.problem().isEmpty())
+            return Answer::failure(tr("cannot make the device lock (%1), so the controller cannot be shared safely; "
+                                      "nothing was sent to it")
+                                       .arg(lock_.problem()));
+        if (lock_.held_by_program())
+            return Answer::failure(tr("the running morvane-pwm has no session bus, so morvane-pwmctl cannot reach "
+                                      "it and it keeps the controller; use its window, or start it in a session "
+                                      "with a D-Bus session bus"));
+        if (!lock_.try_lock(DeviceLock::CLIENT_WAIT_MS))
+            return Answer::of(Outcome::refused(Refusal::held_elsewhere), lock_.holder());
     }
     controller_.check_hid_device();
-    if (!controller_.connected()) {
-        const QStringList failures = controller_.open_failures();
-        if (failures.isEmpty()) {
-            *error = tr("no controller found");
-            return Outcome::no_controller;
-        }
-        *error = tr("cannot open the controller: %1").arg(failures.join(QStringLiteral("; ")));
-        return Outcome::failed;
-    }
-    for (int tick = 0; tick < OPEN_TICKS && !controller_.config_loaded(); ++tick) {
-        controller_.form_update();
-        if (!identification_error_.isEmpty()) {
-            *error = identification_error_;
-            return Outcome::failed;
-        }
-        if (const Outcome gone = still_there(error); gone != Outcome::done)
-            return gone;
-    }
-    if (!controller_.config_loaded()) {
-        *error = tr("the controller did not send its configuration");
-        return Outcome::failed;
-    }
-    return Outcome::done;
+    if (!controller_.connected())
+        return cannot_open();
+    const Answer loaded = settled([this](Controller::Reply reply) { controller_.when_loaded(std::move(reply)); },
+                                  OPEN_TICKS);
+    if (!identification_error_.isEmpty())
+        return Answer::failure(identification_error_);
+    if (!loaded.ok() && controller_.connected() && loaded.outcome.refusal != Refusal::not_connected)
+        return Answer::failure(tr("the controller did not send its configuration"));
+    return loaded;
 }
 
-ControllerStatus DirectAccess::status()
+Answer DirectAccess::cannot_open() const
 {
-    ControllerStatus status;
-    status.connected = controller_.connected();
-    status.identified = controller_.identified();
-    status.config_loaded = controller_.config_loaded();
-    status.light_reading = controller_.light_reading();
-    status.pwm_width = controller_.pwm_width();
-    status.mode = controller_.controller_mode();
-    status.manual_level = unsigned(controller_.manual_level());
-    status.edits_pending = controller_.edits_pending();
-    return status;
+    const std::vector<HidOpenFailure> &failures = controller_.open_failure_details();
+    if (failures.empty())
+        return Answer::of(Outcome::refused(Refusal::not_connected));
+    const HidOpenFailure &failure = failures.front();
+    return Answer::failure(tr("cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules "
+                              "(the package puts it in /usr/lib/udev/rules.d), run 'sudo udevadm control --reload "
+                              "&& sudo udevadm trigger' and replug the controller")
+                               .arg(QString::fromStdString(failure.path), QString::fromStdString(failure.reason)));
 }
 
-Outcome DirectAccess::configuration(ConfigBlock *config, QString *)
+Answer DirectAccess::configuration(ConfigBlock *config)
 {
     *config = controller_.stored_config();
-    return Outcome::done;
+    return {};
 }
 
-Outcome DirectAccess::apply_configuration(const ConfigBlock &config, QString *error)
+Answer DirectAccess::apply_configuration(const ConfigBlock &config)
 {
-    switch (controller_.apply_config(config)) {
-    case Controller::ApplyResult::written:
-        return Outcome::done;
-    case Controller::ApplyResult::not_confirmed:
-        *error = tr("the controller did not confirm the write");
-        return Outcome::failed;
-    case Controller::ApplyResult::not_sent:
-        break;
-    }
-    *error = tr("nothing was written: the controller is no longer connected");
-    return Outcome::no_controller;
+    return answer(controller_.apply_config(config, ChangeSource::client));
 }
 
-Outcome DirectAccess::set_manual(bool manual, QString *error)
+Answer DirectAccess::set_manual(bool manual)
 {
-    const RegulationMode wanted = manual ? RegulationMode::manual : RegulationMode::automatic;
-    controller_.hold_regulation(false);
-    controller_.set_wanted_mode(wanted);
-    // One tick sends the mode, the next reads back what the controller took on.
-    controller_.form_update();
-    controller_.form_update();
-    if (const Outcome gone = still_there(error); gone != Outcome::done)
-        return gone;
-    if (controller_.controller_mode() != wanted) {
-        *error = tr("the controller did not switch its regulation");
-        return Outcome::failed;
-    }
-    return Outcome::done;
+    const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
+    return settled([&](Controller::Reply reply) { controller_.set_wanted_mode(mode, ChangeSource::client, reply); },
+                   CHANGE_TICKS);
 }
 
-Outcome DirectAccess::set_manual_level(int level, QString *error)
+Answer DirectAccess::set_manual_level(int level)
 {
-    if (const Outcome refused = manual_only(error); refused != Outcome::done)
-        return refused;
-    controller_.set_manual_level(level);
-    return send_regulation(error);
+    return settled([&](Controller::Reply reply) { controller_.set_manual_level(level, ChangeSource::client, reply); },
+                   CHANGE_TICKS);
 }
 
-Outcome DirectAccess::step(int direction, QString *error)
+Answer DirectAccess::step(int direction)
 {
-    if (const Outcome refused = manual_only(error); refused != Outcome::done)
-        return refused;
-    if (!controller_.pwm_width_step(direction * Controller::HOTKEY_PWM_STEP)) {
-        *error = tr("the controller is busy; try again");
-        return Outcome::failed;
-    }
-    return send_regulation(error);
+    const int by = direction * Controller::HOTKEY_PWM_STEP;
+    return settled([&](Controller::Reply reply) { controller_.pwm_width_step(by, ChangeSource::client, reply); },
+                   CHANGE_TICKS);
 }
 
-// One status pass carries the manual level to the controller.
-Outcome DirectAccess::send_regulation(QString *error)
+Answer DirectAccess::settled(const std::function<void(Controller::Reply)> &action, int ticks)
 {
-    controller_.hold_regulation(false);
-    controller_.form_update();
-    return still_there(error);
+    // Shared with the reply: one left waiting is answered later, when the
+    // controller goes away or this object ends.
+    const auto answered = std::make_shared<std::optional<Outcome>>();
+    action([answered](const Outcome &outcome) { *answered = outcome; });
+    controller_.settle(ticks);
+    return answer(answered->value_or(Outcome::not_confirmed()));
+}
+
+Answer DirectAccess::answer(const Outcome &outcome) const
+{
+    return Answer::of(outcome, controller_.status().holder);
 }
 
 void DirectAccess::watch()
 {
-    connect(&controller_, &Controller::status_changed, this, &ControllerAccess::status_changed);
-    connect(&controller_, &Controller::configuration_loaded, this, &ControllerAccess::status_changed);
-    connect(&controller_, &Controller::connected_changed, this, &ControllerAccess::status_changed);
-    connect(&controller_, &Controller::identified_changed, this, &ControllerAccess::status_changed);
-    connect(&controller_, &Controller::manual_level_changed, this, &ControllerAccess::status_changed);
+    connect(&controller_, &Controller::status_value_changed, this, &ControllerAccess::status_changed);
     connect(&controller_, &Controller::identification_failed, this,
-            [this](const QString &, int, int version_found) { emit ended(identification_text(version_found)); });
+            [this](int version_found) { emit ended(identification_text(version_found)); });
     controller_.start();
 }
 
@@ -149,20 +123,4 @@ QString DirectAccess::identification_text(int version_found)
                              : tr("the controller reports version %1; this tool knows version %2 only")
                                    .arg(version_found)
                                    .arg(CONTROLLER_VERSION);
-}
-
-Outcome DirectAccess::still_there(QString *error)
-{
-    if (controller_.connected())
-        return Outcome::done;
-    *error = tr("the controller went away");
-    return Outcome::no_controller;
-}
-
-Outcome DirectAccess::manual_only(QString *error)
-{
-    if (controller_.controller_mode() == RegulationMode::manual)
-        return Outcome::done;
-    *error = tr("the controller is not in manual regulation: run 'morvane-pwmctl manual on' first");
-    return Outcome::failed;
 }

@@ -4,31 +4,36 @@
 #include "model/controller.h"
 #include "model/device_lock.h"
 
+#include <functional>
+
 // The controller opened by the client itself, when the program is not
-// running: takes the device lock, opens, identifies and loads, does its one
-// job. Writes only what the job asks for; nothing is written back on exit.
+// running: takes the per-user device lock, opens, identifies and loads, does
+// its one job by driving the same Controller the program runs, synchronously.
+// Writes only what the job asks for; nothing is written back on exit.
 class DirectAccess : public ControllerAccess
 {
     Q_OBJECT
 
 public:
-    DirectAccess(HidBackend &backend, const QString &lock_path);
+    explicit DirectAccess(HidBackend &backend);
 
     QString route() const override { return QStringLiteral("direct"); }
-    Outcome open(QString *error) override;
-    ControllerStatus status() override;
-    Outcome configuration(ConfigBlock *config, QString *error) override;
-    Outcome apply_configuration(const ConfigBlock &config, QString *error) override;
-    Outcome set_manual(bool manual, QString *error) override;
-    Outcome set_manual_level(int level, QString *error) override;
-    Outcome step(int direction, QString *error) override;
+    Answer open() override;
+    ControllerStatus status() override { return controller_.status(); }
+    Answer configuration(ConfigBlock *config) override;
+    Answer apply_configuration(const ConfigBlock &config) override;
+    Answer set_manual(bool manual) override;
+    Answer set_manual_level(int level) override;
+    Answer step(int direction) override;
     void watch() override;
 
 private:
+    // Runs `action`, then poll ticks until the controller has answered it;
+    // an action still unanswered after them was not confirmed.
+    Answer settled(const std::function<void(Controller::Reply)> &action, int ticks);
+    Answer answer(const Outcome &outcome) const;
+    Answer cannot_open() const;
     static QString identification_text(int version_found);
-    Outcome still_there(QString *error);
-    Outcome manual_only(QString *error);
-    Outcome send_regulation(QString *error);
 
     DeviceLock lock_;
     Controller controller_;

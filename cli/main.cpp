@@ -22,22 +22,25 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
     CommandLine line;
     QString error;
-    if (parse_command_line(app.arguments().mid(1), &line, &error) != Outcome::done) {
+    if (parse_command_line(app.arguments().mid(1), &line, &error) != ExitCode::done) {
         err << "morvane-pwmctl: " << error << '\n'
             << QCoreApplication::translate("CommandLine", "Run 'morvane-pwmctl --help' for the commands.") << '\n';
-        return int(Outcome::usage);
+        return int(ExitCode::usage);
+    }
+    if (line.version) {
+        out << "morvane-pwmctl " MORVANE_VERSION "\n";
+        return int(ExitCode::done);
     }
     if (line.help) {
         out << help_text(line.command);
-        return int(Outcome::done);
+        return int(ExitCode::done);
     }
 
-    // The running program is asked first, whatever it holds: the device lock
-    // lives in the runtime directory, which a client started from elsewhere
-    // (cron, another shell's environment) may not share, the session bus it does.
+    // The running program is asked first: while it runs the controller is
+    // its. Without it on the bus, the device lock says whether it runs anyway.
     if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
         return int(CommandRunner(*program, out, err).run(line));
     HidapiBackend backend;
-    DirectAccess direct(backend, DeviceLock::default_path());
+    DirectAccess direct(backend);
     return int(CommandRunner(direct, out, err).run(line));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/outcome.h"
 #include "protocol/commands.h"
 
 #include <QString>
@@ -13,9 +14,51 @@ constexpr char OBJECT_PATH[] = "/io/github/morvane/pwm";
 constexpr char INTERFACE_NAME[] = "io.github.morvane.pwm.Controller";
 constexpr char ERROR_PREFIX[] = "io.github.morvane.pwm.Error.";
 constexpr char PROPERTIES_INTERFACE[] = "org.freedesktop.DBus.Properties";
+// A document ApplyConfiguration cannot take; the only error that is no Outcome.
+constexpr char INVALID_CONFIGURATION[] = "io.github.morvane.pwm.Error.InvalidConfiguration";
 
-// The regulation mode as scripts read it: the RegulationMode property and
-// the client's JSON.
+// The error each outcome but done is answered with; the client reads the
+// outcome back from it.
+struct OutcomeError
+{
+    Outcome outcome;
+    const char *name; // after ERROR_PREFIX
+};
+
+constexpr OutcomeError OUTCOME_ERRORS[] = {
+    {{Outcome::Kind::refused, Refusal::not_connected}, "NotConnected"},
+    {{Outcome::Kind::refused, Refusal::loading}, "NotLoaded"},
+    {{Outcome::Kind::refused, Refusal::not_identified}, "NotIdentified"},
+    {{Outcome::Kind::refused, Refusal::not_manual}, "NotManual"},
+    {{Outcome::Kind::refused, Refusal::out_of_range}, "OutOfRange"},
+    {{Outcome::Kind::refused, Refusal::edits_pending}, "EditsPending"},
+    {{Outcome::Kind::refused, Refusal::held_elsewhere}, "HeldElsewhere"},
+    {{Outcome::Kind::refused, Refusal::busy}, "Busy"},
+    {{Outcome::Kind::not_confirmed, Refusal::none}, "NotConfirmed"},
+};
+
+// The whole error name for `outcome` (which is not done).
+inline QString error_name(const Outcome &outcome)
+{
+    for (const OutcomeError &entry : OUTCOME_ERRORS)
+        if (entry.outcome == outcome)
+            return QLatin1String(ERROR_PREFIX) + QLatin1String(entry.name);
+    return QString();
+}
+
+// The outcome an error reply stands for; false when the name is none of the table's.
+inline bool outcome_of_error(const QString &name, Outcome *outcome)
+{
+    for (const OutcomeError &entry : OUTCOME_ERRORS)
+        if (name == QLatin1String(ERROR_PREFIX) + QLatin1String(entry.name)) {
+            *outcome = entry.outcome;
+            return true;
+        }
+    return false;
+}
+
+// The regulation mode as scripts read it: the RegulationMode and WantedMode
+// properties and the client's JSON.
 inline QString regulation_mode_name(RegulationMode mode)
 {
     return mode == RegulationMode::manual ? QStringLiteral("manual") : QStringLiteral("automatic");

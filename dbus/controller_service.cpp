@@ -2,39 +2,25 @@
 
 #include "controller_adaptor.h"
 #include "model/config_file.h"
+#include "model/outcome_text.h"
 
 #include <QDBusMessage>
 #include <QMetaProperty>
 
-using bus_names::ERROR_PREFIX;
-using bus_names::regulation_mode_name;
+#include <algorithm>
 
-// The texts below are for scripts and morvane-pwmctl, in English like the
-// interface's names; the window's translations do not cover them.
-static const char NOT_LOADED[] = "The controller has not been identified and loaded yet: nothing was sent to it.";
-
-ControllerService::ControllerService(Controller &controller, QObject *parent)
-    : QObject(parent), controller(controller), bus(QString())
+ControllerService::ControllerService(ControllerThread &controller, QObject *parent)
+    : QObject(parent)
+    , controller_(controller)
+    , bus_(QString())
 {
     new ControllerAdaptor(this);
-    published = property_values();
+    published_ = property_values();
 
-    publish_timer.setSingleShot(true);
-    publish_timer.setInterval(0);
-    connect(&publish_timer, &QTimer::timeout, this, &ControllerService::publish_changes);
-    const auto schedule_publish = [this] { publish_timer.start(); };
-    connect(&controller, &Controller::connected_changed, this, schedule_publish);
-    connect(&controller, &Controller::identified_changed, this, schedule_publish);
-    connect(&controller, &Controller::configuration_loaded, this, schedule_publish);
-    connect(&controller, &Controller::status_changed, this, schedule_publish);
-    connect(&controller, &Controller::manual_level_changed, this, schedule_publish);
-    connect(&controller, &Controller::edits_pending_changed, this, schedule_publish);
-
-    mode_timer.setSingleShot(true);
-    mode_timer.setInterval(MODE_SWITCH_MS);
-    connect(&mode_timer, &QTimer::timeout, this, &ControllerService::answer_mode_calls);
-    connect(&controller, &Controller::status_changed, this, &ControllerService::answer_mode_calls);
-    connect(&controller, &Controller::connected_changed, this, &ControllerService::answer_mode_calls);
+    publish_timer_.setSingleShot(true);
+    publish_timer_.setInterval(0);
+    connect(&publish_timer_, &QTimer::timeout, this, &ControllerService::publish_changes);
+    connect(&controller_, &ControllerThread::status_changed, this, [this] { publish_timer_.start(); });
 }
 
 bool ControllerService::publish(QDBusConnection on, QString *error)
@@ -52,127 +38,71 @@ bool ControllerService::publish(QDBusConnection on, QString *error)
         on.unregisterObject(QLatin1String(OBJECT_PATH));
         return false;
     }
-    bus = on;
+    bus_ = on;
     return true;
 }
 
-QString ControllerService::regulation_mode() const
+// The reply captures no pointer to this object: the model may answer after
+// the service is gone (the program ending). The ControllerThread outlives
+// every reply it delivers.
+ControllerThread::Reply ControllerService::reply_later(std::function<QVariantList()> result)
 {
-    return regulation_mode_name(controller.controller_mode());
+    setDelayedReply(true);
+    const ControllerThread *controller = &controller_;
+    return [controller, bus = connection(), call = message(), result = std::move(result)](const Outcome &outcome) {
+        if (outcome.ok())
+            bus.send(call.createReply(result ? result() : QVariantList()));
+        else
+            bus.send(call.createErrorReply(bus_names::error_name(outcome),
+                                           outcome_text(outcome, controller->status().holder)));
+    };
 }
 
+// Waits for a load under way (right after plug-in) rather than failing.
 QString ControllerService::GetConfiguration()
 {
-    if (refused_unless_loaded())
-        return QString();
-    return QString::fromUtf8(config_to_json(controller.stored_config(), supported_controller()));
+    const ControllerThread *controller = &controller_;
+    controller_.when_loaded(reply_later([controller] {
+        return QVariantList{QString::fromUtf8(config_to_json(controller->applied_config(), supported_controller()))};
+    }));
+    return QString();
 }
 
 void ControllerService::ApplyConfiguration(const QString &json)
 {
-    if (refused_unless_loaded())
-        return;
-    // What the user typed in the window is not replaced behind their back.
-    if (controller.edits_pending())
-        return refuse("EditsPending", QStringLiteral("The window holds edits that were not applied: "
-                                                     "apply them there first. Nothing was written."));
+    // Measured before conversion: a huge string costs nothing more.
     if (json.size() > CONFIG_DOCUMENT_MAX_SIZE)
-        return refuse("InvalidConfiguration", QStringLiteral("The document has %1 characters; a configuration "
-                                                             "has at most %2. Nothing was written.")
-                                                  .arg(json.size())
-                                                  .arg(CONFIG_DOCUMENT_MAX_SIZE));
-    ConfigBlock config = controller.stored_config();
+        return sendErrorReply(QLatin1String(bus_names::INVALID_CONFIGURATION),
+                              QStringLiteral("The document has %1 characters; a configuration has at most %2. "
+                                             "Nothing was sent to the controller.")
+                                  .arg(json.size())
+                                  .arg(CONFIG_DOCUMENT_MAX_SIZE));
+    ConfigBlock config = controller_.applied_config();
     QString why;
     if (!config_from_json(json.toUtf8(), &config, &why))
-        return refuse("InvalidConfiguration", why);
-    // The write blocks the window for one exchange; callers in a hurry wait
-    // for the window's next poll tick.
-    if (since_write.isValid() && since_write.elapsed() < Controller::POLL_MS)
-        return refuse("Busy", QStringLiteral("The controller is busy with the previous write: try again in a "
-                                             "moment. Nothing was written."));
-
-    const Outcome result = controller.apply_config(config, ChangeSource::dbus);
-    since_write.start();
-    if (result.kind == Outcome::Kind::not_confirmed)
-        return refuse("NotConfirmed",
-                      QStringLiteral("The configuration was sent, but the controller did not confirm it."));
-    if (!result.ok())
-        return refuse("NotLoaded", QLatin1String(NOT_LOADED));
+        return sendErrorReply(QLatin1String(bus_names::INVALID_CONFIGURATION), why);
+    controller_.apply(config, ChangeSource::dbus, reply_later());
 }
 
-// Answered once the controller reports the mode, so that a script's next
-// call (StepUp, say) finds it switched.
 void ControllerService::SetManual(bool manual)
 {
-    if (refused_unless_loaded())
-        return;
-    const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
-    controller.set_wanted_mode(mode, ChangeSource::dbus);
-    if (controller.controller_mode() == mode)
-        return;
-    setDelayedReply(true);
-    mode_calls.append({message(), mode});
-    mode_timer.start();
+    controller_.set_manual(manual, ChangeSource::dbus, reply_later());
 }
 
-void ControllerService::answer_mode_calls()
-{
-    const bool settled = !connected() || controller.controller_mode() == controller.wanted_mode();
-    if (mode_calls.isEmpty() || (!settled && mode_timer.isActive()))
-        return;
-    for (const ModeCall &waiting : std::as_const(mode_calls)) {
-        if (!connected())
-            bus.send(waiting.call.createErrorReply(QLatin1String(ERROR_PREFIX) + "NotConnected",
-                                                   QStringLiteral("The controller went away before it switched.")));
-        else if (controller.controller_mode() == waiting.mode)
-            bus.send(waiting.call.createReply());
-        else // still switching after MODE_SWITCH_MS, or switched back by a later call or the window
-            bus.send(waiting.call.createErrorReply(
-                QLatin1String(ERROR_PREFIX) + "NotConfirmed",
-                QStringLiteral("The controller did not switch to %1 regulation.").arg(regulation_mode_name(waiting.mode))));
-    }
-    mode_calls.clear();
-    mode_timer.stop();
-}
-
+// A level beyond int stays beyond the range: the model refuses it.
 void ControllerService::SetManualLevel(uint level)
 {
-    if (level > uint(PWM_FULL_SCALE))
-        return refuse("OutOfRange",
-                      QStringLiteral("level %1 is out of range: 0..%2.").arg(level).arg(PWM_FULL_SCALE));
-    if (refused_unless_loaded())
-        return;
-    if (controller.wanted_mode() != RegulationMode::manual)
-        return refuse("NotManual", QStringLiteral("Manual regulation is off: switch it on first."));
-    controller.set_manual_level(int(level), ChangeSource::dbus);
+    controller_.set_manual_level(int(std::min(level, uint(PWM_FULL_SCALE) + 1)), ChangeSource::dbus, reply_later());
 }
 
-void ControllerService::step(int by)
+void ControllerService::StepUp()
 {
-    if (refused_unless_loaded())
-        return;
-    if (controller.controller_mode() != RegulationMode::manual)
-        return refuse("NotManual",
-                      QStringLiteral("The controller is not in manual regulation: switch it on first."));
-    if (controller.pwm_width_step(by, ChangeSource::dbus) != Refusal::none)
-        refuse("Busy",
-               QStringLiteral("The controller is busy loading its configuration: try again in a moment."));
+    controller_.step(+1, ChangeSource::dbus, reply_later());
 }
 
-bool ControllerService::refused_unless_loaded()
+void ControllerService::StepDown()
 {
-    if (!controller.connected())
-        refuse("NotConnected", QStringLiteral("No controller is connected."));
-    else if (!controller.identified() || !controller.config_loaded())
-        refuse("NotLoaded", QLatin1String(NOT_LOADED));
-    else
-        return false;
-    return true;
-}
-
-void ControllerService::refuse(const char *name, const QString &message)
-{
-    sendErrorReply(QLatin1String(ERROR_PREFIX) + QLatin1String(name), message);
+    controller_.step(-1, ChangeSource::dbus, reply_later());
 }
 
 QVariantMap ControllerService::property_values() const
@@ -189,15 +119,15 @@ void ControllerService::publish_changes()
     const QVariantMap now = property_values();
     QVariantMap changed;
     for (auto value = now.cbegin(); value != now.cend(); ++value) {
-        if (published.value(value.key()) != value.value())
+        if (published_.value(value.key()) != value.value())
             changed.insert(value.key(), value.value());
     }
-    published = now;
-    if (changed.isEmpty() || !bus.isConnected())
+    published_ = now;
+    if (changed.isEmpty() || !bus_.isConnected())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(OBJECT_PATH),
                                                      QLatin1String(bus_names::PROPERTIES_INTERFACE),
                                                      QStringLiteral("PropertiesChanged"));
     signal << QLatin1String(INTERFACE_NAME) << changed << QStringList();
-    bus.send(signal);
+    bus_.send(signal);
 }

@@ -1,22 +1,24 @@
 #pragma once
 
 #include "bus_names.h"
-#include "model/controller.h"
+#include "model/controller_thread.h"
 #include "protocol/pwm_percent.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
-#include <QDBusMessage>
-#include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QTimer>
+#include <QVariantList>
 #include <QVariantMap>
 
-// The controller model on D-Bus: what the generated ControllerAdaptor reads
-// and calls. Properties are the model's state under the interface's names;
-// methods check what the window would check, forward to the model, and
-// answer a refusal with an io.github.morvane.pwm.Error.* reply.
+#include <functional>
+
+// The controller on D-Bus: what the generated ControllerAdaptor reads and
+// calls. Properties are the one status value under the interface's names;
+// methods hand the call to the model and reply once its Outcome arrives
+// (delayed replies), so neither the bus nor the GUI thread waits for the
+// controller. Every refusal is the model's, answered with the error the
+// shared table names and the outcome's wording.
 class ControllerService : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -27,69 +29,55 @@ class ControllerService : public QObject, protected QDBusContext
     Q_PROPERTY(uint PwmWidth READ pwm_width)
     Q_PROPERTY(uint BrightnessPercent READ brightness_percent)
     Q_PROPERTY(QString RegulationMode READ regulation_mode)
+    Q_PROPERTY(QString WantedMode READ wanted_mode)
     Q_PROPERTY(uint ManualLevel READ manual_level)
     Q_PROPERTY(bool EditsPending READ edits_pending)
+    Q_PROPERTY(QString Holder READ holder)
 
 public:
     static constexpr const char *SERVICE_NAME = bus_names::SERVICE_NAME;
     static constexpr const char *OBJECT_PATH = bus_names::OBJECT_PATH;
     static constexpr const char *INTERFACE_NAME = bus_names::INTERFACE_NAME;
-    // How long SetManual waits for the controller to report the new mode:
-    // one exchange's time bound.
-    static constexpr int MODE_SWITCH_MS = 3000;
 
-    explicit ControllerService(Controller &controller, QObject *parent = nullptr);
+    explicit ControllerService(ControllerThread &controller, QObject *parent = nullptr);
 
     // Serves the interface on `bus` under SERVICE_NAME. Returns false, with
     // the reason in *error and nothing left registered, when the bus is not
     // there or another process holds the name.
     bool publish(QDBusConnection bus, QString *error);
 
-    bool connected() const { return controller.connected(); }
-    bool identified() const { return controller.identified(); }
-    bool configuration_loaded() const { return controller.config_loaded(); }
-    uint light_reading() const { return controller.light_reading(); }
-    uint pwm_width() const { return controller.pwm_width(); }
-    uint brightness_percent() const { return uint(pwm_percent(int(controller.pwm_width()))); }
-    QString regulation_mode() const;
-    uint manual_level() const { return uint(controller.manual_level()); }
-    bool edits_pending() const { return controller.edits_pending(); }
+    bool connected() const { return status().connected; }
+    bool identified() const { return status().identified; }
+    bool configuration_loaded() const { return status().loaded; }
+    uint light_reading() const { return status().light; }
+    uint pwm_width() const { return status().pwm_width; }
+    uint brightness_percent() const { return uint(pwm_percent(int(status().pwm_width))); }
+    QString regulation_mode() const { return bus_names::regulation_mode_name(status().mode); }
+    QString wanted_mode() const { return bus_names::regulation_mode_name(status().wanted_mode); }
+    uint manual_level() const { return uint(status().manual_level); }
+    bool edits_pending() const { return status().edits_pending; }
+    QString holder() const { return status().holder; }
 
     // The interface's methods, called by the adaptor.
     QString GetConfiguration();
     void ApplyConfiguration(const QString &json);
     void SetManual(bool manual);
     void SetManualLevel(uint level);
-    void StepUp() { step(Controller::HOTKEY_PWM_STEP); }
-    void StepDown() { step(-Controller::HOTKEY_PWM_STEP); }
+    void StepUp();
+    void StepDown();
 
 private:
+    const ControllerStatus &status() const { return controller_.status(); }
+    // Takes over the reply to the call under way: it goes out once the
+    // returned reply gets the outcome, carrying `result()` when done.
+    ControllerThread::Reply reply_later(std::function<QVariantList()> result = {});
     QVariantMap property_values() const;
     void publish_changes();
-    // Sends the error reply `io.github.morvane.pwm.Error.<name>`.
-    void refuse(const char *name, const QString &message);
-    // Refuses unless the controller is identified and loaded on this
-    // connection; returns whether it did.
-    bool refused_unless_loaded();
-    void step(int by);
-    // Answers the SetManual calls waiting for the switch once the controller
-    // reports the wanted mode, has gone, or MODE_SWITCH_MS have passed.
-    void answer_mode_calls();
 
-    Controller &controller;
-    QDBusConnection bus;
-    QVariantMap published; // the values the last PropertiesChanged announced
-    // Collects the model's change signals of one poll tick into one
+    ControllerThread &controller_;
+    QDBusConnection bus_;
+    QVariantMap published_; // the values the last PropertiesChanged announced
+    // Collects the status changes of one turn of the event loop into one
     // PropertiesChanged.
-    QTimer publish_timer;
-    // Since the last write the controller confirmed or refused, so that a
-    // flood of applies costs the window one exchange per poll period.
-    QElapsedTimer since_write;
-    struct ModeCall
-    {
-        QDBusMessage call;
-        RegulationMode mode; // what the caller asked for
-    };
-    QList<ModeCall> mode_calls;
-    QTimer mode_timer;
+    QTimer publish_timer_;
 };

@@ -17,9 +17,15 @@ struct ConfigText
     Q_DECLARE_TR_FUNCTIONS(ConfigFile)
 };
 
+// The point as the document holds it: curve[0] is point 1, as JSON counts.
+QString point_path(int point)
+{
+    return QStringLiteral("curve[%1]").arg(point - 1);
+}
+
 QString point_name(int point, const char *key)
 {
-    return QStringLiteral("curve[%1].%2").arg(point).arg(QLatin1String(key));
+    return point_path(point) + QLatin1Char('.') + QLatin1String(key);
 }
 
 // Text from a document as a message quotes it: short, and with control
@@ -162,8 +168,8 @@ public:
             QJsonObject entry;
             unsigned light = 0;
             unsigned pwm_width = 0;
-            if (!object(points.at(point - 1), QStringLiteral("curve[%1]").arg(point), &entry)
-                || !only_known_keys(entry, {"light", "pwm_width"}, QStringLiteral("curve[%1].").arg(point))
+            if (!object(points.at(point - 1), point_path(point), &entry)
+                || !only_known_keys(entry, {"light", "pwm_width"}, point_path(point) + QLatin1Char('.'))
                 || !number(entry, QStringLiteral("light"), point_name(point, "light"), allowed(AUTO_LIGHT_RANGE, 2), &light)
                 || !number(entry, QStringLiteral("pwm_width"), point_name(point, "pwm_width"), allowed(AUTO_PWM_RANGE, 2),
                            &pwm_width))

@@ -43,9 +43,9 @@ CliResult ClientSession::run(const QStringList &args) const
     return result;
 }
 
-void ClientSession::start_watch(WatchRun &watch) const
+void ClientSession::start_watch(WatchRun &watch, const QStringList &args) const
 {
-    prepare(watch.process, {QStringLiteral("watch")});
+    prepare(watch.process, args);
     watch.process.start();
 }
 

@@ -26,8 +26,8 @@ public:
 };
 
 // Runs of the real morvane-pwmctl in one user's session, with a runtime
-// directory (where the device lock lives) of its own and the locale given by
-// `language` (LANG; C keeps the English texts). Given a simulated
+// directory of its own (the device lock is the user's, wherever that is)
+// and the locale given by `language` (LANG; C keeps the English texts). Given a simulated
 // controller, the client meets it through hidapi and finds no session bus;
 // without one, it has nothing but the test's session bus.
 class ClientSession
@@ -38,7 +38,7 @@ public:
     QString runtime_dir() const { return runtime_.path(); }
     void prepare(QProcess &process, const QStringList &args) const;
     CliResult run(const QStringList &args) const;
-    void start_watch(WatchRun &watch) const;
+    void start_watch(WatchRun &watch, const QStringList &args = {QStringLiteral("watch")}) const;
 
 private:
     const SimController *sim_;

@@ -4,18 +4,29 @@
 // on the wire, and watch ending on a signal.
 
 #include "client_session.h"
+#include "model/device_lock.h"
 
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
-const QString LOCK_NAME = QStringLiteral("/io.github.morvane.pwm.device.lock");
+namespace {
+
+// What `status --json` prints in every state.
+const QStringList STATUS_KEYS{"brightness_percent", "configuration_loaded", "connected", "edits_pending", "error",
+                              "holder", "identified", "light", "manual_level", "mode", "pwm_width", "route"};
+
+} // namespace
 
 class CliDirectTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // Every client runs at a fixed offset from UTC, which `watch --json` shows.
+    void initTestCase() { qputenv("TZ", "XYZ-05:30"); }
+
     // The controller as control files ("file=content"), the command line
     // ("FILE" stands for a file holding `document`), and what must follow.
     void commands_data()
@@ -35,16 +46,25 @@ private slots:
                                            << "mode         manual (level 300)" << nothing_but_reads << -1;
         QTest::newRow("status leaves an odd mode byte") << QStringList{"mode=2"} << QStringList{"status"} << QByteArray()
                                                         << 0 << "automatic" << nothing_but_reads << -1;
+        QTest::newRow("status as JSON") << manual_at_300 << QStringList{"status", "--json"} << QByteArray() << 0
+                                        << "\"mode\":\"manual\"" << nothing_but_reads << -1;
         QTest::newRow("no controller") << QStringList{"plugged=0"} << QStringList{"status", "--json"} << QByteArray() << 3
-                                       << "\"connected\":false" << nothing_but_reads << -1;
+                                       << "\"connected\":false,\"edits_pending\":false,\"error\":null,\"holder\":null,"
+                                          "\"identified\":false,\"light\":null" << nothing_but_reads << -1;
         QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
-                                     << "Permission denied" << nothing_but_reads << -1;
+                                     << "Permission denied); install the udev rule 70-morvane-pwm.rules"
+                                     << nothing_but_reads << -1;
+        QTest::newRow("cannot open, JSON") << QStringList{"faults=deny_open"} << QStringList{"status", "--json"}
+                                           << QByteArray() << 1 << "\"error\":\"cannot open the controller"
+                                           << nothing_but_reads << -1;
         QTest::newRow("unknown version") << QStringList{"version=2"} << QStringList{"status"} << QByteArray() << 1
                                          << "reports version 2" << nothing_but_reads << -1;
         QTest::newRow("level needs manual") << QStringList() << QStringList{"level", "50%"} << QByteArray() << 1
-                                            << "not in manual regulation" << nothing_but_reads << -1;
+                                            << "Manual regulation is off" << nothing_but_reads << -1;
         QTest::newRow("level") << manual_at_300 << QStringList{"level", "50%"} << QByteArray() << 0
                                << "manual, level 50% (width 282)" << no_write << 282;
+        QTest::newRow("level not taken") << (manual_at_300 + QStringList{"faults=silent cmd=57"}) << QStringList{"level", "50%"}
+                                         << QByteArray() << 1 << "did not confirm" << no_write << 282;
         QTest::newRow("up") << manual_at_300 << QStringList{"up"} << QByteArray() << 0 << "width 317" << no_write << 317;
         QTest::newRow("manual off") << manual_at_300 << QStringList{"manual", "off"} << QByteArray() << 0 << "automatic"
                                     << no_write << -1;
@@ -53,6 +73,11 @@ private slots:
                                   << "version is 3; allowed: 1; nothing was written" << nothing_but_reads << -1;
         QTest::newRow("usage") << QStringList() << QStringList{"level", "565"} << QByteArray() << 2
                                << "level takes a width 0..564" << nothing_but_reads << -1;
+        QTest::newRow("negative level") << QStringList() << QStringList{"level", "-5"} << QByteArray() << 2
+                                        << "level takes a width 0..564 or a percentage 0%..100%, not -5"
+                                        << nothing_but_reads << -1;
+        QTest::newRow("version") << QStringList() << QStringList{"--version"} << QByteArray() << 0
+                                 << "morvane-pwmctl " MORVANE_VERSION "\n" << nothing_but_reads << -1;
     }
 
     void commands()
@@ -77,6 +102,11 @@ private slots:
         const CliResult result = ClientSession(&sim).run(args);
         QVERIFY2(result.exit_code == exit_code, qPrintable(result.describe()));
         QVERIFY2((result.out + result.err).contains(says), qPrintable(result.describe()));
+        // A failure prints no result, only JSON's object saying why.
+        if (exit_code == 1)
+            QVERIFY2(result.out.isEmpty() == !args.contains("--json"), qPrintable(result.describe()));
+        if (args.contains("--json"))
+            QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).object().keys(), STATUS_KEYS);
         const Wire wire = sim.wire();
         for (int command : never_sent)
             QVERIFY2(wire.requests(command).isEmpty(), qPrintable(QStringLiteral("command %1 sent").arg(command)));
@@ -130,7 +160,7 @@ private slots:
         sim.set(QStringLiteral("light"), QStringLiteral("const 777")); // the live state moves on
         const qint64 before_import = monotonic_ms();
         result = session.run({"config", "import", exported});
-        QVERIFY2(result.exit_code == 0 && result.out.contains("curve[1].light: 1 -> 0"), qPrintable(result.describe()));
+        QVERIFY2(result.exit_code == 0 && result.out.contains("curve[0].light: 1 -> 0"), qPrintable(result.describe()));
 
         const Wire import_run = sim.wire().since(before_import);
         QCOMPARE(import_run.requests(cmd_write_config).size(), 1);
@@ -141,26 +171,39 @@ private slots:
         QCOMPARE(import_run.replies(cmd_read_state).last().block().light_adc(), 777u);
     }
 
+    // The lock is the user's whatever the environment: a client with
+    // another runtime directory finds the watch holding it.
     void watch_ends_data()
     {
         QTest::addColumn<int>("signal_number");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGKILL") << SIGKILL; // leaves its lock behind: the next client takes it over
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("second_line"); // a part of it
+        QTest::newRow("SIGINT") << SIGINT << QStringList{"watch"} << "light 800";
+        // Times with their offset from UTC (TZ above).
+        QTest::newRow("SIGTERM, JSON") << SIGTERM << QStringList{"watch", "--json"} << "\"light\":800";
+        QTest::newRow("SIGKILL") << SIGKILL << QStringList{"watch"} << "light 800"; // leaves its lock behind: the next client takes it over
     }
 
     void watch_ends()
     {
         QFETCH(int, signal_number);
+        QFETCH(QStringList, args);
+        QFETCH(QString, second_line);
         SimController sim;
         const ClientSession session(&sim);
         WatchRun watch;
-        session.start_watch(watch);
+        session.start_watch(watch, args);
         QVERIFY2(watch.wait_for_lines(1, 20000), qPrintable(watch.printed));
-        QVERIFY(QFile::exists(session.runtime_dir() + LOCK_NAME));
+        const QString lock = DeviceLock::default_path();
+        QVERIFY(QFile::exists(lock));
+        const CliResult elsewhere = ClientSession(&sim).run({"status"});
+        QVERIFY2(elsewhere.exit_code == 1 && elsewhere.err.contains("morvane-pwmctl (pid"), qPrintable(elsewhere.describe()));
         sim.set(QStringLiteral("light"), QStringLiteral("const 800"));
         QVERIFY2(watch.wait_for_lines(2, 10000), qPrintable(watch.printed));
-        QVERIFY(watch.printed.section('\n', 1, 1).contains("light 800"));
+        const QString line = watch.printed.section('\n', 1, 1);
+        QVERIFY2(line.contains(second_line), qPrintable(line));
+        if (args.contains("--json"))
+            QVERIFY2(QJsonDocument::fromJson(line.toUtf8())["time"].toString().endsWith("+05:30"), qPrintable(line));
 
         ::kill(pid_t(watch.process.processId()), signal_number);
         QVERIFY(watch.process.waitForFinished(10000));
@@ -170,9 +213,24 @@ private slots:
         } else {
             QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
             QCOMPARE(watch.process.exitCode(), 0);
-            QVERIFY(!QFile::exists(session.runtime_dir() + LOCK_NAME));
+            QVERIFY(!QFile::exists(lock));
         }
         QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
+    }
+
+    // A lock directory others could enter is not used: the client says so
+    // and leaves the controller alone.
+    void unmakeable_lock_is_reported()
+    {
+        const QString dir = QFileInfo(DeviceLock::default_path()).path();
+        if (!dir.startsWith(QLatin1String("/tmp/")))
+            QSKIP("the lock is in the system's runtime directory, which this test does not touch");
+        QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0755) == 0);
+        const auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(dir).constData(), 0700); });
+        SimController sim;
+        const CliResult result = ClientSession(&sim).run({"up"});
+        QVERIFY2(result.exit_code == 1 && result.err.contains("cannot make the device lock (" + dir), qPrintable(result.describe()));
+        QVERIFY(sim.event_ms(QStringLiteral("open")) < 0);
     }
 };
 

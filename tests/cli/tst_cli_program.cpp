@@ -15,6 +15,15 @@ namespace {
 
 const QString SERVICE = QStringLiteral("io.github.morvane.pwm");
 
+// A property as the program serves it now.
+QVariant property(const QString &name)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(SERVICE, "/io/github/morvane/pwm",
+                                                      "org.freedesktop.DBus.Properties", "Get");
+    get << "io.github.morvane.pwm.Controller" << name;
+    return QDBusConnection::sessionBus().call(get).arguments().value(0).value<QDBusVariant>().variant();
+}
+
 } // namespace
 
 class CliProgramTest : public QObject
@@ -75,6 +84,47 @@ private slots:
             return writes.size() == 2 && writes[0].block().pwm_step_delay() == 9
                    && writes[1].block().pwm_step_delay() == 2;
         }));
+    }
+
+    // Right after plug-in the program is still loading (its read held up
+    // here): a client reading the configuration waits for the load.
+    void config_show_waits_for_the_load()
+    {
+        sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
+        QVERIFY(wait_until([] { return !::property("Connected").toBool(); }, 10000));
+        sim.set(QStringLiteral("faults"), QStringLiteral("delay cmd=55 times=1 ms=2000"));
+        sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
+        QVERIFY(wait_until([] { return ::property("Connected").toBool(); }, 10000));
+        QVERIFY(client({"config", "show"}).contains("light samples"));
+        sim.set(QStringLiteral("faults"), QString());
+    }
+
+    // A method waiting for a silent controller holds nothing else up: Get
+    // is answered meanwhile, and the client says the level was not taken.
+    void silent_controller_blocks_nothing()
+    {
+        client({"manual", "on"});
+        sim.set(QStringLiteral("faults"), QStringLiteral("silent cmd=57"));
+        QProcess level;
+        session.prepare(level, {"level", "40%"});
+        level.start();
+        QVERIFY(wait_until([] { return ::property("ManualLevel").toUInt() == 226; }, 10000)); // taken, not yet sent
+        QVERIFY(::property("Connected").toBool());
+        QCOMPARE(level.state(), QProcess::Running);
+        QVERIFY(level.waitForFinished(30000));
+        const QString said = QString::fromUtf8(level.readAllStandardError());
+        QCOMPARE(level.exitCode(), 1);
+        QVERIFY2(said.contains("did not confirm") && level.readAllStandardOutput().isEmpty(), qPrintable(said));
+        sim.set(QStringLiteral("faults"), QString());
+    }
+
+    // The program has the controller but no name on this client's bus: the
+    // client says so at once, whatever its runtime directory.
+    void program_without_bus_is_named()
+    {
+        const CliResult result = ClientSession(&sim).run({"up"});
+        QCOMPARE(result.exit_code, 1);
+        QVERIFY2(result.err.contains("the running morvane-pwm has no session bus"), qPrintable(result.describe()));
     }
 
     // A change the program announces reaches a watching client, which stops
