@@ -27,6 +27,8 @@ private:
     Outcome show_config(bool json);
     Outcome export_config(const QString &file_name);
     Outcome import_config(const QString &file_name, bool dry_run);
+    Outcome history(const CommandLine &line);
+    Outcome propose(const CommandLine &line);
 
     Outcome failed(Outcome outcome, const QString &error);
     void print_level();

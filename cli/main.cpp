@@ -35,8 +35,10 @@ int main(int argc, char **argv)
     // The running program is asked first, whatever it holds: the device lock
     // lives in the runtime directory, which a client started from elsewhere
     // (cron, another shell's environment) may not share, the session bus it does.
-    if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
-        return int(CommandRunner(*program, out, err).run(line));
+    // The history is read from its file, with or without the program.
+    if (!reads_history(line.command))
+        if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
+            return int(CommandRunner(*program, out, err).run(line));
     HidapiBackend backend;
     DirectAccess direct(backend, DeviceLock::default_path());
     return int(CommandRunner(direct, out, err).run(line));
