@@ -1,6 +1,7 @@
 #include "dbus/controller_service.h"
 #include "device/hidapi_backend.h"
 #include "global_hot_keys.h"
+#include "history/history_recorder.h"
 #include "identification_error.h"
 #include "model/controller.h"
 #include "model/controller_thread.h"
@@ -8,6 +9,7 @@
 #include "open_failure_notice.h"
 #include "single_application.h"
 #include "translations/translation.h"
+#include "ui/status_line.h"
 #include "ui/widget.h"
 
 #include <QEventLoop>
@@ -61,6 +63,19 @@ int main(int argc, char **argv)
     QObject::connect(&controller, &ControllerThread::status_changed, &app, [&](const ControllerStatus &status) {
         for (const QString &line : open_failure_notice.update(status.open_failures))
             std::fprintf(stderr, "%s\n", qPrintable(line));
+    });
+
+    // What the controller does is recorded for the curve window and
+    // `morvane-pwmctl history`, on a thread of the history's own. Without a
+    // usable database the program goes on without history, and says so once.
+    HistoryRecorder history(HistoryRecorder::Settings::from_environment());
+    QObject::connect(&controller, &ControllerThread::status_changed, &history, &HistoryRecorder::record_status);
+    QObject::connect(&controller, &ControllerThread::manual_change, &history, &HistoryRecorder::record_manual_change);
+    QObject::connect(&controller, &ControllerThread::configuration_loaded, &history,
+                     &HistoryRecorder::record_configuration);
+    QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {
+        std::fprintf(stderr, "morvane-pwm: %s\n", qPrintable(problem));
+        window.status_line()->set_problem(QStringLiteral("history"), problem);
     });
 
     // Scripts and key bindings reach the controller over the session bus;

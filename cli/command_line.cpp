@@ -1,9 +1,12 @@
 #include "command_line.h"
 
+#include "history/history_store.h"
 #include "protocol/commands.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -16,6 +19,8 @@ struct CommandEntry
     int arguments;       // words the command takes
     bool json;           // takes --json
     bool dry_run;        // takes --dry-run
+    bool history = false;     // reads only the history database
+    const char *options = ""; // the options it takes beyond --json and --dry-run
 };
 
 const CommandEntry COMMANDS[] = {
@@ -63,6 +68,23 @@ const CommandEntry COMMANDS[] = {
                        "controller; a bad file is refused, naming the first bad field, and nothing is\n"
                        "written. With --dry-run, only prints what would change."),
      1, false, true},
+    {"history", "history [--days N] [--json|--csv]",
+     QT_TRANSLATE_NOOP("CommandLine", "light and brightness hour by hour, and the manual corrections"),
+     QT_TRANSLATE_NOOP("CommandLine",
+                       "Shows what morvane-pwm recorded over the last N days (30 unless --days says otherwise):\n"
+                       "per hour the light (least, mean, most), the mean brightness, the mode and the minutes\n"
+                       "connected; then each manual change of the level. With --json one JSON object, with\n"
+                       "--csv one table. Reads the history only; the program need not run."),
+     0, true, false, true, "--days --csv"},
+    {"propose", "propose [--json] [-o FILE] [--positions keep|time]",
+     QT_TRANSLATE_NOOP("CommandLine", "a curve fitted to your manual corrections"),
+     QT_TRANSLATE_NOOP("CommandLine",
+                       "Proposes a light curve from the manual corrections in the history and the\n"
+                       "configuration the controller last held, and says which points would change.\n"
+                       "--positions time moves the points to the light levels where the time is spent\n"
+                       "(keep: they stay). With -o, writes the proposal to FILE as a configuration that\n"
+                       "'config import' accepts ('-': standard output). Nothing is written to the controller."),
+     0, true, false, true, "-o --positions"},
 };
 
 // The messages' translation context.
@@ -86,8 +108,37 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     // A number is a value even with a sign: `level -5` is a level out of range.
     static const QRegularExpression NUMBER(QStringLiteral("^-[0-9]+%?$"));
     QStringList words;
-    for (const QString &argument : arguments) {
-        if (argument == QLatin1String("--json"))
+    QStringList options; // those beyond --json and --dry-run, to check against the command's
+    for (int at = 0; at < arguments.size(); ++at) {
+        const QString &argument = arguments.at(at);
+        const bool takes_value = argument == QLatin1String("--days") || argument == QLatin1String("-o")
+                                 || argument == QLatin1String("--positions");
+        if (takes_value && at + 1 >= arguments.size()) {
+            *error = CommandLineText::tr("%1 needs a value").arg(argument);
+            return ExitCode::usage;
+        }
+        const QString value = takes_value ? arguments.at(++at) : QString();
+        if (argument == QLatin1String("--days")) {
+            bool ok = false;
+            line->days = value.toInt(&ok);
+            if (!ok || line->days < 1 || line->days > HistoryStore::RETENTION_DAYS) {
+                *error = CommandLineText::tr("--days takes 1..%1, not %2").arg(HistoryStore::RETENTION_DAYS).arg(value);
+                return ExitCode::usage;
+            }
+        } else if (argument == QLatin1String("-o")) {
+            line->output = value;
+        } else if (argument == QLatin1String("--positions")) {
+            if (value != QLatin1String("keep") && value != QLatin1String("time")) {
+                *error = CommandLineText::tr("--positions takes keep or time, not %1").arg(value);
+                return ExitCode::usage;
+            }
+            line->positions_time = value == QLatin1String("time");
+        } else if (argument == QLatin1String("--csv")) {
+            line->csv = true;
+        }
+        if (takes_value || argument == QLatin1String("--csv"))
+            options << argument;
+        else if (argument == QLatin1String("--json"))
             line->json = true;
         else if (argument == QLatin1String("--dry-run"))
             line->dry_run = true;
@@ -123,8 +174,11 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     if (line->help)
         return ExitCode::done;
     line->arguments = words.mid(grouped ? 2 : 1);
+    const QStringList allowed = QString::fromLatin1(entry->options).split(QLatin1Char(' '));
+    const bool options_fit = std::all_of(options.begin(), options.end(),
+                                         [&](const QString &option) { return allowed.contains(option); });
     if (line->arguments.size() != entry->arguments || (line->json && !entry->json)
-        || (line->dry_run && !entry->dry_run)) {
+        || (line->dry_run && !entry->dry_run) || !options_fit || (line->json && line->csv)) {
         *error = CommandLineText::tr("usage: morvane-pwmctl %1").arg(QLatin1String(entry->synopsis));
         return ExitCode::usage;
     }
@@ -157,6 +211,12 @@ QString help_text(const QString &command)
                                 "Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),\n"
                                 "2 usage error, 3 no controller.\n");
     return text;
+}
+
+bool reads_history(const QString &command)
+{
+    const CommandEntry *entry = find_command(command);
+    return entry && entry->history;
 }
 
 int parse_level(const QString &text)

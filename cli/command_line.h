@@ -14,6 +14,10 @@ struct CommandLine
     bool dry_run = false;
     bool help = false;
     bool version = false;
+    bool csv = false;
+    int days = 30;               // history: how far back
+    QString output;              // propose: the file the proposal goes to
+    bool positions_time = false; // propose: move the points to where the time is spent
 };
 
 // Reads the arguments (without the program name). Returns ExitCode::done, or
@@ -22,6 +26,10 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
 
 // The overview, or the help of one command.
 QString help_text(const QString &command);
+
+// The command reads only the history database: it needs neither the
+// controller nor the running program.
+bool reads_history(const QString &command);
 
 // A manual level as given, "282" (width) or "50%": the width, or -1.
 int parse_level(const QString &text);

@@ -1,6 +1,8 @@
 #include "commands.h"
 
 #include "dbus/bus_names.h"
+#include "history/curve_fit.h"
+#include "history/history_store.h"
 #include "model/config_file.h"
 #include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
@@ -10,6 +12,7 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -58,6 +61,31 @@ bool read_document(const QString &file_name, QByteArray *document, QString *erro
     return true;
 }
 
+// Writes through a rename, so an interrupted write leaves any earlier file
+// whole; "-" is standard output.
+bool save_document(const QString &file_name, const QByteArray &document, QTextStream &out, QString *error)
+{
+    if (file_name == QLatin1String("-")) {
+        out << QString::fromUtf8(document);
+        return true;
+    }
+    QSaveFile file(file_name);
+    if (file.open(QIODevice::WriteOnly) && file.write(document) == document.size() && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+QString utc_text(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODate);
+}
+
+QString mode_name(int mode)
+{
+    return bus_names::regulation_mode_name(mode == 1 ? RegulationMode::manual : RegulationMode::automatic);
+}
+
 } // namespace
 
 CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextStream &err)
@@ -77,6 +105,10 @@ ExitCode CommandRunner::run(const CommandLine &line)
         return watch(line.json);
     if (command == QLatin1String("config import"))
         return import_config(argument, line.dry_run);
+    if (command == QLatin1String("history"))
+        return history(line);
+    if (command == QLatin1String("propose"))
+        return propose(line);
 
     // The rest need a controller before anything else.
     if (const Answer opened = access_.open(); !opened.ok())
@@ -222,16 +254,11 @@ ExitCode CommandRunner::export_config(const QString &file_name)
     ConfigBlock config;
     if (const Answer answer = access_.configuration(&config); !answer.ok())
         return failed(answer);
-    const QByteArray document = config_to_json(config, supported_controller());
-    if (file_name == QLatin1String("-")) {
-        out_ << QString::fromUtf8(document);
-        return ExitCode::done;
-    }
-    // Through a rename: an interrupted export leaves any earlier file whole.
-    QSaveFile file(file_name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit())
-        return failed(Answer::failure(tr("cannot write %1: %2").arg(file_name, file.errorString())));
-    out_ << tr("Saved the configuration to %1.").arg(file_name) << '\n';
+    QString error;
+    if (!save_document(file_name, config_to_json(config, supported_controller()), out_, &error))
+        return failed(Answer::failure(tr("cannot write %1: %2").arg(file_name, error)));
+    if (file_name != QLatin1String("-"))
+        out_ << tr("Saved the configuration to %1.").arg(file_name) << '\n';
     return ExitCode::done;
 }
 
@@ -273,6 +300,144 @@ ExitCode CommandRunner::import_config(const QString &file_name, bool dry_run)
     if (const Answer answer = access_.apply_configuration(checked); !answer.ok())
         return failed(answer);
     out_ << tr("Written.") << '\n';
+    return ExitCode::done;
+}
+
+ExitCode CommandRunner::history(const CommandLine &line)
+{
+    const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
+    if (!store.is_open())
+        return failed(Answer::failure(store.problem()));
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const qint64 from = now - qint64(line.days) * 24 * 3600;
+    const auto hours = store.periods(QString(), from, now + 1, 3600);
+    const auto corrections = store.corrections(QString(), from * 1000, (now + 1) * 1000);
+
+    if (line.json) {
+        QJsonArray hour_list;
+        for (const MinuteRow &hour : hours)
+            hour_list.append(QJsonObject{{"start", utc_text(hour.minute_start * 1000)},
+                                         {"controller", hour.identity},
+                                         {"light_min", int(hour.light_min)},
+                                         {"light_mean", qRound(hour.light_mean)},
+                                         {"light_max", int(hour.light_max)},
+                                         {"pwm_width_mean", qRound(hour.width_mean)},
+                                         {"mode", mode_name(hour.mode)},
+                                         {"seconds_connected", qRound(hour.seconds_connected)}});
+        QJsonArray correction_list;
+        for (const CorrectionRow &row : corrections)
+            correction_list.append(QJsonObject{{"time", utc_text(row.time_ms)},
+                                               {"controller", row.identity},
+                                               {"light", int(row.light)},
+                                               {"level_before", row.level_before},
+                                               {"level_after", row.level_after},
+                                               {"source", row.source}});
+        out_ << json_line({{"days", line.days}, {"hours", hour_list}, {"corrections", correction_list}}) << '\n';
+        return ExitCode::done;
+    }
+    if (line.csv) {
+        // One table: an hour's row leaves the correction's columns empty and the other way round.
+        out_ << "record,time,controller,light_min,light_mean,light_max,pwm_width_mean,mode,seconds_connected,"
+                "light,level_before,level_after,source\n";
+        for (const MinuteRow &hour : hours)
+            out_ << QStringLiteral("hour,%1,%2,%3,%4,%5,%6,%7,%8,,,,\n")
+                        .arg(utc_text(hour.minute_start * 1000), hour.identity)
+                        .arg(hour.light_min)
+                        .arg(qRound(hour.light_mean))
+                        .arg(hour.light_max)
+                        .arg(qRound(hour.width_mean))
+                        .arg(mode_name(hour.mode))
+                        .arg(qRound(hour.seconds_connected));
+        for (const CorrectionRow &row : corrections)
+            out_ << QStringLiteral("correction,%1,%2,,,,,,,%3,%4,%5,%6\n")
+                        .arg(utc_text(row.time_ms), row.identity)
+                        .arg(row.light)
+                        .arg(row.level_before)
+                        .arg(row.level_after)
+                        .arg(row.source);
+        return ExitCode::done;
+    }
+    if (hours.empty() && corrections.empty()) {
+        out_ << tr("Nothing recorded in the last %n day(s).", nullptr, line.days) << '\n';
+        return ExitCode::done;
+    }
+    out_ << tr("hour (local)       light min  mean   max  brightness  mode       connected") << '\n';
+    for (const MinuteRow &hour : hours)
+        out_ << QStringLiteral("%1  %2 %3 %4  %5  %6 %7 min\n")
+                    .arg(QDateTime::fromSecsSinceEpoch(hour.minute_start).toString(QStringLiteral("yyyy-MM-dd HH:mm")), -17)
+                    .arg(hour.light_min, 9)
+                    .arg(qRound(hour.light_mean), 5)
+                    .arg(hour.light_max, 5)
+                    .arg(pwm_percent_text(qRound(hour.width_mean)), 10)
+                    .arg(mode_name(hour.mode), -10)
+                    .arg(qRound(hour.seconds_connected / 60), 3);
+    if (!corrections.empty())
+        out_ << '\n' << tr("manual change (local)  light  from  to     by") << '\n';
+    for (const CorrectionRow &row : corrections)
+        out_ << QStringLiteral("%1  %2  %3  %4  %5\n")
+                    .arg(QDateTime::fromMSecsSinceEpoch(row.time_ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -21)
+                    .arg(row.light, 5)
+                    .arg(pwm_percent_text(row.level_before), 4)
+                    .arg(pwm_percent_text(row.level_after), -5)
+                    .arg(row.source);
+    return ExitCode::done;
+}
+
+ExitCode CommandRunner::propose(const CommandLine &line)
+{
+    const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
+    if (!store.is_open())
+        return failed(Answer::failure(store.problem()));
+    const auto current = store.latest_configuration();
+    if (!current)
+        return failed(Answer::failure(tr("no configuration recorded yet: run morvane-pwm with the controller once")));
+    const qint64 now_ms = QDateTime::currentMSecsSinceEpoch();
+    const qint64 histogram_days = 30;
+    const CurveProposal proposal = CurveFit::propose(
+        store.corrections(current->identity, 0, now_ms + 1),
+        store.light_histogram(current->identity, now_ms / 1000 - histogram_days * 24 * 3600), current->config,
+        line.positions_time ? LightPositions::follow_time : LightPositions::keep);
+    if (!proposal.made)
+        return failed(Answer::failure(tr("no proposal: %1").arg(proposal.explanation)));
+
+    QString error;
+    if (!line.output.isEmpty()
+        && !save_document(line.output, config_to_json(proposal.config, supported_controller()), out_, &error))
+        return failed(Answer::failure(tr("cannot write %1: %2").arg(line.output, error)));
+    if (line.output == QLatin1String("-"))
+        return ExitCode::done;
+    if (line.json) {
+        QJsonArray points;
+        for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
+            points.append(QJsonObject{{"point", point},
+                                      {"light", int(proposal.points[point - 1].light)},
+                                      {"pwm_width", int(proposal.points[point - 1].width)},
+                                      {"current_light", int(current->config.auto_light(point))},
+                                      {"current_pwm_width", int(current->config.auto_pwm(point))},
+                                      {"changed", proposal.changed[point - 1]}});
+        out_ << json_line({{"controller", current->identity}, {"explanation", proposal.explanation}, {"points", points}})
+             << '\n';
+        return ExitCode::done;
+    }
+    out_ << proposal.explanation << '\n';
+    const auto row = [this](const QString &label, const auto &value_of) {
+        out_ << label.leftJustified(12);
+        for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
+            out_ << value_of(point).rightJustified(7);
+        out_ << '\n';
+    };
+    const auto marked = [&proposal](int point, const QString &text) {
+        return proposal.changed[point - 1] ? QLatin1Char('*') + text : text;
+    };
+    row(tr("point"), [](int point) { return QString::number(point); });
+    row(tr("light now"), [&](int point) { return QString::number(current->config.auto_light(point)); });
+    row(tr("proposed"), [&](int point) { return marked(point, QString::number(proposal.points[point - 1].light)); });
+    row(tr("level now"), [&](int point) { return pwm_percent_text(int(current->config.auto_pwm(point))); });
+    row(tr("proposed"), [&](int point) { return marked(point, pwm_percent_text(int(proposal.points[point - 1].width))); });
+    if (!line.output.isEmpty())
+        out_ << tr("Saved the proposal to %1; 'morvane-pwmctl config import %1' writes it to the controller.")
+                    .arg(line.output)
+             << '\n';
     return ExitCode::done;
 }
 

@@ -31,6 +31,8 @@ private:
     ExitCode show_config(bool json);
     ExitCode export_config(const QString &file_name);
     ExitCode import_config(const QString &file_name, bool dry_run);
+                    ExitCode history(const CommandLine &line);
+    ExitCode propose(const CommandLine &line);
 
     ExitCode failed(const Answer &answer);
     void print_level();

@@ -38,8 +38,10 @@ int main(int argc, char **argv)
 
     // The running program is asked first: while it runs the controller is
     // its. Without it on the bus, the device lock says whether it runs anyway.
-    if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
-        return int(CommandRunner(*program, out, err).run(line));
+    // The history is read from its file, with or without the program.
+    if (!reads_history(line.command))
+        if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
+            return int(CommandRunner(*program, out, err).run(line));
     HidapiBackend backend;
     DirectAccess direct(backend);
     return int(CommandRunner(direct, out, err).run(line));

@@ -1,0 +1,148 @@
+#include "history_recorder.h"
+
+#include "history_store.h"
+#include "history_writer.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace {
+
+constexpr qint64 MINUTE_MS = 60 * 1000;
+
+QString source_name(ChangeSource source)
+{
+    switch (source) {
+    case ChangeSource::window:
+        return QStringLiteral("window");
+    case ChangeSource::hot_key:
+        return QStringLiteral("hot_key");
+    case ChangeSource::tray:
+        return QStringLiteral("tray");
+    case ChangeSource::dbus:
+        return QStringLiteral("dbus");
+    case ChangeSource::client:
+        return QStringLiteral("client");
+    }
+    return QString();
+}
+
+} // namespace
+
+HistoryRecorder::Settings HistoryRecorder::Settings::from_environment()
+{
+    Settings settings;
+    settings.path = HistoryStore::default_path();
+    bool ok = false;
+    const int minute_ms = qEnvironmentVariableIntValue("MORVANE_PWM_HISTORY_MINUTE_MS", &ok);
+    if (ok && minute_ms > 0)
+        settings.minute_ms = minute_ms;
+    return settings;
+}
+
+HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
+    : QObject(parent)
+    , time_scale_(double(MINUTE_MS) / std::max(settings.minute_ms, 1))
+    , origin_ms_(QDateTime::currentMSecsSinceEpoch())
+    , minutes_(origin_ms_)
+    , writer_(new HistoryWriter(settings.path))
+{
+    writer_->moveToThread(&thread_);
+    connect(writer_, &HistoryWriter::failed, this, [this](const QString &text) {
+        enabled_ = false;
+        minute_timer_.stop();
+        emit problem(text);
+    });
+    connect(writer_, &HistoryWriter::notice, this, &HistoryRecorder::problem);
+    thread_.setObjectName(QStringLiteral("history"));
+    thread_.start(QThread::LowPriority);
+    QMetaObject::invokeMethod(writer_, [writer = writer_, now = now_ms()] { writer->open(now); });
+
+    minute_timer_.setSingleShot(true);
+    connect(&minute_timer_, &QTimer::timeout, this, &HistoryRecorder::end_minute);
+    schedule_minute_end();
+}
+
+HistoryRecorder::~HistoryRecorder()
+{
+    minute_timer_.stop();
+    if (enabled_)
+        send(minutes_.take_all(now_ms()));
+    // Queued after every batch sent, so it runs once they are written.
+    QMetaObject::invokeMethod(
+        writer_,
+        [writer = writer_] {
+            writer->close();
+            delete writer;
+        },
+        Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+void HistoryRecorder::record_status(const ControllerStatus &status)
+{
+    if (!enabled_)
+        return;
+    if (!status.identity.isEmpty())
+        identity_ = status.identity;
+    minutes_.set(now_ms(), {status.identity, status.connected && status.live, status.light, status.pwm_width,
+                            status.mode == RegulationMode::manual ? 1 : 0});
+}
+
+void HistoryRecorder::record_manual_change(const ManualChange &change)
+{
+    if (!enabled_)
+        return;
+    const qint64 time_ms = change.time.isValid() ? history_time(change.time.toMSecsSinceEpoch()) : now_ms();
+    pending_.corrections.push_back({time_ms, change.identity.isEmpty() ? identity_ : change.identity, change.light,
+                                    change.level_before, change.level_after, source_name(change.source)});
+}
+
+void HistoryRecorder::record_configuration(const ConfigBlock &config)
+{
+    configuration_ = config;
+}
+
+qint64 HistoryRecorder::now_ms() const
+{
+    return history_time(QDateTime::currentMSecsSinceEpoch());
+}
+
+qint64 HistoryRecorder::history_time(qint64 real_ms) const
+{
+    return origin_ms_ + qint64(std::llround(double(real_ms - origin_ms_) * time_scale_));
+}
+
+void HistoryRecorder::end_minute()
+{
+    send(minutes_.take_ended(now_ms()));
+    schedule_minute_end();
+}
+
+void HistoryRecorder::send(std::vector<MinuteRow> minutes)
+{
+    const qint64 now = now_ms();
+    // Stored under the controller it came from, once that is known.
+    if (configuration_ && !identity_.isEmpty()) {
+        pending_.configuration = StoredConfiguration{identity_, now, *configuration_};
+        configuration_.reset();
+    }
+    pending_.minutes = std::move(minutes);
+    if (!pending_.empty())
+        QMetaObject::invokeMethod(writer_, [writer = writer_, batch = std::move(pending_), now] {
+            writer->write(batch, now);
+        });
+    pending_ = {};
+}
+
+void HistoryRecorder::schedule_minute_end()
+{
+    const qint64 now = now_ms();
+    const qint64 next_minute = (now / MINUTE_MS + 1) * MINUTE_MS;
+    // A timer that fires early finds no minute ended and comes back here.
+    minute_timer_.start(std::max<qint64>(1, std::ceil(double(next_minute - now) / time_scale_)));
+}
+
+#include "moc_history_recorder.cpp"

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "history_rows.h"
+#include "minute_accumulator.h"
+#include "model/controller_status.h"
+#include "model/manual_change.h"
+#include "protocol/config_block.h"
+
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+class HistoryWriter;
+
+// Records what the controller does into the history, fed on the GUI thread
+// with the model's values. It batches a minute at a time and hands each
+// batch to a thread of its own, which writes it in one transaction: the GUI
+// thread and the controller's thread never touch the database, and a crash
+// loses at most the minute under way.
+//
+// Wiring (main):
+//   connect(&controller_thread, &ControllerThread::status_changed, &recorder, &HistoryRecorder::record_status);
+//   connect(&controller_thread, &ControllerThread::manual_change, &recorder, &HistoryRecorder::record_manual_change);
+//   connect(&controller_thread, &ControllerThread::configuration_loaded, &recorder, &HistoryRecorder::record_configuration);
+//   connect(&recorder, &HistoryRecorder::problem, ...); // one line on stderr and in the status line
+class HistoryRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Settings
+    {
+        QString path;           // the database; HistoryStore::default_path() for the program
+        int minute_ms = 60'000; // real milliseconds per recorded minute: tests compress time
+
+        // The program's settings: the default path, and the length of a minute
+        // from MORVANE_PWM_HISTORY_MINUTE_MS when set. That variable is for
+        // tests only: it makes the history's clock run faster than real time.
+        static Settings from_environment();
+    };
+
+    explicit HistoryRecorder(const Settings &settings, QObject *parent = nullptr);
+    // Writes what has been counted so far, the minute under way among it,
+    // and waits for the writer to finish.
+    ~HistoryRecorder() override;
+
+    // False once the store failed: nothing more is recorded.
+    bool enabled() const { return enabled_; }
+
+    // The model's announcements, on this object's thread (connected directly:
+    // the model's signals reach the GUI thread already).
+    void record_status(const ControllerStatus &status);
+    void record_manual_change(const ManualChange &change);
+    void record_configuration(const ConfigBlock &config);
+
+signals:
+    // One sentence for stderr and the status line: history is off (enabled()
+    // says so), or a damaged database was moved aside.
+    void problem(const QString &text);
+
+private:
+    // The history's clock: real time, or faster under a compressed minute.
+    qint64 now_ms() const;
+    qint64 history_time(qint64 real_ms) const;
+    void end_minute();
+    void send(std::vector<MinuteRow> minutes);
+    void schedule_minute_end();
+
+    double time_scale_;
+    qint64 origin_ms_;
+    QString identity_; // the controller of the last status
+    MinuteAccumulator minutes_;
+    HistoryBatch pending_;
+    std::optional<ConfigBlock> configuration_;
+    bool enabled_ = true;
+    QTimer minute_timer_;
+    QThread thread_;
+    HistoryWriter *writer_;
+};

@@ -1,0 +1,381 @@
+#include "history_store.h"
+
+#include "history_schema.h"
+#include "protocol/commands.h"
+
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+namespace {
+
+constexpr qint64 DAY_MS = 24 * 3600 * 1000;
+constexpr int BUSY_TIMEOUT_MS = 1000;
+
+// SQLite's primary result codes, as QtSql reports them.
+enum SqliteCode { sqlite_busy = 5, sqlite_locked = 6, sqlite_corrupt = 11, sqlite_notadb = 26 };
+
+int sqlite_code(const QSqlError &error)
+{
+    return error.nativeErrorCode().toInt() & 0xFF;
+}
+
+bool is_busy(const QSqlError &error)
+{
+    const int code = sqlite_code(error);
+    return code == sqlite_busy || code == sqlite_locked;
+}
+
+QString next_connection_name()
+{
+    static QAtomicInt count;
+    return QStringLiteral("morvane-history-%1").arg(count.fetchAndAddRelaxed(1));
+}
+
+// The clause that narrows a query to one controller, or to each in turn:
+// either way SQLite reads a time range of the (controller, time) keys
+// instead of every row.
+QString controller_clause(qint64 id)
+{
+    return id < 0 ? QStringLiteral(" AND m.controller IN (SELECT id FROM controllers)")
+                  : QStringLiteral(" AND m.controller = %1").arg(id);
+}
+
+} // namespace
+
+QString HistoryStore::default_path()
+{
+    // Qt 6.4 has no StateLocation: follow the XDG rule by hand.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/morvane-pwm/history.sqlite");
+}
+
+HistoryStore::HistoryStore(const QString &path, Access access)
+    : path_(path)
+    , connection_(next_connection_name())
+{
+    open(access);
+}
+
+HistoryStore::~HistoryStore()
+{
+    database().close();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+QSqlDatabase HistoryStore::database() const
+{
+    return QSqlDatabase::database(connection_, false);
+}
+
+void HistoryStore::open(Access access)
+{
+    if (access == Access::read_only && !QFileInfo::exists(path_)) {
+        fail(tr("there is no history yet"));
+        return;
+    }
+    if (access == Access::read_write && !QDir().mkpath(QFileInfo(path_).absolutePath())) {
+        fail(tr("cannot make its folder"));
+        return;
+    }
+    if (!open_connection(access))
+        return;
+    if (access == Access::read_write) {
+        bool corrupt = false;
+        if (!passes_checks(&corrupt)
+            && (!corrupt || !move_aside() || !open_connection(access) || !passes_checks(&corrupt)))
+            return;
+        if (prepare_for_writing())
+            prune(QDateTime::currentMSecsSinceEpoch());
+        return;
+    }
+    // A reader leaves the file as it is: an older layout is updated by the
+    // program, a damaged file is left for the program to move aside.
+    QString error;
+    QSqlDatabase db = database();
+    const int version = schema_version(db, &error);
+    if (version < 0)
+        fail(error);
+    else if (version != HISTORY_SCHEMA_VERSION)
+        fail(tr("it has layout version %1 where this tool reads %2; running morvane-pwm once updates it")
+                 .arg(version)
+                 .arg(HISTORY_SCHEMA_VERSION));
+}
+
+bool HistoryStore::open_connection(Access access)
+{
+    problem_.clear();
+    if (QSqlDatabase::contains(connection_))
+        QSqlDatabase::removeDatabase(connection_);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db.isValid())
+        return fail(tr("Qt's SQLite driver is missing (libqt6sql6-sqlite)"));
+    db.setDatabaseName(path_);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
+                             .arg(BUSY_TIMEOUT_MS)
+                             .arg(access == Access::read_only ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
+    if (!db.open())
+        return fail(db.lastError().driverText() + QStringLiteral(": ") + db.lastError().databaseText());
+    // The sorting behind a month of hours stays in memory instead of a
+    // temporary file: a few hundred kilobytes, written and read back for nothing.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    return true;
+}
+
+bool HistoryStore::passes_checks(bool *corrupt)
+{
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("PRAGMA quick_check"))) {
+        const QSqlError error = query.lastError();
+        *corrupt = sqlite_code(error) == sqlite_corrupt || sqlite_code(error) == sqlite_notadb;
+        return fail(is_busy(error) ? tr("another program holds it") : error.databaseText());
+    }
+    *corrupt = !query.next() || query.value(0).toString() != QLatin1String("ok");
+    return !*corrupt || fail(tr("it is damaged"));
+}
+
+bool HistoryStore::move_aside()
+{
+    database().close();
+    const QString aside =
+        path_ + QStringLiteral(".corrupt-") + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmssZ"));
+    if (!QFile::rename(path_, aside))
+        return fail(tr("it is damaged and cannot be moved aside"));
+    // Its journal belongs to it, not to the fresh database: the pair stays
+    // together under the new name.
+    for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")})
+        if (QFileInfo::exists(path_ + suffix))
+            QFile::rename(path_ + suffix, aside + suffix);
+    moved_aside_ = aside;
+    return true;
+}
+
+bool HistoryStore::prepare_for_writing()
+{
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    // WAL: morvane-pwmctl reads while the program writes; NORMAL loses no
+    // committed minute when the program is killed, only on a power cut.
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !query.next()
+        || query.value(0).toString() != QLatin1String("wal"))
+        return fail(is_busy(query.lastError()) ? tr("another program holds it") : tr("it cannot use a write-ahead log"));
+    query.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    QString error;
+    const int version = schema_version(db, &error);
+    if (version > HISTORY_SCHEMA_VERSION)
+        return fail(tr("a newer version of morvane-pwm wrote it (layout version %1)").arg(version));
+    if (version < 0 || !migrate_schema(db, HISTORY_SCHEMA_VERSION, &error))
+        return fail(error);
+    return true;
+}
+
+bool HistoryStore::fail(const QString &reason)
+{
+    problem_ = tr("no history: %1: %2").arg(QDir::toNativeSeparators(path_), reason);
+    controller_ids_.clear();
+    database().close();
+    return false;
+}
+
+qint64 HistoryStore::controller_id(const QString &identity, bool make) const
+{
+    if (const auto known = controller_ids_.constFind(identity); known != controller_ids_.constEnd())
+        return *known;
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT id FROM controllers WHERE identity = ?"));
+    query.addBindValue(identity);
+    qint64 id = -1;
+    if (query.exec() && query.next()) {
+        id = query.value(0).toLongLong();
+    } else if (make) {
+        query.prepare(QStringLiteral("INSERT INTO controllers(identity) VALUES(?)"));
+        query.addBindValue(identity);
+        if (query.exec())
+            id = query.lastInsertId().toLongLong();
+    }
+    if (id >= 0)
+        controller_ids_.insert(identity, id);
+    return id;
+}
+
+bool HistoryStore::write(const HistoryBatch &batch)
+{
+    QSqlDatabase db = database();
+    if (!is_open())
+        return false;
+    if (!db.transaction())
+        return fail(is_busy(db.lastError()) ? tr("another program holds it") : db.lastError().databaseText());
+    QSqlQuery minute(db);
+    QSqlQuery correction(db);
+    QSqlQuery configuration(db);
+    // A minute written twice (the program ended and started again within
+    // it) is merged, weighted by the time each part covers.
+    minute.prepare(QStringLiteral(
+        "INSERT INTO minutes VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(controller, minute_start) DO UPDATE SET"
+        " light_min = MIN(light_min, excluded.light_min), light_max = MAX(light_max, excluded.light_max),"
+        " light_mean = (light_mean * seconds_connected + excluded.light_mean * excluded.seconds_connected)"
+        "   / (seconds_connected + excluded.seconds_connected),"
+        " width_mean = (width_mean * seconds_connected + excluded.width_mean * excluded.seconds_connected)"
+        "   / (seconds_connected + excluded.seconds_connected),"
+        " mode = CASE WHEN excluded.seconds_connected > seconds_connected THEN excluded.mode ELSE mode END,"
+        " seconds_connected = MIN(60, seconds_connected + excluded.seconds_connected)"));
+    correction.prepare(QStringLiteral("INSERT INTO corrections(time_ms, controller, light, level_before, level_after, source)"
+                                      " VALUES(?, ?, ?, ?, ?, ?)"));
+    configuration.prepare(QStringLiteral("INSERT OR REPLACE INTO configurations VALUES(?, ?, ?)"));
+    QString reason;
+    const auto run = [&reason](QSqlQuery &query, const QVariantList &values) {
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (reason.isEmpty() && !query.exec())
+            reason = query.lastError().databaseText();
+    };
+    for (const MinuteRow &row : batch.minutes)
+        run(minute, {controller_id(row.identity, true), row.minute_start, row.light_min, row.light_mean, row.light_max,
+                     row.width_mean, row.mode, row.seconds_connected});
+    for (const CorrectionRow &row : batch.corrections)
+        run(correction, {row.time_ms, controller_id(row.identity, true), row.light, row.level_before, row.level_after,
+                         row.source});
+    if (const auto &stored = batch.configuration) {
+        const auto block = reinterpret_cast<const char *>(stored->config.bytes.data()) + ConfigBlock::STATUS_SIZE;
+        run(configuration, {controller_id(stored->identity, true), stored->time_ms,
+                            QByteArray(block, ConfigBlock::SIZE - ConfigBlock::STATUS_SIZE)});
+    }
+    if (reason.isEmpty() && db.commit())
+        return true;
+    if (reason.isEmpty())
+        reason = db.lastError().databaseText();
+    db.rollback();
+    return fail(reason);
+}
+
+bool HistoryStore::prune(qint64 now_ms)
+{
+    if (!is_open())
+        return false;
+    const qint64 cutoff_ms = now_ms - RETENTION_DAYS * DAY_MS;
+    QSqlQuery query(database());
+    for (const auto &[statement, cutoff] : {std::pair{"DELETE FROM minutes WHERE minute_start < ?", cutoff_ms / 1000},
+                                            std::pair{"DELETE FROM corrections WHERE time_ms < ?", cutoff_ms}}) {
+        query.prepare(QLatin1String(statement));
+        query.addBindValue(cutoff);
+        if (!query.exec())
+            return fail(query.lastError().databaseText());
+    }
+    return true;
+}
+
+std::vector<MinuteRow> HistoryStore::periods(const QString &identity, qint64 from, qint64 to, int period_seconds) const
+{
+    std::vector<MinuteRow> rows;
+    if (!is_open() || period_seconds < 1)
+        return rows;
+    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
+    if (!identity.isEmpty() && id < 0)
+        return rows;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT c.identity, m.minute_start / %1 * %1 AS start, MIN(light_min),"
+        " SUM(light_mean * seconds_connected) / SUM(seconds_connected), MAX(light_max),"
+        " SUM(width_mean * seconds_connected) / SUM(seconds_connected),"
+        " SUM(CASE WHEN mode = 1 THEN seconds_connected ELSE 0 END) * 2 > SUM(seconds_connected),"
+        " SUM(seconds_connected)"
+        " FROM minutes m JOIN controllers c ON c.id = m.controller"
+        " WHERE m.minute_start >= ? AND m.minute_start < ?%2"
+        " GROUP BY m.controller, start ORDER BY start, c.identity")
+                      .arg(period_seconds)
+                      .arg(controller_clause(id)));
+    query.addBindValue(from);
+    query.addBindValue(to);
+    if (!query.exec())
+        return rows;
+    while (query.next())
+        rows.push_back({query.value(1).toLongLong(), query.value(0).toString(), query.value(2).toUInt(),
+                        query.value(3).toDouble(), query.value(4).toUInt(), query.value(5).toDouble(),
+                        query.value(6).toInt(), query.value(7).toDouble()});
+    return rows;
+}
+
+std::vector<CorrectionRow> HistoryStore::corrections(const QString &identity, qint64 from_ms, qint64 to_ms) const
+{
+    std::vector<CorrectionRow> rows;
+    if (!is_open())
+        return rows;
+    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
+    if (!identity.isEmpty() && id < 0)
+        return rows;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT m.time_ms, c.identity, m.light, m.level_before, m.level_after, m.source"
+                                 " FROM corrections m JOIN controllers c ON c.id = m.controller"
+                                 " WHERE m.time_ms >= ? AND m.time_ms < ?%1 ORDER BY m.time_ms")
+                      .arg(controller_clause(id)));
+    query.addBindValue(from_ms);
+    query.addBindValue(to_ms);
+    if (!query.exec())
+        return rows;
+    while (query.next())
+        rows.push_back({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toUInt(),
+                        query.value(3).toInt(), query.value(4).toInt(), query.value(5).toString()});
+    return rows;
+}
+
+LightHistogram HistoryStore::light_histogram(const QString &identity, qint64 from, int bins) const
+{
+    LightHistogram histogram;
+    histogram.seconds.assign(std::max(bins, 1), 0.0);
+    if (!is_open())
+        return histogram;
+    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
+    if (!identity.isEmpty() && id < 0)
+        return histogram;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    // Readings beyond the scale count in the top bin.
+    query.prepare(QStringLiteral("SELECT MIN(MAX(CAST(light_mean AS INTEGER), 0), %1) * ? / %2 AS bin,"
+                                 " SUM(seconds_connected) FROM minutes m WHERE m.minute_start >= ?%3 GROUP BY bin")
+                      .arg(LIGHT_FULL_SCALE)
+                      .arg(LIGHT_FULL_SCALE + 1)
+                      .arg(controller_clause(id)));
+    query.addBindValue(histogram.bins());
+    query.addBindValue(from);
+    if (!query.exec())
+        return histogram;
+    while (query.next()) {
+        const int bin = query.value(0).toInt();
+        if (bin >= 0 && bin < histogram.bins()) {
+            histogram.seconds[bin] += query.value(1).toDouble();
+            histogram.total_seconds += query.value(1).toDouble();
+        }
+    }
+    return histogram;
+}
+
+std::optional<StoredConfiguration> HistoryStore::latest_configuration(const QString &identity) const
+{
+    if (!is_open())
+        return std::nullopt;
+    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
+    if (!identity.isEmpty() && id < 0)
+        return std::nullopt;
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT c.identity, m.time_ms, m.block FROM configurations m"
+                                 " JOIN controllers c ON c.id = m.controller WHERE 1%1 ORDER BY m.time_ms DESC LIMIT 1")
+                      .arg(controller_clause(id)));
+    const int block_size = ConfigBlock::SIZE - ConfigBlock::STATUS_SIZE;
+    if (!query.exec() || !query.next() || query.value(2).toByteArray().size() != block_size)
+        return std::nullopt;
+    StoredConfiguration stored{query.value(0).toString(), query.value(1).toLongLong(), {}};
+    const QByteArray block = query.value(2).toByteArray();
+    std::copy(block.begin(), block.end(), stored.config.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    return stored;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "history_rows.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QSqlDatabase;
+
+// The history database (SQLite through QtSql, WAL journal), on the thread
+// that made it: a connection belongs to one thread.
+//
+// Opening never fails loudly: a file that is not a database or fails its
+// quick check is renamed aside ("history.sqlite.corrupt-<UTC time>") and a
+// fresh one made; a database another program holds, a directory that cannot
+// be written or a database from a newer version leave the store closed with
+// problem() saying so in one sentence. Every query of a closed store
+// returns nothing.
+class HistoryStore
+{
+    Q_DECLARE_TR_FUNCTIONS(HistoryStore)
+
+public:
+    enum class Access {
+        read_write, // the program: creates, migrates and prunes
+        read_only,  // morvane-pwmctl: reads beside a running program, creates nothing
+    };
+
+    static constexpr int RETENTION_DAYS = 400;
+    static constexpr int HISTOGRAM_BINS = 32;
+
+    // $XDG_STATE_HOME/morvane-pwm/history.sqlite (~/.local/state/... by default).
+    static QString default_path();
+
+    explicit HistoryStore(const QString &path, Access access = Access::read_write);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
+
+    bool is_open() const { return problem_.isEmpty(); }
+    QString problem() const { return problem_; }
+    const QString &path() const { return path_; }
+    // Where a corrupt database was moved on open; empty when none was.
+    const QString &moved_aside() const { return moved_aside_; }
+
+    // All of it in one transaction. On failure nothing is kept, the store
+    // closes and problem() says why.
+    bool write(const HistoryBatch &batch);
+    // Forgets minutes and corrections older than RETENTION_DAYS before now_ms.
+    bool prune(qint64 now_ms);
+
+    // Periods of period_seconds (60: the minute rows themselves) starting in
+    // [from, to) (seconds since the epoch), merged time-weighted, in time
+    // order. An empty identity takes every controller.
+    std::vector<MinuteRow> periods(const QString &identity, qint64 from, qint64 to, int period_seconds) const;
+    std::vector<CorrectionRow> corrections(const QString &identity, qint64 from_ms, qint64 to_ms) const;
+    // Connected time per light bin (by each minute's mean light) from `from` on.
+    LightHistogram light_histogram(const QString &identity, qint64 from, int bins = HISTOGRAM_BINS) const;
+    // The configuration stored last (of the controller named, or of any).
+    std::optional<StoredConfiguration> latest_configuration(const QString &identity = QString()) const;
+
+private:
+    QSqlDatabase database() const;
+    void open(Access access);
+    bool open_connection(Access access);
+    bool passes_checks(bool *corrupt);
+    bool move_aside();
+    bool prepare_for_writing();
+    bool fail(const QString &reason);
+    // The controller's number in the database; -1 unknown (and not made).
+    qint64 controller_id(const QString &identity, bool make) const;
+
+    QString path_;
+    QString connection_;
+    QString problem_;
+    QString moved_aside_;
+    mutable QHash<QString, qint64> controller_ids_;
+};

@@ -1,0 +1,51 @@
+#include "history_writer.h"
+
+#include "history_store.h"
+
+namespace {
+
+constexpr qint64 DAY_MS = 24 * 3600 * 1000;
+
+} // namespace
+
+HistoryWriter::HistoryWriter(const QString &path)
+    : path_(path)
+{
+}
+
+HistoryWriter::~HistoryWriter() = default;
+
+void HistoryWriter::open(qint64 now_ms)
+{
+    store_ = std::make_unique<HistoryStore>(path_);
+    last_prune_ms_ = now_ms; // opening prunes
+    if (!store_->moved_aside().isEmpty())
+        emit notice(tr("history: %1 was damaged; it was moved to %2 and a new history begins")
+                        .arg(path_, store_->moved_aside()));
+    report();
+}
+
+void HistoryWriter::write(const HistoryBatch &batch, qint64 now_ms)
+{
+    if (!store_)
+        return;
+    store_->write(batch);
+    if (store_->is_open() && now_ms - last_prune_ms_ >= DAY_MS) {
+        last_prune_ms_ = now_ms;
+        store_->prune(now_ms);
+    }
+    report();
+}
+
+void HistoryWriter::close()
+{
+    store_.reset();
+}
+
+void HistoryWriter::report()
+{
+    if (store_->is_open())
+        return;
+    emit failed(store_->problem());
+    store_.reset();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "history_rows.h"
+
+#include <QObject>
+
+#include <memory>
+
+class HistoryStore;
+
+// The store on the recorder's own thread: opens it there (a connection
+// belongs to the thread that made it), writes each minute's batch in one
+// transaction and prunes once a day.
+class HistoryWriter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit HistoryWriter(const QString &path);
+    ~HistoryWriter() override;
+
+    // Both on the writer's thread; now_ms on the recorder's clock.
+    void open(qint64 now_ms);
+    void write(const HistoryBatch &batch, qint64 now_ms);
+    // Closes the database; later batches are dropped.
+    void close();
+
+signals:
+    // The store could not be opened or written: history is off from now on.
+    void failed(const QString &problem);
+    // A damaged database was moved aside and a new one started.
+    void notice(const QString &text);
+
+private:
+    void report();
+
+    QString path_;
+    std::unique_ptr<HistoryStore> store_;
+    qint64 last_prune_ms_ = 0;
+};

@@ -1,0 +1,92 @@
+// morvane-pwmctl history and propose: the real client reading a history
+// written beforehand, with no program and no controller. A proposal saved
+// with -o must be a configuration that an import accepts.
+
+#include "client_session.h"
+#include "history/history_store.h"
+#include "model/config_file.h"
+
+#include <QDateTime>
+#include <QtTest>
+
+namespace {
+
+const QString ID = QStringLiteral("8d88:00bb:history-test");
+
+// Two days of minutes around light 200 and 700, and the owner asking for
+// more brightness at both: enough for a proposal.
+void seed(const QString &path, bool with_corrections)
+{
+    HistoryStore store(path);
+    HistoryBatch batch;
+    const qint64 now = QDateTime::currentSecsSinceEpoch() / 60 * 60;
+    for (int minute = 1; minute <= 48 * 60; minute += 30)
+        batch.minutes.push_back({now - 60 * minute, ID, 150, minute % 60 ? 200.0 : 700.0, 750, 282, 0, 60});
+    for (int i = 0; with_corrections && i < 6; ++i)
+        batch.corrections.push_back({(now - 3600 * i) * 1000, ID, i % 2 ? 200u : 700u, 100, i % 2 ? 250 : 500,
+                                     QStringLiteral("hot_key")});
+    ConfigBlock config;
+    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
+        config.set_auto_light(point, 150 * (point - 1));
+        config.set_auto_pwm(point, 60 * point);
+    }
+    config.set_avrg_light_num(5);
+    batch.configuration = StoredConfiguration{ID, now * 1000, config};
+    QVERIFY2(store.write(batch), qPrintable(store.problem()));
+}
+
+} // namespace
+
+class CliHistoryTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commands_data()
+    {
+        QTest::addColumn<QString>("history"); // none, quiet (no corrections), full
+        QTest::addColumn<QStringList>("args"); // FILE: a file in the test's directory
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("says");
+
+        QTest::newRow("no database") << "none" << QStringList{"history"} << 1 << "there is no history yet";
+        QTest::newRow("history json") << "full" << QStringList{"history", "--days", "1", "--json"} << 0
+                                      << "\"light_max\":750";
+        QTest::newRow("history csv") << "full" << QStringList{"history", "--csv"} << 0 << "correction,";
+        QTest::newRow("csv and json") << "full" << QStringList{"history", "--csv", "--json"} << 2 << "usage";
+        QTest::newRow("days out of range") << "full" << QStringList{"history", "--days", "0"} << 2 << "--days takes";
+        QTest::newRow("too few corrections") << "quiet" << QStringList{"propose"} << 1 << "no proposal: 0 of the 5";
+        QTest::newRow("propose") << "full" << QStringList{"propose", "-o", "FILE"} << 0 << "6 corrections over 1 day";
+        QTest::newRow("propose json") << "full" << QStringList{"propose", "--json", "--positions", "time"} << 0
+                                      << "\"changed\":true";
+    }
+
+    void commands()
+    {
+        QFETCH(QString, history);
+        QFETCH(QStringList, args);
+        QFETCH(int, exit_code);
+        QFETCH(QString, says);
+
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        if (history != QLatin1String("none"))
+            seed(HistoryStore::default_path(), history == QLatin1String("full"));
+        const QString file_name = state.filePath(QStringLiteral("proposal.json"));
+        args.replaceInStrings(QStringLiteral("FILE"), file_name);
+
+        const CliResult result = ClientSession().run(args);
+        QVERIFY2(result.exit_code == exit_code, qPrintable(result.describe()));
+        QVERIFY2((result.out + result.err).contains(says), qPrintable(result.describe()));
+        if (args.contains(QStringLiteral("-o"))) {
+            QFile file(file_name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            ConfigBlock imported;
+            QString error;
+            QVERIFY2(config_from_json(file.readAll(), &imported, &error), qPrintable(error));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CliHistoryTest)
+#include "tst_cli_history.moc"
