@@ -44,7 +44,7 @@ int main(int argc, char **argv)
                                     .arg(device_lock.problem())));
     // The controller's exchanges run on a worker thread: nothing below waits for it.
     ControllerThread controller(backend, ControllerThread::Threading::worker);
-    controller.controller().set_device_lock(&device_lock);
+    controller.set_device_lock(&device_lock);
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);

@@ -56,6 +56,11 @@ ControllerThread::~ControllerThread()
     worker_->wait();
 }
 
+void ControllerThread::set_device_lock(DeviceLock *lock)
+{
+    run([lock](Controller &controller) { controller.set_device_lock(lock); });
+}
+
 void ControllerThread::start()
 {
     run([](Controller &controller) { controller.start(); });

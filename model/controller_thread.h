@@ -12,6 +12,7 @@
 #include <memory>
 
 class Controller;
+class DeviceLock;
 class HidBackend;
 class QThread;
 
@@ -37,6 +38,9 @@ public:
     // Ends the worker after its current exchange; writes nothing.
     ~ControllerThread() override;
 
+    // Shares the controller with morvane-pwmctl through `lock`, which must
+    // outlive this object (see Controller::set_device_lock).
+    void set_device_lock(DeviceLock *lock);
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
 
