@@ -59,7 +59,7 @@ programs=$(cd "$root" && find . \( -path ./usr/bin/morvane-pwm -o -path ./usr/bi
 [ "$(dpkg-deb -f "$deb" Package)" = morvane-pwm ] || fail "package name is not morvane-pwm"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for dep in libhidapi-hidraw0 libqt6core6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins; do
+for dep in libhidapi-hidraw0 libqt6core6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins libqt6sql6-sqlite; do
     printf '%s\n' "$depends" | grep -Eq "(^|[ ,])$dep([ ,(]|\$)" || fail "Depends lacks $dep"
 done
 if [ -e "$scratch/control/postinst" ]; then
