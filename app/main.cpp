@@ -28,7 +28,8 @@ int main(int argc, char **argv)
 
     // The window in English under English locales, in Russian elsewhere; the
     // notices on stderr in Russian under Russian locales, in English elsewhere.
-    install_translation(app);
+    if (install_translation(app).isEmpty())
+        install_shared_window_words(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));

@@ -3,6 +3,21 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
+namespace {
+
+class SharedWordsTranslator : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+
+    QString translate(const char *context, const char *source, const char *disambiguation, int n) const override
+    {
+        return qstrcmp(context, "Outcome") == 0 ? QTranslator::translate(context, source, disambiguation, n) : QString();
+    }
+};
+
+} // namespace
+
 QString install_translation(QCoreApplication &app, const QLocale &locale)
 {
     for (const QString &name : locale.uiLanguages()) {
@@ -18,4 +33,13 @@ QString install_translation(QCoreApplication &app, const QLocale &locale)
         delete translator;
     }
     return {};
+}
+
+void install_shared_window_words(QCoreApplication &app)
+{
+    auto *translator = new SharedWordsTranslator(&app);
+    if (translator->load(QStringLiteral(":/i18n/morvane-pwm_ru")))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }

@@ -13,3 +13,10 @@ class QCoreApplication;
 // languages has a catalogue. Returns the installed language's code ("en"), or
 // an empty string when the texts stay as written.
 QString install_translation(QCoreApplication &app, const QLocale &locale = QLocale::system());
+
+// The program's window is written in Russian, but the words it shares with
+// the terminal (what became of an action, context "Outcome") are written in
+// English. Where install_translation() installed nothing, this makes the
+// window speak one language: the Russian catalogue answers for those shared
+// words only.
+void install_shared_window_words(QCoreApplication &app);
