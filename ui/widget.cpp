@@ -97,6 +97,8 @@ void Widget::connect_form()
         mark_config_dirty();
         // With linear interpolation the controller does not use the switching delay.
         ui->pwm_step_delay_spinBox->setEnabled(!checked);
+        if (!filling_form_)
+            show_curve();
     });
     connect(ui->apply_pushButton, &QPushButton::clicked, this, &Widget::apply);
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
@@ -221,12 +223,15 @@ void Widget::show_curve_level(const CurvePoint &point)
     point.label->setText(pwm_percent_text(point.slider->value()));
 }
 
+// The applied curve is the model's, the edited one the form's.
 void Widget::show_curve()
 {
     CurveView::Points points;
     for (std::size_t i = 0; i < points.size(); ++i)
         points[i] = {curve_points_[i].light->value(), curve_points_[i].slider->value()};
-    curve_window_->view()->set_points(points);
+    curve_window_->view()->set_edited_curve(points, ui->pwm_smooth_alg_checkBox->isChecked());
+    const ConfigBlock &applied = controller_.stored_config();
+    curve_window_->view()->set_applied_curve(CurveView::points_of(applied), applied.pwm_smooth_alg() != 0);
 }
 
 // A handle moved: the point's controls take the values, and their handlers
