@@ -103,6 +103,7 @@ void Widget::connect_form()
     connect(ui->apply_pushButton, &QPushButton::clicked, this, &Widget::apply);
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
+    connect(curve_window_, &CurveWindow::apply_requested, ui->apply_pushButton, &QPushButton::click);
 
     connect(ui->groupBox_5, &QGroupBox::toggled, &controller_, [this](bool checked) {
         controller_.set_wanted_mode(checked ? RegulationMode::manual : RegulationMode::automatic);
@@ -121,14 +122,13 @@ void Widget::connect_model()
     connect(&controller_, &Controller::status_changed, this, &Widget::show_operating_point);
     connect(&controller_, &Controller::live_changed, this, &Widget::show_operating_point);
     connect(&controller_, &Controller::live_changed, this, &Widget::show_curve_editable);
-    // The curve's button shows only with a controller: without one it could
-    // not be pressed, and the status line needs its room for the longer
-    // messages (not found, not openable).
-    connect(&controller_, &Controller::live_changed, ui->curve_pushButton, &QWidget::setVisible);
+    // The curve's button stays in its place without a controller, so the
+    // layout does not jump when one comes or goes.
+    connect(&controller_, &Controller::live_changed, ui->curve_pushButton, &QWidget::setEnabled);
     show_wanted_mode(controller_.wanted_mode());
     ui->pwm_width_horizontalSlider->setValue(controller_.manual_level());
     ui->configuration_frame->setEnabled(controller_.live());
-    ui->curve_pushButton->setVisible(controller_.live());
+    ui->curve_pushButton->setEnabled(controller_.live());
     show_curve_editable();
 }
 
