@@ -286,9 +286,12 @@ void CurveView::paint_band(QPainter &painter) const
         painter.fillRect(QRectF(band_.left() + bin * bin_width, band_.bottom() - height, bin_width, height),
                          palette().color(QPalette::Dark));
     }
+    // The key, on the light scale's title line.
+    const qreal baseline = band_.bottom() + AXIS_TICK + metrics.height() + metrics.ascent() + 4;
+    const qreal swatch = metrics.ascent() * 0.8;
+    painter.fillRect(QRectF(plot_.left(), baseline - swatch, swatch, swatch), palette().color(QPalette::Dark));
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(band_.adjusted(4, 1, -4, 0), Qt::AlignRight | Qt::AlignTop,
-                     tr("время при этой освещенности, %1 дн.").arg(share_days_));
+    painter.drawText(QPointF(plot_.left() + swatch + 4, baseline), tr("доля времени за %1 дн.").arg(share_days_));
 }
 
 void CurveView::paint_corrections(QPainter &painter) const
@@ -371,14 +374,15 @@ void CurveView::paint_handles(QPainter &painter, const QColor &color) const
     }
 }
 
-// Beside the handle, in the first corner that covers no handle and stays in
-// the view; up and to the right when every corner is taken.
+// Beside the handle, in the first corner that covers no handle and stays
+// under the view's top line; up and to the right when every corner is taken.
 QRectF CurveView::number_box(int index) const
 {
     const QFontMetricsF metrics(font());
     const QSizeF size(metrics.horizontalAdvance(QString::number(index + 1)) + 2, metrics.height());
     const QPointF centre = position_of(edited_.points[index].light, edited_.points[index].width);
     const qreal reach = HANDLE_RADIUS + 1;
+    const QRectF below_top_line = QRectF(rect()).adjusted(0, metrics.height() + 4, 0, 0); // the point's label there
     const std::array<QPointF, 4> corners{{{reach, -reach - size.height()},
                                           {-reach - size.width(), -reach - size.height()},
                                           {reach, reach},
@@ -389,7 +393,7 @@ QRectF CurveView::number_box(int index) const
             const QPointF other = position_of(point.light, point.width);
             return box.intersects(QRectF(other - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)));
         });
-        if (!covers_a_handle && QRectF(rect()).contains(box))
+        if (!covers_a_handle && below_top_line.contains(box))
             return box;
     }
     return QRectF(centre + corners[0], size);

@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 CurveWindow::CurveWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
     , view_(new CurveView(this))
@@ -69,17 +71,29 @@ void CurveWindow::show_texts()
     week_button_->setText(tr("7 дней"));
     proposal_button_->setText(tr("Использовать предложение"));
     proposal_button_->setToolTip(tr("Переносит предложенные точки в форму; контроллер получит их только по «Применить»"));
-    legend_->setText(tr("Сплошная линия — что делает контроллер с примененными настройками: без линейной интерполяции "
-                        "яркость держится ступенью до следующей точки. Пунктир с точками 1–7 — правки, еще не "
-                        "примененные. Точки перетаскиваются мышью; у выбранной ←/→ меняют освещенность на 1 отсчет "
-                        "(с Shift на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %). Enter применяет, "
-                        "Esc закрывает окно. Оранжевый круг — где контроллер сейчас, бледнеющие точки — его путь за "
-                        "три минуты, лиловые — ручные поправки."));
+    legend_->setText(tr("Сплошная линия — что делает контроллер с примененными настройками (без линейной "
+                        "интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — "
+                        "освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на "
+                        "10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые "
+                        "точки — ручные поправки."));
+    reserve_text_heights();
+}
+
+// A wrapped text takes the height it needs at the narrowest the window gets,
+// from the plot, not the other way round: the window's minimum size counts
+// it.
+void CurveWindow::reserve_text_heights()
+{
+    const int narrowest = pages_->minimumSizeHint().width();
+    legend_->setMinimumHeight(std::max(0, legend_->heightForWidth(narrowest)));
+    proposal_text_->setMinimumHeight(
+        std::max(0, proposal_text_->heightForWidth(narrowest - proposal_button_->sizeHint().width())));
 }
 
 void CurveWindow::set_proposal(const CurveView::Points &points, const QString &explanation)
 {
     proposal_text_->setText(explanation);
+    reserve_text_heights();
     proposal_row_->show();
     view_->set_proposal(points);
 }
@@ -103,6 +117,8 @@ void CurveWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
         show_texts();
+    else if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        reserve_text_heights();
     QWidget::changeEvent(event);
 }
 

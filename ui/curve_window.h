@@ -51,6 +51,7 @@ protected:
 private:
     void show_where_it_was();
     void show_texts();
+    void reserve_text_heights();
     void accept_proposal();
 
     CurveView *view_;
