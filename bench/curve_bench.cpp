@@ -74,7 +74,9 @@ int main(int argc, char **argv)
     qint64 now_ms = 0;
     CurveView view(nullptr, [&now_ms] { return now_ms; });
     view.resize(view.sizeHint());
-    view.set_points({{{0, 40}, {100, 80}, {250, 160}, {400, 260}, {600, 380}, {800, 480}, {1023, 564}}});
+    const CurveView::Points points{{{0, 40}, {100, 80}, {250, 160}, {400, 260}, {600, 380}, {800, 480}, {1023, 564}}};
+    view.set_applied_curve(points, true);
+    view.set_edited_curve(points, true);
     view.set_operating_point(500, 300);
     view.show();
     QCoreApplication::processEvents();

@@ -1,6 +1,9 @@
 #include "curve_view.h"
 
+#include "model/pwm_percent_text.h"
+#include "plot_axes.h"
 #include "protocol/commands.h"
+#include "protocol/curve_width.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -10,18 +13,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <utility>
 
 namespace {
 
 constexpr qreal HANDLE_RADIUS = 6;
 constexpr qreal TRAIL_DOT_RADIUS = 3;
+constexpr qreal CORRECTION_RADIUS = 3.5;
 constexpr qreal HIT_RADIUS = 10; // a press this close to a handle takes it
-constexpr qreal TICK = 4;
+constexpr qreal BAND_GAP = 4;    // between the plot and the band
 constexpr int LIGHT_MINOR = 100, LIGHT_MAJOR = 200;
-constexpr int PERCENT_MINOR = 10, PERCENT_MAJOR = 20;
-const QColor OPERATING_COLOR(226, 108, 20); // apart from any palette's highlight
+// Apart from any palette's highlight, and from each other.
+const QColor OPERATING_COLOR(226, 108, 20);
+const QColor CORRECTION_COLOR(176, 48, 150);
+const QColor PROPOSAL_COLOR(34, 146, 64);
 
 } // namespace
 
@@ -29,15 +34,34 @@ CurveView::CurveView(QWidget *parent, OperatingTrail::Clock clock)
     : QWidget(parent), trail_(OperatingTrail::DEFAULT_WINDOW_MS, std::move(clock))
 {
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true); // the hovered point's label
     setAttribute(Qt::WA_OpaquePaintEvent);
     setBackgroundRole(QPalette::Base);
 }
 
-void CurveView::set_points(const Points &points)
+CurveView::Points CurveView::points_of(const ConfigBlock &config)
 {
-    if (points == points_)
+    Points points;
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
+        points[n - 1] = {int(config.auto_light(n)), int(config.auto_pwm(n))};
+    return points;
+}
+
+void CurveView::set_applied_curve(const Points &points, bool linear)
+{
+    const Curve applied{points, linear};
+    if (applied == applied_)
         return;
-    points_ = points;
+    applied_ = applied;
+    redraw_curve();
+}
+
+void CurveView::set_edited_curve(const Points &points, bool linear)
+{
+    const Curve edited{points, linear};
+    if (edited == edited_)
+        return;
+    edited_ = edited;
     redraw_curve();
 }
 
@@ -93,18 +117,59 @@ void CurveView::set_read_only(bool read_only)
         return;
     read_only_ = read_only;
     dragged_handle_ = -1;
+    unsetCursor();
     redraw_curve();
 }
 
-// Room around the plot for the tick labels and the two axis titles.
+void CurveView::set_light_shares(const std::vector<double> &shares, int days)
+{
+    light_shares_ = shares;
+    share_days_ = days;
+    redraw_curve();
+}
+
+void CurveView::set_corrections(const std::vector<Correction> &corrections)
+{
+    corrections_ = corrections;
+    redraw_curve();
+}
+
+void CurveView::set_proposal(const std::optional<Points> &proposal)
+{
+    proposal_ = proposal;
+    redraw_curve();
+}
+
+int CurveView::labelled_handle() const
+{
+    if (dragged_handle_ >= 0)
+        return dragged_handle_;
+    if (hovered_handle_ >= 0)
+        return hovered_handle_;
+    return hasFocus() && !read_only_ ? current_handle_ : -1;
+}
+
+QString CurveView::point_label() const
+{
+    const int index = labelled_handle();
+    if (index < 0)
+        return {};
+    const Point &point = edited_.points[index];
+    return QStringLiteral("%1: %2 · %3").arg(index + 1).arg(point.light).arg(pwm_percent_text(point.width));
+}
+
+// Room around the plot for the tick labels, the two axis titles and the
+// point's label on the top line, and under it for the band.
 void CurveView::place_plot()
 {
     const QFontMetricsF metrics(font());
-    const qreal left = metrics.horizontalAdvance(QStringLiteral("100")) + TICK + 8;
+    const qreal left = metrics.horizontalAdvance(QStringLiteral("100")) + AXIS_TICK + 8;
     const qreal top = metrics.height() + 10;
     const qreal right = metrics.horizontalAdvance(QStringLiteral("1000")) / 2 + 8;
-    const qreal bottom = 2 * metrics.height() + TICK + 8;
-    plot_ = QRectF(rect()).adjusted(left, top, -right, -bottom);
+    const qreal band = 2 * metrics.height();
+    const qreal bottom = 2 * metrics.height() + AXIS_TICK + 8;
+    plot_ = QRectF(rect()).adjusted(left, top, -right, -(bottom + band + BAND_GAP));
+    band_ = QRectF(plot_.left(), plot_.bottom() + BAND_GAP, plot_.width(), band);
 }
 
 // Values beyond the axes (a reading above 1023, a width above 564) sit on
@@ -118,12 +183,19 @@ QPointF CurveView::position_of(int light, int width) const
 
 QSize CurveView::sizeHint() const
 {
-    return {560, 380};
+    return minimumSizeHint().expandedTo({560, 420});
 }
 
+// The plot keeps room for seven handles with their numbers one above the
+// other, and for the light scale's labels side by side, at any font and scale.
 QSize CurveView::minimumSizeHint() const
 {
-    return {300, 200};
+    const QFontMetricsF metrics(font());
+    const qreal label = metrics.horizontalAdvance(QStringLiteral("1000"));
+    const qreal line = metrics.height();
+    const QSizeF margins(label * 1.5 + metrics.horizontalAdvance(QStringLiteral("100")) + AXIS_TICK + 16,
+                         5 * line + AXIS_TICK + 18 + BAND_GAP);
+    return (QSizeF(9 * label, 12 * line) + margins).toSize();
 }
 
 void CurveView::redraw_curve()
@@ -148,7 +220,7 @@ void CurveView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
 }
 
-// The axes and the curve change only with an edit or a resize, the live
+// The axes and the curves change only with an edit or a resize, the live
 // point and its trail with every status change: the first are kept as a
 // picture, so that a status change costs a copy of the part of it that the
 // point left and the dots there.
@@ -164,8 +236,11 @@ void CurveView::paintEvent(QPaintEvent *event)
         QPainter layer(&curve_layer_);
         layer.fillRect(rect(), palette().base());
         layer.setRenderHint(QPainter::Antialiasing);
+        paint_band(layer);
         paint_axes(layer);
-        paint_curve(layer);
+        paint_corrections(layer);
+        paint_curves(layer);
+        paint_point_label(layer);
     }
     QPainter painter(this);
     painter.drawPixmap(0, 0, curve_layer_);
@@ -174,89 +249,164 @@ void CurveView::paintEvent(QPaintEvent *event)
     paint_operating_point(painter);
 }
 
+// The light scale runs under the band, its grid lines through band and plot.
 void CurveView::paint_axes(QPainter &painter) const
 {
-    const QFontMetricsF metrics(font());
-    const QColor grid = palette().color(QPalette::Mid);
-    const QPen axis_pen(palette().color(QPalette::Text), 1);
-    painter.setPen(axis_pen);
-
-    for (int light = 0; light <= LIGHT_FULL_SCALE; light += LIGHT_MINOR) {
-        const qreal x = position_of(light, 0).x();
-        const bool major = light % LIGHT_MAJOR == 0;
-        if (major && light > 0) {
-            painter.setPen(QPen(grid, 0, Qt::DotLine));
-            painter.drawLine(QPointF(x, plot_.top()), QPointF(x, plot_.bottom()));
-            painter.setPen(axis_pen);
-        }
-        painter.drawLine(QPointF(x, plot_.bottom()), QPointF(x, plot_.bottom() + (major ? TICK : TICK / 2)));
-        if (major) {
-            const QString text = QString::number(light);
-            const qreal half = metrics.horizontalAdvance(text) / 2;
-            painter.drawText(QPointF(x - half, plot_.bottom() + TICK + metrics.ascent() + 2), text);
-        }
-    }
-    for (int percent = 0; percent <= 100; percent += PERCENT_MINOR) {
-        const qreal y = position_of(0, percent * PWM_FULL_SCALE / 100).y();
-        const bool major = percent % PERCENT_MAJOR == 0;
-        if (major && percent > 0) {
-            painter.setPen(QPen(grid, 0, Qt::DotLine));
-            painter.drawLine(QPointF(plot_.left(), y), QPointF(plot_.right(), y));
-            painter.setPen(axis_pen);
-        }
-        painter.drawLine(QPointF(plot_.left() - (major ? TICK : TICK / 2), y), QPointF(plot_.left(), y));
-        if (major) {
-            const QString text = QString::number(percent);
-            painter.drawText(QPointF(plot_.left() - TICK - 3 - metrics.horizontalAdvance(text),
-                                     y + metrics.ascent() / 2 - 1),
-                             text);
-        }
-    }
+    QList<AxisTick> light_ticks;
+    for (int light = 0; light <= LIGHT_FULL_SCALE; light += LIGHT_MINOR)
+        light_ticks.append({position_of(light, 0).x(), light % LIGHT_MAJOR == 0 ? QString::number(light) : QString()});
+    paint_axis(painter, palette(), plot_.united(band_), Qt::BottomEdge, light_ticks);
+    paint_axis(painter, palette(), plot_, Qt::LeftEdge, level_ticks(plot_));
     painter.drawLine(plot_.bottomLeft(), plot_.bottomRight());
-    painter.drawLine(plot_.bottomLeft(), plot_.topLeft());
 
+    const QFontMetricsF metrics(font());
     const QString light_title = tr("Освещенность, отсчеты датчика");
     painter.drawText(QPointF(plot_.right() - metrics.horizontalAdvance(light_title),
-                             plot_.bottom() + TICK + metrics.height() + metrics.ascent() + 4),
+                             band_.bottom() + AXIS_TICK + metrics.height() + metrics.ascent() + 4),
                      light_title);
-    painter.drawText(QPointF(plot_.left() - metrics.horizontalAdvance(QStringLiteral("100")) - TICK - 3,
+    painter.drawText(QPointF(plot_.left() - metrics.horizontalAdvance(QStringLiteral("100")) - AXIS_TICK - 3,
                              metrics.ascent() + 2),
                      tr("Яркость, %"));
 }
 
-// The line joins the points in light order, whatever their numbers; the
-// handles carry their numbers, as the form's columns do.
-void CurveView::paint_curve(QPainter &painter) const
+// One bar per bin, the busiest bin filling the band's height.
+void CurveView::paint_band(QPainter &painter) const
 {
-    std::array<int, ConfigBlock::CURVE_POINTS> by_light{};
-    std::iota(by_light.begin(), by_light.end(), 0);
-    std::stable_sort(by_light.begin(), by_light.end(),
-                     [this](int a, int b) { return points_[a].light < points_[b].light; });
-    QPolygonF line;
-    for (int index : by_light)
-        line << position_of(points_[index].light, points_[index].width);
+    painter.fillRect(band_, palette().alternateBase());
+    const QFontMetricsF metrics(font());
+    const double busiest = light_shares_.empty() ? 0 : *std::max_element(light_shares_.begin(), light_shares_.end());
+    if (busiest <= 0) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(band_, Qt::AlignCenter, tr("Истории освещенности пока нет"));
+        return;
+    }
+    const qreal bin_width = band_.width() / qreal(light_shares_.size());
+    for (std::size_t bin = 0; bin < light_shares_.size(); ++bin) {
+        const qreal height = std::max(0.0, light_shares_[bin] / busiest) * band_.height();
+        painter.fillRect(QRectF(band_.left() + bin * bin_width, band_.bottom() - height, bin_width, height),
+                         palette().color(QPalette::Dark));
+    }
+    // The key, on the light scale's title line.
+    const qreal baseline = band_.bottom() + AXIS_TICK + metrics.height() + metrics.ascent() + 4;
+    const qreal swatch = metrics.ascent() * 0.8;
+    painter.fillRect(QRectF(plot_.left(), baseline - swatch, swatch, swatch), palette().color(QPalette::Dark));
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(QPointF(plot_.left() + swatch + 4, baseline), tr("доля времени за %1 дн.").arg(share_days_));
+}
 
+void CurveView::paint_corrections(QPainter &painter) const
+{
+    painter.setPen(QPen(palette().color(QPalette::Base), 1));
+    painter.setBrush(CORRECTION_COLOR);
+    for (const Correction &correction : corrections_)
+        painter.drawEllipse(position_of(correction.light, correction.width), CORRECTION_RADIUS, CORRECTION_RADIUS);
+}
+
+// Vertices at every threshold, just before and at it: a step shows as a
+// vertical rise, a line as a line, whatever the points' order.
+QPolygonF CurveView::response_line(const Curve &curve) const
+{
+    ConfigBlock config;
+    std::vector<int> thresholds{0, LIGHT_FULL_SCALE};
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        const Point &point = curve.points[n - 1];
+        config.set_auto_light(n, unsigned(point.light));
+        config.set_auto_pwm(n, unsigned(point.width));
+        thresholds.push_back(std::clamp(point.light, 0, LIGHT_FULL_SCALE));
+    }
+    config.set_pwm_smooth_alg(curve.linear);
+    std::sort(thresholds.begin(), thresholds.end());
+    thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
+
+    const auto at = [&](int light) { return position_of(light, int(curve_width(config, unsigned(light)))); };
+    QPolygonF line;
+    for (std::size_t i = 0; i < thresholds.size(); ++i) {
+        line << at(thresholds[i]);
+        if (i + 1 < thresholds.size() && thresholds[i + 1] - 1 > thresholds[i])
+            line << at(thresholds[i + 1] - 1);
+    }
+    return line;
+}
+
+// The applied curve solid; the edited one, while it differs, dashed in the
+// handles' colour; the proposal dashed in its own.
+void CurveView::paint_curves(QPainter &painter) const
+{
     const QPalette::ColorGroup group = read_only_ ? QPalette::Disabled : QPalette::Active;
     const QColor handle_color = read_only_ ? palette().color(group, QPalette::Text)
                                            : palette().color(group, QPalette::Highlight);
-    painter.setPen(QPen(handle_color, 2));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(line);
+    if (proposal_) {
+        painter.setPen(QPen(PROPOSAL_COLOR, 2, Qt::DashLine));
+        painter.drawPolyline(response_line({*proposal_, edited_.linear}));
+        painter.setPen(QPen(PROPOSAL_COLOR, 1.5));
+        for (const Point &point : *proposal_)
+            painter.drawEllipse(position_of(point.light, point.width), HANDLE_RADIUS - 2, HANDLE_RADIUS - 2);
+    }
+    if (edited_ == applied_) {
+        painter.setPen(QPen(handle_color, 2));
+        painter.drawPolyline(response_line(applied_));
+    } else {
+        painter.setPen(QPen(palette().color(QPalette::Text), 2));
+        painter.drawPolyline(response_line(applied_));
+        painter.setPen(QPen(handle_color, 2, Qt::DashLine));
+        painter.drawPolyline(response_line(edited_));
+    }
+    paint_handles(painter, handle_color);
+}
 
-    const QFontMetricsF metrics(font());
-    for (int index = 0; index < int(points_.size()); ++index) {
-        const QPointF centre = position_of(points_[index].light, points_[index].width);
+// The handles carry their numbers, as the form's columns do.
+void CurveView::paint_handles(QPainter &painter, const QColor &color) const
+{
+    const QPalette::ColorGroup group = read_only_ ? QPalette::Disabled : QPalette::Active;
+    for (int index = 0; index < int(edited_.points.size()); ++index) {
+        const QPointF centre = position_of(edited_.points[index].light, edited_.points[index].width);
         painter.setPen(QPen(palette().color(QPalette::Base), 1.5));
-        painter.setBrush(handle_color);
+        painter.setBrush(color);
         painter.drawEllipse(centre, HANDLE_RADIUS, HANDLE_RADIUS);
-        if (index == current_handle_ && hasFocus() && !read_only_) {
-            painter.setPen(QPen(handle_color, 1.5));
+        if (index == labelled_handle() && !read_only_) {
+            painter.setPen(QPen(color, 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(centre, HANDLE_RADIUS + 4, HANDLE_RADIUS + 4);
         }
         painter.setPen(palette().color(group, QPalette::Text));
-        painter.drawText(centre + QPointF(HANDLE_RADIUS + 2, -HANDLE_RADIUS - 2), QString::number(index + 1));
+        painter.drawText(number_box(index), Qt::AlignCenter, QString::number(index + 1));
     }
+}
+
+// Beside the handle, in the first corner that covers no handle and stays
+// under the view's top line; up and to the right when every corner is taken.
+QRectF CurveView::number_box(int index) const
+{
+    const QFontMetricsF metrics(font());
+    const QSizeF size(metrics.horizontalAdvance(QString::number(index + 1)) + 2, metrics.height());
+    const QPointF centre = position_of(edited_.points[index].light, edited_.points[index].width);
+    const qreal reach = HANDLE_RADIUS + 1;
+    const QRectF below_top_line = QRectF(rect()).adjusted(0, metrics.height() + 4, 0, 0); // the point's label there
+    const std::array<QPointF, 4> corners{{{reach, -reach - size.height()},
+                                          {-reach - size.width(), -reach - size.height()},
+                                          {reach, reach},
+                                          {-reach - size.width(), reach}}};
+    for (const QPointF &corner : corners) {
+        const QRectF box(centre + corner, size);
+        const bool covers_a_handle = std::any_of(edited_.points.begin(), edited_.points.end(), [&](const Point &point) {
+            const QPointF other = position_of(point.light, point.width);
+            return box.intersects(QRectF(other - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)));
+        });
+        if (!covers_a_handle && below_top_line.contains(box))
+            return box;
+    }
+    return QRectF(centre + corners[0], size);
+}
+
+void CurveView::paint_point_label(QPainter &painter) const
+{
+    const QString label = point_label();
+    if (label.isEmpty())
+        return;
+    const QFontMetricsF metrics(font());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(QPointF(plot_.right() - metrics.horizontalAdvance(label), metrics.ascent() + 2), label);
 }
 
 // Dots, not lines: an antialiased wide line costs some fifty times as much,
@@ -311,8 +461,8 @@ int CurveView::handle_at(const QPointF &position) const
 {
     int nearest = -1;
     qreal nearest_distance = HIT_RADIUS;
-    for (int index = 0; index < int(points_.size()); ++index) {
-        const QPointF offset = position_of(points_[index].light, points_[index].width) - position;
+    for (int index = 0; index < int(edited_.points.size()); ++index) {
+        const QPointF offset = position_of(edited_.points[index].light, edited_.points[index].width) - position;
         const qreal distance = std::hypot(offset.x(), offset.y());
         if (distance <= nearest_distance) {
             nearest = index;
@@ -325,9 +475,9 @@ int CurveView::handle_at(const QPointF &position) const
 void CurveView::move_handle(int index, int light, int width)
 {
     const Point point{std::clamp(light, 0, LIGHT_FULL_SCALE), std::clamp(width, 0, PWM_FULL_SCALE)};
-    if (point == points_[index])
+    if (point == edited_.points[index])
         return;
-    points_[index] = point;
+    edited_.points[index] = point;
     redraw_curve();
     emit point_edited(index + 1, point.light, point.width);
 }
@@ -340,14 +490,24 @@ void CurveView::mousePressEvent(QMouseEvent *event)
         return;
     }
     dragged_handle_ = current_handle_ = index;
-    drag_offset_ = position_of(points_[index].light, points_[index].width) - event->position();
+    drag_offset_ = position_of(edited_.points[index].light, edited_.points[index].width) - event->position();
     redraw_curve();
 }
 
 // The handle keeps its place under the mouse, wherever on it the press was.
+// Without a button held, the point under the mouse gets the label.
 void CurveView::mouseMoveEvent(QMouseEvent *event)
 {
     if (dragged_handle_ < 0) {
+        const int hovered = handle_at(event->position());
+        if (hovered != hovered_handle_) {
+            hovered_handle_ = hovered;
+            if (hovered >= 0 && !read_only_)
+                setCursor(Qt::OpenHandCursor);
+            else
+                unsetCursor();
+            redraw_curve();
+        }
         QWidget::mouseMoveEvent(event);
         return;
     }
@@ -358,9 +518,21 @@ void CurveView::mouseMoveEvent(QMouseEvent *event)
 
 void CurveView::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton && dragged_handle_ >= 0) {
         dragged_handle_ = -1;
+        redraw_curve();
+    }
     QWidget::mouseReleaseEvent(event);
+}
+
+void CurveView::leaveEvent(QEvent *event)
+{
+    if (hovered_handle_ >= 0) {
+        hovered_handle_ = -1;
+        unsetCursor();
+        redraw_curve();
+    }
+    QWidget::leaveEvent(event);
 }
 
 void CurveView::keyPressEvent(QKeyEvent *event)
@@ -369,13 +541,17 @@ void CurveView::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
         return;
     }
-    const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
-    const Point point = points_[current_handle_];
+    const bool coarse = event->modifiers() & Qt::ShiftModifier;
+    const int light_step = coarse ? 10 : 1;
+    const int level_step = coarse ? LEVEL_PAGE : LEVEL_STEP;
+    const Point point = edited_.points[current_handle_];
     switch (event->key()) {
-    case Qt::Key_Left: move_handle(current_handle_, point.light - step, point.width); break;
-    case Qt::Key_Right: move_handle(current_handle_, point.light + step, point.width); break;
-    case Qt::Key_Up: move_handle(current_handle_, point.light, point.width + step); break;
-    case Qt::Key_Down: move_handle(current_handle_, point.light, point.width - step); break;
+    case Qt::Key_Left: move_handle(current_handle_, point.light - light_step, point.width); break;
+    case Qt::Key_Right: move_handle(current_handle_, point.light + light_step, point.width); break;
+    case Qt::Key_Up: move_handle(current_handle_, point.light, point.width + level_step); break;
+    case Qt::Key_Down: move_handle(current_handle_, point.light, point.width - level_step); break;
+    case Qt::Key_PageUp: move_handle(current_handle_, point.light, point.width + LEVEL_PAGE); break;
+    case Qt::Key_PageDown: move_handle(current_handle_, point.light, point.width - LEVEL_PAGE); break;
     default: QWidget::keyPressEvent(event); return;
     }
 }
@@ -385,7 +561,7 @@ void CurveView::focusInEvent(QFocusEvent *event)
     if (event->reason() == Qt::TabFocusReason)
         current_handle_ = 0;
     else if (event->reason() == Qt::BacktabFocusReason)
-        current_handle_ = int(points_.size()) - 1;
+        current_handle_ = int(edited_.points.size()) - 1;
     else if (current_handle_ < 0)
         current_handle_ = 0;
     redraw_curve();
@@ -402,7 +578,7 @@ void CurveView::focusOutEvent(QFocusEvent *event)
 bool CurveView::focusNextPrevChild(bool next)
 {
     const int following = current_handle_ + (next ? 1 : -1);
-    if (hasFocus() && !read_only_ && following >= 0 && following < int(points_.size())) {
+    if (hasFocus() && !read_only_ && following >= 0 && following < int(edited_.points.size())) {
         current_handle_ = following;
         redraw_curve();
         return true;

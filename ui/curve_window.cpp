@@ -1,18 +1,63 @@
 #include "curve_window.h"
 
-#include "curve_view.h"
+#include "light_time_view.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 CurveWindow::CurveWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), view_(new CurveView(this)), legend_(new QLabel(this))
+    : QWidget(parent, Qt::Window)
+    , view_(new CurveView(this))
+    , time_view_(new LightTimeView(this))
+    , pages_(new QTabWidget(this))
+    , day_button_(new QRadioButton(this))
+    , week_button_(new QRadioButton(this))
+    , proposal_row_(new QWidget(this))
+    , proposal_text_(new QLabel(proposal_row_))
+    , proposal_button_(new QPushButton(proposal_row_))
+    , legend_(new QLabel(this))
 {
+    auto *time_page = new QWidget(pages_);
+    auto *span_row = new QHBoxLayout;
+    span_row->addWidget(day_button_);
+    span_row->addWidget(week_button_);
+    span_row->addStretch();
+    auto *time_layout = new QVBoxLayout(time_page);
+    time_layout->addLayout(span_row);
+    time_layout->addWidget(time_view_, 1);
+    day_button_->setChecked(true);
+    connect(day_button_, &QRadioButton::toggled, this, [this](bool day) {
+        time_view_->set_span(day ? LightTimeView::Span::day : LightTimeView::Span::week);
+    });
+    pages_->addTab(view_, QString());
+    pages_->addTab(time_page, QString());
+
+    auto *proposal_layout = new QHBoxLayout(proposal_row_);
+    proposal_layout->setContentsMargins(0, 0, 0, 0);
+    proposal_layout->addWidget(proposal_text_, 1);
+    proposal_layout->addWidget(proposal_button_);
+    proposal_text_->setWordWrap(true);
+    proposal_row_->hide();
+    connect(proposal_button_, &QPushButton::clicked, this, &CurveWindow::accept_proposal);
+
     legend_->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view_, 1);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(proposal_row_);
     layout->addWidget(legend_);
+
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &CurveWindow::apply_requested);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+
     show_texts();
     parent->installEventFilter(this);
 }
@@ -20,15 +65,60 @@ CurveWindow::CurveWindow(QWidget *parent)
 void CurveWindow::show_texts()
 {
     setWindowTitle(tr("Кривая яркости"));
-    legend_->setText(tr("Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками (с Shift по 10). "
-                        "Оранжевый круг показывает, где контроллер сейчас, бледнеющие точки за ним — его путь "
-                        "за последние три минуты."));
+    pages_->setTabText(0, tr("Кривая"));
+    pages_->setTabText(1, tr("По времени"));
+    day_button_->setText(tr("24 часа"));
+    week_button_->setText(tr("7 дней"));
+    proposal_button_->setText(tr("Использовать предложение"));
+    proposal_button_->setToolTip(tr("Переносит предложенные точки в форму; контроллер получит их только по «Применить»"));
+    legend_->setText(tr("Сплошная линия — что делает контроллер с примененными настройками (без линейной "
+                        "интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — "
+                        "освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на "
+                        "10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые "
+                        "точки — ручные поправки."));
+    reserve_text_heights();
+}
+
+// A wrapped text takes the height it needs at the narrowest the window gets,
+// from the plot, not the other way round: the window's minimum size counts
+// it.
+void CurveWindow::reserve_text_heights()
+{
+    const int narrowest = pages_->minimumSizeHint().width();
+    legend_->setMinimumHeight(std::max(0, legend_->heightForWidth(narrowest)));
+    proposal_text_->setMinimumHeight(
+        std::max(0, proposal_text_->heightForWidth(narrowest - proposal_button_->sizeHint().width())));
+}
+
+void CurveWindow::set_proposal(const CurveView::Points &points, const QString &explanation)
+{
+    proposal_text_->setText(explanation);
+    reserve_text_heights();
+    proposal_row_->show();
+    view_->set_proposal(points);
+}
+
+void CurveWindow::clear_proposal()
+{
+    proposal_row_->hide();
+    view_->set_proposal(std::nullopt);
+}
+
+void CurveWindow::accept_proposal()
+{
+    if (!view_->proposal())
+        return;
+    const CurveView::Points points = *view_->proposal();
+    clear_proposal();
+    emit proposal_accepted(points);
 }
 
 void CurveWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)
         show_texts();
+    else if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        reserve_text_heights();
     QWidget::changeEvent(event);
 }
 

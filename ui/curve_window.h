@@ -1,14 +1,21 @@
 #pragma once
 
+#include "curve_view.h"
+
 #include <QByteArray>
 #include <QWidget>
 
-class CurveView;
+class LightTimeView;
 class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
 
 // The curve view in a window of its own, beside the main window (its
 // parent): it goes and comes back with it, and ends with it. While the
 // program runs it remembers whether the user has it open and where it was.
+// A second page shows the light and brightness over time. Enter asks for
+// Apply, as in the main window; Escape closes it.
 class CurveWindow : public QWidget
 {
     Q_OBJECT
@@ -17,12 +24,23 @@ public:
     explicit CurveWindow(QWidget *parent);
 
     CurveView *view() const { return view_; }
+    LightTimeView *time_view() const { return time_view_; }
     // The user has it open (it may be hidden along with the main window).
     bool is_open() const { return open_; }
+
+    // A proposed curve, drawn beside the current one, with one line that
+    // says where it comes from; "Использовать предложение" hands it on.
+    void set_proposal(const CurveView::Points &points, const QString &explanation);
+    void clear_proposal();
 
 public slots:
     // Shows it where it was last, in front.
     void open();
+
+signals:
+    void apply_requested();
+    // The user took the proposal; it is gone from the window.
+    void proposal_accepted(const CurveView::Points &points);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -33,8 +51,17 @@ protected:
 private:
     void show_where_it_was();
     void show_texts();
+    void reserve_text_heights();
+    void accept_proposal();
 
     CurveView *view_;
+    LightTimeView *time_view_;
+    QTabWidget *pages_;
+    QRadioButton *day_button_;
+    QRadioButton *week_button_;
+    QWidget *proposal_row_;
+    QLabel *proposal_text_;
+    QPushButton *proposal_button_;
     QLabel *legend_;
     bool open_ = false;
     QByteArray saved_geometry_;

@@ -112,10 +112,13 @@ void Widget::connect_form()
         edit_draft([&](ConfigBlock &draft) { draft.set_pwm_smooth_alg(checked); });
         // With linear interpolation the controller does not use the switching delay.
         ui->pwm_step_delay_spinBox->setEnabled(!checked);
+        if (!filling_form_)
+            show_curve();
     });
     connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] { apply(); });
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
+    connect(curve_window_, &CurveWindow::apply_requested, ui->apply_pushButton, &QPushButton::click);
 
     connect(ui->groupBox_5, &QGroupBox::toggled, this, [this](bool checked) {
         if (filling_form_)
@@ -265,12 +268,15 @@ void Widget::show_curve_level(const CurvePoint &point)
     point.label->setText(pwm_percent_text(point.slider->value()));
 }
 
+// The applied curve is the model's, the edited one the form's.
 void Widget::show_curve()
 {
     CurveView::Points points;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
         points[size_t(n - 1)] = {int(draft_.auto_light(n)), int(draft_.auto_pwm(n))};
-    curve_window_->view()->set_points(points);
+    curve_window_->view()->set_edited_curve(points, draft_.pwm_smooth_alg() != 0);
+    const ConfigBlock &applied = controller_.applied_config();
+    curve_window_->view()->set_applied_curve(CurveView::points_of(applied), applied.pwm_smooth_alg() != 0);
 }
 
 // A handle moved: the point's controls take the values, and their handlers

@@ -2,6 +2,7 @@
 // firmware's answers and the bus behaviour of SimBackend.
 
 #include "bus_layout.h"
+#include "protocol/curve_width.h"
 
 #include <QByteArray>
 #include <QTest>
@@ -155,7 +156,7 @@ void TestSimController::curve_width()
 
     ConfigBlock config = sim_default_config();
     config.set_pwm_smooth_alg(smooth);
-    QCOMPARE(SimFirmware::curve_width(config, light), width);
+    QCOMPARE(::curve_width(config, light), width);
 }
 
 void TestSimController::regulation_follows_the_curve()

@@ -1,6 +1,8 @@
-// The curve view: where points land, editing by keys, read-only mode, the
-// trail's time window, the window that holds the view; and beside the main
-// window on the simulated controller, a dragged handle edits the form.
+// The curve view: where points land, the controller's steps or lines, editing
+// by keys, the point's label, the band of time shares, read-only mode, the
+// trail's time window, the window that holds the view (its keys, a proposal);
+// and beside the main window on the simulated controller, a dragged handle
+// edits the form.
 
 #include "bench.h"
 #include "protocol/commands.h"
@@ -9,6 +11,7 @@
 #include "ui/operating_trail.h"
 #include "ui/widget.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -32,6 +35,20 @@ QPoint plot_position(const CurveView &view, double light, double width)
         .toPoint();
 }
 
+// The row of a column of the plot whose pixel comes closest to a colour.
+int closest_row(const QImage &image, const QRectF &plot, int x, const QColor &color)
+{
+    const auto distance = [&](int y) {
+        const QColor pixel = image.pixelColor(x, y);
+        return qAbs(pixel.red() - color.red()) + qAbs(pixel.green() - color.green()) + qAbs(pixel.blue() - color.blue());
+    };
+    int closest = int(plot.top());
+    for (int y = int(plot.top()); y <= int(plot.bottom()); ++y)
+        if (distance(y) < distance(closest))
+            closest = y;
+    return closest;
+}
+
 } // namespace
 
 class TestCurveView : public QObject
@@ -42,11 +59,20 @@ private slots:
     void init();
     void point_lands_in_place_data();
     void point_lands_in_place();
+    void draws_what_the_controller_does_data();
+    void draws_what_the_controller_does();
     void keys_move_focused_handle_data();
     void keys_move_focused_handle();
+    void point_label_names_the_point_data();
+    void point_label_names_the_point();
+    void band_maps_shares_to_light_data();
+    void band_maps_shares_to_light();
     void trail_keeps_its_window_data();
     void trail_keeps_its_window();
     void window_remembers_place_and_follows_parent();
+    void window_keys_data();
+    void window_keys();
+    void proposal_goes_to_whoever_takes_it();
     void drag_edits_the_form_data();
     void drag_edits_the_form();
 
@@ -58,7 +84,8 @@ void TestCurveView::init()
 {
     view = std::make_unique<CurveView>();
     view->resize(500, 360);
-    view->set_points(SPREAD);
+    view->set_applied_curve(SPREAD, true);
+    view->set_edited_curve(SPREAD, true);
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
 }
@@ -82,14 +109,45 @@ void TestCurveView::point_lands_in_place()
     QFETCH(QPointF, fraction);
     CurveView::Points points = SPREAD;
     points[3] = {light, width};
-    view->set_points(points);
+    view->set_edited_curve(points, true);
 
     const QPoint centre = plot_position(*view, fraction.x() * LIGHT_FULL_SCALE, fraction.y() * PWM_FULL_SCALE);
     QCOMPARE(view->grab().toImage().pixelColor(centre), view->palette().color(QPalette::Highlight));
     // Nothing of the curve is drawn there without the point.
     points[3] = SPREAD[3];
-    view->set_points(points);
+    view->set_edited_curve(points, true);
     QVERIFY(view->grab().toImage().pixelColor(centre) != view->palette().color(QPalette::Highlight));
+}
+
+void TestCurveView::draws_what_the_controller_does_data()
+{
+    QTest::addColumn<bool>("applied_linear");
+    QTest::addColumn<bool>("edited_linear");
+    QTest::addColumn<int>("light");
+    QTest::addColumn<int>("width"); // where the applied curve crosses that light
+
+    // SPREAD's points 3 and 4: (380, 200) and (600, 330).
+    QTest::newRow("steps: the last point reached holds") << false << false << 490 << 200;
+    QTest::newRow("lines: between the points") << true << true << 490 << 265;
+    QTest::newRow("below the first point: its level") << true << true << 50 << 60;
+    QTest::newRow("edited lines: the applied steps stay") << false << true << 490 << 200;
+    QTest::newRow("edited steps: the applied line stays") << true << false << 490 << 265;
+}
+
+void TestCurveView::draws_what_the_controller_does()
+{
+    QFETCH(bool, applied_linear);
+    QFETCH(bool, edited_linear);
+    QFETCH(int, light);
+    QFETCH(int, width);
+    view->set_applied_curve(SPREAD, applied_linear);
+    view->set_edited_curve(SPREAD, edited_linear);
+
+    // Unedited, the applied curve carries the handles' colour; edited, the
+    // text's, the edits' dashes the handles'.
+    const QColor applied = view->palette().color(applied_linear == edited_linear ? QPalette::Highlight : QPalette::Text);
+    const QPoint expected = plot_position(*view, light, width);
+    QVERIFY(qAbs(closest_row(view->grab().toImage(), view->plot_area(), expected.x(), applied) - expected.y()) <= 2);
 }
 
 void TestCurveView::keys_move_focused_handle_data()
@@ -101,9 +159,14 @@ void TestCurveView::keys_move_focused_handle_data()
     QTest::addColumn<Edit>("expected"); // empty: no edit
 
     QTest::newRow("right: one brighter reading") << 2 << 0 << int(Qt::Key_Right) << false << Edit{2, 251, 120};
-    QTest::newRow("shift+down: ten narrower") << 5 << 0 << (Qt::ShiftModifier | Qt::Key_Down).toCombined() << false
-                                              << Edit{5, 700, 390};
-    QTest::newRow("tab to the next handle") << 2 << 1 << int(Qt::Key_Up) << false << Edit{3, 380, 201};
+    QTest::newRow("shift+left: ten darker readings") << 2 << 0 << (Qt::ShiftModifier | Qt::Key_Left).toCombined()
+                                                     << false << Edit{2, 240, 120};
+    QTest::newRow("up: 1 %") << 5 << 0 << int(Qt::Key_Up) << false << Edit{5, 700, 406};
+    QTest::newRow("page up: 10 %") << 5 << 0 << int(Qt::Key_PageUp) << false << Edit{5, 700, 456};
+    QTest::newRow("shift+down: 10 %") << 5 << 0 << (Qt::ShiftModifier | Qt::Key_Down).toCombined() << false
+                                      << Edit{5, 700, 344};
+    QTest::newRow("page down: 10 %") << 1 << 0 << int(Qt::Key_PageDown) << false << Edit{1, 100, 4};
+    QTest::newRow("tab to the next handle") << 2 << 1 << int(Qt::Key_Up) << false << Edit{3, 380, 206};
     QTest::newRow("read-only") << 2 << 0 << int(Qt::Key_Right) << true << Edit{};
 }
 
@@ -127,6 +190,55 @@ void TestCurveView::keys_move_focused_handle()
     QCOMPARE(edits.count(), expected.isEmpty() ? 0 : 1);
     if (!expected.isEmpty())
         QCOMPARE((Edit{edits[0][0].toInt(), edits[0][1].toInt(), edits[0][2].toInt()}), expected);
+}
+
+void TestCurveView::point_label_names_the_point_data()
+{
+    QTest::addColumn<int>("clicked"); // 0: none
+    QTest::addColumn<int>("hovered"); // 0: the mouse away from the handles
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("focused: the handle the keys move") << 0 << 0 << QStringLiteral("1: 100 · 10%");
+    QTest::newRow("hovered") << 0 << 6 << QStringLiteral("6: 820 · 83%");
+    QTest::newRow("selected, the mouse gone") << 2 << 0 << QStringLiteral("2: 250 · 21%");
+    QTest::newRow("hovered over the selected") << 2 << 4 << QStringLiteral("4: 600 · 58%");
+}
+
+void TestCurveView::point_label_names_the_point()
+{
+    QFETCH(int, clicked);
+    QFETCH(int, hovered);
+    QFETCH(QString, label);
+    const auto at = [this](int n) { return plot_position(*view, SPREAD[n - 1].light, SPREAD[n - 1].width); };
+    if (clicked)
+        QTest::mouseClick(view.get(), Qt::LeftButton, {}, at(clicked));
+    QTest::mouseMove(view.get(), hovered ? at(hovered) : plot_position(*view, 500, 550));
+    QCOMPARE(view->point_label(), label);
+}
+
+void TestCurveView::band_maps_shares_to_light_data()
+{
+    QTest::addColumn<std::vector<double>>("shares");
+    QTest::addColumn<QList<int>>("filled"); // bins with a bar, of four when there are no shares
+
+    QTest::newRow("the second quarter of the light scale") << std::vector<double>{0, 0.7, 0, 0} << QList<int>{1};
+    QTest::newRow("ten bins: the darkest and the brightest")
+        << std::vector<double>{3, 0, 0, 0, 0, 0, 0, 0, 0, 1} << QList<int>{0, 9};
+    QTest::newRow("no history: no bars") << std::vector<double>{} << QList<int>{};
+}
+
+void TestCurveView::band_maps_shares_to_light()
+{
+    QFETCH(std::vector<double>, shares);
+    QFETCH(QList<int>, filled);
+    view->set_light_shares(shares, 30);
+    const QImage image = view->grab().toImage();
+    const QRectF band = view->band_area();
+    const int bins = shares.empty() ? 4 : int(shares.size());
+    for (int bin = 0; bin < bins; ++bin) {
+        const QPoint bar_foot(int(band.left() + (bin + 0.5) * band.width() / bins), int(band.bottom()) - 2);
+        QCOMPARE(image.pixel(bar_foot) == view->palette().color(QPalette::Dark).rgb(), filled.contains(bin));
+    }
 }
 
 void TestCurveView::trail_keeps_its_window_data()
@@ -177,7 +289,7 @@ void TestCurveView::window_remembers_place_and_follows_parent()
     auto *curve = new CurveWindow(&main_window);
     curve->open();
     QVERIFY(QTest::qWaitForWindowExposed(curve));
-    const QRect place(140, 120, 420, 330);
+    const QRect place(140, 120, 700, 560);
     curve->setGeometry(place);
 
     curve->close();
@@ -195,6 +307,60 @@ void TestCurveView::window_remembers_place_and_follows_parent()
     main_window.hide();
     main_window.show();
     QVERIFY(!curve->isVisible());
+}
+
+void TestCurveView::window_keys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("applies");
+    QTest::addColumn<bool>("open");
+
+    QTest::newRow("Enter applies") << int(Qt::Key_Return) << 1 << true;
+    QTest::newRow("keypad Enter applies") << int(Qt::Key_Enter) << 1 << true;
+    QTest::newRow("Escape closes") << int(Qt::Key_Escape) << 0 << false;
+}
+
+void TestCurveView::window_keys()
+{
+    QFETCH(int, key);
+    QFETCH(int, applies);
+    QFETCH(bool, open);
+    QWidget main_window;
+    main_window.show();
+    auto *curve = new CurveWindow(&main_window);
+    QSignalSpy apply(curve, &CurveWindow::apply_requested);
+    curve->open();
+    QVERIFY(QTest::qWaitForWindowActive(curve));
+    curve->view()->setFocus();
+
+    QTest::keyClick(curve->view(), Qt::Key(key));
+    QCOMPARE(apply.count(), applies);
+    QCOMPARE(curve->isVisible(), open);
+    QCOMPARE(curve->is_open(), open);
+}
+
+void TestCurveView::proposal_goes_to_whoever_takes_it()
+{
+    QWidget main_window;
+    auto *curve = new CurveWindow(&main_window);
+    QSignalSpy accepted(curve, &CurveWindow::proposal_accepted);
+    CurveView::Points proposal = SPREAD;
+    proposal[2].width = 260;
+    const QString explanation = QStringLiteral("12 corrections over 9 days; point 3 would change");
+    curve->set_proposal(proposal, explanation);
+    curve->open();
+    QVERIFY(QTest::qWaitForWindowExposed(curve));
+    const QList<QLabel *> labels = curve->findChildren<QLabel *>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(),
+                        [&](const QLabel *label) { return label->isVisible() && label->text() == explanation; }));
+
+    auto *use = curve->findChild<QPushButton *>();
+    QVERIFY(use->isVisible());
+    QTest::mouseClick(use, Qt::LeftButton);
+    QCOMPARE(accepted.count(), 1);
+    QCOMPARE(accepted[0][0].value<CurveView::Points>(), proposal);
+    QVERIFY(!use->isVisible());
+    QCOMPARE(curve->view()->proposal(), std::nullopt);
 }
 
 void TestCurveView::drag_edits_the_form_data()
@@ -226,9 +392,14 @@ void TestCurveView::drag_edits_the_form()
         bench.unplug();
         bench.check();
         bench.tick();
-        QVERIFY(!bench.control<QPushButton>("curve_pushButton")->isEnabled()); // disabled, not hidden: nothing moves
+        // Greyed in its place: the layout does not jump.
+        const auto *button = bench.control<QPushButton>("curve_pushButton");
+        QVERIFY(button->isVisible() && !button->isEnabled());
     }
 
+    // The keys step a level as the form's sliders do.
+    QCOMPARE(bench.level(1)->singleStep(), CurveView::LEVEL_STEP);
+    QCOMPARE(bench.level(1)->pageStep(), CurveView::LEVEL_PAGE);
     // The handles are the form's points; the live point is the controller's.
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
         QCOMPARE(curve_view->points()[n - 1], (CurveView::Point{bench.threshold(n)->value(), bench.level(n)->value()}));

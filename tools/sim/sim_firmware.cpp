@@ -1,6 +1,7 @@
 #include "sim_firmware.h"
 
 #include "protocol/commands.h"
+#include "protocol/curve_width.h"
 
 #include <algorithm>
 
@@ -33,31 +34,8 @@ ConfigBlock sim_default_config()
     config.set_avrg_light_num(10);
     config.set_light_adc(512);
     config.set_regulation_mode(0);
-    config.set_pwm_width(SimFirmware::curve_width(config, 512));
+    config.set_pwm_width(curve_width(config, 512));
     return config;
-}
-
-unsigned SimFirmware::curve_width(const ConfigBlock &config, unsigned light)
-{
-    // The last point whose threshold the reading has reached; below the
-    // first threshold the first point's width holds.
-    int base = 1;
-    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
-        if (config.auto_light(point) <= light)
-            base = point;
-    }
-    const unsigned width = config.auto_pwm(base);
-    if (!config.pwm_smooth_alg() || base == ConfigBlock::CURVE_POINTS
-        || config.auto_light(base) > light)
-        return width;
-
-    // Here auto_light(base) <= light < auto_light(base + 1): base is the last
-    // point reached, so the span is never zero.
-    const long x0 = config.auto_light(base);
-    const long x1 = config.auto_light(base + 1);
-    const long y0 = width;
-    const long y1 = config.auto_pwm(base + 1);
-    return static_cast<unsigned>(y0 + (y1 - y0) * (long(light) - x0) / (x1 - x0));
 }
 
 SimReply SimFirmware::handle(const unsigned char *report, size_t length)

@@ -56,11 +56,6 @@ public:
     // command 0, like any unknown command.
     SimReply handle(const unsigned char *report, size_t length);
 
-    // The PWM width the curve gives for a light reading: with pwm_smooth_alg
-    // set, linear between neighbouring points; otherwise the width of the
-    // highest point whose threshold the reading has reached.
-    static unsigned curve_width(const ConfigBlock &config, unsigned light);
-
 private:
     void regulate();
 
