@@ -6,7 +6,10 @@
 #include "model/device_lock.h"
 #include "open_failure_notice.h"
 #include "single_application.h"
+#include "start_options.h"
 #include "translations/translation.h"
+#include "tray_shell.h"
+#include "tray_wiring.h"
 #include "ui/widget.h"
 
 #include <cstdio>
@@ -24,6 +27,7 @@ int main(int argc, char **argv)
     // The window in English under English locales, in Russian elsewhere; the
     // notices on stderr in Russian under Russian locales, in English elsewhere.
     install_translation(app);
+    const StartOptions options = parse_start_options(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));
@@ -62,8 +66,15 @@ int main(int argc, char **argv)
                                     "main", "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)")
                                     .arg(no_bus)));
 
+    // The tray, the on-screen level and closing to the tray; the program ends
+    // when the shell says so, not on its last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    TrayShell shell(window, hot_keys, QDBusConnection::sessionBus());
+    QObject::connect(&shell, &TrayShell::end_requested, &app, &QCoreApplication::quit);
+    wire_tray(controller, hot_keys, shell);
+
     controller.start();
-    window.show();
+    shell.start(options.background);
     const int exit_code = app.exec();
     // Writes the configuration back once more as the program ends: as last
     // loaded or applied, never the unapplied edits of the form.
