@@ -10,8 +10,7 @@ const QString ON_SCREEN_LEVEL = QStringLiteral("on_screen_level");
 
 QSettings settings()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("io.github.morvane.pwm"),
-                     QStringLiteral("preferences"));
+    return QSettings(QStringLiteral("io.github.morvane.pwm"), QStringLiteral("preferences"));
 }
 
 // QSettings writes booleans as "true" and "false"; anything else was not
