@@ -20,8 +20,6 @@ std::unique_ptr<QProcess> start_program(const XSession &x, const QString &progra
     return process;
 }
 
-} // namespace
-
 void stop_program(std::unique_ptr<QProcess> &process)
 {
     if (!process)
@@ -29,6 +27,8 @@ void stop_program(std::unique_ptr<QProcess> &process)
     process->kill();
     process->waitForFinished(5000);
 }
+
+} // namespace
 
 TrayHost::~TrayHost()
 {

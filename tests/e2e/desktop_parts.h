@@ -9,9 +9,6 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
-// Kills a part the test started and waits for it.
-void stop_program(std::unique_ptr<QProcess> &process);
-
 class TrayHost
 {
 public:
