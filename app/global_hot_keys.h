@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QString>
 
 #include <memory>
 
@@ -12,10 +13,12 @@ class HotKeyGrabber;
 // the program whichever window has the focus, ours minimised or not: key
 // grabs on X11 and Windows; in a Wayland session (XWayland included) the
 // desktop portal, which binds the keys registered before the event loop
-// first runs and may let the user pick others. Where there are no such keys
-// (the offscreen platform) one line on stderr says so, once per process, and
-// every registration returns false; when the portal cannot give them, one
-// line says why, later.
+// first runs and may let the user pick others.
+//
+// Every way the keys can be missing (no such keys on this display server,
+// another X11 program holding them, the portal failing or binding nothing)
+// gives one translated line on stderr, from the event loop, and missing()
+// turns true for the status line and the tray's tool tip.
 class GlobalHotKeys : public QObject
 {
     Q_OBJECT
@@ -33,12 +36,24 @@ public:
     // the portal has been asked already. True from the portal means asked.
     bool register_hot_key(int id, char key);
 
+    // Some or all of the keys do not work; notice() says which and why.
+    bool missing() const { return !notice_.isEmpty(); }
+    QString notice() const { return notice_; }
+
 signals:
     // The combination registered under id was pressed; on the GUI thread.
     void activated(int id);
+    // The keys went missing: the line that was printed.
+    void went_missing(const QString &notice);
 
 private:
+    void report_held_keys();
+    void report(const QString &notice);
+
     std::unique_ptr<HotKeyGrabber> grabber_;
     QList<int> ids_;
     QList<char> keys_;
+    // Keys another program holds, told together once registration is over.
+    QList<char> held_;
+    QString notice_;
 };

@@ -2,7 +2,7 @@
 
 #include "global_hot_keys_platform.h"
 
-std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *, std::function<void(int)>)
+std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *, std::function<void(int)>, HotKeysLost)
 {
     return nullptr;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+class QString;
+
 class QWidget;
 
 class HotKeyGrabber
@@ -17,12 +19,16 @@ public:
 };
 
 // Null when this display server has no system-wide keys. pressed is called
-// on the GUI thread, from inside native event handling.
+// on the GUI thread, from inside native event handling; lost when keys that
+// grab() accepted turn out not to come after all (the portal), with why.
+using HotKeysLost = std::function<void(const QString &why)>;
 std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *window,
-                                                      std::function<void(int id)> pressed);
+                                                      std::function<void(int id)> pressed,
+                                                      HotKeysLost lost);
 
 // The two ways of Unix desktops (create_hot_key_grabber chooses):
 // key grabs on the X server, null without an X11 connection; and shortcuts
 // through the desktop portal, for Wayland sessions.
 std::unique_ptr<HotKeyGrabber> create_x11_hot_key_grabber(std::function<void(int id)> pressed);
-std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int id)> pressed);
+std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int id)> pressed,
+                                                             HotKeysLost lost);

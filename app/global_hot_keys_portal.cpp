@@ -14,6 +14,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 const QString GLOBAL_SHORTCUTS = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
@@ -23,6 +25,9 @@ const QString APPLICATION_ID = QStringLiteral("io.github.morvane.pwm");
 // included. MORVANE_PORTAL_TIMEOUT_MS overrides it (the tests shorten it).
 constexpr int DEFAULT_TIMEOUT_MS = 60000;
 constexpr int CLOSE_TIMEOUT_MS = 1000;
+// The same every start: desktops name the component that keeps the user's
+// keys after the session's token, so a new token each time would lose them.
+const QString SESSION_TOKEN = QStringLiteral("morvane_pwm");
 
 // The window's keys, Ctrl+Alt+P and Ctrl+Alt+M, under ids the desktop keeps
 // across runs, so that the user's choice of keys sticks.
@@ -64,8 +69,9 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &s
 
 Q_DECLARE_METATYPE(PortalShortcut)
 
-PortalHotKeyGrabber::PortalHotKeyGrabber(std::function<void(int)> pressed)
-    : bus_(QString()), pressed_(std::move(pressed)),
+PortalHotKeyGrabber::PortalHotKeyGrabber(std::function<void(int)> pressed,
+                                         std::function<void(const QString &)> lost)
+    : bus_(QString()), pressed_(std::move(pressed)), lost_(std::move(lost)),
       timeout_ms_(qEnvironmentVariableIntValue("MORVANE_PORTAL_TIMEOUT_MS") > 0
                       ? qEnvironmentVariableIntValue("MORVANE_PORTAL_TIMEOUT_MS")
                       : DEFAULT_TIMEOUT_MS)
@@ -114,7 +120,7 @@ void PortalHotKeyGrabber::register_application()
         return;
     bus_ = QDBusConnection::sessionBus();
     if (!bus_.isConnected()) {
-        give_up(QStringLiteral("there is no D-Bus session bus"));
+        give_up(tr("there is no D-Bus session bus"));
         return;
     }
     if (QFileInfo::exists(QStringLiteral("/.flatpak-info"))) {
@@ -139,7 +145,7 @@ void PortalHotKeyGrabber::register_application()
 
 void PortalHotKeyGrabber::create_session()
 {
-    const QVariantMap options{{QStringLiteral("session_handle_token"), PortalRequest::new_token()}};
+    const QVariantMap options{{QStringLiteral("session_handle_token"), SESSION_TOKEN}};
     auto *request = new PortalRequest(bus_, GLOBAL_SHORTCUTS, QStringLiteral("CreateSession"),
                                       {options}, timeout_ms_, this);
     connect(request, &PortalRequest::answered, this, &PortalHotKeyGrabber::session_created);
@@ -154,7 +160,7 @@ void PortalHotKeyGrabber::session_created(uint response, const QVariantMap &resu
         ? handle.value<QDBusObjectPath>().path()
         : handle.toString();
     if (response != 0 || path.isEmpty()) {
-        give_up(QStringLiteral("the desktop portal would not open a session"));
+        give_up(tr("the desktop portal would not open a session"));
         return;
     }
     session_path_ = path;
@@ -180,13 +186,29 @@ void PortalHotKeyGrabber::bind_shortcuts()
                                       {QVariant::fromValue(QDBusObjectPath(session_path_)),
                                        QVariant::fromValue(shortcuts), QString(), QVariantMap()},
                                       timeout_ms_, this);
-    connect(request, &PortalRequest::answered, this, [this](uint response) {
+    connect(request, &PortalRequest::answered, this, [this](uint response, const QVariantMap &results) {
         if (response == 1)
-            give_up(QStringLiteral("they were declined in the desktop's dialog"));
+            give_up(tr("they were declined in the desktop's dialog"));
         else if (response != 0)
-            give_up(QStringLiteral("the desktop portal would not bind them"));
+            give_up(tr("the desktop portal would not bind them"));
+        else if (!all_bound(results))
+            give_up(tr("the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)"));
     });
     connect(request, &PortalRequest::failed, this, &PortalHotKeyGrabber::request_failed);
+}
+
+// A portal may answer "done" and bind nothing (Plasma 5.27 and 6.0 do):
+// only the shortcuts it lists as bound are there.
+bool PortalHotKeyGrabber::all_bound(const QVariantMap &results) const
+{
+    const QVariant listed = results.value(QStringLiteral("shortcuts"));
+    if (listed.userType() != qMetaTypeId<QDBusArgument>())
+        return false;
+    QStringList bound;
+    for (const PortalShortcut &shortcut : qdbus_cast<QList<PortalShortcut>>(listed.value<QDBusArgument>()))
+        bound << shortcut.id;
+    return std::all_of(bindings_.begin(), bindings_.end(),
+                       [&bound](const Binding &binding) { return bound.contains(binding.name); });
 }
 
 void PortalHotKeyGrabber::shortcut_activated(const QDBusObjectPath &session,
@@ -204,31 +226,29 @@ void PortalHotKeyGrabber::request_failed(const QDBusError &error)
 {
     switch (error.type()) {
     case QDBusError::ServiceUnknown:
-        give_up(QStringLiteral("no desktop portal (xdg-desktop-portal) is running"));
+        give_up(tr("no desktop portal (xdg-desktop-portal) is running"));
         break;
     case QDBusError::UnknownInterface:
     case QDBusError::UnknownMethod:
     case QDBusError::UnknownObject:
-        give_up(QStringLiteral("this desktop's portal has no global shortcuts"));
+        give_up(tr("this desktop's portal has no global shortcuts"));
         break;
     case QDBusError::NoReply:
     case QDBusError::Timeout:
-        give_up(QStringLiteral("the desktop portal did not answer within %1 s")
-                    .arg(timeout_ms_ / 1000.0));
+        give_up(tr("the desktop portal did not answer within %1 s").arg(timeout_ms_ / 1000.0));
         break;
     default:
-        give_up(QStringLiteral("the desktop portal failed: ") + error.message());
+        give_up(tr("the desktop portal failed: %1").arg(error.message()));
     }
 }
 
 void PortalHotKeyGrabber::give_up(const QString &why)
 {
-    qWarning("No system-wide hot keys: %s. Bind \"morvane-pwmctl up\" and \"morvane-pwmctl down\" "
-             "to keys in the desktop's keyboard settings instead.",
-             qPrintable(why));
+    lost_(why);
 }
 
-std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int)> pressed)
+std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int)> pressed,
+                                                             std::function<void(const QString &)> lost)
 {
-    return std::make_unique<PortalHotKeyGrabber>(std::move(pressed));
+    return std::make_unique<PortalHotKeyGrabber>(std::move(pressed), std::move(lost));
 }

@@ -21,15 +21,14 @@ class QDBusObjectPath;
 // grabbed before the event loop first runs are bound in one go from there
 // (the portal binds a session's shortcuts once), and every answer arrives as
 // a signal. When the portal cannot give the keys
-// (none on the bus, no GlobalShortcuts, the user declined, no answer in
-// time) one line on stderr says why and what to do instead; the program goes
-// on without them.
+// (none on the bus, no GlobalShortcuts, the user declined, it bound none, no
+// answer in time) `lost` hears why; the program goes on without them.
 class PortalHotKeyGrabber final : public QObject, public HotKeyGrabber
 {
     Q_OBJECT
 
 public:
-    explicit PortalHotKeyGrabber(std::function<void(int)> pressed);
+    PortalHotKeyGrabber(std::function<void(int)> pressed, std::function<void(const QString &why)> lost);
     // Closes the portal session, waiting a moment at most.
     ~PortalHotKeyGrabber() override;
 
@@ -53,11 +52,13 @@ private:
     void create_session();
     void session_created(uint response, const QVariantMap &results);
     void bind_shortcuts();
+    bool all_bound(const QVariantMap &results) const;
     void request_failed(const QDBusError &error);
     void give_up(const QString &why);
 
     QDBusConnection bus_;
     std::function<void(int)> pressed_;
+    std::function<void(const QString &)> lost_;
     const int timeout_ms_;
     std::vector<Binding> bindings_;
     bool started_ = false;

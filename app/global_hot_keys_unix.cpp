@@ -19,9 +19,10 @@ bool wayland_session()
 
 } // namespace
 
-std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *, std::function<void(int)> pressed)
+std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *, std::function<void(int)> pressed,
+                                                      HotKeysLost lost)
 {
     if (wayland_session())
-        return create_portal_hot_key_grabber(std::move(pressed));
+        return create_portal_hot_key_grabber(std::move(pressed), std::move(lost));
     return create_x11_hot_key_grabber(std::move(pressed));
 }

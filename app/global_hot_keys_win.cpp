@@ -65,7 +65,7 @@ private:
 } // namespace
 
 std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *window,
-                                                      std::function<void(int)> pressed)
+                                                      std::function<void(int)> pressed, HotKeysLost)
 {
     return std::make_unique<WinHotKeyGrabber>(window, std::move(pressed));
 }

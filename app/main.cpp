@@ -8,7 +8,10 @@
 #include "model/device_lock.h"
 #include "open_failure_notice.h"
 #include "single_application.h"
+#include "start_options.h"
 #include "translations/translation.h"
+#include "tray_shell.h"
+#include "tray_wiring.h"
 #include "ui/status_line.h"
 #include "ui/widget.h"
 
@@ -30,6 +33,7 @@ int main(int argc, char **argv)
     // notices on stderr in Russian under Russian locales, in English elsewhere.
     if (install_translation(app).isEmpty())
         install_shared_window_words(app);
+    const StartOptions options = parse_start_options(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));
@@ -51,10 +55,12 @@ int main(int argc, char **argv)
     QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level while the controller reports manual
-    // regulation (the model decides).
+    // regulation (the model decides; wire_tray connects them).
     GlobalHotKeys hot_keys(&window);
-    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller,
-                     [&controller](int id) { controller.hot_key_pressed(id); });
+    // However the keys went missing, the status line says so beside stderr.
+    QObject::connect(&hot_keys, &GlobalHotKeys::went_missing, &window, [&window](const QString &notice) {
+        window.status_line()->set_problem(QStringLiteral("hot keys"), notice);
+    });
     hot_keys.register_hot_key(Controller::HOTKEY_PWM_UP, 'P');
     hot_keys.register_hot_key(Controller::HOTKEY_PWM_DOWN, 'M');
 
@@ -89,8 +95,15 @@ int main(int argc, char **argv)
                                     "main", "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)")
                                     .arg(no_bus)));
 
+    // The tray, the on-screen level and closing to the tray; the program ends
+    // when the shell says so, not on its last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    TrayShell shell(window, hot_keys, QDBusConnection::sessionBus());
+    QObject::connect(&shell, &TrayShell::end_requested, &app, &QCoreApplication::quit);
+    wire_tray(controller, hot_keys, shell);
+
     controller.start();
-    window.show();
+    shell.start(options.background);
     const int exit_code = app.exec();
     // Writes the configuration back once more as the program ends: as last
     // loaded or confirmed, never the unapplied edits of the form. An Apply

@@ -14,9 +14,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
 # that drive the window, screenshots (imagemagick), the desktop-file and
 # AppStream validators, udev's rule checker, the Debian package tools, and
 # dbus-daemon for a private session bus (hot keys through the desktop portal,
-# the D-Bus interface and morvane-pwmctl).
+# the D-Bus interface and morvane-pwmctl), and a real tray (trayer) and
+# notification server (dunst) for the tray icon and the on-screen level.
 TEST_PACKAGES=(xvfb xauth openbox xdotool wmctrl x11-utils imagemagick
-    desktop-file-utils appstream udev dpkg-dev file fakeroot libxml2-utils dbus)
+    desktop-file-utils appstream udev dpkg-dev file fakeroot libxml2-utils dbus trayer dunst)
 
 say() { printf '\n==> %s\n' "$*"; }
 

@@ -40,7 +40,8 @@ for path in \
     usr/lib/udev/rules.d/70-morvane-pwm.rules \
     usr/share/applications/$app_id.desktop \
     usr/share/icons/hicolor/scalable/apps/$app_id.svg \
-    usr/share/metainfo/$app_id.metainfo.xml; do
+    usr/share/metainfo/$app_id.metainfo.xml \
+    usr/share/doc/morvane-pwm/copyright; do
     [ -f "$root/$path" ] || fail "missing /$path"
 done
 for program in morvane-pwm morvane-pwmctl; do

@@ -445,7 +445,8 @@ qulonglong AppRun::wait_for_window(int timeout_ms)
     qulonglong found = 0;
     wait_until([&] {
         const QByteArray ids = x_.tool(QStringLiteral("xdotool"),
-                                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                       // --all: xdotool otherwise takes any window of the pid.
+                                       {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
                                         QStringLiteral("--pid"), QString::number(pid()),
                                         QStringLiteral("--name"), QStringLiteral("^%1$").arg(QLatin1String(WINDOW_TITLE))})
                                    .out;

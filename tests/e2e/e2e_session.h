@@ -168,6 +168,8 @@ public:
     AppRun(const XSession &x, const SimController &sim, const QString &runtime_dir);
     ~AppRun();
 
+    // Command-line arguments for the next start.
+    void set_arguments(const QStringList &arguments) { process_.setArguments(arguments); }
     bool start();
     // Starts the program and waits for its main window; 0 when none came.
     qulonglong launch();

@@ -3,10 +3,12 @@
 // handle_token) at once and Response follows there. Each call received is
 // printed as "Method(signature) details".
 //
-//   fake_portal [--no-registry] [--no-shortcuts] [--bind-response N] [--silent]
+//   fake_portal [--no-registry] [--no-shortcuts] [--bind-response N] [--bind-none] [--silent]
 //
 // --no-registry: no host registry (portals before 1.19); --no-shortcuts: no
 // GlobalShortcuts (GNOME before 48); --bind-response 1: the user declined;
+// --bind-none: BindShortcuts answers done with an empty list, as Plasma
+// before 6.1 does (otherwise it lists every shortcut asked for as bound);
 // --silent: Response never comes. "ready" once the name is owned; each line
 // "activate ID" on stdin emits Activated for the last session.
 
@@ -14,6 +16,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QSocketNotifier>
@@ -27,8 +30,37 @@ const QString PATH = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString GLOBAL_SHORTCUTS = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 QTextStream out(stdout);
 
-// "id{TRIGGER, DESCRIPTION} ..." of an a(sa{sv}).
-QString shortcuts_text(const QDBusArgument &shortcuts)
+// One entry of an a(sa{sv}) shortcut list.
+struct Shortcut
+{
+    QString id;
+    QVariantMap properties;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const Shortcut &shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, Shortcut &shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Shortcut)
+
+namespace {
+
+// "id{TRIGGER, DESCRIPTION} ..." of an a(sa{sv}); the shortcuts themselves in `listed`.
+QString shortcuts_text(const QDBusArgument &shortcuts, QList<Shortcut> *listed)
 {
     QStringList text;
     shortcuts.beginArray();
@@ -40,6 +72,7 @@ QString shortcuts_text(const QDBusArgument &shortcuts)
         shortcuts.endStructure();
         text << id + '{' + properties.value("preferred_trigger").toString() + ", "
                     + properties.value("description").toString() + '}';
+        listed->append({id, properties});
     }
     shortcuts.endArray();
     return text.join(' ');
@@ -73,8 +106,10 @@ public:
             results.insert("session_handle", session);
         } else if (bind) {
             known = !options.contains("--no-shortcuts");
+            QList<Shortcut> asked;
             details = "session=" + args.value(0).value<QDBusObjectPath>().path() + " parent_window="
-                + args.value(2).toString() + ' ' + shortcuts_text(args.value(1).value<QDBusArgument>());
+                + args.value(2).toString() + ' ' + shortcuts_text(args.value(1).value<QDBusArgument>(), &asked);
+            results.insert("shortcuts", QVariant::fromValue(options.contains("--bind-none") ? QList<Shortcut>{} : asked));
         }
         out << call.member() << '(' << call.signature() << ") " << details << Qt::endl;
         if (!known)
@@ -94,6 +129,8 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    qDBusRegisterMetaType<Shortcut>();
+    qDBusRegisterMetaType<QList<Shortcut>>();
     FakePortal portal;
     portal.options = app.arguments();
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "model/controller_status.h"
+#include "model/outcome.h"
+
+#include <QDBusConnection>
+#include <QObject>
+
+// Where the window stands, for deciding whether a change needs telling.
+enum class WindowPresence {
+    active,   // shown and with the focus: the window itself shows the change
+    inactive, // shown behind others or minimised
+    hidden,   // not shown at all: the program runs in the background
+};
+
+// The on-screen level: a desktop notification (org.freedesktop.Notifications)
+// when the level or the mode changes while the window is out of sight, and
+// when the controller comes or goes while the program runs in the
+// background. One notification, replaced in place as the level moves;
+// transient, so it does not pile up in the desktop's history. Without a
+// notification server nothing is shown and nothing is said.
+class LevelNotifier : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int EXPIRE_MS = 2000;
+
+    explicit LevelNotifier(const QDBusConnection &bus, QObject *parent = nullptr);
+
+    void set_enabled(bool enabled) { enabled_ = enabled; }
+    bool enabled() const { return enabled_; }
+
+    // Every new status; the first one only sets the starting point.
+    void show_status(const ControllerStatus &status, WindowPresence window);
+    // A step or level the model refused (a hot key in automatic regulation, say).
+    void show_refusal(Refusal why, WindowPresence window);
+
+signals:
+    // The server showed (or replaced) notification id; for tests and benchmarks.
+    void shown(uint id);
+
+private:
+    struct Notice
+    {
+        QString summary;
+        QString body;
+        int percent;
+    };
+
+    void notify(const Notice &notice);
+    void send(const Notice &notice);
+
+    QDBusConnection bus_;
+    bool enabled_ = true;
+    bool have_status_ = false;
+    ControllerStatus last_;
+    uint replaces_id_ = 0;
+    // One call at a time, so that each replaces the last; what came meanwhile
+    // waits here (only the latest matters).
+    bool in_flight_ = false;
+    bool have_waiting_ = false;
+    Notice waiting_;
+};

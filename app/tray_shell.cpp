@@ -1,0 +1,113 @@
+#include "tray_shell.h"
+
+#include "autostart_entry.h"
+#include "global_hot_keys.h"
+
+#include <QCoreApplication>
+#include <QShortcut>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace {
+
+void say(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+} // namespace
+
+TrayShell::TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnection &bus,
+                     QObject *parent)
+    : QObject(parent), window_(window), preferences_(Preferences::load()), notifier_(bus),
+      keeper_(window)
+{
+    tray_.set_keep_running(preferences_.keep_running);
+    tray_.set_start_at_login(autostart_entry::exists());
+    tray_.set_on_screen_level(preferences_.on_screen_level);
+    notifier_.set_enabled(preferences_.on_screen_level);
+    tray_.set_hot_keys_missing(hot_keys.missing());
+    connect(&hot_keys, &GlobalHotKeys::went_missing, this, [this] { tray_.set_hot_keys_missing(true); });
+
+    // Closing hides the window only where the tray can bring it back.
+    keeper_.set_hide_on_close([this] { return preferences_.keep_running && TrayIcon::tray_available(); });
+    connect(&keeper_, &WindowKeeper::closed, this, &TrayShell::end_requested);
+    // A signal ends the program as the last window would, minus the question.
+    connect(&termination_, &TerminationSignals::received, this, &TrayShell::end_requested);
+    auto *quit_key = new QShortcut(QKeySequence::Quit, &window_);
+    connect(quit_key, &QShortcut::activated, &keeper_, &WindowKeeper::quit);
+    connect_menu();
+}
+
+void TrayShell::connect_menu()
+{
+    connect(&tray_, &TrayIcon::show_window_requested, &keeper_, &WindowKeeper::show);
+    connect(&tray_, &TrayIcon::window_toggle_requested, &keeper_, &WindowKeeper::toggle);
+    connect(&tray_, &TrayIcon::quit_requested, &keeper_, &WindowKeeper::quit);
+    connect(&tray_, &TrayIcon::keep_running_toggled, this, [this](bool on) {
+        preferences_.keep_running = on;
+        save_preferences();
+    });
+    connect(&tray_, &TrayIcon::on_screen_level_toggled, this, [this](bool on) {
+        preferences_.on_screen_level = on;
+        notifier_.set_enabled(on);
+        save_preferences();
+    });
+    connect(&tray_, &TrayIcon::start_at_login_toggled, this, &TrayShell::set_start_at_login);
+}
+
+void TrayShell::start(bool background)
+{
+    tray_.show();
+    if (!background) {
+        window_.show();
+        return;
+    }
+    if (TrayIcon::tray_available())
+        return;
+    window_.showMinimized();
+    say(QCoreApplication::translate("TrayShell", "morvane-pwm: no system tray to run in the background "
+                                                 "from; the window starts minimised instead"));
+}
+
+void TrayShell::show_status(const ControllerStatus &status)
+{
+    tray_.show_status(status);
+    notifier_.show_status(status, window_presence());
+}
+
+void TrayShell::show_refusal(Refusal why)
+{
+    notifier_.show_refusal(why, window_presence());
+}
+
+WindowPresence TrayShell::window_presence() const
+{
+    if (!window_.isVisible())
+        return WindowPresence::hidden;
+    if (window_.isMinimized() || !window_.isActiveWindow())
+        return WindowPresence::inactive;
+    return WindowPresence::active;
+}
+
+void TrayShell::set_start_at_login(bool on)
+{
+    QString why;
+    const bool done = on ? autostart_entry::write(QCoreApplication::applicationFilePath(), &why)
+                         : autostart_entry::remove(&why);
+    if (!done) {
+        say(QCoreApplication::translate("TrayShell", "morvane-pwm: cannot change %1: %2")
+                .arg(autostart_entry::path(), why));
+    }
+    // The check shows what is on disk, whatever was asked.
+    tray_.set_start_at_login(autostart_entry::exists());
+}
+
+void TrayShell::save_preferences()
+{
+    QString why;
+    if (!preferences_.save(&why))
+        say(QCoreApplication::translate("TrayShell", "morvane-pwm: cannot save the preferences in %1")
+                .arg(why));
+}

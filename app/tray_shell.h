@@ -1,0 +1,59 @@
+#pragma once
+
+#include "level_notifier.h"
+#include "model/controller_status.h"
+#include "model/outcome.h"
+#include "preferences.h"
+#include "termination_signals.h"
+#include "tray_icon.h"
+#include "window_keeper.h"
+
+#include <QObject>
+
+class GlobalHotKeys;
+class QDBusConnection;
+class QWidget;
+
+// Everything that keeps the program at hand with its window closed: the
+// tray icon and its menu, the on-screen level, closing to the tray, start
+// at login, the user's preferences, and the endings (Quit, Ctrl+Q,
+// SIGTERM). It knows nothing of the model: the controller's state comes in
+// through show_status() and show_refusal(), and the tray's wishes about the
+// controller leave through tray()'s signals (see tray_wiring.h).
+class TrayShell : public QObject
+{
+    Q_OBJECT
+
+public:
+    TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnection &bus,
+              QObject *parent = nullptr);
+
+    // Shows the tray icon and, unless in the background, the window. In the
+    // background with no tray the window starts minimised, and one line on
+    // stderr says so.
+    void start(bool background);
+
+    void show_status(const ControllerStatus &status);
+    void show_refusal(Refusal why);
+    WindowPresence window_presence() const;
+
+    TrayIcon &tray() { return tray_; }
+    LevelNotifier &notifier() { return notifier_; }
+
+signals:
+    // The program is to end: the window closed for good, or a termination
+    // signal came. The caller leaves the event loop and writes back.
+    void end_requested();
+
+private:
+    void connect_menu();
+    void set_start_at_login(bool on);
+    void save_preferences();
+
+    QWidget &window_;
+    Preferences preferences_;
+    TrayIcon tray_;
+    LevelNotifier notifier_;
+    WindowKeeper keeper_;
+    TerminationSignals termination_;
+};

@@ -1,0 +1,220 @@
+// The tray's parts without a desktop: what the icon and the on-screen level
+// say, what the menu asks for, and what survives a restart.
+
+#include "app/autostart_entry.h"
+#include "app/level_words.h"
+#include "app/preferences.h"
+#include "app/tray_icon.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+ControllerStatus status(bool ready, RegulationMode mode, int manual_level, int brightness)
+{
+    ControllerStatus status;
+    status.connected = status.loaded = status.live = ready;
+    status.light = 512;
+    status.wanted_mode = status.mode = mode;
+    status.manual_level = manual_level;
+    status.brightness_width = brightness;
+    return status;
+}
+
+QAction *action(const TrayIcon &tray, const QString &text)
+{
+    for (QAction *action : tray.menu()->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestTrayParts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void words_data();
+    void words();
+    void menu_wishes_data();
+    void menu_wishes();
+    void preferences_data();
+    void preferences();
+    void autostart_entry_data();
+    void autostart_entry();
+
+private:
+    QTemporaryDir home_;
+};
+
+void TestTrayParts::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
+}
+
+void TestTrayParts::words_data()
+{
+    QTest::addColumn<bool>("ready");
+    QTest::addColumn<RegulationMode>("mode");
+    QTest::addColumn<int>("manual_level");
+    QTest::addColumn<int>("brightness");
+    QTest::addColumn<bool>("hot_keys_missing");
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<QString>("tool_tip");
+
+    QTest::newRow("manual: the level asked for, not the read-out")
+        << true << RegulationMode::manual << 316 << 282 << false << "Яркость 56 % (ручная)"
+        << "Morvane PWM\nОсвещенность 512\nЯркость 56 % (ручная)";
+    QTest::newRow("automatic: the curve's brightness")
+        << true << RegulationMode::automatic << 0 << 564 << false << "Яркость 100 % (автоматическая)"
+        << "Morvane PWM\nОсвещенность 512\nЯркость 100 % (автоматическая)";
+    QTest::newRow("no controller, no hot keys") << false << RegulationMode::manual << 316 << 282 << true
+        << "Контроллер не подключен" << "Morvane PWM\nКонтроллер не подключен\nГорячие клавиши не работают";
+}
+
+void TestTrayParts::words()
+{
+    QFETCH(bool, ready);
+    QFETCH(RegulationMode, mode);
+    QFETCH(int, manual_level);
+    QFETCH(int, brightness);
+    QFETCH(bool, hot_keys_missing);
+    QFETCH(QString, level);
+    QFETCH(QString, tool_tip);
+    const ControllerStatus shown = status(ready, mode, manual_level, brightness);
+    QCOMPARE(level_words(shown), level);
+    QCOMPARE(tray_tool_tip(shown, hot_keys_missing), tool_tip);
+    TrayIcon tray;
+    tray.show_status(shown);
+    tray.set_hot_keys_missing(hot_keys_missing);
+    QCOMPARE(tray.tool_tip(), tool_tip);
+}
+
+void TestTrayParts::menu_wishes_data()
+{
+    QTest::addColumn<RegulationMode>("mode");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("wish");       // the signal, as SIGNAL() names it
+    QTest::addColumn<QVariantList>("arguments"); // empty: the entry is disabled
+
+    const auto manual = RegulationMode::manual;
+    const auto automatic = RegulationMode::automatic;
+    QTest::newRow("manual on") << automatic << "Ручная регулировка" << QByteArray(SIGNAL(manual_toggled(bool)))
+                               << QVariantList{true};
+    QTest::newRow("brighter") << manual << "Ярче" << QByteArray(SIGNAL(step_requested(int))) << QVariantList{1};
+    QTest::newRow("dimmer") << manual << "Темнее" << QByteArray(SIGNAL(step_requested(int))) << QVariantList{-1};
+    QTest::newRow("25 % is the width the slider gives 25 %")
+        << manual << "Яркость 25 %" << QByteArray(SIGNAL(level_chosen(int))) << QVariantList{141};
+    QTest::newRow("100 %") << manual << "Яркость 100 %" << QByteArray(SIGNAL(level_chosen(int)))
+                           << QVariantList{564};
+    QTest::newRow("levels wait for manual regulation")
+        << automatic << "Яркость 75 %" << QByteArray(SIGNAL(level_chosen(int))) << QVariantList{};
+    QTest::newRow("keep running") << automatic << "Работать в фоне"
+                                  << QByteArray(SIGNAL(keep_running_toggled(bool))) << QVariantList{true};
+    QTest::newRow("quit") << automatic << "Выход" << QByteArray(SIGNAL(quit_requested())) << QVariantList{};
+}
+
+void TestTrayParts::menu_wishes()
+{
+    QFETCH(RegulationMode, mode);
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, wish);
+    QFETCH(QVariantList, arguments);
+    TrayIcon tray;
+    tray.show_status(status(true, mode, 300, 300));
+    QSignalSpy spy(&tray, wish.constData());
+    QAction *chosen = action(tray, entry);
+    QVERIFY(chosen);
+    const bool wished = wish != SIGNAL(quit_requested()) && arguments.isEmpty();
+    QCOMPARE(chosen->isEnabled(), !wished);
+    chosen->trigger();
+    QCOMPARE(spy.size(), wished ? 0 : 1);
+    if (!arguments.isEmpty())
+        QCOMPARE(spy.first(), arguments);
+}
+
+void TestTrayParts::preferences_data()
+{
+    QTest::addColumn<QByteArray>("file"); // preferences.conf as found; empty: none
+    QTest::addColumn<bool>("keep_running");
+    QTest::addColumn<bool>("on_screen_level");
+
+    QTest::newRow("none: defaults") << QByteArray() << false << true;
+    QTest::newRow("saved") << QByteArray("[General]\nkeep_running=true\non_screen_level=false\n") << true << false;
+    QTest::newRow("values not ours") << QByteArray("[General]\nkeep_running=maybe\non_screen_level=0\n")
+                                     << false << true;
+    QTest::newRow("damaged") << QByteArray("\x00\xff[General\nkeep_running=true\n\x01=\n[", 22) << false << true;
+}
+
+// Whatever the file holds, the program starts with usable preferences, and
+// saving over it keeps the user's new choice.
+void TestTrayParts::preferences()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, keep_running);
+    QFETCH(bool, on_screen_level);
+    const QString path = home_.filePath("io.github.morvane.pwm/preferences.conf");
+    QFile::remove(path);
+    if (!file.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+    }
+    Preferences loaded = Preferences::load();
+    QCOMPARE(loaded.keep_running, keep_running);
+    QCOMPARE(loaded.on_screen_level, on_screen_level);
+
+    loaded.keep_running = !keep_running;
+    QString why;
+    QVERIFY2(loaded.save(&why), qPrintable(why));
+    QCOMPARE(Preferences::load().keep_running, !keep_running);
+}
+
+void TestTrayParts::autostart_entry_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("exec"); // the Exec line
+
+    QTest::newRow("plain") << "/usr/bin/morvane-pwm" << "Exec=/usr/bin/morvane-pwm --background";
+    QTest::newRow("blank, quote, dollar, percent")
+        << "/home/me/my \"build\" $1 50%/morvane-pwm"
+        << "Exec=\"/home/me/my \\\\\"build\\\\\" \\\\$1 50%%/morvane-pwm\" --background";
+}
+
+// The entry is one the desktop accepts, and starts this program in the background.
+void TestTrayParts::autostart_entry()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, exec);
+    QString why;
+    QVERIFY2(autostart_entry::write(program, &why), qPrintable(why));
+    QCOMPARE(autostart_entry::path(), home_.filePath("autostart/io.github.morvane.pwm.desktop"));
+    QVERIFY(autostart_entry::exists());
+    QFile entry(autostart_entry::path());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(entry.readAll()).split('\n').contains(exec));
+
+    QProcess validate;
+    validate.start("desktop-file-validate", {autostart_entry::path()});
+    if (!validate.waitForStarted())
+        QSKIP("desktop-file-validate (Debian package desktop-file-utils) is not installed");
+    QVERIFY(validate.waitForFinished());
+    QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
+
+    QVERIFY(autostart_entry::remove(&why));
+    QVERIFY(!autostart_entry::exists());
+    QVERIFY(autostart_entry::remove(&why));
+}
+
+QTEST_MAIN(TestTrayParts)
+#include "tst_tray_parts.moc"
