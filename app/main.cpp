@@ -80,6 +80,8 @@ int main(int argc, char **argv)
     QObject::connect(&controller, &ControllerThread::manual_change, &history, &HistoryRecorder::record_manual_change);
     QObject::connect(&controller, &ControllerThread::configuration_loaded, &history,
                      &HistoryRecorder::record_configuration);
+    QObject::connect(&window, &Widget::history_wanted, &history, &HistoryRecorder::request_summary);
+    QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);
     QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {
         std::fprintf(stderr, "morvane-pwm: %s\n", qPrintable(problem));
         window.status_line()->set_problem(QStringLiteral("history"), problem);

@@ -55,6 +55,8 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
         emit problem(text);
     });
     connect(writer_, &HistoryWriter::notice, this, &HistoryRecorder::problem);
+    qRegisterMetaType<HistorySummary>();
+    connect(writer_, &HistoryWriter::summary_ready, this, &HistoryRecorder::summary_ready);
     thread_.setObjectName(QStringLiteral("history"));
     thread_.start(QThread::LowPriority);
     QMetaObject::invokeMethod(writer_, [writer = writer_, now = now_ms()] { writer->open(now); });
@@ -62,6 +64,16 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     minute_timer_.setSingleShot(true);
     connect(&minute_timer_, &QTimer::timeout, this, &HistoryRecorder::end_minute);
     schedule_minute_end();
+}
+
+void HistoryRecorder::request_summary(const ConfigBlock &current, LightPositions positions)
+{
+    if (!enabled_ || identity_.isEmpty())
+        return;
+    QMetaObject::invokeMethod(writer_, [writer = writer_, identity = identity_, current, positions,
+                                        now = now_ms()] {
+        writer->summarise(identity, current, positions, now);
+    });
 }
 
 HistoryRecorder::~HistoryRecorder()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history_summary.h"
+
 #include "history_rows.h"
 #include "minute_accumulator.h"
 #include "model/controller_status.h"
@@ -53,7 +55,13 @@ public:
     void record_manual_change(const ManualChange &change);
     void record_configuration(const ConfigBlock &config);
 
+    // Reads what the curve window shows of the controller last recorded,
+    // on the history's thread; answered with summary_ready (nothing while
+    // history is off). The minute under way is not in it yet.
+    void request_summary(const ConfigBlock &current, LightPositions positions);
+
 signals:
+    void summary_ready(const HistorySummary &summary);
     // One sentence for stderr and the status line: history is off (enabled()
     // says so), or a damaged database was moved aside.
     void problem(const QString &text);

@@ -42,6 +42,13 @@ void HistoryWriter::close()
     store_.reset();
 }
 
+void HistoryWriter::summarise(const QString &identity, const ConfigBlock &current, LightPositions positions,
+                              qint64 now_ms)
+{
+    if (store_)
+        emit summary_ready(summarise_history(*store_, identity, current, positions, now_ms));
+}
+
 void HistoryWriter::report()
 {
     if (store_->is_open())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history_rows.h"
+#include "history_summary.h"
 
 #include <QObject>
 
@@ -24,8 +25,11 @@ public:
     void write(const HistoryBatch &batch, qint64 now_ms);
     // Closes the database; later batches are dropped.
     void close();
+    // Reads what the curve window shows; answered with summary_ready.
+    void summarise(const QString &identity, const ConfigBlock &current, LightPositions positions, qint64 now_ms);
 
 signals:
+    void summary_ready(const HistorySummary &summary);
     // The store could not be opened or written: history is off from now on.
     void failed(const QString &problem);
     // A damaged database was moved aside and a new one started.

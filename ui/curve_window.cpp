@@ -2,6 +2,7 @@
 
 #include "light_time_view.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,6 +24,7 @@ CurveWindow::CurveWindow(QWidget *parent)
     , proposal_row_(new QWidget(this))
     , proposal_text_(new QLabel(proposal_row_))
     , proposal_button_(new QPushButton(proposal_row_))
+    , follow_time_(new QCheckBox(proposal_row_))
     , legend_(new QLabel(this))
 {
     auto *time_page = new QWidget(pages_);
@@ -43,7 +45,9 @@ CurveWindow::CurveWindow(QWidget *parent)
     auto *proposal_layout = new QHBoxLayout(proposal_row_);
     proposal_layout->setContentsMargins(0, 0, 0, 0);
     proposal_layout->addWidget(proposal_text_, 1);
+    proposal_layout->addWidget(follow_time_);
     proposal_layout->addWidget(proposal_button_);
+    connect(follow_time_, &QCheckBox::toggled, this, &CurveWindow::history_wanted);
     proposal_text_->setWordWrap(true);
     proposal_row_->hide();
     connect(proposal_button_, &QPushButton::clicked, this, &CurveWindow::accept_proposal);
@@ -70,6 +74,9 @@ void CurveWindow::show_texts()
     day_button_->setText(tr("24 часа"));
     week_button_->setText(tr("7 дней"));
     proposal_button_->setText(tr("Использовать предложение"));
+    follow_time_->setText(tr("Точки — где бывает свет"));
+    follow_time_->setToolTip(tr("Переносит точки кривой на те уровни освещенности, где проходит больше всего "
+                                "времени; иначе точки остаются на своих местах"));
     proposal_button_->setToolTip(tr("Переносит предложенные точки в форму; контроллер получит их только по «Применить»"));
     legend_->setText(tr("Сплошная линия — что делает контроллер с примененными настройками (без линейной "
                         "интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — "
@@ -122,8 +129,14 @@ void CurveWindow::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
+bool CurveWindow::proposal_follows_time() const
+{
+    return follow_time_->isChecked();
+}
+
 void CurveWindow::open()
 {
+    emit history_wanted();
     open_ = true;
     show_where_it_was();
     raise();

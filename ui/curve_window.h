@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class LightTimeView;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -32,12 +33,18 @@ public:
     // says where it comes from; "Использовать предложение" hands it on.
     void set_proposal(const CurveView::Points &points, const QString &explanation);
     void clear_proposal();
+    // The owner's choice for a proposal: the points' light positions move to
+    // where the time is spent, or stay where they are.
+    bool proposal_follows_time() const;
 
 public slots:
     // Shows it where it was last, in front.
     void open();
 
 signals:
+    // The user opened it, or changed how a proposal places its points: the
+    // history it shows is worth reading again.
+    void history_wanted();
     void apply_requested();
     // The user took the proposal; it is gone from the window.
     void proposal_accepted(const CurveView::Points &points);
@@ -58,6 +65,7 @@ private:
     LightTimeView *time_view_;
     QTabWidget *pages_;
     QRadioButton *day_button_;
+    QCheckBox *follow_time_;
     QRadioButton *week_button_;
     QWidget *proposal_row_;
     QLabel *proposal_text_;

@@ -3,6 +3,7 @@
 #include "curve_view.h"
 #include "curve_window.h"
 #include "form_setup.h"
+#include "light_time_view.h"
 #include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "status_line.h"
@@ -119,6 +120,10 @@ void Widget::connect_form()
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
     connect(curve_window_, &CurveWindow::apply_requested, ui->apply_pushButton, &QPushButton::click);
+    connect(curve_window_, &CurveWindow::proposal_accepted, this, &Widget::take_proposal);
+    connect(curve_window_, &CurveWindow::history_wanted, this, &Widget::want_history);
+    history_timer_.setInterval(60 * 1000);
+    connect(&history_timer_, &QTimer::timeout, this, &Widget::want_history);
 
     connect(ui->groupBox_5, &QGroupBox::toggled, this, [this](bool checked) {
         if (filling_form_)
@@ -339,6 +344,50 @@ void Widget::set_apply_enabled(bool enabled)
     ui->apply_pushButton->setEnabled(enabled && !writing_);
     if (enabled != controller_.status().edits_pending)
         controller_.set_edits_pending(enabled);
+}
+
+void Widget::want_history()
+{
+    if (curve_window_->is_open())
+        history_timer_.start();
+    else
+        history_timer_.stop();
+    emit history_wanted(controller_.applied_config(), curve_window_->proposal_follows_time()
+                                                          ? LightPositions::follow_time
+                                                          : LightPositions::keep);
+}
+
+void Widget::show_history(const HistorySummary &summary)
+{
+    CurveView *view = curve_window_->view();
+    std::vector<double> shares;
+    if (summary.histogram.total_seconds > 0)
+        for (int bin = 0; bin < summary.histogram.bins(); ++bin)
+            shares.push_back(summary.histogram.share(bin));
+    view->set_light_shares(shares, HistorySummary::BAND_DAYS);
+    std::vector<CurveView::Correction> corrections;
+    for (const CorrectionRow &row : summary.corrections)
+        corrections.push_back({int(row.light), row.level_after});
+    view->set_corrections(corrections);
+    std::vector<LightTimeView::Sample> samples;
+    for (const MinuteRow &row : summary.samples)
+        samples.push_back({row.minute_start * 1000, qRound(row.light_mean), qRound(row.width_mean)});
+    curve_window_->time_view()->set_samples(samples);
+    if (!summary.proposal.made) {
+        curve_window_->clear_proposal();
+        return;
+    }
+    CurveView::Points points;
+    for (size_t i = 0; i < points.size(); ++i)
+        points[i] = {int(summary.proposal.points[i].light), int(summary.proposal.points[i].width)};
+    curve_window_->set_proposal(points, summary.proposal.explanation);
+}
+
+// Only Apply writes it: a proposal never reaches the controller by itself.
+void Widget::take_proposal(const CurveView::Points &points)
+{
+    for (size_t i = 0; i < points.size(); ++i)
+        edit_curve_point(int(i) + 1, points[i].light, points[i].width);
 }
 
 void Widget::report(const Outcome &outcome)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "history/history_summary.h"
 #include "model/controller_thread.h"
 
+#include "curve_view.h"
+
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -45,6 +49,14 @@ public:
 public slots:
     // A message from a second start: the wake-up message brings the window up.
     void message_arrived(const QString &message);
+    // The history in the curve window: the band, the corrections, the time
+    // view and the proposal, if any.
+    void show_history(const HistorySummary &summary);
+
+signals:
+    // The curve window wants the history read again (opened, a minute on,
+    // another placement of a proposal's points).
+    void history_wanted(const ConfigBlock &applied, LightPositions positions);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -74,6 +86,9 @@ private:
     void show_curve_editable(const ControllerStatus &status);
     // Hands the draft to the model; `then(written)` runs with the answer.
     void apply(std::function<void(bool written)> then = {});
+    void want_history();
+    // A proposal taken in the curve window becomes unapplied edits.
+    void take_proposal(const CurveView::Points &points);
     void set_apply_enabled(bool enabled);
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
@@ -91,6 +106,8 @@ private:
     bool close_when_written_ = false;
     // Level changes on their way: the slider is not set back meanwhile.
     int levels_on_their_way_ = 0;
+    // While the curve window is open its history is read again each minute.
+    QTimer history_timer_;
     // The desktop session is ending: the close asks nothing, so a logout
     // never waits on a box nobody may see.
     bool session_ending_ = false;

@@ -1,0 +1,20 @@
+#include "history_summary.h"
+
+#include "history_store.h"
+
+HistorySummary summarise_history(const HistoryStore &store, const QString &identity, const ConfigBlock &current,
+                                 LightPositions positions, qint64 now_ms)
+{
+    const qint64 now = now_ms / 1000;
+    HistorySummary summary;
+    summary.identity = identity;
+    summary.histogram = store.light_histogram(identity, now - qint64(HistorySummary::BAND_DAYS) * 24 * 3600);
+    summary.corrections =
+        store.corrections(identity, now_ms - qint64(HistorySummary::BAND_DAYS) * 24 * 3600 * 1000, now_ms + 1);
+    summary.samples = store.periods(identity, now - qint64(HistorySummary::SAMPLES_DAYS) * 24 * 3600, now + 1,
+                                    HistorySummary::SAMPLE_SECONDS);
+    // The proposal learns from every correction kept, not only the band's month.
+    summary.proposal =
+        CurveFit::propose(store.corrections(identity, 0, now_ms + 1), summary.histogram, current, positions);
+    return summary;
+}
