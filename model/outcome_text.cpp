@@ -6,10 +6,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The words' translation context, "Outcome".
+struct OutcomeWords
 {
-    return QCoreApplication::translate("Outcome", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(Outcome)
+};
 
 QString refusal_text(Refusal refusal, const QString &holder)
 {
@@ -17,22 +18,22 @@ QString refusal_text(Refusal refusal, const QString &holder)
     case Refusal::none:
         break;
     case Refusal::not_connected:
-        return tr("No controller is connected.");
+        return OutcomeWords::tr("No controller is connected.");
     case Refusal::loading:
-        return tr("The controller's configuration is still being read; try again in a moment.");
+        return OutcomeWords::tr("The controller's configuration is still being read; try again in a moment.");
     case Refusal::not_identified:
-        return tr("The controller did not identify as version %1.").arg(CONTROLLER_VERSION);
+        return OutcomeWords::tr("The controller did not identify as version %1.").arg(CONTROLLER_VERSION);
     case Refusal::not_manual:
-        return tr("Manual regulation is off; switch it on first.");
+        return OutcomeWords::tr("Manual regulation is off; switch it on first.");
     case Refusal::out_of_range:
-        return tr("The level is out of range: 0..%1.").arg(PWM_FULL_SCALE);
+        return OutcomeWords::tr("The level is out of range: 0..%1.").arg(PWM_FULL_SCALE);
     case Refusal::edits_pending:
-        return tr("The window holds edits that were not applied; apply or discard them there first.");
+        return OutcomeWords::tr("The window holds edits that were not applied; apply or discard them there first.");
     case Refusal::held_elsewhere:
-        return holder.isEmpty() ? tr("Another program has the controller open.")
-                                : tr("%1 has the controller open.").arg(holder);
+        return holder.isEmpty() ? OutcomeWords::tr("Another program has the controller open.")
+                                : OutcomeWords::tr("%1 has the controller open.").arg(holder);
     case Refusal::busy:
-        return tr("An earlier write is still on its way; try again in a moment.");
+        return OutcomeWords::tr("An earlier write is still on its way; try again in a moment.");
     }
     return QString();
 }
@@ -43,11 +44,11 @@ QString outcome_text(const Outcome &outcome, const QString &holder)
 {
     switch (outcome.kind) {
     case Outcome::Kind::done:
-        return tr("Done.");
+        return OutcomeWords::tr("Done.");
     case Outcome::Kind::not_confirmed:
-        return tr("The controller did not confirm it: it may or may not have taken it.");
+        return OutcomeWords::tr("The controller did not confirm it: it may or may not have taken it.");
     case Outcome::Kind::refused:
         break;
     }
-    return refusal_text(outcome.refusal, holder) + QLatin1Char(' ') + tr("Nothing was sent to the controller.");
+    return refusal_text(outcome.refusal, holder) + QLatin1Char(' ') + OutcomeWords::tr("Nothing was sent to the controller.");
 }

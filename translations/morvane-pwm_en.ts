@@ -130,14 +130,50 @@ Commands:
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>
-Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command.
-Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
-</source>
+        <source>Run &apos;morvane-pwmctl --help&apos; for the commands.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Run &apos;morvane-pwmctl --help&apos; for the commands.</source>
+        <source>light and brightness hour by hour, and the manual corrections</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shows what morvane-pwm recorded over the last N days (30 unless --days says otherwise):
+per hour the light (least, mean, most), the mean brightness, the mode and the minutes
+connected; then each manual change of the level. With --json one JSON object, with
+--csv one table. Reads the history only; the program need not run.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a curve fitted to your manual corrections</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Proposes a light curve from the manual corrections in the history and the
+configuration the controller last held, and says which points would change.
+--positions time moves the points to the light levels where the time is spent
+(keep: they stay). With -o, writes the proposal to FILE as a configuration that
+&apos;config import&apos; accepts (&apos;-&apos;: standard output). Nothing is written to the controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--days takes 1..%1, not %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--positions takes keep or time, not %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;morvane-pwmctl --version&apos; for the version.
+Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
+2 usage error, 3 no controller.
+</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -267,6 +303,45 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>The controller already holds this configuration; nothing was written.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>Nothing recorded in the last %n day(s).</source>
+        <translation>
+            <numerusform>Nothing recorded in the last %n day.</numerusform>
+            <numerusform>Nothing recorded in the last %n days.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>hour (local)       light min  mean   max  brightness  mode       connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual change (local)  light  from  to     by</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no configuration recorded yet: run morvane-pwm with the controller once</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no proposal: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>light now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>proposed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>level now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saved the proposal to %1; &apos;morvane-pwmctl config import %1&apos; writes it to the controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -331,6 +406,59 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
 </context>
 <context>
+    <name>CurveFit</name>
+    <message>
+        <source>no point would change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>point %1 would change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>points %1 would change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 correction</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n corrections</source>
+        <translation>
+            <numerusform>%n correction</numerusform>
+            <numerusform>%n corrections</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n days</source>
+        <translation>
+            <numerusform>%n day</numerusform>
+            <numerusform>%n days</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 over %2; %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of the %2 manual corrections a proposal needs so far</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>every correction is near point %1; a proposal needs corrections near at least %2 points</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CurveView</name>
     <message>
         <source>Освещенность, отсчеты датчика</source>
@@ -340,6 +468,14 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>Яркость, %</source>
         <translation>Brightness, %</translation>
     </message>
+    <message>
+        <source>Истории освещенности пока нет</source>
+        <translation>No light history yet</translation>
+    </message>
+    <message>
+        <source>доля времени за %1 дн.</source>
+        <translation>share of time over %1 days</translation>
+    </message>
 </context>
 <context>
     <name>CurveWindow</name>
@@ -348,18 +484,46 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation>Brightness curve</translation>
     </message>
     <message>
-        <source>Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками (с Shift по 10). Оранжевый круг показывает, где контроллер сейчас, бледнеющие точки за ним — его путь за последние три минуты.</source>
-        <translation>Drag points 1–7 with the mouse; the selected point moves with the arrow keys (by 10 with Shift). The orange disc shows where the controller is now, the fading dots behind it its path over the last three minutes.</translation>
+        <source>Кривая</source>
+        <translation>Curve</translation>
+    </message>
+    <message>
+        <source>По времени</source>
+        <translation>Over time</translation>
+    </message>
+    <message>
+        <source>24 часа</source>
+        <translation>24 hours</translation>
+    </message>
+    <message>
+        <source>7 дней</source>
+        <translation>7 days</translation>
+    </message>
+    <message>
+        <source>Использовать предложение</source>
+        <translation>Use proposal</translation>
+    </message>
+    <message>
+        <source>Точки — где бывает свет</source>
+        <translation>Points where the light is</translation>
+    </message>
+    <message>
+        <source>Переносит точки кривой на те уровни освещенности, где проходит больше всего времени; иначе точки остаются на своих местах</source>
+        <translation>Moves the curve&apos;s points to the light levels where most of the time is spent; otherwise the points stay where they are</translation>
+    </message>
+    <message>
+        <source>Переносит предложенные точки в форму; контроллер получит их только по «Применить»</source>
+        <translation>Puts the proposed points into the form; the controller gets them only with &quot;Apply&quot;</translation>
+    </message>
+    <message>
+        <source>Сплошная линия — что делает контроллер с примененными настройками (без линейной интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые точки — ручные поправки.</source>
+        <translation>Solid line: what the controller does with the applied settings (steps without linear interpolation); dashed line with handles: edits until &quot;Apply&quot;. Selected point: ←/→ light by 1 count (Shift: 10), ↑/↓ brightness by 1 % (PgUp/PgDn or Shift: 10 %); Enter applies, Esc closes the window. Orange disc: where the controller is now; purple dots: manual corrections.</translation>
     </message>
 </context>
 <context>
     <name>DbusAccess</name>
     <message>
         <source>morvane-pwm did not answer: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>no controller found (morvane-pwm is running and sees none)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -370,43 +534,19 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>morvane-pwm has ended</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>morvane-pwm did not answer within %1 s: the change may or may not have been made</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm did not answer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DirectAccess</name>
     <message>
-        <source>the controller is in use by %1; try again when it is free</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>another program</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>no controller found</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>cannot open the controller: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>the controller did not send its configuration</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the controller did not confirm the write</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>nothing was written: the controller is no longer connected</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the controller did not switch its regulation</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the controller is busy; try again</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -418,11 +558,80 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the controller went away</source>
+        <source>cannot make the device lock (%1), so the controller cannot be shared safely; nothing was sent to it</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the controller is not in manual regulation: run &apos;morvane-pwmctl manual on&apos; first</source>
+        <source>the running morvane-pwm has no session bus, so morvane-pwmctl cannot reach it and it keeps the controller; use its window, or start it in a session with a D-Bus session bus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>GlobalHotKeys</name>
+    <message>
+        <source>morvane-pwm: no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>there is no history yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot make its folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it has layout version %1 where this tool reads %2; running morvane-pwm once updates it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Qt&apos;s SQLite driver is missing (libqt6sql6-sqlite)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>another program holds it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is damaged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is damaged and cannot be moved aside</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot use a write-ahead log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a newer version of morvane-pwm wrote it (layout version %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no history: %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWriter</name>
+    <message>
+        <source>history: %1 was damaged; it was moved to %2 and a new history begins</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -438,6 +647,21 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
 </context>
 <context>
+    <name>LightTimeView</name>
+    <message>
+        <source>Яркость, %</source>
+        <translation type="unfinished">Brightness, %</translation>
+    </message>
+    <message>
+        <source>Освещенность</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>За это время истории нет</source>
+        <translation>No history for this time</translation>
+    </message>
+</context>
+<context>
     <name>OpenFailureNotice</name>
     <message>
         <source>unknown error</source>
@@ -445,6 +669,57 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
     <message>
         <source>morvane-pwm: cannot open the controller at %1 (%2); install the tool&apos;s udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Outcome</name>
+    <message>
+        <source>No controller is connected.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller&apos;s configuration is still being read; try again in a moment.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller did not identify as version %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manual regulation is off; switch it on first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The level is out of range: 0..%1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The window holds edits that were not applied; apply or discard them there first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Another program has the controller open.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 has the controller open.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>An earlier write is still on its way; try again in a moment.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Done.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller did not confirm it: it may or may not have taken it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing was sent to the controller.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -461,6 +736,53 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     <message>
         <source>Горячая клавиша %1</source>
         <translation>Hot key %1</translation>
+    </message>
+    <message>
+        <source>there is no D-Bus session bus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal would not open a session</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>they were declined in the desktop&apos;s dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal would not bind them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no desktop portal (xdg-desktop-portal) is running</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this desktop&apos;s portal has no global shortcuts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal did not answer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StartOptions</name>
+    <message>
+        <source>Configures a Morvane USB brightness controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start with the window hidden, in the tray (start at login uses it).</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -488,6 +810,68 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     <message>
         <source>Контроллер не найден. Подключите его к USB.</source>
         <translation>No controller found. Plug it into a USB port.</translation>
+    </message>
+    <message>
+        <source>Контроллер занят другой программой: %1. Он будет открыт, когда она его освободит.</source>
+        <translation>The controller is in use by another program: %1. It will be opened once that program lets it go.</translation>
+    </message>
+    <message>
+        <source>Блокировка устройства недоступна (%1): morvane-pwmctl может мешать программе.</source>
+        <translation>No device lock (%1): morvane-pwmctl may disturb the program.</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>Показать окно</source>
+        <translation>Show window</translation>
+    </message>
+    <message>
+        <source>Ручная регулировка</source>
+        <translation>Manual regulation</translation>
+    </message>
+    <message>
+        <source>Ярче</source>
+        <translation>Brighter</translation>
+    </message>
+    <message>
+        <source>Темнее</source>
+        <translation>Dimmer</translation>
+    </message>
+    <message>
+        <source>Яркость %1 %</source>
+        <translation>Brightness %1 %</translation>
+    </message>
+    <message>
+        <source>Работать в фоне</source>
+        <translation>Keep running in the background</translation>
+    </message>
+    <message>
+        <source>Запускать при входе в систему</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>Показывать яркость на экране</source>
+        <translation>Show the level on screen</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>TrayShell</name>
+    <message>
+        <source>morvane-pwm: no system tray to run in the background from; the window starts minimised instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: cannot change %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: cannot save the preferences in %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -627,11 +1011,23 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>&amp;Кривая…</source>
         <translation>&amp;Curve…</translation>
     </message>
+    <message>
+        <source>Контроллер переподключен: непримененные изменения отброшены, настройки загружены из контроллера.</source>
+        <translation>The controller was reconnected: unapplied edits were dropped and its settings loaded again.</translation>
+    </message>
+    <message>
+        <source>Настройки записываются в контроллер…</source>
+        <translation>Writing the settings to the controller…</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
     <message>
         <source>morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no device lock (%1); morvane-pwmctl may disturb the program</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

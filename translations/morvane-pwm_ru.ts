@@ -148,18 +148,62 @@ Commands:
 </translation>
     </message>
     <message>
-        <source>
-Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command.
-Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
-</source>
-        <translation>
-Подробнее о команде: &apos;morvane-pwmctl КОМАНДА --help&apos;.
-Коды завершения: 0 выполнено, 1 ошибка, 2 неверный вызов, 3 нет контроллера.
-</translation>
-    </message>
-    <message>
         <source>Run &apos;morvane-pwmctl --help&apos; for the commands.</source>
         <translation>Список команд: &apos;morvane-pwmctl --help&apos;.</translation>
+    </message>
+    <message>
+        <source>light and brightness hour by hour, and the manual corrections</source>
+        <translation>освещенность и яркость по часам и ручные поправки</translation>
+    </message>
+    <message>
+        <source>Shows what morvane-pwm recorded over the last N days (30 unless --days says otherwise):
+per hour the light (least, mean, most), the mean brightness, the mode and the minutes
+connected; then each manual change of the level. With --json one JSON object, with
+--csv one table. Reads the history only; the program need not run.</source>
+        <translation>Показывает, что morvane-pwm записала за последние N дней (30, если --days не задает иное):
+по часам освещенность (наименьшую, среднюю, наибольшую), среднюю яркость, режим и минуты
+подключения; затем каждое ручное изменение уровня. С --json — один объект JSON, с
+--csv — одна таблица. Только читает историю; программа может быть не запущена.</translation>
+    </message>
+    <message>
+        <source>a curve fitted to your manual corrections</source>
+        <translation>кривая, подобранная по вашим ручным поправкам</translation>
+    </message>
+    <message>
+        <source>Proposes a light curve from the manual corrections in the history and the
+configuration the controller last held, and says which points would change.
+--positions time moves the points to the light levels where the time is spent
+(keep: they stay). With -o, writes the proposal to FILE as a configuration that
+&apos;config import&apos; accepts (&apos;-&apos;: standard output). Nothing is written to the controller.</source>
+        <translation>Предлагает кривую по ручным поправкам из истории и последней
+конфигурации контроллера и говорит, какие точки изменятся.
+--positions time переносит точки на уровни освещенности, где проходит время
+(keep: точки остаются). С -o записывает предложение в FILE как конфигурацию,
+которую принимает &apos;config import&apos; (&apos;-&apos;: стандартный вывод). В контроллер ничего не записывается.</translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 требует значения</translation>
+    </message>
+    <message>
+        <source>--days takes 1..%1, not %2</source>
+        <translation>--days принимает 1..%1, а не %2</translation>
+    </message>
+    <message>
+        <source>--positions takes keep or time, not %1</source>
+        <translation>--positions принимает keep или time, а не %1</translation>
+    </message>
+    <message>
+        <source>
+Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;morvane-pwmctl --version&apos; for the version.
+Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
+2 usage error, 3 no controller.
+</source>
+        <translation>
+Подробнее о команде: &apos;morvane-pwmctl КОМАНДА --help&apos;, версия: &apos;morvane-pwmctl --version&apos;.
+Коды выхода: 0 выполнено, 1 не удалось (и когда контроллер не подтвердил изменение),
+2 ошибка в вызове, 3 нет контроллера.
+</translation>
     </message>
 </context>
 <context>
@@ -288,6 +332,46 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>The controller already holds this configuration; nothing was written.</source>
         <translation>В контроллере уже эти настройки; ничего не записано.</translation>
     </message>
+    <message numerus="yes">
+        <source>Nothing recorded in the last %n day(s).</source>
+        <translation>
+            <numerusform>За последний %n день ничего не записано.</numerusform>
+            <numerusform>За последние %n дня ничего не записано.</numerusform>
+            <numerusform>За последние %n дней ничего не записано.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>hour (local)       light min  mean   max  brightness  mode       connected</source>
+        <translation>час (местный)      свет мин  средн  макс  яркость     режим      подключен</translation>
+    </message>
+    <message>
+        <source>manual change (local)  light  from  to     by</source>
+        <translation>ручное изменение       свет   было  стало  кто</translation>
+    </message>
+    <message>
+        <source>no configuration recorded yet: run morvane-pwm with the controller once</source>
+        <translation>конфигурация еще не записана: запустите morvane-pwm с контроллером хотя бы раз</translation>
+    </message>
+    <message>
+        <source>no proposal: %1</source>
+        <translation>предложения нет: %1</translation>
+    </message>
+    <message>
+        <source>light now</source>
+        <translation>свет сейчас</translation>
+    </message>
+    <message>
+        <source>proposed</source>
+        <translation>предложено</translation>
+    </message>
+    <message>
+        <source>level now</source>
+        <translation>уровень сейчас</translation>
+    </message>
+    <message>
+        <source>Saved the proposal to %1; &apos;morvane-pwmctl config import %1&apos; writes it to the controller.</source>
+        <translation>Предложение сохранено в %1; &apos;morvane-pwmctl config import %1&apos; запишет его в контроллер.</translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -352,6 +436,61 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
 </context>
 <context>
+    <name>CurveFit</name>
+    <message>
+        <source>no point would change</source>
+        <translation>ни одна точка не изменится</translation>
+    </message>
+    <message>
+        <source>point %1 would change</source>
+        <translation>изменится точка %1</translation>
+    </message>
+    <message>
+        <source>points %1 would change</source>
+        <translation>изменятся точки %1</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 и %2</translation>
+    </message>
+    <message>
+        <source>1 correction</source>
+        <translation>1 поправка</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n corrections</source>
+        <translation>
+            <numerusform>%n поправка</numerusform>
+            <numerusform>%n поправки</numerusform>
+            <numerusform>%n поправок</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation>1 день</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n days</source>
+        <translation>
+            <numerusform>%n день</numerusform>
+            <numerusform>%n дня</numerusform>
+            <numerusform>%n дней</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 over %2; %3</source>
+        <translation>%1 за %2; %3</translation>
+    </message>
+    <message>
+        <source>%1 of the %2 manual corrections a proposal needs so far</source>
+        <translation>пока %1 из %2 ручных поправок, нужных для предложения</translation>
+    </message>
+    <message>
+        <source>every correction is near point %1; a proposal needs corrections near at least %2 points</source>
+        <translation>все поправки у точки %1; для предложения нужны поправки хотя бы у %2 точек</translation>
+    </message>
+</context>
+<context>
     <name>CurveView</name>
     <message>
         <source>Освещенность, отсчеты датчика</source>
@@ -359,6 +498,14 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
     <message>
         <source>Яркость, %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Истории освещенности пока нет</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>доля времени за %1 дн.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -369,7 +516,39 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Точки 1–7 перетаскиваются мышью; выбранная точка движется стрелками (с Shift по 10). Оранжевый круг показывает, где контроллер сейчас, бледнеющие точки за ним — его путь за последние три минуты.</source>
+        <source>Кривая</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>По времени</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>24 часа</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>7 дней</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Использовать предложение</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Точки — где бывает свет</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Переносит точки кривой на те уровни освещенности, где проходит больше всего времени; иначе точки остаются на своих местах</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Переносит предложенные точки в форму; контроллер получит их только по «Применить»</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Сплошная линия — что делает контроллер с примененными настройками (без линейной интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые точки — ручные поправки.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -380,10 +559,6 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation>morvane-pwm не ответила: %1</translation>
     </message>
     <message>
-        <source>no controller found (morvane-pwm is running and sees none)</source>
-        <translation>контроллер не найден (morvane-pwm работает и не видит его)</translation>
-    </message>
-    <message>
         <source>morvane-pwm sent a configuration this client cannot read: %1</source>
         <translation>morvane-pwm прислала настройки, которые этот клиент не может прочитать: %1</translation>
     </message>
@@ -391,44 +566,20 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>morvane-pwm has ended</source>
         <translation>morvane-pwm завершилась</translation>
     </message>
+    <message>
+        <source>morvane-pwm did not answer within %1 s: the change may or may not have been made</source>
+        <translation>morvane-pwm не ответила за %1 с: изменение могло быть сделано, а могло и нет</translation>
+    </message>
+    <message>
+        <source>morvane-pwm did not answer within %1 s</source>
+        <translation>morvane-pwm не ответила за %1 с</translation>
+    </message>
 </context>
 <context>
     <name>DirectAccess</name>
     <message>
-        <source>the controller is in use by %1; try again when it is free</source>
-        <translation>контроллер занят: %1; повторите, когда он освободится</translation>
-    </message>
-    <message>
-        <source>another program</source>
-        <translation>другая программа</translation>
-    </message>
-    <message>
-        <source>no controller found</source>
-        <translation>контроллер не найден</translation>
-    </message>
-    <message>
-        <source>cannot open the controller: %1</source>
-        <translation>не удается открыть контроллер: %1</translation>
-    </message>
-    <message>
         <source>the controller did not send its configuration</source>
         <translation>контроллер не прислал свои настройки</translation>
-    </message>
-    <message>
-        <source>the controller did not confirm the write</source>
-        <translation>контроллер не подтвердил запись</translation>
-    </message>
-    <message>
-        <source>nothing was written: the controller is no longer connected</source>
-        <translation>ничего не записано: контроллер больше не подключен</translation>
-    </message>
-    <message>
-        <source>the controller did not switch its regulation</source>
-        <translation>контроллер не переключил регулировку</translation>
-    </message>
-    <message>
-        <source>the controller is busy; try again</source>
-        <translation>контроллер занят; повторите</translation>
     </message>
     <message>
         <source>the controller did not answer when asked who it is</source>
@@ -439,12 +590,81 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <translation>контроллер сообщает версию %1; эта программа знает только версию %2</translation>
     </message>
     <message>
-        <source>the controller went away</source>
-        <translation>контроллер отключился</translation>
+        <source>cannot make the device lock (%1), so the controller cannot be shared safely; nothing was sent to it</source>
+        <translation>не удалось создать блокировку устройства (%1), контроллер нельзя безопасно разделить; в него ничего не отправлено</translation>
     </message>
     <message>
-        <source>the controller is not in manual regulation: run &apos;morvane-pwmctl manual on&apos; first</source>
-        <translation>контроллер не в ручной регулировке: сначала выполните &apos;morvane-pwmctl manual on&apos;</translation>
+        <source>the running morvane-pwm has no session bus, so morvane-pwmctl cannot reach it and it keeps the controller; use its window, or start it in a session with a D-Bus session bus</source>
+        <translation>у запущенной morvane-pwm нет сеансовой шины, morvane-pwmctl не может до нее дотянуться, а контроллер остается за ней; пользуйтесь ее окном или запускайте ее в сеансе с сеансовой шиной D-Bus</translation>
+    </message>
+    <message>
+        <source>cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <translation>не удалось открыть контроллер %1 (%2); установите правило udev 70-morvane-pwm.rules (пакет кладет его в /usr/lib/udev/rules.d), выполните &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; и переподключите контроллер</translation>
+    </message>
+</context>
+<context>
+    <name>GlobalHotKeys</name>
+    <message>
+        <source>morvane-pwm: no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
+        <translation>morvane-pwm: нет общесистемных горячих клавиш: %1. Назначьте клавиши командам &quot;morvane-pwmctl up&quot; и &quot;morvane-pwmctl down&quot; в настройках клавиатуры рабочего стола.</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
+        <translation>morvane-pwm: на этом дисплейном сервере нет общесистемных горячих клавиш; меняйте яркость в окне или из значка в трее</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
+        <translation>morvane-pwm: горячие клавиши заняты другой программой: %1. Освободите их там или назначьте командам &quot;morvane-pwmctl up&quot; и &quot;morvane-pwmctl down&quot; другие клавиши в настройках клавиатуры рабочего стола</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>there is no history yet</source>
+        <translation>истории пока нет</translation>
+    </message>
+    <message>
+        <source>cannot make its folder</source>
+        <translation>не удалось создать ее папку</translation>
+    </message>
+    <message>
+        <source>it has layout version %1 where this tool reads %2; running morvane-pwm once updates it</source>
+        <translation>у нее версия структуры %1, а эта программа читает %2; один запуск morvane-pwm ее обновит</translation>
+    </message>
+    <message>
+        <source>Qt&apos;s SQLite driver is missing (libqt6sql6-sqlite)</source>
+        <translation>нет драйвера SQLite для Qt (libqt6sql6-sqlite)</translation>
+    </message>
+    <message>
+        <source>another program holds it</source>
+        <translation>ее занимает другая программа</translation>
+    </message>
+    <message>
+        <source>it is damaged</source>
+        <translation>она повреждена</translation>
+    </message>
+    <message>
+        <source>it is damaged and cannot be moved aside</source>
+        <translation>она повреждена, и ее не удалось отложить в сторону</translation>
+    </message>
+    <message>
+        <source>it cannot use a write-ahead log</source>
+        <translation>она не может вести журнал упреждающей записи</translation>
+    </message>
+    <message>
+        <source>a newer version of morvane-pwm wrote it (layout version %1)</source>
+        <translation>ее записала более новая версия morvane-pwm (версия структуры %1)</translation>
+    </message>
+    <message>
+        <source>no history: %1: %2</source>
+        <translation>истории нет: %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWriter</name>
+    <message>
+        <source>history: %1 was damaged; it was moved to %2 and a new history begins</source>
+        <translation>история: %1 была повреждена; она перенесена в %2, начинается новая история</translation>
     </message>
 </context>
 <context>
@@ -455,6 +675,21 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
     <message>
         <source>Программа будет закрыта.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LightTimeView</name>
+    <message>
+        <source>Яркость, %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Освещенность</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>За это время истории нет</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -470,6 +705,57 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     </message>
 </context>
 <context>
+    <name>Outcome</name>
+    <message>
+        <source>No controller is connected.</source>
+        <translation>Контроллер не подключен.</translation>
+    </message>
+    <message>
+        <source>The controller&apos;s configuration is still being read; try again in a moment.</source>
+        <translation>Настройки контроллера еще загружаются; повторите чуть позже.</translation>
+    </message>
+    <message>
+        <source>The controller did not identify as version %1.</source>
+        <translation>Контроллер не опознан как версия %1.</translation>
+    </message>
+    <message>
+        <source>Manual regulation is off; switch it on first.</source>
+        <translation>Ручная регулировка выключена; сначала включите ее.</translation>
+    </message>
+    <message>
+        <source>The level is out of range: 0..%1.</source>
+        <translation>Уровень вне диапазона: 0..%1.</translation>
+    </message>
+    <message>
+        <source>The window holds edits that were not applied; apply or discard them there first.</source>
+        <translation>В окне есть непримененные изменения; сначала примените или отмените их там.</translation>
+    </message>
+    <message>
+        <source>Another program has the controller open.</source>
+        <translation>Контроллер открыт другой программой.</translation>
+    </message>
+    <message>
+        <source>%1 has the controller open.</source>
+        <translation>Контроллер открыт программой %1.</translation>
+    </message>
+    <message>
+        <source>An earlier write is still on its way; try again in a moment.</source>
+        <translation>Предыдущая запись еще не завершена; повторите чуть позже.</translation>
+    </message>
+    <message>
+        <source>Done.</source>
+        <translation>Готово.</translation>
+    </message>
+    <message>
+        <source>The controller did not confirm it: it may or may not have taken it.</source>
+        <translation>Контроллер не подтвердил: он мог принять это, а мог и нет.</translation>
+    </message>
+    <message>
+        <source>Nothing was sent to the controller.</source>
+        <translation>В контроллер ничего не отправлено.</translation>
+    </message>
+</context>
+<context>
     <name>PortalHotKeyGrabber</name>
     <message>
         <source>Ярче (ручная регулировка)</source>
@@ -482,6 +768,53 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     <message>
         <source>Горячая клавиша %1</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no D-Bus session bus</source>
+        <translation>нет сеансовой шины D-Bus</translation>
+    </message>
+    <message>
+        <source>the desktop portal would not open a session</source>
+        <translation>портал рабочего стола не открыл сеанс</translation>
+    </message>
+    <message>
+        <source>they were declined in the desktop&apos;s dialog</source>
+        <translation>от них отказались в диалоге рабочего стола</translation>
+    </message>
+    <message>
+        <source>the desktop portal would not bind them</source>
+        <translation>портал рабочего стола не назначил их</translation>
+    </message>
+    <message>
+        <source>the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)</source>
+        <translation>портал рабочего стола не назначил ни одной клавиши (KDE Plasma назначает их так только начиная с 6.1)</translation>
+    </message>
+    <message>
+        <source>no desktop portal (xdg-desktop-portal) is running</source>
+        <translation>портал рабочего стола (xdg-desktop-portal) не запущен</translation>
+    </message>
+    <message>
+        <source>this desktop&apos;s portal has no global shortcuts</source>
+        <translation>у портала этого рабочего стола нет глобальных сочетаний клавиш</translation>
+    </message>
+    <message>
+        <source>the desktop portal did not answer within %1 s</source>
+        <translation>портал рабочего стола не ответил за %1 с</translation>
+    </message>
+    <message>
+        <source>the desktop portal failed: %1</source>
+        <translation>ошибка портала рабочего стола: %1</translation>
+    </message>
+</context>
+<context>
+    <name>StartOptions</name>
+    <message>
+        <source>Configures a Morvane USB brightness controller.</source>
+        <translation>Настраивает USB-контроллер яркости Morvane.</translation>
+    </message>
+    <message>
+        <source>Start with the window hidden, in the tray (start at login uses it).</source>
+        <translation>Запуститься со скрытым окном, в трее (так запускается при входе в систему).</translation>
     </message>
 </context>
 <context>
@@ -509,6 +842,68 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
     <message>
         <source>Контроллер не найден. Подключите его к USB.</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер занят другой программой: %1. Он будет открыт, когда она его освободит.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Блокировка устройства недоступна (%1): morvane-pwmctl может мешать программе.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>Показать окно</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ручная регулировка</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ярче</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Темнее</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Яркость %1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Работать в фоне</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Запускать при входе в систему</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Показывать яркость на экране</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrayShell</name>
+    <message>
+        <source>morvane-pwm: no system tray to run in the background from; the window starts minimised instead</source>
+        <translation>morvane-pwm: нет системного трея для работы в фоне; окно вместо этого запускается свернутым</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: cannot change %1: %2</source>
+        <translation>morvane-pwm: не удалось изменить %1: %2</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: cannot save the preferences in %1</source>
+        <translation>morvane-pwm: не удалось сохранить настройки в %1</translation>
     </message>
 </context>
 <context>
@@ -648,12 +1043,24 @@ Exit codes: 0 done, 1 failed, 2 usage error, 3 no controller.
         <source>Ошибка!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Контроллер переподключен: непримененные изменения отброшены, настройки загружены из контроллера.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Настройки записываются в контроллер…</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>main</name>
     <message>
         <source>morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)</source>
         <translation>morvane-pwm: нет интерфейса D-Bus для сценариев и morvane-pwmctl (%1)</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no device lock (%1); morvane-pwmctl may disturb the program</source>
+        <translation>morvane-pwm: нет блокировки устройства (%1); morvane-pwmctl может мешать программе</translation>
     </message>
 </context>
 </TS>
