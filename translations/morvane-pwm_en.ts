@@ -650,7 +650,7 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     <name>LightTimeView</name>
     <message>
         <source>Яркость, %</source>
-        <translation type="unfinished">Brightness, %</translation>
+        <translation>Brightness, %</translation>
     </message>
     <message>
         <source>Освещенность</source>
