@@ -65,11 +65,11 @@ private:
     LightTimeView *time_view_;
     QTabWidget *pages_;
     QRadioButton *day_button_;
-    QCheckBox *follow_time_;
     QRadioButton *week_button_;
     QWidget *proposal_row_;
     QLabel *proposal_text_;
     QPushButton *proposal_button_;
+    QCheckBox *follow_time_;
     QLabel *legend_;
     bool open_ = false;
     QByteArray saved_geometry_;

@@ -213,9 +213,7 @@ void Widget::fill_form(const ConfigBlock &config)
 {
     // A reload (after a replug) while edits were unapplied drops them, as
     // it always has; the status line says so.
-    if (controller_.status().edits_pending && !writing_)
-        status_line_->show_note(tr("Контроллер переподключен: непримененные изменения отброшены, настройки "
-                                   "загружены из контроллера."));
+    edits_dropped_ = controller_.status().edits_pending && !writing_;
     filling_form_ = true;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
         const CurvePoint &point = curve_points_[n - 1];
@@ -245,6 +243,12 @@ void Widget::edit_draft(const std::function<void(ConfigBlock &)> &edit)
 // Without a controller the read-outs are empty, not the last values seen.
 void Widget::show_status(const ControllerStatus &status)
 {
+    // Said once the reload is complete, so that the line's state change does not take it back.
+    if (edits_dropped_ && status.live) {
+        edits_dropped_ = false;
+        status_line_->show_note(tr("Контроллер переподключен: непримененные изменения отброшены, настройки "
+                                   "загружены из контроллера."));
+    }
     set_text(ui->vAKB_lineEdit, status.connected ? QString::number(status.light) : QString());
     set_text(ui->brightness_lineEdit, status.connected ? pwm_percent_text(status.brightness_width) : QString());
 

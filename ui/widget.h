@@ -101,6 +101,8 @@ private:
     // change signals are then not the user's.
     bool filling_form_ = false;
     bool writing_ = false;
+    // A reload replaced unapplied edits: the status line says so once the controller is live.
+    bool edits_dropped_ = false;
     // The user closed the window while an Apply was on its way: ask again
     // once it is answered.
     bool close_when_written_ = false;

@@ -2,6 +2,7 @@
 // with unapplied edits: the status line and read-outs through the
 // controller's states, and the close prompt's three answers on the wire.
 
+#include "model/device_lock.h"
 #include "protocol/commands.h"
 #include "window_bench.h"
 
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -27,8 +29,8 @@ private slots:
 
 void TestStatusAndClose::status_line_data()
 {
-    QTest::addColumn<QStringList>("steps"); // unplug, replug, deny, connect, check, tick
-    QTest::addColumn<QString>("status");    // "%1": the controller's device path
+    QTest::addColumn<QStringList>("steps"); // unplug, replug, deny, held, edit, connect, check, tick
+    QTest::addColumn<QString>("status");    // "%1": the controller's device path, "%2": who holds it
     QTest::addColumn<QString>("tip");       // a part of the tool tip
     QTest::addColumn<bool>("readings");     // the read-outs show the live values
 
@@ -46,6 +48,13 @@ void TestStatusAndClose::status_line_data()
                                << "" << false;
     QTest::newRow("replugged") << QStringList{"connect", "unplug", "check", "tick", "replug", "connect"}
                                << "Контроллер подключен, настройки загружены." << "" << true;
+    QTest::newRow("replugged with unapplied edits")
+        << QStringList{"connect", "edit", "unplug", "check", "tick", "replug", "connect"}
+        << "Контроллер переподключен: непримененные изменения отброшены, настройки загружены из контроллера." << ""
+        << true;
+    QTest::newRow("held by another program")
+        << QStringList{"held", "connect"}
+        << "Контроллер занят другой программой: %2. Он будет открыт, когда она его освободит." << "" << false;
 }
 
 void TestStatusAndClose::status_line()
@@ -56,6 +65,9 @@ void TestStatusAndClose::status_line()
     QFETCH(bool, readings);
 
     WindowBench bench(ControllerState().light(700).pwm_width(564));
+    QTemporaryDir runtime;
+    DeviceLock program_lock(runtime.path() + QStringLiteral("/device.lock"));
+    DeviceLock client_lock(runtime.path() + QStringLiteral("/device.lock"));
     for (const QString &step : steps) {
         if (step == QLatin1String("unplug"))
             bench.unplug();
@@ -63,6 +75,11 @@ void TestStatusAndClose::status_line()
             bench.replug();
         else if (step == QLatin1String("deny"))
             bench.sim().deny_open(bench.device());
+        else if (step == QLatin1String("held")) {
+            bench.model().set_device_lock(&program_lock);
+            QVERIFY(client_lock.try_lock());
+        } else if (step == QLatin1String("edit"))
+            bench.threshold(2)->setValue(333);
         else if (step == QLatin1String("connect"))
             bench.connect();
         else if (step == QLatin1String("check"))
@@ -71,7 +88,9 @@ void TestStatusAndClose::status_line()
             bench.tick();
     }
     auto *line = bench.control<QLabel>("status_label");
-    QCOMPARE(line->text(), status.arg(QString::fromStdString(bench.sim().path(bench.device()))));
+    QCOMPARE(line->text(), QString(status)
+                               .replace(QLatin1String("%1"), QString::fromStdString(bench.sim().path(bench.device())))
+                               .replace(QLatin1String("%2"), program_lock.holder()));
     QVERIFY2(line->toolTip().contains(tip), qPrintable(line->toolTip()));
     QCOMPARE(bench.light_readout()->text(), readings ? QStringLiteral("700") : QString());
     QCOMPARE(bench.brightness_readout()->text(), readings ? QStringLiteral("100%") : QString());
