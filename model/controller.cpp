@@ -111,10 +111,7 @@ ControllerStatus Controller::status() const
     now.lock_problem = lock_problem_;
     now.open_failures = hid_device_.open_failures();
     if (now.connected)
-        now.identity = QStringLiteral("%1:%2:%3")
-                           .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
-                           .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
-                           .arg(QString::fromStdString(hid_device_.path()));
+        now.identity = identity_;
     return now;
 }
 
@@ -142,6 +139,14 @@ void Controller::check_hid_device()
         hid_device_.open();
     if (device_lock_ && !connected())
         device_lock_->unlock();
+    // Made once per connection, not on every tick's status.
+    if (connected() && identity_connection_ != hid_device_.connection_serial()) {
+        identity_connection_ = hid_device_.connection_serial();
+        identity_ = QStringLiteral("%1:%2:%3")
+                        .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
+                        .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
+                        .arg(QString::fromStdString(hid_device_.path()));
+    }
     if (!connected())
         answer_all(Outcome::refused(unavailable()));
     const QStringList failures = open_failures();
