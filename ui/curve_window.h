@@ -64,12 +64,13 @@ private:
     CurveView *view_;
     LightTimeView *time_view_;
     QTabWidget *pages_;
+    // Made in this order: the row's parts need the row.
     QRadioButton *day_button_;
-    QCheckBox *follow_time_;
     QRadioButton *week_button_;
     QWidget *proposal_row_;
     QLabel *proposal_text_;
     QPushButton *proposal_button_;
+    QCheckBox *follow_time_;
     QLabel *legend_;
     bool open_ = false;
     QByteArray saved_geometry_;
