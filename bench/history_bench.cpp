@@ -6,6 +6,7 @@
 
 #include "history/history_recorder.h"
 #include "history/history_store.h"
+#include "tools/history_seed/synthetic_history.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,7 +15,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -37,14 +37,6 @@ double cpu_seconds()
     return now.tv_sec + now.tv_nsec / 1e9;
 }
 
-// A room's light over a day: dark at night, bright at noon, a little noise.
-MinuteRow synthetic_minute(qint64 minute_start)
-{
-    const double day = double(minute_start % 86400) / 86400;
-    const double light = 80 + 700 * std::max(0.0, std::sin((day - 0.25) * 2 * M_PI)) + (minute_start / 60 % 37);
-    return {minute_start, ID, unsigned(light * 0.9), light, unsigned(light * 1.1), 100 + light / 3, 0, 60};
-}
-
 int minute(const QString &dir)
 {
     HistoryStore store(dir + QStringLiteral("/minute.sqlite"));
@@ -53,7 +45,7 @@ int minute(const QString &dir)
     QElapsedTimer timer;
     for (int i = 0; i < 300; ++i) {
         HistoryBatch batch;
-        batch.minutes.push_back(synthetic_minute(start + 60 * i));
+        batch.minutes.push_back(synthetic_minute(ID, start + 60 * i));
         timer.start();
         if (!store.write(batch))
             return 1;
@@ -90,10 +82,12 @@ int year(const QString &path)
             for (int day = 0; day < 365; ++day) {
                 HistoryBatch batch;
                 for (int m = 0; m < 24 * 60; ++m)
-                    batch.minutes.push_back(synthetic_minute(now - 60 * qint64(MINUTES_A_YEAR - day * 24 * 60 - m)));
-                for (int hour : {8, 13, 21})
-                    batch.corrections.push_back({(now - qint64(365 - day) * 86400 + hour * 3600) * 1000, ID, 400, 200,
-                                                 240, QStringLiteral("hot_key")});
+                    batch.minutes.push_back(synthetic_minute(ID, now - 60 * qint64(MINUTES_A_YEAR - day * 24 * 60 - m)));
+                for (int hour : {8, 13, 21}) {
+                    const MinuteRow at = synthetic_minute(ID, now - qint64(365 - day) * 86400 + hour * 3600);
+                    batch.corrections.push_back({at.minute_start * 1000, ID, unsigned(at.light_mean), 200, 240,
+                                                 QStringLiteral("hot_key")});
+                }
                 if (!store.write(batch))
                     return 1;
             }

@@ -45,7 +45,10 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     : QObject(parent)
     , time_scale_(double(MINUTE_MS) / std::max(settings.minute_ms, 1))
     , origin_ms_(QDateTime::currentMSecsSinceEpoch())
-    , minutes_(origin_ms_)
+    // A compressed clock starts a day back: clients read the days up to
+    // now, and it would otherwise record into the future from the start.
+    , history_origin_ms_(origin_ms_ - (settings.minute_ms < MINUTE_MS ? 24 * 60 * MINUTE_MS : 0))
+    , minutes_(history_origin_ms_)
     , writer_(new HistoryWriter(settings.path))
 {
     writer_->moveToThread(&thread_);
@@ -124,7 +127,7 @@ qint64 HistoryRecorder::now_ms() const
 
 qint64 HistoryRecorder::history_time(qint64 real_ms) const
 {
-    return origin_ms_ + qint64(std::llround(double(real_ms - origin_ms_) * time_scale_));
+    return history_origin_ms_ + qint64(std::llround(double(real_ms - origin_ms_) * time_scale_));
 }
 
 void HistoryRecorder::end_minute()

@@ -37,7 +37,8 @@ public:
 
         // The program's settings: the default path, and the length of a minute
         // from MORVANE_PWM_HISTORY_MINUTE_MS when set. That variable is for
-        // tests only: it makes the history's clock run faster than real time.
+        // tests only: it makes the history's clock run faster than real time,
+        // from a day back.
         static Settings from_environment();
     };
 
@@ -75,7 +76,8 @@ private:
     void schedule_minute_end();
 
     double time_scale_;
-    qint64 origin_ms_;
+    qint64 origin_ms_;         // real time at the start
+    qint64 history_origin_ms_; // the history's time then
     QString identity_; // the controller of the last status
     MinuteAccumulator minutes_;
     HistoryBatch pending_;

@@ -64,6 +64,7 @@ private:
     CurveView *view_;
     LightTimeView *time_view_;
     QTabWidget *pages_;
+    // Made in this order: the row's parts need the row.
     QRadioButton *day_button_;
     QRadioButton *week_button_;
     QWidget *proposal_row_;

@@ -1,12 +1,17 @@
 // morvane-pwmctl through the running program: the real program (offscreen)
 // on the simulated controller, serving its interface on the test's own
 // session bus, and the real client without any way to the controller but the
-// bus. What the client asks for reaches the wire through the program.
+// bus. What the client asks for reaches the wire through the program. Last,
+// a run with the history's clock compressed, read back by history and
+// propose once the program has ended.
 
 #include "client_session.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 #include <csignal>
@@ -35,20 +40,9 @@ private slots:
     {
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("no session bus: run under dbus-run-session");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), session.runtime_dir());
-        env.insert(QStringLiteral("MORVANE_SIM_DIR"), sim.path());
-        env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());
-        tie_to_test(program);
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start(QStringLiteral(PROGRAM), QStringList());
-        QVERIFY(program.waitForStarted());
-        QVERIFY2(wait_until([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(SERVICE); },
-                            15000),
-                 "the program did not take its name on the bus");
-        QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_read_state).isEmpty(); }));
+        // The history goes to the test's directory, never the user's.
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        start_program(sim);
     }
 
     void cleanupTestCase()
@@ -156,7 +150,101 @@ private slots:
         bus.unregisterService(SERVICE);
     }
 
+    // Light drifting over 150..750, a minute every 200 ms, and manual levels
+    // set at light 200 (point 3 of the controller's curve) and 700 (point
+    // 6), all above the curve. Ended by SIGTERM, the program writes the
+    // minute under way; the history and the proposal come out of the file.
+    void history_of_a_run()
+    {
+        QTemporaryDir history_home; // this run's history alone
+        qputenv("XDG_STATE_HOME", history_home.path().toLocal8Bit());
+        SimController drifting;
+        drifting.set(QStringLiteral("light"), QStringLiteral("sine 450 300 3000"));
+        start_program(drifting, "200");
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(wait_until([] { return ::property("ConfigurationLoaded").toBool(); }, 10000));
+        QTest::qWait(2000);
+        QString manual = client({"manual", "on"});
+        int level = manual.section("(width ", 1).section(')', 0, 0).toInt();
+        const struct { unsigned light; const char *percent; } changes[] = {
+            {200, "40%"}, {700, "95%"}, {200, "45%"}, {700, "100%"}, {200, "40%"}, {700, "95%"}};
+        QList<QJsonObject> expected;
+        for (const auto &change : changes) {
+            drifting.set(QStringLiteral("light"), QStringLiteral("const %1").arg(change.light));
+            QVERIFY(wait_until([&] { return ::property("LightReading").toUInt() == change.light; }, 10000));
+            const QString said = client({"level", change.percent});
+            const int after = said.section("(width ", 1).section(')', 0, 0).toInt();
+            expected.append(QJsonObject{{"light", int(change.light)}, {"level_before", level},
+                                        {"level_after", after}, {"source", "dbus"}});
+            level = after;
+        }
+        QTest::qWait(1000);
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+
+        const QJsonObject history = json(ClientSession().run({"history", "--days", "2", "--json"}));
+        QVERIFY(!history["hours"].toArray().isEmpty());
+        for (const QJsonValue &hour : history["hours"].toArray()) {
+            QVERIFY2(hour["light_min"].toInt() >= 150 && hour["light_max"].toInt() <= 750
+                         && hour["light_mean"].toInt() >= hour["light_min"].toInt()
+                         && hour["light_mean"].toInt() <= hour["light_max"].toInt(),
+                     QJsonDocument(hour.toObject()).toJson());
+        }
+        const QJsonArray corrections = history["corrections"].toArray();
+        QCOMPARE(corrections.size(), expected.size());
+        for (int i = 0; i < corrections.size(); ++i) {
+            QJsonObject row = corrections[i].toObject();
+            row.remove("time");
+            row.remove("controller");
+            QCOMPARE(row, expected[i]);
+        }
+
+        const QJsonObject proposal = json(ClientSession().run({"propose", "--json"}));
+        QList<int> changed;
+        for (const QJsonValue &point : proposal["points"].toArray())
+            if (point["changed"].toBool())
+                changed.append(point["point"].toInt());
+        QCOMPARE(changed, (QList<int>{3, 6}));
+        const QString file = history_home.filePath("proposal.json");
+        QCOMPARE(ClientSession().run({"propose", "-o", file}).exit_code, 0);
+        const CliResult dry_run = ClientSession(&drifting).run({"config", "import", file, "--dry-run"});
+        QVERIFY2(dry_run.exit_code == 0 && dry_run.out.contains("curve[2].pwm_width"), qPrintable(dry_run.describe()));
+    }
+
 private:
+    // The program (offscreen) on `controller`, once it serves its name and
+    // polls; `minute_ms` compresses the history's clock.
+    void start_program(const SimController &controller, const QByteArray &minute_ms = QByteArray())
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), session.runtime_dir());
+        env.insert(QStringLiteral("MORVANE_SIM_DIR"), controller.path());
+        env.insert(QStringLiteral("LD_PRELOAD"), sim_preload());
+        if (!minute_ms.isEmpty())
+            env.insert(QStringLiteral("MORVANE_PWM_HISTORY_MINUTE_MS"), QString::fromLatin1(minute_ms));
+        tie_to_test(program);
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(PROGRAM), QStringList());
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(wait_until([] { return QDBusConnection::sessionBus().interface()->isServiceRegistered(SERVICE); },
+                            15000),
+                 "the program did not take its name on the bus");
+        QVERIFY(controller.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_read_state).isEmpty(); }));
+    }
+
+    // What a client printed as JSON, which it must have.
+    static QJsonObject json(const CliResult &result)
+    {
+        const QJsonObject object = QJsonDocument::fromJson(result.out.toUtf8()).object();
+        if (result.exit_code != 0 || object.isEmpty())
+            QTest::qFail(qPrintable(result.describe()), __FILE__, __LINE__);
+        return object;
+    }
+
     // Runs the client, which must succeed; returns what it printed.
     QString client(const QStringList &args)
     {
@@ -166,6 +254,7 @@ private:
         return result.out;
     }
 
+    QTemporaryDir state;
     SimController sim;
     ClientSession session;
     QProcess program;
