@@ -12,7 +12,8 @@ public:
 
     QString translate(const char *context, const char *source, const char *disambiguation, int n) const override
     {
-        return qstrcmp(context, "Outcome") == 0 ? QTranslator::translate(context, source, disambiguation, n) : QString();
+        const bool shared = qstrcmp(context, "Outcome") == 0 || qstrcmp(context, "CurveFit") == 0;
+        return shared ? QTranslator::translate(context, source, disambiguation, n) : QString();
     }
 };
 

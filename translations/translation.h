@@ -15,7 +15,8 @@ class QCoreApplication;
 QString install_translation(QCoreApplication &app, const QLocale &locale = QLocale::system());
 
 // The program's window is written in Russian, but the words it shares with
-// the terminal (what became of an action, context "Outcome") are written in
+// the terminal (what became of an action, context "Outcome"; a proposed
+// curve's explanation, "CurveFit") are written in
 // English. Where install_translation() installed nothing, this makes the
 // window speak one language: the Russian catalogue answers for those shared
 // words only.

@@ -11,9 +11,7 @@
 #include "unapplied_edits_prompt.h"
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
-#include <QSessionManager>
 
 namespace {
 
@@ -60,26 +58,9 @@ Widget::Widget(ControllerThread &controller, QWidget *parent)
     connect_model();
     show_curve();
 
-    // A logout asks about unapplied edits now, if the session manager lets
-    // the program interact, and the window then closes without asking again.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
-        if (controller_.status().edits_pending && manager.allowsInteraction()) {
-            const UnappliedEditsAnswer answer = ask_about_unapplied_edits(this);
-            manager.release();
-            if (answer == UnappliedEditsAnswer::cancel) {
-                manager.cancel();
-                return;
-            }
-            if (answer == UnappliedEditsAnswer::apply) {
-                // The session waits for the answer; the window keeps painting.
-                QEventLoop written;
-                apply([&written](bool) { written.quit(); });
-                if (writing_)
-                    written.exec();
-            }
-        }
-        session_ending_ = true;
-    });
+    // A logout closes the window without asking, as SIGTERM does: nobody
+    // may be there to answer. The write-back still follows.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { session_ending_ = true; });
 }
 
 Widget::~Widget()
