@@ -103,6 +103,7 @@ int main(int argc, char **argv)
     TrayShell shell(window, hot_keys, QDBusConnection::sessionBus());
     QObject::connect(&shell, &TrayShell::end_requested, &app, &QCoreApplication::quit);
     wire_tray(controller, hot_keys, shell);
+    QObject::connect(&service, &ControllerService::step_refused, &shell, &TrayShell::show_refusal);
 
     controller.start();
     shell.start(options.background);

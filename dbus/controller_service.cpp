@@ -6,6 +6,7 @@
 
 #include <QDBusMessage>
 #include <QMetaProperty>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -97,12 +98,22 @@ void ControllerService::SetManualLevel(uint level)
 
 void ControllerService::StepUp()
 {
-    controller_.step(+1, ChangeSource::dbus, reply_later());
+    step(+1);
 }
 
 void ControllerService::StepDown()
 {
-    controller_.step(-1, ChangeSource::dbus, reply_later());
+    step(-1);
+}
+
+void ControllerService::step(int direction)
+{
+    QPointer<ControllerService> self(this);
+    controller_.step(direction, ChangeSource::dbus, [answer = reply_later(), self](const Outcome &outcome) {
+        answer(outcome);
+        if (self && outcome.kind == Outcome::Kind::refused)
+            emit self->step_refused(outcome.refusal);
+    });
 }
 
 QVariantMap ControllerService::property_values() const

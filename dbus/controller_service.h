@@ -66,7 +66,13 @@ public:
     void StepUp();
     void StepDown();
 
+signals:
+    // StepUp or StepDown was refused: its caller (a key binding, most
+    // likely) has no terminal to say so.
+    void step_refused(Refusal refusal);
+
 private:
+    void step(int direction);
     const ControllerStatus &status() const { return controller_.status(); }
     // Takes over the reply to the call under way: it goes out once the
     // returned reply gets the outcome, carrying `result()` when done.
