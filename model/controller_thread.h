@@ -39,6 +39,8 @@ public:
 
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
+    // Stops them after the tick under way; actions still reach the controller.
+    void stop();
 
     // The last values the Controller announced (copies on this thread).
     const ControllerStatus &status() const { return status_; }
