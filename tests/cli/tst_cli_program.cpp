@@ -15,15 +15,6 @@ namespace {
 
 const QString SERVICE = QStringLiteral("io.github.morvane.pwm");
 
-// A property as the program serves it now.
-QVariant property(const QString &name)
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(SERVICE, "/io/github/morvane/pwm",
-                                                      "org.freedesktop.DBus.Properties", "Get");
-    get << "io.github.morvane.pwm.Controller" << name;
-    return QDBusConnection::sessionBus().call(get).arguments().value(0).value<QDBusVariant>().variant();
-}
-
 } // namespace
 
 class CliProgramTest : public QObject
@@ -91,10 +82,10 @@ private slots:
     void config_show_waits_for_the_load()
     {
         sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
-        QVERIFY(wait_until([] { return !::property("Connected").toBool(); }, 10000));
+        QVERIFY(wait_until([] { return !program_property("Connected").toBool(); }, 10000));
         sim.set(QStringLiteral("faults"), QStringLiteral("delay cmd=55 times=1 ms=2000"));
         sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
-        QVERIFY(wait_until([] { return ::property("Connected").toBool(); }, 10000));
+        QVERIFY(wait_until([] { return program_property("Connected").toBool(); }, 10000));
         QVERIFY(client({"config", "show"}).contains("light samples"));
         sim.set(QStringLiteral("faults"), QString());
     }
@@ -108,8 +99,8 @@ private slots:
         QProcess level;
         session.prepare(level, {"level", "40%"});
         level.start();
-        QVERIFY(wait_until([] { return ::property("ManualLevel").toUInt() == 226; }, 10000)); // taken, not yet sent
-        QVERIFY(::property("Connected").toBool());
+        QVERIFY(wait_until([] { return program_property("ManualLevel").toUInt() == 226; }, 10000)); // taken, not yet sent
+        QVERIFY(program_property("Connected").toBool());
         QCOMPARE(level.state(), QProcess::Running);
         QVERIFY(level.waitForFinished(30000));
         const QString said = QString::fromUtf8(level.readAllStandardError());

@@ -1,6 +1,9 @@
 #include "e2e_session.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -85,6 +88,21 @@ bool wait_until(const std::function<bool()> &done, int timeout_ms)
         QThread::msleep(10);
     }
     return true;
+}
+
+QVariant program_property(const QString &name, int timeout_ms)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("io.github.morvane.pwm"),
+                                                      QStringLiteral("/io/github/morvane/pwm"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("io.github.morvane.pwm.Controller") << name;
+    return QDBusConnection::sessionBus()
+        .call(get, QDBus::Block, timeout_ms)
+        .arguments()
+        .value(0)
+        .value<QDBusVariant>()
+        .variant();
 }
 
 // --- The wire log ----------------------------------------------------------
@@ -364,6 +382,14 @@ bool XSession::click(qulonglong window, int x, int y, int button) const
 bool XSession::keys(const QStringList &keys) const
 {
     return tool(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys).exit_code == 0;
+}
+
+QByteArray XSession::image(qulonglong window, const FormRect &rect) const
+{
+    const QString area = QStringLiteral("%1x%2+%3+%4").arg(rect.width).arg(rect.height).arg(rect.x).arg(rect.y);
+    return tool(QStringLiteral("import"), {QStringLiteral("-window"), window_arg(window), QStringLiteral("-crop"),
+                                           area, QStringLiteral("+repage"), QStringLiteral("rgb:-")})
+        .out;
 }
 
 // --- Another program's window ----------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -33,6 +34,16 @@ constexpr FormPoint SMOOTHING_CHECK{280, 237};
 // apply_pushButton, at the right end of the automatic group's last row.
 constexpr FormPoint APPLY_BUTTON{514, 264};
 
+struct FormRect
+{
+    int x;
+    int y;
+    int width;
+    int height;
+};
+// The box of SMOOTHING_CHECK: its tick shows whether the window repainted.
+constexpr FormRect SMOOTHING_BOX{272, 229, 16, 16};
+
 // Every process the tests start dies with the test program, even when that
 // crashes or is killed for taking too long: no X server is left behind.
 void tie_to_test(QProcess &process);
@@ -46,6 +57,10 @@ qint64 monotonic_ms();
 
 // Processes events until `done` returns true or timeout_ms have passed.
 bool wait_until(const std::function<bool()> &done, int timeout_ms);
+
+// A property of the running program's D-Bus interface, read over the session
+// bus; invalid when no answer came within timeout_ms.
+QVariant program_property(const QString &name, int timeout_ms = -1);
 
 // One report in the simulated controller's wire log.
 struct WireReport
@@ -138,6 +153,8 @@ public:
     bool click(qulonglong window, int x, int y, int button = 1) const;
     // Key presses through XTEST ("ctrl+alt+p"), to whatever has the focus.
     bool keys(const QStringList &keys) const;
+    // The pixels of a rectangle of the window as the X server holds them.
+    QByteArray image(qulonglong window, const FormRect &rect) const;
 
 private:
     std::unique_ptr<QProcess> xvfb_;

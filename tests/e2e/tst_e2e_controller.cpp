@@ -2,6 +2,7 @@
 // wrongly or not at all, goes away and comes back, is stepped by the hot
 // keys, and misbehaves on the wire.
 
+#include "device/hid_device.h"
 #include "e2e_session.h"
 
 #include <QTemporaryDir>
@@ -19,6 +20,25 @@ int count_after(const QList<qint64> &times, qint64 ms)
 std::function<bool(const Wire &)> status_replies_since(qint64 ms, int count)
 {
     return [ms, count](const Wire &wire) { return wire.since(ms).replies(cmd_read_state).size() >= count; };
+}
+
+QList<qint64> strikes(const SimController &sim)
+{
+    return sim.event_times(QStringLiteral("fault "));
+}
+
+// The moment of the fault's strike after the first `count`, once it came; -1 if none did.
+qint64 strike_after(const SimController &sim, int count)
+{
+    return wait_until([&] { return strikes(sim).size() > count; }, 10000) ? strikes(sim).value(count) : -1;
+}
+
+// Still within the exchange that a silent request started at `struck`: a
+// program whose window waited for the controller could not answer before it
+// gave up.
+bool before_time_out(qint64 struck)
+{
+    return monotonic_ms() < struck + HID_EXCHANGE_TIMEOUT_MS;
 }
 
 } // namespace
@@ -48,6 +68,10 @@ void TestController::initTestCase()
     QString why;
     if (!x_.start(&why))
         QSKIP(qPrintable(why));
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("no session bus: run under dbus-run-session");
+    x_.set_session_variable(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                            qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
 }
 
 void TestController::identification_failure_ends_program_data()
@@ -147,16 +171,23 @@ void TestController::hot_keys_step_manual_width_data()
     QTest::addColumn<int>("width");          // the controller's width at start
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QList<int>>("settled"); // the last widths sent
+    QTest::addColumn<QString>("faults");     // set before the keys, which come while they strike
 
     const QString up = QStringLiteral("ctrl+alt+p");
     const QString down = QStringLiteral("ctrl+alt+m");
-    QTest::newRow("manual, up: +17") << 1 << 300 << QStringList{up} << QList<int>{317, 317, 317};
+    QTest::newRow("manual, up: +17") << 1 << 300 << QStringList{up} << QList<int>{317, 317, 317} << "";
     QTest::newRow("manual, down twice: -34")
-        << 1 << 300 << QStringList{down, down} << QList<int>{266, 266, 266};
+        << 1 << 300 << QStringList{down, down} << QList<int>{266, 266, 266} << "";
     QTest::newRow("manual, up stops at 564")
-        << 1 << 560 << QStringList{up, up} << QList<int>{564, 564, 564};
-    QTest::newRow("manual, down stops at 0") << 1 << 10 << QStringList{down} << QList<int>{0, 0, 0};
-    QTest::newRow("automatic: nothing changes") << 0 << 300 << QStringList{up, down} << QList<int>{};
+        << 1 << 560 << QStringList{up, up} << QList<int>{564, 564, 564} << "";
+    QTest::newRow("manual, down stops at 0") << 1 << 10 << QStringList{down} << QList<int>{0, 0, 0} << "";
+    QTest::newRow("automatic: nothing changes") << 0 << 300 << QStringList{up, down} << QList<int>{} << "";
+    // Three status reads of 3 s each go unanswered; the step is carried once
+    // the controller answers again.
+    QTest::newRow("manual, up while the controller is silent: +17 after")
+        << 1 << 300 << QStringList{up} << QList<int>{317, 317, 317} << "silent cmd=55 times=3";
+    QTest::newRow("automatic, keys while the controller is silent: nothing")
+        << 0 << 300 << QStringList{up, down} << QList<int>{} << "silent times=3";
 }
 
 // The keys go through XTEST to the display while another program's window
@@ -167,6 +198,7 @@ void TestController::hot_keys_step_manual_width()
     QFETCH(int, width);
     QFETCH(QStringList, keys);
     QFETCH(QList<int>, settled);
+    QFETCH(QString, faults);
 
     SimController sim;
     sim.set(QStringLiteral("mode"), QString::number(mode));
@@ -178,11 +210,16 @@ void TestController::hot_keys_step_manual_width()
     OtherWindow other(x_);
     QVERIFY(other.window());
     QVERIFY(x_.activate(other.window()));
+    sim.set(QStringLiteral("faults"), faults);
+    const qint64 struck = faults.isEmpty() ? 0 : strike_after(sim, 0);
+    QVERIFY(struck >= 0);
 
     const qint64 pressed = monotonic_ms();
     QVERIFY(x_.keys(keys));
+    if (!faults.isEmpty())
+        QVERIFY(sim.wire().since(struck).replies(cmd_read_state).isEmpty());
     // Plenty of ticks for the keys to be handled and the width to go out.
-    QVERIFY(sim.wait_for_wire(status_replies_since(pressed, 10)));
+    QVERIFY(sim.wait_for_wire(status_replies_since(pressed, 10), 20000));
 
     const Wire wire = sim.wire();
     QList<int> sent;
@@ -204,23 +241,29 @@ void TestController::wire_faults_do_not_break_program_data()
     QTest::addColumn<QString>("fault"); // a line of the faults file
     QTest::addColumn<int>("hits");      // requests it strikes
     QTest::addColumn<bool>("replug");   // the fault leaves the controller unplugged
+    // The controller stays silent for seconds: the window repaints, a second
+    // start and D-Bus are answered meanwhile.
+    QTest::addColumn<bool>("silent");
 
-    QTest::newRow("flood of unsolicited reports") << "flood cmd=55 count=50 times=5" << 5 << false;
-    QTest::newRow("flood crowding the reply out") << "flood cmd=55 count=100 times=1" << 1 << false;
-    QTest::newRow("wrong echo") << "wrong_echo cmd=55 times=1" << 1 << false;
-    QTest::newRow("short reply") << "short_reply cmd=55 len=10 times=3" << 3 << false;
-    QTest::newRow("slow reply") << "delay cmd=55 ms=200 times=3" << 3 << false;
-    QTest::newRow("write fails") << "write_fails cmd=55 times=3" << 3 << false;
-    QTest::newRow("unplug in the middle of a tick") << "unplug_mid_exchange cmd=55 times=1" << 1 << true;
+    QTest::newRow("flood of unsolicited reports") << "flood cmd=55 count=50 times=5" << 5 << false << false;
+    QTest::newRow("flood crowding the reply out") << "flood cmd=55 count=100 times=1" << 1 << false << false;
+    QTest::newRow("wrong echo") << "wrong_echo cmd=55 times=1" << 1 << false << false;
+    QTest::newRow("short reply") << "short_reply cmd=55 len=10 times=3" << 3 << false << false;
+    QTest::newRow("slow reply") << "delay cmd=55 ms=200 times=3" << 3 << false << false;
+    QTest::newRow("write fails") << "write_fails cmd=55 times=3" << 3 << false << false;
+    QTest::newRow("unplug in the middle of a tick") << "unplug_mid_exchange cmd=55 times=1" << 1 << true << false;
+    QTest::newRow("silent for three status reads") << "silent cmd=55 times=3" << 3 << false << true;
 }
 
 // Whatever the controller does, the program keeps running, takes up polling
-// again and still answers a second start.
+// again and still answers a second start, while a silent controller is
+// waited for too.
 void TestController::wire_faults_do_not_break_program()
 {
     QFETCH(QString, fault);
     QFETCH(int, hits);
     QFETCH(bool, replug);
+    QFETCH(bool, silent);
 
     SimController sim;
     QTemporaryDir runtime;
@@ -229,13 +272,39 @@ void TestController::wire_faults_do_not_break_program()
     QVERIFY2(window, app.output());
     QVERIFY(sim.wait_for_wire(status_replies_since(0, 3)));
 
+    const auto second_start_wakes_window = [&] {
+        QVERIFY(x_.minimize(window));
+        AppRun second(x_, sim, runtime.path());
+        QVERIFY(second.start());
+        QVERIFY(second.wait_for_exit(10000));
+        QCOMPARE(second.exit_code(), 0);
+        QVERIFY(wait_until([&] { return !x_.iconic(window); }, 5000));
+    };
+
     sim.set(QStringLiteral("faults"), fault);
-    QVERIFY(wait_until([&] { return sim.event_times(QStringLiteral("fault ")).size() >= hits; }, 20000));
+    if (silent) {
+        // Each answer below comes within one silent exchange.
+        qint64 struck = strike_after(sim, 0);
+        QVERIFY(struck > 0);
+        QVERIFY(program_property(QStringLiteral("Connected"), HID_EXCHANGE_TIMEOUT_MS).toBool());
+        QVERIFY(before_time_out(struck));
+        const QByteArray unticked = x_.image(window, SMOOTHING_BOX);
+        QVERIFY(x_.click(window, SMOOTHING_CHECK.x, SMOOTHING_CHECK.y));
+        QVERIFY(wait_until([&] { return x_.image(window, SMOOTHING_BOX) != unticked; }, HID_EXCHANGE_TIMEOUT_MS));
+        QVERIFY(before_time_out(struck));
+        struck = strike_after(sim, 1);
+        QVERIFY(struck > 0);
+        second_start_wakes_window();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(before_time_out(struck));
+    }
+    QVERIFY(wait_until([&] { return strikes(sim).size() >= hits; }, 20000));
     if (replug) {
         QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("close /dev/hidraw1")) > 0; }, 5000));
         sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
     }
-    const qint64 struck = sim.event_times(QStringLiteral("fault ")).last();
+    const qint64 struck = strikes(sim).last();
     QVERIFY2(sim.wait_for_wire(status_replies_since(struck, 5), 15000), app.output());
     QVERIFY(app.running());
     QVERIFY(sim.wire().requests(cmd_write_config).isEmpty());
@@ -246,12 +315,8 @@ void TestController::wire_faults_do_not_break_program()
         QCOMPARE(sim.wire().requests(cmd_identify).size(), 1);
     }
 
-    QVERIFY(x_.minimize(window));
-    AppRun second(x_, sim, runtime.path());
-    QVERIFY(second.start());
-    QVERIFY(second.wait_for_exit(10000));
-    QCOMPARE(second.exit_code(), 0);
-    QVERIFY(wait_until([&] { return !x_.iconic(window); }, 5000));
+    if (!silent)
+        second_start_wakes_window();
     QVERIFY(app.running());
 }
 
