@@ -111,10 +111,7 @@ ControllerStatus Controller::status() const
     now.lock_problem = lock_problem_;
     now.open_failures = hid_device_.open_failures();
     if (now.connected)
-        now.identity = QStringLiteral("%1:%2:%3")
-                           .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
-                           .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
-                           .arg(QString::fromStdString(hid_device_.path()));
+        now.identity = identity_;
     return now;
 }
 
@@ -140,6 +137,13 @@ void Controller::check_hid_device()
         holder_.clear();
     if (locked || !lock_problem_.isEmpty())
         hid_device_.open();
+    // Only a device check opens the controller; formatting its identity here
+    // keeps it out of every tick's status value.
+    identity_ = connected() ? QStringLiteral("%1:%2:%3")
+                                  .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
+                                  .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
+                                  .arg(QString::fromStdString(hid_device_.path()))
+                            : QString();
     if (device_lock_ && !connected())
         device_lock_->unlock();
     if (!connected())

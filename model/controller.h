@@ -211,6 +211,7 @@ private:
     ChangeSource level_source_ = ChangeSource::window;
     QString holder_;       // who else has the controller, as the lock says
     QString lock_problem_; // the lock could not be made
+    QString identity_;     // ControllerStatus::identity of the controller the last device check found
     ControllerStatus announced_value_;
     // The status last announced with status_changed (none before the first).
     bool status_announced_ = false;
