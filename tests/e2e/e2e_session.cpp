@@ -97,12 +97,8 @@ QVariant program_property(const QString &name, int timeout_ms)
                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("Get"));
     get << QStringLiteral("io.github.morvane.pwm.Controller") << name;
-    return QDBusConnection::sessionBus()
-        .call(get, QDBus::Block, timeout_ms)
-        .arguments()
-        .value(0)
-        .value<QDBusVariant>()
-        .variant();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, timeout_ms);
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
 }
 
 // --- The wire log ----------------------------------------------------------
@@ -384,9 +380,9 @@ bool XSession::keys(const QStringList &keys) const
     return tool(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys).exit_code == 0;
 }
 
-QByteArray XSession::image(qulonglong window, const FormRect &rect) const
+QByteArray XSession::image(qulonglong window, FormPoint at, int size) const
 {
-    const QString area = QStringLiteral("%1x%2+%3+%4").arg(rect.width).arg(rect.height).arg(rect.x).arg(rect.y);
+    const QString area = QStringLiteral("%1x%1+%2+%3").arg(size).arg(at.x - size / 2).arg(at.y - size / 2);
     return tool(QStringLiteral("import"), {QStringLiteral("-window"), window_arg(window), QStringLiteral("-crop"),
                                            area, QStringLiteral("+repage"), QStringLiteral("rgb:-")})
         .out;

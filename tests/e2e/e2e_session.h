@@ -34,16 +34,6 @@ constexpr FormPoint SMOOTHING_CHECK{280, 237};
 // apply_pushButton, at the right end of the automatic group's last row.
 constexpr FormPoint APPLY_BUTTON{514, 264};
 
-struct FormRect
-{
-    int x;
-    int y;
-    int width;
-    int height;
-};
-// The box of SMOOTHING_CHECK: its tick shows whether the window repainted.
-constexpr FormRect SMOOTHING_BOX{272, 229, 16, 16};
-
 // Every process the tests start dies with the test program, even when that
 // crashes or is killed for taking too long: no X server is left behind.
 void tie_to_test(QProcess &process);
@@ -153,8 +143,8 @@ public:
     bool click(qulonglong window, int x, int y, int button = 1) const;
     // Key presses through XTEST ("ctrl+alt+p"), to whatever has the focus.
     bool keys(const QStringList &keys) const;
-    // The pixels of a rectangle of the window as the X server holds them.
-    QByteArray image(qulonglong window, const FormRect &rect) const;
+    // The pixels of a square of the window around `at`, as the X server holds them.
+    QByteArray image(qulonglong window, FormPoint at, int size = 16) const;
 
 private:
     std::unique_ptr<QProcess> xvfb_;
