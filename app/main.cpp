@@ -111,8 +111,11 @@ int main(int argc, char **argv)
     // Writes the configuration back once more as the program ends: as last
     // loaded or confirmed, never the unapplied edits of the form. An Apply
     // still on its way is answered first (the worker takes them in order);
-    // the exchange's own time limits bound the wait.
+    // the exchange's own time limits bound the wait. The poll cycle stops
+    // first, so the write-back is the last exchange, as before the worker
+    // thread, and no silent tick holds up the exit after it.
     QEventLoop written;
+    controller.stop();
     controller.write_back([&written](const Outcome &) { written.quit(); });
     written.exec();
     return exit_code;

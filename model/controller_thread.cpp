@@ -66,6 +66,11 @@ void ControllerThread::start()
     run([](Controller &controller) { controller.start(); });
 }
 
+void ControllerThread::stop()
+{
+    run([](Controller &controller) { controller.stop(); });
+}
+
 void ControllerThread::run(std::function<void(Controller &)> job)
 {
     Controller *controller = controller_.get();

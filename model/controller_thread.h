@@ -43,6 +43,8 @@ public:
     void set_device_lock(DeviceLock *lock);
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
+    // Stops them after the tick under way; actions still reach the controller.
+    void stop();
 
     // The last values the Controller announced (copies on this thread).
     const ControllerStatus &status() const { return status_; }

@@ -20,15 +20,6 @@ namespace {
 
 const QString SERVICE = QStringLiteral("io.github.morvane.pwm");
 
-// A property as the program serves it now.
-QVariant property(const QString &name)
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(SERVICE, "/io/github/morvane/pwm",
-                                                      "org.freedesktop.DBus.Properties", "Get");
-    get << "io.github.morvane.pwm.Controller" << name;
-    return QDBusConnection::sessionBus().call(get).arguments().value(0).value<QDBusVariant>().variant();
-}
-
 } // namespace
 
 class CliProgramTest : public QObject
@@ -85,10 +76,10 @@ private slots:
     void config_show_waits_for_the_load()
     {
         sim.set(QStringLiteral("plugged"), QStringLiteral("0"));
-        QVERIFY(wait_until([] { return !::property("Connected").toBool(); }, 10000));
+        QVERIFY(wait_until([] { return !program_property("Connected").toBool(); }, 10000));
         sim.set(QStringLiteral("faults"), QStringLiteral("delay cmd=55 times=1 ms=2000"));
         sim.set(QStringLiteral("plugged"), QStringLiteral("1"));
-        QVERIFY(wait_until([] { return ::property("Connected").toBool(); }, 10000));
+        QVERIFY(wait_until([] { return program_property("Connected").toBool(); }, 10000));
         QVERIFY(client({"config", "show"}).contains("light samples"));
         sim.set(QStringLiteral("faults"), QString());
     }
@@ -102,8 +93,8 @@ private slots:
         QProcess level;
         session.prepare(level, {"level", "40%"});
         level.start();
-        QVERIFY(wait_until([] { return ::property("ManualLevel").toUInt() == 226; }, 10000)); // taken, not yet sent
-        QVERIFY(::property("Connected").toBool());
+        QVERIFY(wait_until([] { return program_property("ManualLevel").toUInt() == 226; }, 10000)); // taken, not yet sent
+        QVERIFY(program_property("Connected").toBool());
         QCOMPARE(level.state(), QProcess::Running);
         QVERIFY(level.waitForFinished(30000));
         const QString said = QString::fromUtf8(level.readAllStandardError());
@@ -163,7 +154,7 @@ private slots:
         start_program(drifting, "200");
         if (QTest::currentTestFailed())
             return;
-        QVERIFY(wait_until([] { return ::property("ConfigurationLoaded").toBool(); }, 10000));
+        QVERIFY(wait_until([] { return program_property("ConfigurationLoaded").toBool(); }, 10000));
         QTest::qWait(2000);
         QString manual = client({"manual", "on"});
         int level = manual.section("(width ", 1).section(')', 0, 0).toInt();
@@ -172,7 +163,7 @@ private slots:
         QList<QJsonObject> expected;
         for (const auto &change : changes) {
             drifting.set(QStringLiteral("light"), QStringLiteral("const %1").arg(change.light));
-            QVERIFY(wait_until([&] { return ::property("LightReading").toUInt() == change.light; }, 10000));
+            QVERIFY(wait_until([&] { return program_property("LightReading").toUInt() == change.light; }, 10000));
             const QString said = client({"level", change.percent});
             const int after = said.section("(width ", 1).section(')', 0, 0).toInt();
             expected.append(QJsonObject{{"light", int(change.light)}, {"level_before", level},

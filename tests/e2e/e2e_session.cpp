@@ -1,6 +1,9 @@
 #include "e2e_session.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -85,6 +88,17 @@ bool wait_until(const std::function<bool()> &done, int timeout_ms)
         QThread::msleep(10);
     }
     return true;
+}
+
+QVariant program_property(const QString &name, int timeout_ms)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("io.github.morvane.pwm"),
+                                                      QStringLiteral("/io/github/morvane/pwm"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("io.github.morvane.pwm.Controller") << name;
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, timeout_ms);
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
 }
 
 // --- The wire log ----------------------------------------------------------
@@ -364,6 +378,14 @@ bool XSession::click(qulonglong window, int x, int y, int button) const
 bool XSession::keys(const QStringList &keys) const
 {
     return tool(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys).exit_code == 0;
+}
+
+QByteArray XSession::image(qulonglong window, FormPoint at, int size) const
+{
+    const QString area = QStringLiteral("%1x%1+%2+%3").arg(size).arg(at.x - size / 2).arg(at.y - size / 2);
+    return tool(QStringLiteral("import"), {QStringLiteral("-window"), window_arg(window), QStringLiteral("-crop"),
+                                           area, QStringLiteral("+repage"), QStringLiteral("rgb:-")})
+        .out;
 }
 
 // --- Another program's window ----------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -46,6 +47,10 @@ qint64 monotonic_ms();
 
 // Processes events until `done` returns true or timeout_ms have passed.
 bool wait_until(const std::function<bool()> &done, int timeout_ms);
+
+// A property of the running program's D-Bus interface, read over the session
+// bus; invalid when no answer came within timeout_ms.
+QVariant program_property(const QString &name, int timeout_ms = -1);
 
 // One report in the simulated controller's wire log.
 struct WireReport
@@ -138,6 +143,8 @@ public:
     bool click(qulonglong window, int x, int y, int button = 1) const;
     // Key presses through XTEST ("ctrl+alt+p"), to whatever has the focus.
     bool keys(const QStringList &keys) const;
+    // The pixels of a square of the window around `at`, as the X server holds them.
+    QByteArray image(qulonglong window, FormPoint at, int size = 16) const;
 
 private:
     std::unique_ptr<QProcess> xvfb_;

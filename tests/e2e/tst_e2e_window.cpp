@@ -204,14 +204,26 @@ void TestWindow::second_start_wakes_first_window()
 void TestWindow::close_writes_configuration_back_data()
 {
     QTest::addColumn<bool>("plugged");
+    QTest::addColumn<QString>("faults"); // set once polled; the window closes while they strike
+    QTest::addColumn<bool>("apply");     // an edit applied just before closing
     QTest::addColumn<int>("writes");
-    QTest::newRow("controller connected: the loaded block, once") << true << 1;
-    QTest::newRow("no controller: nothing") << false << 0;
+    QTest::newRow("controller connected: the loaded block, once") << true << "" << false << 1;
+    QTest::newRow("no controller: nothing") << false << "" << false << 0;
+    QTest::newRow("status reads silent: the loaded block, once") << true << "silent cmd=55" << false << 1;
+    // The write-back goes out and is not answered: tried once, within the
+    // exchange's limits.
+    QTest::newRow("controller silent: the write-back tried once") << true << "silent" << false << 1;
+    // The Apply waits behind a silent status read, the close behind the
+    // Apply; the write-back sends what it confirmed.
+    QTest::newRow("status reads silent, Apply then close: the applied block, twice")
+        << true << "silent cmd=55" << true << 2;
 }
 
 void TestWindow::close_writes_configuration_back()
 {
     QFETCH(bool, plugged);
+    QFETCH(QString, faults);
+    QFETCH(bool, apply);
     QFETCH(int, writes);
 
     SimController sim;
@@ -228,6 +240,13 @@ void TestWindow::close_writes_configuration_back()
         QVERIFY(sim.wait_for_wire(status_replies(8)));
     else
         QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("enumerate 1")) > 0; }, 5000));
+    sim.set(QStringLiteral("faults"), faults);
+    if (!faults.isEmpty())
+        QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("fault ")) > 0; }, 5000));
+    if (apply) {
+        QVERIFY(x_.click(window, SMOOTHING_CHECK.x, SMOOTHING_CHECK.y));
+        QVERIFY(x_.click(window, APPLY_BUTTON.x, APPLY_BUTTON.y));
+    }
 
     QVERIFY(x_.close_request(window));
     QVERIFY(app.wait_for_exit(15000));
@@ -236,15 +255,19 @@ void TestWindow::close_writes_configuration_back()
     const Wire wire = sim.wire();
     const QList<WireReport> sent = wire.requests(cmd_write_config);
     QCOMPARE(sent.size(), writes);
+    if (sent.isEmpty())
+        return;
+    // The last report of the run: the configuration as loaded, or as the
+    // Apply wrote it; the status bytes as last reported.
+    QCOMPARE(wire.requests().last().command(), int(cmd_write_config));
+    const QList<WireReport> replies = wire.replies(cmd_read_state);
+    const ConfigBlock configuration = sent.first().block();
+    QCOMPARE(same_configuration(configuration, replies.first().block()), !apply);
     for (const WireReport &write : sent) {
-        // The last report of the run: the configuration as loaded, the
-        // status bytes as last reported.
-        QCOMPARE(wire.requests().last().command(), int(cmd_write_config));
-        const QList<WireReport> replies = wire.replies(cmd_read_state);
-        QVERIFY(same_configuration(write.block(), replies.first().block()));
+        QVERIFY(same_configuration(write.block(), configuration));
         QVERIFY(same_status(write.block(), replies.last().block()));
-        QVERIFY(!same_status(replies.first().block(), replies.last().block()));
     }
+    QVERIFY(!same_status(replies.first().block(), replies.last().block()));
 }
 
 // The simulated controller keeps its block in the state file, so an Apply
