@@ -149,6 +149,7 @@ void Controller::check_hid_device()
     }
     if (!connected())
         answer_all(Outcome::refused(unavailable()));
+    link_checked_ = true;
     const QStringList failures = open_failures();
     if (failures != announced_open_failures_) {
         announced_open_failures_ = failures;
@@ -166,8 +167,18 @@ void Controller::announce_link(bool was_connected, bool was_identified)
     announce_value();
 }
 
+// Most ticks change nothing: the live fields are compared before the whole
+// value is built. The rest of it changes only at a device check.
 void Controller::announce_value()
 {
+    const ControllerStatus &last = announced_value_;
+    if (!link_checked_ && last.connected == connected() && last.identified == identified()
+        && last.loaded == config_loaded() && last.live == live_ && last.light == light_reading()
+        && last.pwm_width == pwm_width() && last.brightness_width == brightness_width_
+        && last.mode == controller_mode() && last.wanted_mode == wanted_mode_ && last.manual_level == manual_level_
+        && last.edits_pending == edits_pending_)
+        return;
+    link_checked_ = false;
     const ControllerStatus now = status();
     if (now != announced_value_) {
         announced_value_ = now;
@@ -208,6 +219,8 @@ void Controller::answer_all(const Outcome &outcome)
 // action is answered as not confirmed.
 void Controller::answer_waiting(bool level_sent)
 {
+    if (waiting_.empty() && !level_change_waiting_)
+        return;
     if (level_change_waiting_ && level_sent) {
         level_change_waiting_ = false;
         if (level_before_ != manual_level_)

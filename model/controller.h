@@ -214,6 +214,9 @@ private:
     QString identity_;     // ControllerStatus::identity of the open connection
     unsigned identity_connection_ = 0;
     ControllerStatus announced_value_;
+    // A device check ran since the last announcement: the holder, the open
+    // failures or the identity may have changed.
+    bool link_checked_ = true;
     // The status last announced with status_changed (none before the first).
     bool status_announced_ = false;
     std::array<unsigned char, ConfigBlock::STATUS_SIZE> announced_status_{};
