@@ -224,7 +224,7 @@ void Controller::answer_waiting(bool level_sent)
     if (level_change_waiting_ && level_sent) {
         level_change_waiting_ = false;
         if (level_before_ != manual_level_)
-            emit manual_change({QDateTime::currentDateTimeUtc(), status().identity, light_reading(), level_before_,
+            emit manual_change({QDateTime::currentDateTimeUtc(), identity_, light_reading(), level_before_,
                                 manual_level_, level_source_});
     }
     std::vector<Waiting> still;
