@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QLabel>
 
+#include <tuple>
+
 StatusLine::StatusLine(ControllerThread &controller, QLabel *label)
     : QObject(label)
     , label_(label)
@@ -16,8 +18,10 @@ StatusLine::StatusLine(ControllerThread &controller, QLabel *label)
 
 bool StatusLine::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
+        state_text_.clear(); // the words, not the state, changed
         update(status_);
+    }
     return false;
 }
 
@@ -38,6 +42,13 @@ void StatusLine::set_problem(const QString &key, const QString &problem)
 
 void StatusLine::update(const ControllerStatus &status)
 {
+    // The light and the level move every tick; the line's words depend on none of that.
+    const auto words_of = [](const ControllerStatus &s) {
+        return std::tie(s.live, s.connected, s.holder, s.lock_problem);
+    };
+    if (!state_text_.isEmpty() && words_of(status) == words_of(status_)
+        && status.open_failures.size() == status_.open_failures.size() && status.open_failures.empty())
+        return;
     QString text;
     QString tip;
     if (status.live) {
