@@ -147,7 +147,7 @@ void Controller::check_hid_device()
                         .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
                         .arg(QString::fromStdString(hid_device_.path()));
     }
-    if (!connected())
+    if (!connected() && settling())
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
     const QStringList failures = open_failures();

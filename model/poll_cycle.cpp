@@ -20,7 +20,8 @@ void Controller::tick()
     level_sent_ = false;
     if (!hid_device_.connected()) {
         set_live(false);
-        answer_all(Outcome::refused(unavailable()));
+        if (settling())
+            answer_all(Outcome::refused(unavailable()));
         return;
     }
     // A controller that has just been opened is identified and loaded in the
