@@ -276,10 +276,8 @@ bool HistoryStore::prune(qint64 now_ms)
 std::vector<MinuteRow> HistoryStore::periods(const QString &identity, qint64 from, qint64 to, int period_seconds) const
 {
     std::vector<MinuteRow> rows;
-    if (!is_open() || period_seconds < 1)
-        return rows;
-    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
-    if (!identity.isEmpty() && id < 0)
+    qint64 id = -1;
+    if (period_seconds < 1 || !controller_to_read(identity, &id))
         return rows;
     QSqlQuery query(database());
     query.setForwardOnly(true);
@@ -305,13 +303,21 @@ std::vector<MinuteRow> HistoryStore::periods(const QString &identity, qint64 fro
     return rows;
 }
 
+// The controller a query reads: *id -1 for every controller (an empty
+// identity); false when the store is closed or does not know the identity.
+bool HistoryStore::controller_to_read(const QString &identity, qint64 *id) const
+{
+    if (!is_open())
+        return false;
+    *id = identity.isEmpty() ? -1 : controller_id(identity, false);
+    return identity.isEmpty() || *id >= 0;
+}
+
 std::vector<CorrectionRow> HistoryStore::corrections(const QString &identity, qint64 from_ms, qint64 to_ms) const
 {
     std::vector<CorrectionRow> rows;
-    if (!is_open())
-        return rows;
-    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
-    if (!identity.isEmpty() && id < 0)
+    qint64 id = -1;
+    if (!controller_to_read(identity, &id))
         return rows;
     QSqlQuery query(database());
     query.setForwardOnly(true);
@@ -333,10 +339,8 @@ LightHistogram HistoryStore::light_histogram(const QString &identity, qint64 fro
 {
     LightHistogram histogram;
     histogram.seconds.assign(std::max(bins, 1), 0.0);
-    if (!is_open())
-        return histogram;
-    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
-    if (!identity.isEmpty() && id < 0)
+    qint64 id = -1;
+    if (!controller_to_read(identity, &id))
         return histogram;
     QSqlQuery query(database());
     query.setForwardOnly(true);
@@ -362,10 +366,8 @@ LightHistogram HistoryStore::light_histogram(const QString &identity, qint64 fro
 
 std::optional<StoredConfiguration> HistoryStore::latest_configuration(const QString &identity) const
 {
-    if (!is_open())
-        return std::nullopt;
-    const qint64 id = identity.isEmpty() ? -1 : controller_id(identity, false);
-    if (!identity.isEmpty() && id < 0)
+    qint64 id = -1;
+    if (!controller_to_read(identity, &id))
         return std::nullopt;
     QSqlQuery query(database());
     query.prepare(QStringLiteral("SELECT c.identity, m.time_ms, m.block FROM configurations m"

@@ -73,6 +73,7 @@ private:
     bool fail(const QString &reason);
     // The controller's number in the database; -1 unknown (and not made).
     qint64 controller_id(const QString &identity, bool make) const;
+    bool controller_to_read(const QString &identity, qint64 *id) const;
 
     QString path_;
     QString connection_;
