@@ -34,6 +34,7 @@ constexpr OutcomeError OUTCOME_ERRORS[] = {
     {{Outcome::Kind::refused, Refusal::edits_pending}, "EditsPending"},
     {{Outcome::Kind::refused, Refusal::held_elsewhere}, "HeldElsewhere"},
     {{Outcome::Kind::refused, Refusal::busy}, "Busy"},
+    {{Outcome::Kind::refused, Refusal::closing}, "Closing"},
     {{Outcome::Kind::not_confirmed, Refusal::none}, "NotConfirmed"},
 };
 

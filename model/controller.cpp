@@ -86,7 +86,8 @@ bool ControllerStatus::operator==(const ControllerStatus &other) const
         });
     };
     return connected == other.connected && identified == other.identified && loaded == other.loaded
-        && live == other.live && light == other.light && pwm_width == other.pwm_width
+        && live == other.live && answering == other.answering
+        && silent_since == other.silent_since && light == other.light && pwm_width == other.pwm_width
         && brightness_width == other.brightness_width && mode == other.mode && wanted_mode == other.wanted_mode
         && manual_level == other.manual_level && edits_pending == other.edits_pending && holder == other.holder
         && lock_problem == other.lock_problem && identity == other.identity

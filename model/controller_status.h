@@ -3,6 +3,7 @@
 #include "device/hid_device.h"
 #include "protocol/commands.h"
 
+#include <QDateTime>
 #include <QMetaType>
 #include <QString>
 
@@ -17,6 +18,10 @@ struct ControllerStatus
     bool identified = false; // it answered version 1 on this connection
     bool loaded = false;     // its configuration was read (or applied) on this connection
     bool live = false;       // the last poll tick completed a status pass: the form can be edited
+    // False only while connected and the controller has stopped answering
+    // its status reads; the readings below are then the last ones it gave.
+    bool answering = true;
+    QDateTime silent_since; // when it stopped answering (UTC); invalid while answering
 
     unsigned light = 0;     // light reading as last reported (may exceed 1023)
     unsigned pwm_width = 0; // the width the controller reports driving

@@ -13,6 +13,7 @@ enum class Refusal {
     edits_pending,  // the window holds edits that were not applied
     held_elsewhere, // another program has the controller open
     busy,           // an earlier write is still on its way
+    closing,        // the program is ending: its write-back is the last exchange
 };
 
 struct Outcome

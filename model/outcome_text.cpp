@@ -34,6 +34,8 @@ QString refusal_text(Refusal refusal, const QString &holder)
                                 : OutcomeWords::tr("%1 has the controller open.").arg(holder);
     case Refusal::busy:
         return OutcomeWords::tr("An earlier write is still on its way; try again in a moment.");
+    case Refusal::closing:
+        return OutcomeWords::tr("The program is closing: it takes no more changes.");
     }
     return QString();
 }
