@@ -90,11 +90,13 @@ bool DeviceLock::held_by_program() const
 QString DeviceLock::default_path(QString *problem)
 {
     const uint uid = ::getuid();
+    // Tests and sandboxes keep their programs apart from the user's own.
+    const QString chosen = qEnvironmentVariable("MORVANE_PWM_LOCK_DIR");
     const QString runtime = QStringLiteral("/run/user/%1").arg(uid);
-    if (QFileInfo::exists(runtime) && unfit_directory(runtime).isEmpty())
+    if (chosen.isEmpty() && QFileInfo::exists(runtime) && unfit_directory(runtime).isEmpty())
         return runtime + QLatin1Char('/') + QLatin1String(LOCK_NAME);
 
-    const QString own = QStringLiteral("/tmp/morvane-pwm-%1").arg(uid);
+    const QString own = chosen.isEmpty() ? QStringLiteral("/tmp/morvane-pwm-%1").arg(uid) : chosen;
     if (::mkdir(QFile::encodeName(own).constData(), 0700) != 0 && errno != EEXIST) {
         if (problem)
             *problem = QStringLiteral("%1: %2").arg(own, QString::fromLocal8Bit(std::strerror(errno)));

@@ -37,7 +37,8 @@ public:
     // /run/user/<uid> where the system made it for this user, otherwise a
     // directory of our own in /tmp; either is checked to be this user's,
     // mode 0700 and not a symbolic link. Empty, with *problem set, when
-    // neither is fit.
+    // neither is fit. MORVANE_PWM_LOCK_DIR, when set, names the directory
+    // instead (made if missing, checked the same way).
     static QString default_path(QString *problem = nullptr);
 
 private:

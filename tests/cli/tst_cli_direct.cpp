@@ -223,7 +223,7 @@ private slots:
     void unmakeable_lock_is_reported()
     {
         const QString dir = QFileInfo(DeviceLock::default_path()).path();
-        if (!dir.startsWith(QLatin1String("/tmp/")))
+        if (dir.startsWith(QLatin1String("/run/user/")))
             QSKIP("the lock is in the system's runtime directory, which this test does not touch");
         QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0755) == 0);
         const auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(dir).constData(), 0700); });
