@@ -163,7 +163,14 @@ private slots:
         QVERIFY2(result.exit_code == 0 && result.out.contains("curve[0].light: 1 -> 0"), qPrintable(result.describe()));
 
         const Wire import_run = sim.wire().since(before_import);
-        QCOMPARE(import_run.requests(cmd_write_config).size(), 1);
+        // On failure, the whole wire and the library's events, to tell which process wrote when.
+        const auto story = [&] {
+            QStringList lines{QStringLiteral("import started at %1 ms").arg(before_import)};
+            for (const WireReport &report : sim.wire().reports)
+                lines << QStringLiteral("%1 %2 command %3").arg(report.ms).arg(report.out ? "out" : "in").arg(report.command());
+            return (lines + sim.events()).join(QLatin1Char('\n'));
+        };
+        QVERIFY2(import_run.requests(cmd_write_config).size() == 1, qPrintable(story()));
         const QByteArray written = import_run.requests(cmd_write_config).first().payload().left(ConfigBlock::SIZE);
         QCOMPARE(written.mid(ConfigBlock::STATUS_SIZE), original.mid(ConfigBlock::STATUS_SIZE));
         const QByteArray last_status = import_run.replies(cmd_read_state).last().payload().left(ConfigBlock::STATUS_SIZE);
