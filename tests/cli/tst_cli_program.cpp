@@ -123,10 +123,50 @@ private slots:
         // Other changes may come first: the regulation the tests before left settling.
         QVERIFY2(wait_until([&] { return watch.wait_for_lines(0, 0) && watch.printed.contains("light 640"); }, 10000),
                  qPrintable(watch.printed));
+        // A light that changes on every tick: two lines a second, still following it.
+        const int before = watch.printed.count('\n');
+        sim.set(QStringLiteral("light"), QStringLiteral("sine 450 300 700"));
+        QTest::qWait(3000);
+        watch.wait_for_lines(0, 0);
+        const int lines = watch.printed.count('\n') - before;
+        QVERIFY2(lines >= 5 && lines <= 7, qPrintable(watch.printed));
+        sim.set(QStringLiteral("light"), QStringLiteral("const 640"));
         ::kill(pid_t(watch.process.processId()), SIGINT);
         QVERIFY(watch.process.waitForFinished(10000));
         QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(watch.process.exitCode(), 0);
+    }
+
+    // A controller that stops answering after its load is said to be silent
+    // (D-Bus, status, once by watch) until it answers again.
+    void silent_after_load_then_answering_again()
+    {
+        WatchRun watch;
+        session.start_watch(watch);
+        QVERIFY(watch.wait_for_lines(1, 10000));
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+        sim.set(QStringLiteral("faults"), QStringLiteral("silent cmd=55"));
+        QVERIFY(wait_until([] { return !program_property("Answering").toBool(); }, 12000));
+        QVERIFY(program_property("Connected").toBool());
+        const QDateTime since = QDateTime::fromString(program_property("SilentSince").toString(), Qt::ISODate);
+        QVERIFY2(since >= before && since <= QDateTime::currentDateTimeUtc().addSecs(-5), qPrintable(since.toString()));
+        const CliResult said = session.run({"status"});
+        QVERIFY2(said.exit_code == 1 && said.out.contains("does not answer")
+                     && said.err.contains("does not answer since " + since.toLocalTime().toString("HH:mm:ss")),
+                 qPrintable(said.describe()));
+        const CliResult silent_json = session.run({"status", "--json"});
+        QCOMPARE(silent_json.exit_code, 1);
+        QJsonObject object = QJsonDocument::fromJson(silent_json.out.toUtf8()).object();
+        QVERIFY2(object["answering"] == false && object["error"].isString(), qPrintable(silent_json.describe()));
+
+        sim.set(QStringLiteral("faults"), QString());
+        QVERIFY(wait_until([] { return program_property("Answering").toBool(); }, 10000));
+        object = json(session.run({"status", "--json"}));
+        QVERIFY(object["answering"] == true && object["error"].isNull() && object["silent_since"].isNull());
+        watch.wait_for_lines(0, 0);
+        QCOMPARE(watch.printed.count("does not answer"), 1);
+        ::kill(pid_t(watch.process.processId()), SIGINT);
+        QVERIFY(watch.process.waitForFinished(10000));
     }
 
     // Whoever holds the program's name owns the controller: when it does not
