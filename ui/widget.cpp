@@ -232,6 +232,15 @@ void Widget::show_status(const ControllerStatus &status)
     }
     set_text(ui->vAKB_lineEdit, status.connected ? QString::number(status.light) : QString());
     set_text(ui->brightness_lineEdit, status.connected ? pwm_percent_text(status.brightness_width) : QString());
+    // A silent controller's readings stay, greyed, saying how old they are.
+    const QString stale = status.answering
+        ? QString()
+        : tr("Контроллер не отвечает с %1: это последнее показание.")
+              .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+    for (QLineEdit *read_out : {ui->vAKB_lineEdit, ui->brightness_lineEdit}) {
+        read_out->setEnabled(status.answering);
+        read_out->setToolTip(stale);
+    }
 
     const bool manual = status.wanted_mode == RegulationMode::manual;
     filling_form_ = true;
