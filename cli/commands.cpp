@@ -24,7 +24,7 @@ namespace {
 // Said while the controller does not answer: readings are then its last.
 QString silence_text(const ControllerStatus &status)
 {
-    return CommandRunner::tr("the controller does not answer since %1; the readings are the last ones")
+    return CommandRunner::tr("the controller has not answered since %1; the readings are the last it gave")
         .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
@@ -182,7 +182,7 @@ ExitCode CommandRunner::status(bool json)
 
 void CommandRunner::print_status(const ControllerStatus &now)
 {
-    out_ << (now.answering ? tr("controller   connected") : tr("controller   connected, does not answer")) << '\n'
+    out_ << (now.answering ? tr("controller   connected") : tr("controller   connected, not answering")) << '\n'
         << tr("light        %1").arg(now.light) << '\n'
         << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
         << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)

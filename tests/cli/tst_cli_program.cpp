@@ -151,8 +151,8 @@ private slots:
         const QDateTime since = QDateTime::fromString(program_property("SilentSince").toString(), Qt::ISODate);
         QVERIFY2(since >= before && since <= QDateTime::currentDateTimeUtc().addSecs(-5), qPrintable(since.toString()));
         const CliResult said = session.run({"status"});
-        QVERIFY2(said.exit_code == 1 && said.out.contains("does not answer")
-                     && said.err.contains("does not answer since " + since.toLocalTime().toString("HH:mm:ss")),
+        QVERIFY2(said.exit_code == 1 && said.out.contains("not answering")
+                     && said.err.contains("has not answered since " + since.toLocalTime().toString("HH:mm:ss")),
                  qPrintable(said.describe()));
         const CliResult silent_json = session.run({"status", "--json"});
         QCOMPARE(silent_json.exit_code, 1);
@@ -164,7 +164,7 @@ private slots:
         object = json(session.run({"status", "--json"}));
         QVERIFY(object["answering"] == true && object["error"].isNull() && object["silent_since"].isNull());
         watch.wait_for_lines(0, 0);
-        QCOMPARE(watch.printed.count("does not answer"), 1);
+        QCOMPARE(watch.printed.count("has not answered"), 1);
         ::kill(pid_t(watch.process.processId()), SIGINT);
         QVERIFY(watch.process.waitForFinished(10000));
     }
