@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QToolTip>
 
 namespace {
 
@@ -238,6 +239,11 @@ void Widget::show_status(const ControllerStatus &status)
         : tr("Контроллер не отвечает с %1: это последнее показание.")
               .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
     for (QLineEdit *read_out : {ui->vAKB_lineEdit, ui->brightness_lineEdit}) {
+        if (read_out->toolTip() == stale)
+            continue;
+        // A tip on screen would go on saying it after the controller answered.
+        if (QToolTip::isVisible() && QToolTip::text() == read_out->toolTip())
+            QToolTip::hideText();
         read_out->setEnabled(status.answering);
         read_out->setToolTip(stale);
     }
