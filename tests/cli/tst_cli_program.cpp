@@ -127,9 +127,7 @@ private slots:
         const int before = watch.printed.count('\n');
         sim.set(QStringLiteral("light"), QStringLiteral("sine 450 300 700"));
         QTest::qWait(3000);
-        watch.wait_for_lines(0, 0);
-        const int lines = watch.printed.count('\n') - before;
-        QVERIFY2(lines >= 5 && lines <= 7, qPrintable(watch.printed));
+        QVERIFY2(watch.wait_for_lines(before + 5, 0) && !watch.wait_for_lines(before + 8, 0), qPrintable(watch.printed));
         sim.set(QStringLiteral("light"), QStringLiteral("const 640"));
         ::kill(pid_t(watch.process.processId()), SIGINT);
         QVERIFY(watch.process.waitForFinished(10000));
@@ -144,25 +142,19 @@ private slots:
         WatchRun watch;
         session.start_watch(watch);
         QVERIFY(watch.wait_for_lines(1, 10000));
-        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
         sim.set(QStringLiteral("faults"), QStringLiteral("silent cmd=55"));
         QVERIFY(wait_until([] { return !program_property("Answering").toBool(); }, 12000));
-        QVERIFY(program_property("Connected").toBool());
-        const QDateTime since = QDateTime::fromString(program_property("SilentSince").toString(), Qt::ISODate);
-        QVERIFY2(since >= before && since <= QDateTime::currentDateTimeUtc().addSecs(-5), qPrintable(since.toString()));
+        const QString since = QDateTime::fromString(program_property("SilentSince").toString(), Qt::ISODate)
+                                  .toLocalTime().toString("HH:mm:ss");
         const CliResult said = session.run({"status"});
-        QVERIFY2(said.exit_code == 1 && said.out.contains("not answering")
-                     && said.err.contains("has not answered since " + since.toLocalTime().toString("HH:mm:ss")),
-                 qPrintable(said.describe()));
+        QVERIFY2(said.exit_code == 1 && said.out.contains("connected, not answering")
+                     && said.err.contains("has not answered since " + since + ';'), qPrintable(said.describe()));
         const CliResult silent_json = session.run({"status", "--json"});
-        QCOMPARE(silent_json.exit_code, 1);
-        QJsonObject object = QJsonDocument::fromJson(silent_json.out.toUtf8()).object();
-        QVERIFY2(object["answering"] == false && object["error"].isString(), qPrintable(silent_json.describe()));
-
+        QVERIFY2(silent_json.exit_code == 1 && silent_json.out.contains("\"answering\":false")
+                     && silent_json.out.contains("\"error\":\"the controller has not answered"), qPrintable(silent_json.describe()));
         sim.set(QStringLiteral("faults"), QString());
         QVERIFY(wait_until([] { return program_property("Answering").toBool(); }, 10000));
-        object = json(session.run({"status", "--json"}));
-        QVERIFY(object["answering"] == true && object["error"].isNull() && object["silent_since"].isNull());
+        QCOMPARE(json(session.run({"status", "--json"}))["answering"], true);
         watch.wait_for_lines(0, 0);
         QCOMPARE(watch.printed.count("has not answered"), 1);
         ::kill(pid_t(watch.process.processId()), SIGINT);

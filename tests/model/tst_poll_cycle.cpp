@@ -8,7 +8,6 @@
 #include "model/device_lock.h"
 #include "protocol/commands.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -362,20 +361,14 @@ void TestPollCycle::silence_is_said_and_clears()
 
     Bench bench(ControllerState().light(300));
     bench.connect();
-    QSignalSpy announced(&bench.model(), &Controller::status_value_changed);
     bench.fail(cmd_read_state, SimFaultKind(fault), times);
     const QDateTime first_read = QDateTime::currentDateTimeUtc();
     for (int i = 0; i < steps.size(); ++i) {
         steps[i] == QLatin1Char('t') ? bench.tick() : bench.check();
         const ControllerStatus now = bench.model().status();
-        const QString step = QStringLiteral("step %1").arg(i + 1);
-        QVERIFY2(now.answering == (answering[i] == QLatin1Char('1')), qPrintable(step));
-        QVERIFY2(!announced.isEmpty() || now.answering, qPrintable(step));
-        if (!announced.isEmpty())
-            QVERIFY2(announced.last().at(0).value<ControllerStatus>() == now, qPrintable(step));
-        QVERIFY2(now.silent_since.isValid() == !now.answering, qPrintable(step));
-        if (!now.answering)
-            QVERIFY(now.silent_since >= first_read.addMSecs(-1) && now.silent_since <= QDateTime::currentDateTimeUtc());
+        QVERIFY2(now.answering == (answering[i] == QLatin1Char('1')), qPrintable(QStringLiteral("step %1").arg(i + 1)));
+        QCOMPARE(now.silent_since.isValid(), !now.answering);
+        QVERIFY(now.answering || (now.silent_since >= first_read && now.silent_since <= QDateTime::currentDateTimeUtc()));
         QCOMPARE(now.light, 300u); // the last reading stays
     }
 }

@@ -150,19 +150,16 @@ void TestView::unchanged_read_out_keeps_its_selection()
     QCOMPARE(bench.light_readout()->text(), QStringLiteral("600"));
 }
 
-// A controller that stops answering leaves its last readings, greyed and
-// dated; its next answer brings them back to life.
+// A silent controller's read-outs are greyed and dated until it answers again.
 void TestView::silent_controller_leaves_dated_read_outs()
 {
-    WindowBench bench(ControllerState().light(512).pwm_width(564));
+    WindowBench bench;
     bench.connect();
-    bench.controller_config().set_light_adc(600);
     bench.fail(cmd_read_state, SimFaultKind::silent, 2);
     for (bool answered_again : {false, true}) {
         bench.tick();
         bench.tick();
         const QString since = bench.model().status().silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
-        QCOMPARE(bench.light_readout()->text(), answered_again ? QStringLiteral("600") : QStringLiteral("512"));
         for (QLineEdit *read_out : {bench.light_readout(), bench.brightness_readout()}) {
             QCOMPARE(read_out->isEnabled(), answered_again);
             QCOMPARE(read_out->toolTip().contains(QStringLiteral("не отвечает с ") + since), !answered_again);
