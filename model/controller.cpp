@@ -101,9 +101,8 @@ ControllerStatus Controller::status() const
     now.identified = identified();
     now.loaded = config_loaded();
     now.live = live_;
-    now.answering = !silent_;
-    if (silent_)
-        now.silent_since = first_failed_read_;
+    now.answering = answering();
+    now.silent_since = silent_since();
     now.light = light_reading();
     now.pwm_width = pwm_width();
     now.brightness_width = brightness_width_;
@@ -182,8 +181,8 @@ void Controller::announce_value()
 {
     const ControllerStatus &last = announced_value_;
     if (!link_checked_ && last.connected == connected() && last.identified == identified()
-        && last.loaded == config_loaded() && last.live == live_ && last.answering == !silent_
-        && last.silent_since == (silent_ ? first_failed_read_ : QDateTime()) && last.light == light_reading()
+        && last.loaded == config_loaded() && last.live == live_ && last.answering == answering()
+        && last.silent_since == silent_since() && last.light == light_reading()
         && last.pwm_width == pwm_width() && last.brightness_width == brightness_width_
         && last.mode == controller_mode() && last.wanted_mode == wanted_mode_ && last.manual_level == manual_level_
         && last.edits_pending == edits_pending_)

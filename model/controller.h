@@ -85,6 +85,8 @@ public:
     // SILENT_AFTER_FAILED_READS status reads in a row; clears at the next
     // status read it answers.
     bool answering() const { return !silent_; }
+    // When the first of those reads began (UTC); invalid while answering.
+    QDateTime silent_since() const { return silent_ ? first_failed_read_ : QDateTime(); }
     RegulationMode wanted_mode() const { return wanted_mode_; }
     int manual_level() const { return manual_level_; } // 0..PWM_FULL_SCALE
     // Matching interfaces the last device search could not open, as
