@@ -193,11 +193,11 @@ it drives (percent and PWM width) and its regulation mode. With --json, one JSON
 Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the
 last it gave), another program has it open, or the status could not be read; 2 usage
 error; 3 no controller is connected.</source>
-        <translation>Показывает, подключен ли контроллер и отвечает ли он, его показание освещенности, яркость,
-которую он задает (в процентах и шириной ШИМ), и режим регулировки. С --json — один объект JSON.
-Коды завершения: 0 контроллер отвечает; 1 он не отвечает (показаны последние полученные от него
-показания), его открыла другая программа или состояние не удалось прочитать; 2 ошибка в вызове;
-3 контроллер не подключен.</translation>
+        <translation>Показывает, подключен ли контроллер и отвечает ли он, его показание освещенности,
+яркость, которую он задает (в процентах и шириной ШИМ), и режим регулировки.
+С --json — один объект JSON. Коды завершения: 0 контроллер отвечает; 1 он не отвечает
+(показаны последние полученные от него показания), его открыла другая программа или
+состояние не удалось прочитать; 2 ошибка в вызове; 3 контроллер не подключен.</translation>
     </message>
     <message>
         <source>a line per change, at most two a second</source>
