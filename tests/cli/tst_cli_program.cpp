@@ -127,7 +127,7 @@ private slots:
         const int before = watch.printed.count('\n');
         sim.set(QStringLiteral("light"), QStringLiteral("sine 450 300 700"));
         QTest::qWait(3000);
-        QVERIFY2(watch.wait_for_lines(before + 5, 0) && !watch.wait_for_lines(before + 8, 0), qPrintable(watch.printed));
+        QVERIFY2(watch.wait_for_lines(before + 4, 0) && !watch.wait_for_lines(before + 8, 0), qPrintable(watch.printed));
         sim.set(QStringLiteral("light"), QStringLiteral("const 640"));
         ::kill(pid_t(watch.process.processId()), SIGINT);
         QVERIFY(watch.process.waitForFinished(10000));
