@@ -26,15 +26,21 @@ struct CommandEntry
 const CommandEntry COMMANDS[] = {
     {"status", "status [--json]", QT_TRANSLATE_NOOP("CommandLine", "connected, light, brightness and mode"),
      QT_TRANSLATE_NOOP("CommandLine",
-                       "Shows whether a controller is connected, its light reading, the brightness it drives\n"
-                       "(percent and PWM width) and its regulation mode. With --json, one JSON object.\n"
-                       "Exits with 3 when no controller is connected."),
+                       "Shows whether a controller is connected and answers, its light reading, the brightness\n"
+                       "it drives (percent and PWM width) and its regulation mode. With --json, one JSON object.\n"
+                       "Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the\n"
+                       "last it gave), another program has it open, or the status could not be read; 2 usage\n"
+                       "error; 3 no controller is connected."),
      0, true, false},
-    {"watch", "watch [--json]", QT_TRANSLATE_NOOP("CommandLine", "one line per change until interrupted"),
+    {"watch", "watch [--json] [--interval SECONDS]",
+     QT_TRANSLATE_NOOP("CommandLine", "a line per change, at most two a second"),
      QT_TRANSLATE_NOOP("CommandLine",
-                       "Prints the status once, then one line each time it changes, until interrupted\n"
-                       "(Ctrl+C, SIGTERM). With --json, one JSON object a line."),
-     0, true, false},
+                       "Prints the status once, then a line when it changes, until interrupted (Ctrl+C,\n"
+                       "SIGTERM): at most one line per --interval (0.1 to 3600 seconds, 0.5 unless given);\n"
+                       "a change within it is printed when it ends, as it then stands. With --json, one\n"
+                       "JSON object a line, with the keys of 'status --json' and its time. Exit codes: 0\n"
+                       "interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage error."),
+     0, true, false, false, "--interval"},
     {"manual", "manual on|off", QT_TRANSLATE_NOOP("CommandLine", "switch manual regulation on or off"),
      QT_TRANSLATE_NOOP("CommandLine",
                        "on: the controller drives the manual level (it starts at the present brightness).\n"
@@ -112,7 +118,7 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     for (int at = 0; at < arguments.size(); ++at) {
         const QString &argument = arguments.at(at);
         const bool takes_value = argument == QLatin1String("--days") || argument == QLatin1String("-o")
-                                 || argument == QLatin1String("--positions");
+                                 || argument == QLatin1String("--positions") || argument == QLatin1String("--interval");
         if (takes_value && at + 1 >= arguments.size()) {
             *error = CommandLineText::tr("%1 needs a value").arg(argument);
             return ExitCode::usage;
@@ -125,6 +131,15 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
                 *error = CommandLineText::tr("--days takes 1..%1, not %2").arg(HistoryStore::RETENTION_DAYS).arg(value);
                 return ExitCode::usage;
             }
+        } else if (argument == QLatin1String("--interval")) {
+            bool ok = false;
+            const double seconds = value.toDouble(&ok);
+            // Written so that NaN fails too.
+            if (!ok || !(seconds >= 0.1 && seconds <= 3600)) {
+                *error = CommandLineText::tr("--interval takes 0.1..3600 seconds, not %1").arg(value);
+                return ExitCode::usage;
+            }
+            line->interval_ms = qRound(seconds * 1000);
         } else if (argument == QLatin1String("-o")) {
             line->output = value;
         } else if (argument == QLatin1String("--positions")) {

@@ -16,6 +16,7 @@ struct CommandLine
     bool version = false;
     bool csv = false;
     int days = 30;               // history: how far back
+    int interval_ms = 500;       // watch: the least time between two lines
     QString output;              // propose: the file the proposal goes to
     bool positions_time = false; // propose: move the points to where the time is spent
 };

@@ -10,26 +10,40 @@
 #include "stop_signals.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QTimer>
 
 namespace {
 
+// Said while the controller does not answer: readings are then its last.
+QString silence_text(const ControllerStatus &status)
+{
+    return CommandRunner::tr("the controller has not answered since %1; the readings are the last it gave")
+        .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+}
+
 // One shape in every state: the same keys always, null for what is not
 // known (the live values without a loaded controller), `error` when the
-// status could not be read at all.
-QJsonObject status_json(const ControllerStatus &status, const QString &route, const QString &error = QString())
+// status could not be read at all or the controller does not answer.
+QJsonObject status_json(const ControllerStatus &status, const QString &route, QString error = QString())
 {
     const bool known = status.connected && status.loaded;
+    const bool silent = status.connected && !status.answering;
+    if (error.isEmpty() && silent)
+        error = silence_text(status);
     const auto known_number = [known](int value) { return known ? QJsonValue(value) : QJsonValue(); };
     return {{"route", route},
             {"connected", status.connected},
             {"identified", status.identified},
             {"configuration_loaded", status.loaded},
+            {"answering", status.connected ? QJsonValue(status.answering) : QJsonValue()},
+            {"silent_since", silent ? QJsonValue(status.silent_since.toString(Qt::ISODate)) : QJsonValue()},
             {"light", known_number(int(status.light))},
             {"pwm_width", known_number(int(status.pwm_width))},
             {"brightness_percent", known_number(pwm_percent(int(status.pwm_width)))},
@@ -102,7 +116,7 @@ ExitCode CommandRunner::run(const CommandLine &line)
     if (command == QLatin1String("status"))
         return status(line.json);
     if (command == QLatin1String("watch"))
-        return watch(line.json);
+        return watch(line.json, line.interval_ms);
     if (command == QLatin1String("config import"))
         return import_config(argument, line.dry_run);
     if (command == QLatin1String("history"))
@@ -156,15 +170,19 @@ ExitCode CommandRunner::status(bool json)
         return failed(opened);
     }
     const ControllerStatus now = access_.status();
-    if (json) {
+    const bool silent = now.connected && !now.answering;
+    if (json)
         out_ << json_line(status_json(now, access_.route())) << '\n';
-        return code;
-    }
-    if (!now.connected) {
+    else if (!now.connected)
         out_ << tr("controller   not connected") << '\n';
-        return code;
-    }
-    out_ << tr("controller   connected") << '\n'
+    else
+        print_status(now);
+    return silent ? failed(Answer::failure(silence_text(now))) : code;
+}
+
+void CommandRunner::print_status(const ControllerStatus &now)
+{
+    out_ << (now.answering ? tr("controller   connected") : tr("controller   connected, not answering")) << '\n'
         << tr("light        %1").arg(now.light) << '\n'
         << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
         << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)
@@ -172,10 +190,11 @@ ExitCode CommandRunner::status(bool json)
         << '\n';
     if (now.edits_pending)
         out_ << tr("window       has edits that are not applied") << '\n';
-    return code;
 }
 
-ExitCode CommandRunner::watch(bool json)
+// At most one line a slot: a change within the slot after a line is printed
+// when the slot ends, as it then stands.
+ExitCode CommandRunner::watch(bool json, int interval_ms)
 {
     if (const Answer opened = access_.open(); exit_code(opened) == ExitCode::failed)
         return failed(opened);
@@ -188,27 +207,34 @@ ExitCode CommandRunner::watch(bool json)
         code = failed(Answer::failure(reason));
         loop.quit();
     });
-    QString shown = status_line(json);
-    const auto print = [&] {
-        const QDateTime now = QDateTime::currentDateTime();
-        if (json) {
-            QJsonObject line = status_json(access_.status(), access_.route());
-            // With its offset from UTC, so that a log read elsewhere keeps its meaning.
-            line.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
-            out_ << json_line(line) << Qt::endl;
-        } else {
-            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << shown << Qt::endl;
-        }
-    };
+    QString shown;
+    QElapsedTimer since_printed;
+    QTimer next_slot;
+    next_slot.setSingleShot(true);
     const auto print_change = [&] {
         const QString line = status_line(json);
-        if (line != shown) {
-            shown = line;
-            print();
+        if (line == shown)
+            return;
+        if (since_printed.isValid() && since_printed.elapsed() < interval_ms) {
+            if (!next_slot.isActive())
+                next_slot.start(int(interval_ms - since_printed.elapsed()));
+            return;
+        }
+        shown = line;
+        since_printed.start();
+        const QDateTime now = QDateTime::currentDateTime();
+        if (json) {
+            QJsonObject object = status_json(access_.status(), access_.route());
+            // With its offset from UTC, so that a log read elsewhere keeps its meaning.
+            object.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
+            out_ << json_line(object) << Qt::endl;
+        } else {
+            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << line << Qt::endl;
         }
     };
+    connect(&next_slot, &QTimer::timeout, &loop, print_change);
     connect(&access_, &ControllerAccess::status_changed, &loop, print_change);
-    print();
+    print_change();
     access_.watch();
     print_change(); // what changed while the watch was being set up
     loop.exec();
@@ -465,9 +491,11 @@ QString CommandRunner::status_line(bool json) const
         return json_line(status_json(now, access_.route()));
     if (!now.connected)
         return tr("no controller");
-    return tr("light %1  brightness %2 (width %3)  %4")
-        .arg(now.light)
-        .arg(pwm_percent_text(int(now.pwm_width)))
-        .arg(now.pwm_width)
-        .arg(now.mode == RegulationMode::manual ? tr("manual %1").arg(now.manual_level) : tr("automatic"));
+    const QString readings = tr("light %1  brightness %2 (width %3)  %4")
+                                 .arg(now.light)
+                                 .arg(pwm_percent_text(int(now.pwm_width)))
+                                 .arg(now.pwm_width)
+                                 .arg(now.mode == RegulationMode::manual ? tr("manual %1").arg(now.manual_level)
+                                                                         : tr("automatic"));
+    return now.answering ? readings : readings + QStringLiteral("  ") + silence_text(now);
 }

@@ -25,7 +25,8 @@ public:
 
 private:
     ExitCode status(bool json);
-    ExitCode watch(bool json);
+    ExitCode watch(bool json, int interval_ms);
+    void print_status(const ControllerStatus &now);
     // manual, level, up and down: one change of regulation, then the level it left.
     ExitCode regulate(const std::function<Answer()> &change);
     ExitCode show_config(bool json);

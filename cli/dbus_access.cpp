@@ -7,6 +7,7 @@
 #include <QDBusArgument>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -209,6 +210,9 @@ void DbusAccess::take(const QVariantMap &properties)
     value("Connected", &status_.connected);
     value("Identified", &status_.identified);
     value("ConfigurationLoaded", &status_.loaded);
+    value("Answering", &status_.answering);
+    if (const auto since = properties.constFind(QStringLiteral("SilentSince")); since != properties.cend())
+        status_.silent_since = QDateTime::fromString(since->toString(), Qt::ISODate);
     value("EditsPending", &status_.edits_pending);
     value("LightReading", &status_.light);
     value("PwmWidth", &status_.pwm_width);

@@ -25,6 +25,8 @@ class ControllerService : public QObject, protected QDBusContext
     Q_PROPERTY(bool Connected READ connected)
     Q_PROPERTY(bool Identified READ identified)
     Q_PROPERTY(bool ConfigurationLoaded READ configuration_loaded)
+    Q_PROPERTY(bool Answering READ answering)
+    Q_PROPERTY(QString SilentSince READ silent_since)
     Q_PROPERTY(uint LightReading READ light_reading)
     Q_PROPERTY(uint PwmWidth READ pwm_width)
     Q_PROPERTY(uint BrightnessPercent READ brightness_percent)
@@ -49,6 +51,8 @@ public:
     bool connected() const { return status().connected; }
     bool identified() const { return status().identified; }
     bool configuration_loaded() const { return status().loaded; }
+    bool answering() const { return status().answering; }
+    QString silent_since() const { return status().silent_since.toString(Qt::ISODate); }
     uint light_reading() const { return status().light; }
     uint pwm_width() const { return status().pwm_width; }
     uint brightness_percent() const { return uint(pwm_percent(int(status().pwm_width))); }

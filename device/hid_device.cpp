@@ -87,6 +87,7 @@ bool HidDevice::open()
 
 bool HidDevice::exchange(int command, unsigned char *reply, const unsigned char *payload)
 {
+    last_failure_ = Failure::link;
     if (!connected_)
         return false;
 
@@ -112,17 +113,24 @@ bool HidDevice::exchange(int command, unsigned char *reply, const unsigned char 
         // The backend delivers the 64 report bytes after the report ID.
         in_report_[0] = 0;
         const int received = backend_.read(handle_, in_report_.data() + 1, HID_REPLY_SIZE, wait_ms);
-        // A time-out, an error or a short report: a short one would leave the
-        // previous reply's bytes behind the fresh ones, so it fails too.
+        if (received == 0) {
+            last_failure_ = Failure::no_reply;
+            return false;
+        }
+        // An error or a short report: a short one would leave the previous
+        // reply's bytes behind the fresh ones, so it fails too.
         if (received != HID_REPLY_SIZE)
             return false;
         if (in_report_[1] == out_report_[1])
             break;
         wait_ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
                           .count());
-        if (wait_ms <= 0)
+        if (wait_ms <= 0) {
+            last_failure_ = Failure::no_reply;
             return false;
+        }
     }
+    last_failure_ = Failure::none;
     if (reply)
         std::memcpy(reply, in_report_.data() + 1, HID_REPLY_SIZE);
     return true;

@@ -39,6 +39,12 @@ public:
     bool close();
     bool exchange(int command, unsigned char *reply, const unsigned char *payload);
 
+    // Why the last exchange failed: the controller let the time limit pass
+    // without its reply, or the link itself failed (a write or read error,
+    // a short report), which an unplugged controller also causes.
+    enum class Failure { none, no_reply, link };
+    Failure last_failure() const { return last_failure_; }
+
     bool connected() const { return connected_; }
     bool identify_pending() const { return identify_pending_; }
     // Only the poll cycle calls this, when the controller reports version 1.
@@ -68,5 +74,6 @@ private:
     HidHandle *handle_ = nullptr;
     std::string path_;
     unsigned connection_serial_ = 0;
+    Failure last_failure_ = Failure::none;
     std::vector<HidOpenFailure> open_failures_;
 };

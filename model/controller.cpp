@@ -101,6 +101,8 @@ ControllerStatus Controller::status() const
     now.identified = identified();
     now.loaded = config_loaded();
     now.live = live_;
+    now.answering = answering();
+    now.silent_since = silent_since();
     now.light = light_reading();
     now.pwm_width = pwm_width();
     now.brightness_width = brightness_width_;
@@ -140,8 +142,13 @@ void Controller::check_hid_device()
         hid_device_.open();
     if (device_lock_ && !connected())
         device_lock_->unlock();
+    const bool same_connection = connected() && identity_connection_ == hid_device_.connection_serial();
+    if (!same_connection)
+        forget_failed_reads();
+    else if (link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
+        silent_ = true; // still there: its link fails, not its plug
     // Made once per connection, not on every tick's status.
-    if (connected() && identity_connection_ != hid_device_.connection_serial()) {
+    if (connected() && !same_connection) {
         identity_connection_ = hid_device_.connection_serial();
         identity_ = QStringLiteral("%1:%2:%3")
                         .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
@@ -174,7 +181,8 @@ void Controller::announce_value()
 {
     const ControllerStatus &last = announced_value_;
     if (!link_checked_ && last.connected == connected() && last.identified == identified()
-        && last.loaded == config_loaded() && last.live == live_ && last.light == light_reading()
+        && last.loaded == config_loaded() && last.live == live_ && last.answering == answering()
+        && last.silent_since == silent_since() && last.light == light_reading()
         && last.pwm_width == pwm_width() && last.brightness_width == brightness_width_
         && last.mode == controller_mode() && last.wanted_mode == wanted_mode_ && last.manual_level == manual_level_
         && last.edits_pending == edits_pending_)

@@ -44,6 +44,9 @@ public:
     // The longest an action waits for its answer: a tick under way whose
     // exchanges time out both ways, then the action's own, then the settling.
     static constexpr int WORST_ANSWER_MS = 4 * HID_EXCHANGE_TIMEOUT_MS + SETTLE_MS;
+    // Status reads that fail in a row before the controller is said to be
+    // silent: about 6 s when each waits out the exchange's time limit.
+    static constexpr int SILENT_AFTER_FAILED_READS = 2;
 
     // Answers an action once, on the Controller's thread.
     using Reply = std::function<void(const Outcome &)>;
@@ -78,6 +81,12 @@ public:
     // pass; cleared by the first tick that finds no controller. The form can
     // be edited exactly while this holds.
     bool live() const { return live_; }
+    // False only while connected and the controller has failed
+    // SILENT_AFTER_FAILED_READS status reads in a row; clears at the next
+    // status read it answers.
+    bool answering() const { return !silent_; }
+    // When the first of those reads began (UTC); invalid while answering.
+    QDateTime silent_since() const { return silent_ ? first_failed_read_ : QDateTime(); }
     RegulationMode wanted_mode() const { return wanted_mode_; }
     int manual_level() const { return manual_level_; } // 0..PWM_FULL_SCALE
     // Matching interfaces the last device search could not open, as
@@ -163,6 +172,8 @@ private:
     bool carry_regulation();
     bool send_mode(RegulationMode mode);
     void note_light_reading() const;
+    void note_status_read(bool answered, const QDateTime &started);
+    void forget_failed_reads();
     void announce_status();
     void announce_link(bool was_connected, bool was_identified);
     void set_live(bool live);
@@ -200,6 +211,14 @@ private:
     bool regulation_held_ = false;
     int brightness_width_ = 0;
     bool live_ = false;
+    // Status reads failed in a row on this connection, and when the first
+    // of them started. A read that failed on the link (as an unplug makes
+    // it fail) counts towards silence once a device check has found the
+    // controller still there; one left without a reply counts at once.
+    int failed_reads_ = 0;
+    QDateTime first_failed_read_;
+    bool link_failed_ = false;
+    bool silent_ = false;
     // Set while a load announces itself: the hot keys' step waits.
     bool loading_ = false;
     bool identification_failed_ = false;

@@ -76,7 +76,10 @@ bool Controller::load_config()
 
 bool Controller::status_pass()
 {
-    if (!hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr))
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    const bool answered = hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr);
+    note_status_read(answered, started);
+    if (!answered)
         return false;
     // Only the live state is taken; the configuration bytes of this reply are not used.
     std::copy_n(reply_buffer_.begin() + 1, ConfigBlock::STATUS_SIZE, stored_config_.bytes.begin());
@@ -125,6 +128,29 @@ void Controller::note_light_reading() const
     const unsigned reading = stored_config_.light_adc();
     if (reading > unsigned(LIGHT_FULL_SCALE))
         qDebug().nospace() << "ADC = " << ' ' << reading << ' ';
+}
+
+// Silence is said only of a controller that is still there: a read the
+// controller left without a reply shows that, a failed link waits for the
+// device check (an unplugged controller is gone, not silent).
+void Controller::note_status_read(bool answered, const QDateTime &started)
+{
+    if (answered) {
+        forget_failed_reads();
+        return;
+    }
+    if (failed_reads_++ == 0)
+        first_failed_read_ = started;
+    link_failed_ = hid_device_.last_failure() == HidDevice::Failure::link;
+    if (!link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
+        silent_ = true;
+}
+
+void Controller::forget_failed_reads()
+{
+    failed_reads_ = 0;
+    link_failed_ = false;
+    silent_ = false;
 }
 
 // A tick that reads the same state as the last one emits nothing.

@@ -8,21 +8,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Shows whether a controller is connected, its light reading, the brightness it drives
-(percent and PWM width) and its regulation mode. With --json, one JSON object.
-Exits with 3 when no controller is connected.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>one line per change until interrupted</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Prints the status once, then one line each time it changes, until interrupted
-(Ctrl+C, SIGTERM). With --json, one JSON object a line.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>switch manual regulation on or off</source>
         <translation type="unfinished"></translation>
     </message>
@@ -174,6 +159,30 @@ Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;mo
 Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
 2 usage error, 3 no controller.
 </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shows whether a controller is connected and answers, its light reading, the brightness
+it drives (percent and PWM width) and its regulation mode. With --json, one JSON object.
+Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the
+last it gave), another program has it open, or the status could not be read; 2 usage
+error; 3 no controller is connected.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a line per change, at most two a second</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Prints the status once, then a line when it changes, until interrupted (Ctrl+C,
+SIGTERM): at most one line per --interval (0.1 to 3600 seconds, 0.5 unless given);
+a change within it is printed when it ends, as it then stands. With --json, one
+JSON object a line, with the keys of &apos;status --json&apos; and its time. Exit codes: 0
+interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--interval takes 0.1..3600 seconds, not %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -340,6 +349,14 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>Saved the proposal to %1; &apos;morvane-pwmctl config import %1&apos; writes it to the controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller has not answered since %1; the readings are the last it gave</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>controller   connected, not answering</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -722,6 +739,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         <source>Nothing was sent to the controller.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The program is closing: it takes no more changes.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
@@ -1018,6 +1039,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     <message>
         <source>Настройки записываются в контроллер…</source>
         <translation>Writing the settings to the controller…</translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1: это последнее показание.</source>
+        <translation>The controller has not answered since %1: this is its last reading.</translation>
     </message>
 </context>
 <context>

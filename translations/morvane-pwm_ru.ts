@@ -8,24 +8,6 @@
         <translation>подключение, освещенность, яркость и режим</translation>
     </message>
     <message>
-        <source>Shows whether a controller is connected, its light reading, the brightness it drives
-(percent and PWM width) and its regulation mode. With --json, one JSON object.
-Exits with 3 when no controller is connected.</source>
-        <translation>Показывает, подключен ли контроллер, его показание освещенности, яркость, которую он
-задает (в процентах и шириной ШИМ), и режим регулировки. С --json — один объект JSON.
-Завершается с кодом 3, когда контроллер не подключен.</translation>
-    </message>
-    <message>
-        <source>one line per change until interrupted</source>
-        <translation>строка на каждое изменение, пока не прервут</translation>
-    </message>
-    <message>
-        <source>Prints the status once, then one line each time it changes, until interrupted
-(Ctrl+C, SIGTERM). With --json, one JSON object a line.</source>
-        <translation>Выводит состояние, затем по строке при каждом его изменении, пока не прервут
-(Ctrl+C, SIGTERM). С --json — по объекту JSON в строке.</translation>
-    </message>
-    <message>
         <source>switch manual regulation on or off</source>
         <translation>включить или выключить ручную регулировку</translation>
     </message>
@@ -205,6 +187,38 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
 2 ошибка в вызове, 3 нет контроллера.
 </translation>
     </message>
+    <message>
+        <source>Shows whether a controller is connected and answers, its light reading, the brightness
+it drives (percent and PWM width) and its regulation mode. With --json, one JSON object.
+Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the
+last it gave), another program has it open, or the status could not be read; 2 usage
+error; 3 no controller is connected.</source>
+        <translation>Показывает, подключен ли контроллер и отвечает ли он, его показание освещенности,
+яркость, которую он задает (в процентах и шириной ШИМ), и режим регулировки.
+С --json — один объект JSON. Коды завершения: 0 контроллер отвечает; 1 он не отвечает
+(показаны последние полученные от него показания), его открыла другая программа или
+состояние не удалось прочитать; 2 ошибка в вызове; 3 контроллер не подключен.</translation>
+    </message>
+    <message>
+        <source>a line per change, at most two a second</source>
+        <translation>строка на изменение, не больше двух в секунду</translation>
+    </message>
+    <message>
+        <source>Prints the status once, then a line when it changes, until interrupted (Ctrl+C,
+SIGTERM): at most one line per --interval (0.1 to 3600 seconds, 0.5 unless given);
+a change within it is printed when it ends, as it then stands. With --json, one
+JSON object a line, with the keys of &apos;status --json&apos; and its time. Exit codes: 0
+interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage error.</source>
+        <translation>Выводит состояние, затем по строке при его изменении, пока не прервут (Ctrl+C, SIGTERM):
+не больше одной строки за --interval (от 0.1 до 3600 секунд, без него 0.5); изменение внутри
+интервала выводится по его окончании, каким состояние тогда стало. С --json — по объекту JSON
+в строке, с ключами &apos;status --json&apos; и временем. Коды завершения: 0 прервано; 1 morvane-pwm
+завершилась или контроллер недоступен; 2 ошибка в вызове.</translation>
+    </message>
+    <message>
+        <source>--interval takes 0.1..3600 seconds, not %1</source>
+        <translation>--interval принимает 0.1..3600 секунд, а не %1</translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
@@ -371,6 +385,14 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     <message>
         <source>Saved the proposal to %1; &apos;morvane-pwmctl config import %1&apos; writes it to the controller.</source>
         <translation>Предложение сохранено в %1; &apos;morvane-pwmctl config import %1&apos; запишет его в контроллер.</translation>
+    </message>
+    <message>
+        <source>the controller has not answered since %1; the readings are the last it gave</source>
+        <translation>контроллер не отвечает с %1; показания — последние полученные от него</translation>
+    </message>
+    <message>
+        <source>controller   connected, not answering</source>
+        <translation>контроллер   подключен, не отвечает</translation>
     </message>
 </context>
 <context>
@@ -754,6 +776,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         <source>Nothing was sent to the controller.</source>
         <translation>В контроллер ничего не отправлено.</translation>
     </message>
+    <message>
+        <source>The program is closing: it takes no more changes.</source>
+        <translation>Программа закрывается: изменения больше не принимаются.</translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
@@ -1049,6 +1075,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>Настройки записываются в контроллер…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1: это последнее показание.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QToolTip>
 
 namespace {
 
@@ -232,6 +233,20 @@ void Widget::show_status(const ControllerStatus &status)
     }
     set_text(ui->vAKB_lineEdit, status.connected ? QString::number(status.light) : QString());
     set_text(ui->brightness_lineEdit, status.connected ? pwm_percent_text(status.brightness_width) : QString());
+    // A silent controller's readings stay, greyed, saying how old they are.
+    const QString stale = status.answering
+        ? QString()
+        : tr("Контроллер не отвечает с %1: это последнее показание.")
+              .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+    for (QLineEdit *read_out : {ui->vAKB_lineEdit, ui->brightness_lineEdit}) {
+        if (read_out->toolTip() == stale)
+            continue;
+        // A tip on screen would go on saying it after the controller answered.
+        if (QToolTip::isVisible() && QToolTip::text() == read_out->toolTip())
+            QToolTip::hideText();
+        read_out->setEnabled(status.answering);
+        read_out->setToolTip(stale);
+    }
 
     const bool manual = status.wanted_mode == RegulationMode::manual;
     filling_form_ = true;

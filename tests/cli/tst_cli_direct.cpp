@@ -14,8 +14,9 @@
 namespace {
 
 // What `status --json` prints in every state.
-const QStringList STATUS_KEYS{"brightness_percent", "configuration_loaded", "connected", "edits_pending", "error",
-                              "holder", "identified", "light", "manual_level", "mode", "pwm_width", "route"};
+const QStringList STATUS_KEYS{"answering", "brightness_percent", "configuration_loaded", "connected", "edits_pending",
+                              "error", "holder", "identified", "light", "manual_level", "mode", "pwm_width", "route",
+                              "silent_since"};
 
 } // namespace
 
@@ -49,8 +50,14 @@ private slots:
         QTest::newRow("status as JSON") << manual_at_300 << QStringList{"status", "--json"} << QByteArray() << 0
                                         << "\"mode\":\"manual\"" << nothing_but_reads << -1;
         QTest::newRow("no controller") << QStringList{"plugged=0"} << QStringList{"status", "--json"} << QByteArray() << 3
-                                       << "\"connected\":false,\"edits_pending\":false,\"error\":null,\"holder\":null,"
+                                       << "{\"answering\":null,\"brightness_percent\":null,\"configuration_loaded\":false,"
+                                          "\"connected\":false,\"edits_pending\":false,\"error\":null,\"holder\":null,"
                                           "\"identified\":false,\"light\":null" << nothing_but_reads << -1;
+        QTest::newRow("status's exit codes") << QStringList() << QStringList{"status", "--help"} << QByteArray() << 0
+                                             << "1 it does not answer" << nothing_but_reads << -1;
+        QTest::newRow("watch interval too short") << QStringList() << QStringList{"watch", "--interval", "0.05"}
+                                                  << QByteArray() << 2 << "--interval takes 0.1..3600 seconds, not 0.05"
+                                                  << nothing_but_reads << -1;
         QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
                                      << "Permission denied); install the udev rule 70-morvane-pwm.rules"
                                      << nothing_but_reads << -1;
@@ -184,17 +191,22 @@ private slots:
     {
         QTest::addColumn<int>("signal_number");
         QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("change"); // a control file, "file=content"
         QTest::addColumn<QString>("second_line"); // a part of it
-        QTest::newRow("SIGINT") << SIGINT << QStringList{"watch"} << "light 800";
+        const QString light = QStringLiteral("light=const 800");
+        QTest::newRow("SIGINT") << SIGINT << QStringList{"watch"} << light << "light 800";
         // Times with their offset from UTC (TZ above).
-        QTest::newRow("SIGTERM, JSON") << SIGTERM << QStringList{"watch", "--json"} << "\"light\":800";
-        QTest::newRow("SIGKILL") << SIGKILL << QStringList{"watch"} << "light 800"; // leaves its lock behind: the next client takes it over
+        QTest::newRow("SIGTERM, JSON") << SIGTERM << QStringList{"watch", "--json"} << light << "\"light\":800";
+        QTest::newRow("SIGKILL") << SIGKILL << QStringList{"watch"} << light << "light 800"; // leaves its lock behind: the next client takes it over
+        QTest::newRow("silent, JSON") << SIGINT << QStringList{"watch", "--json"} << "faults=silent cmd=55"
+                                      << "\"answering\":false";
     }
 
     void watch_ends()
     {
         QFETCH(int, signal_number);
         QFETCH(QStringList, args);
+        QFETCH(QString, change);
         QFETCH(QString, second_line);
         SimController sim;
         const ClientSession session(&sim);
@@ -205,12 +217,15 @@ private slots:
         QVERIFY(QFile::exists(lock));
         const CliResult elsewhere = ClientSession(&sim).run({"status"});
         QVERIFY2(elsewhere.exit_code == 1 && elsewhere.err.contains("morvane-pwmctl (pid"), qPrintable(elsewhere.describe()));
-        sim.set(QStringLiteral("light"), QStringLiteral("const 800"));
+        sim.set(change.section('=', 0, 0), change.section('=', 1));
         QVERIFY2(watch.wait_for_lines(2, 10000), qPrintable(watch.printed));
         const QString line = watch.printed.section('\n', 1, 1);
         QVERIFY2(line.contains(second_line), qPrintable(line));
-        if (args.contains("--json"))
-            QVERIFY2(QJsonDocument::fromJson(line.toUtf8())["time"].toString().endsWith("+05:30"), qPrintable(line));
+        if (args.contains("--json")) { // status's keys and the time
+            QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(object.take("time").toString().endsWith("+05:30"), qPrintable(line));
+            QCOMPARE(object.keys(), STATUS_KEYS);
+        }
 
         ::kill(pid_t(watch.process.processId()), signal_number);
         QVERIFY(watch.process.waitForFinished(10000));

@@ -123,10 +123,42 @@ private slots:
         // Other changes may come first: the regulation the tests before left settling.
         QVERIFY2(wait_until([&] { return watch.wait_for_lines(0, 0) && watch.printed.contains("light 640"); }, 10000),
                  qPrintable(watch.printed));
+        // A light that changes on every tick: two lines a second, still following it.
+        const int before = watch.printed.count('\n');
+        sim.set(QStringLiteral("light"), QStringLiteral("sine 450 300 700"));
+        QTest::qWait(3000);
+        QVERIFY2(watch.wait_for_lines(before + 4, 0) && !watch.wait_for_lines(before + 8, 0), qPrintable(watch.printed));
+        sim.set(QStringLiteral("light"), QStringLiteral("const 640"));
         ::kill(pid_t(watch.process.processId()), SIGINT);
         QVERIFY(watch.process.waitForFinished(10000));
         QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(watch.process.exitCode(), 0);
+    }
+
+    // A controller that stops answering after its load is said to be silent
+    // (D-Bus, status, once by watch) until it answers again.
+    void silent_after_load_then_answering_again()
+    {
+        WatchRun watch;
+        session.start_watch(watch);
+        QVERIFY(watch.wait_for_lines(1, 10000));
+        sim.set(QStringLiteral("faults"), QStringLiteral("silent cmd=55"));
+        QVERIFY(wait_until([] { return !program_property("Answering").toBool(); }, 12000));
+        const QString since = QDateTime::fromString(program_property("SilentSince").toString(), Qt::ISODate)
+                                  .toLocalTime().toString("HH:mm:ss");
+        const CliResult said = session.run({"status"});
+        QVERIFY2(said.exit_code == 1 && said.out.contains("connected, not answering")
+                     && said.err.contains("has not answered since " + since + ';'), qPrintable(said.describe()));
+        const CliResult silent_json = session.run({"status", "--json"});
+        QVERIFY2(silent_json.exit_code == 1 && silent_json.out.contains("\"answering\":false")
+                     && silent_json.out.contains("\"error\":\"the controller has not answered"), qPrintable(silent_json.describe()));
+        sim.set(QStringLiteral("faults"), QString());
+        QVERIFY(wait_until([] { return program_property("Answering").toBool(); }, 10000));
+        QCOMPARE(json(session.run({"status", "--json"}))["answering"], true);
+        watch.wait_for_lines(0, 0);
+        QCOMPARE(watch.printed.count("has not answered"), 1);
+        ::kill(pid_t(watch.process.processId()), SIGINT);
+        QVERIFY(watch.process.waitForFinished(10000));
     }
 
     // Whoever holds the program's name owns the controller: when it does not

@@ -139,6 +139,10 @@ void TestDbusService::properties_announce_each_change_once()
         {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
         {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
         {[&] { rig.bench.model().set_edits_pending(true); }, {{"EditsPending", true}}},
+        // Two status reads lost; SilentSince (no value here) is the model's time.
+        {[&] { rig.bench.fail(cmd_read_state, SimFaultKind::silent, 2); rig.bench.tick(); },
+         {{"Answering", false}, {"SilentSince", QVariant()}}},
+        {[] {}, {{"Answering", true}, {"SilentSince", QString()}}},
         {[&] { rig.bench.unplug(); rig.bench.check(); },
          {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}}},
     };
@@ -149,6 +153,8 @@ void TestDbusService::properties_announce_each_change_once()
         act();
         rig.bench.tick();
         expected << announced;
+        if (announced.contains("SilentSince") && !announced["SilentSince"].isValid())
+            expected.last()["SilentSince"] = rig.bench.model().status().silent_since.toString(Qt::ISODate);
         // The bus keeps the order: a stray announcement arrives before this one.
         QVERIFY(QTest::qWaitFor([&] { return rig.log.changes.size() >= expected.size(); }));
     }

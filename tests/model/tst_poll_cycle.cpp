@@ -32,6 +32,8 @@ private slots:
     void failed_mode_or_width_request_data();
     void failed_mode_or_width_request();
     void failed_load_is_retried_data();
+    void silence_is_said_and_clears_data();
+    void silence_is_said_and_clears();
     void failed_load_is_retried();
     void hot_keys_data();
     void hot_keys();
@@ -329,6 +331,46 @@ void TestPollCycle::failed_load_is_retried()
         QCOMPARE(bench.model().config_loaded(), loaded);
     }
     QCOMPARE(config_part(bench.model().stored_config()), config_part(bench.controller_config()));
+}
+
+void TestPollCycle::silence_is_said_and_clears_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("times");
+    // t: a poll tick, c: a device check; then whether the controller is
+    // said to answer after each step.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("answering");
+
+    const int silent = int(SimFaultKind::silent);
+    QTest::newRow("one read lost") << silent << 1 << "ttt" << "111";
+    QTest::newRow("two reads lost") << silent << 2 << "tcttc" << "11011";
+    QTest::newRow("link fails on a controller still there")
+        << int(SimFaultKind::write_fails) << 3 << "ttctt" << "11001";
+    QTest::newRow("unplugged is gone, not silent") << int(SimFaultKind::unplug_mid_exchange) << 1 << "tttc" << "1111";
+}
+
+// Two status reads in a row that fail say the controller is silent, since
+// the first of them began; the next answered read takes it back.
+void TestPollCycle::silence_is_said_and_clears()
+{
+    QFETCH(int, fault);
+    QFETCH(int, times);
+    QFETCH(QString, steps);
+    QFETCH(QString, answering);
+
+    Bench bench(ControllerState().light(300));
+    bench.connect();
+    bench.fail(cmd_read_state, SimFaultKind(fault), times);
+    const QDateTime first_read = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < steps.size(); ++i) {
+        steps[i] == QLatin1Char('t') ? bench.tick() : bench.check();
+        const ControllerStatus now = bench.model().status();
+        QVERIFY2(now.answering == (answering[i] == QLatin1Char('1')), qPrintable(QStringLiteral("step %1").arg(i + 1)));
+        QCOMPARE(now.silent_since.isValid(), !now.answering);
+        QVERIFY(now.answering || (now.silent_since >= first_read && now.silent_since <= QDateTime::currentDateTimeUtc()));
+        QCOMPARE(now.light, 300u); // the last reading stays
+    }
 }
 
 void TestPollCycle::hot_keys_data()

@@ -36,6 +36,7 @@ private slots:
     void read_outs_data();
     void read_outs();
     void unchanged_read_out_keeps_its_selection();
+    void silent_controller_leaves_dated_read_outs();
     void manual_controls_show_the_model();
     void unplug_and_replug();
 };
@@ -147,6 +148,23 @@ void TestView::unchanged_read_out_keeps_its_selection()
     bench.controller_config().set_light_adc(600);
     bench.tick();
     QCOMPARE(bench.light_readout()->text(), QStringLiteral("600"));
+}
+
+// A silent controller's read-outs are greyed and dated until it answers again.
+void TestView::silent_controller_leaves_dated_read_outs()
+{
+    WindowBench bench;
+    bench.connect();
+    bench.fail(cmd_read_state, SimFaultKind::silent, 2);
+    for (bool answered_again : {false, true}) {
+        bench.tick();
+        bench.tick();
+        const QString since = bench.model().status().silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+        for (QLineEdit *read_out : {bench.light_readout(), bench.brightness_readout()}) {
+            QCOMPARE(read_out->isEnabled(), answered_again);
+            QCOMPARE(read_out->toolTip().contains(QStringLiteral("не отвечает с ") + since), !answered_again);
+        }
+    }
 }
 
 // The manual group and slider hand their values to the model, and show the
