@@ -74,7 +74,11 @@ void GlobalHotKeys::report(const Loss &loss)
     };
     const QString line = QStringLiteral("morvane-pwm: ")
         + words([](const char *text) { return QCoreApplication::translate("GlobalHotKeys", text); });
+    // In the window the notice is a sentence among others.
     notice_ = words([](const char *text) { return window_words("GlobalHotKeys", text); });
+    notice_[0] = notice_[0].toUpper();
+    if (!notice_.endsWith(QLatin1Char('.')))
+        notice_ += QLatin1Char('.');
     // Said once per process, however many objects find the same.
     static QStringList printed;
     if (!printed.contains(line)) {

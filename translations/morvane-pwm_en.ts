@@ -841,7 +841,7 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>Изменения настроек не применены.</source>
-        <translation>The settings&apos; edits are not applied.</translation>
+        <translation>Edits to the settings are not applied.</translation>
     </message>
 </context>
 <context>
