@@ -21,9 +21,7 @@
 
 namespace {
 
-// Terminal texts of the hot keys that the status line shows as well.
-const char HELD_HOT_KEYS[] = "hot keys held by another program: %1. Free them there, or bind \"morvane-pwmctl up\" "
-                             "and \"morvane-pwmctl down\" to other keys in the desktop's keyboard settings";
+// A terminal text of the hot keys that the status line shows as well.
 const char NO_HOT_KEYS[] = "no system-wide hot keys on this display server; set the brightness in the window or "
                            "from the tray icon instead";
 
@@ -744,23 +742,20 @@ void TestForm::nothingCut_data()
     denied.lock_problem = QStringLiteral("/run/user/1000/morvane-pwm: Permission denied");
     ControllerStatus manual = loaded;
     manual.wanted_mode = RegulationMode::manual;
-    manual.manual_level = 282;
     manual.edits_pending = true;
     ControllerStatus silent = manual;
     silent.answering = false;
     silent.silent_since = QDateTime::currentDateTimeUtc().addSecs(-6);
-    const QString silentSince = silent.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
-
-    for (const char *locale : {"ru_RU", "en_US"}) {
+    const QString since = silent.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    for (const QString locale : {"ru_RU", "en_US"}) {
         for (const qreal size : {9.0, 10.0, 11.0, 12.0}) {
-            QTest::addRow("%g pt %s, loaded", size, locale)
-                << size << QString::fromLatin1(locale) << loaded << false << false << QString();
-            QTest::addRow("%g pt %s, permission denied, no lock, no hot keys", size, locale)
-                << size << QString::fromLatin1(locale) << denied << true << false << "/dev/hidraw13";
-            QTest::addRow("%g pt %s, manual, edits, changed over D-Bus", size, locale)
-                << size << QString::fromLatin1(locale) << manual << false << true << "D-Bus";
-            QTest::addRow("%g pt %s, silent", size, locale)
-                << size << QString::fromLatin1(locale) << silent << true << false << silentSince;
+            const QByteArray row = QByteArray::number(size) + " pt " + locale.toLatin1();
+            QTest::newRow(row + ", loaded") << size << locale << loaded << false << false << QString();
+            QTest::newRow(row + ", open denied, no lock, no hot keys") << size << locale << denied << true << false
+                                                                       << "/dev/hidraw13";
+            QTest::newRow(row + ", manual, edits, changed over D-Bus") << size << locale << manual << false << true
+                                                                       << "D-Bus";
+            QTest::newRow(row + ", silent") << size << locale << silent << true << false << since;
         }
     }
 }
@@ -792,8 +787,7 @@ void TestForm::nothingCut()
     StatusLine line(controller, form.ui.status_label);
     line.update(status);
     if (hotKeysMissing)
-        line.set_problem(QStringLiteral("hot keys"),
-                         window_words("GlobalHotKeys", HELD_HOT_KEYS).arg(QStringLiteral("Ctrl+Alt+P, Ctrl+Alt+M")));
+        line.set_problem(QStringLiteral("hot keys"), window_words("GlobalHotKeys", NO_HOT_KEYS));
     if (changedElsewhere)
         emit controller.configuration_changed_elsewhere(ChangeSource::dbus, QDateTime::currentDateTimeUtc());
     QVERIFY2(form.ui.status_label->text().contains(holds), qPrintable(form.ui.status_label->text()));
