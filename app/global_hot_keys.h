@@ -17,8 +17,9 @@ class HotKeyGrabber;
 //
 // Every way the keys can be missing (no such keys on this display server,
 // another X11 program holding them, the portal failing or binding nothing)
-// gives one translated line on stderr, from the event loop, and missing()
-// turns true for the status line and the tray's tool tip.
+// gives one line on stderr in the terminal's language, from the event loop,
+// and the same notice in the window's language for its status line;
+// missing() turns true for the tray's tool tip.
 class GlobalHotKeys : public QObject
 {
     Q_OBJECT
@@ -36,19 +37,29 @@ public:
     // the portal has been asked already. True from the portal means asked.
     bool register_hot_key(int id, char key);
 
-    // Some or all of the keys do not work; notice() says which and why.
+    // Some or all of the keys do not work.
     bool missing() const { return !notice_.isEmpty(); }
-    QString notice() const { return notice_; }
 
 signals:
     // The combination registered under id was pressed; on the GUI thread.
     void activated(int id);
-    // The keys went missing: the line that was printed.
+    // The keys went missing: what the printed line says, in the window's
+    // language and without the program's name in front.
     void went_missing(const QString &notice);
 
 private:
+    // One way the keys went missing, worded when said: `notice` and `why`
+    // (optional) are untranslated texts of this context; `detail` fills the
+    // %1 of `why`, or of `notice` when there is no `why`.
+    struct Loss
+    {
+        const char *notice;
+        const char *why = nullptr;
+        QString detail;
+    };
+
     void report_held_keys();
-    void report(const QString &notice);
+    void report(const Loss &loss);
 
     std::unique_ptr<HotKeyGrabber> grabber_;
     QList<int> ids_;

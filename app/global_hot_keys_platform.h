@@ -20,8 +20,10 @@ public:
 
 // Null when this display server has no system-wide keys. pressed is called
 // on the GUI thread, from inside native event handling; lost when keys that
-// grab() accepted turn out not to come after all (the portal), with why.
-using HotKeysLost = std::function<void(const QString &why)>;
+// grab() accepted turn out not to come after all (the portal), with why: a
+// text of the context "GlobalHotKeys" left untranslated, so that it can be
+// said in the terminal's language and in the window's; `detail` fills its %1.
+using HotKeysLost = std::function<void(const char *why, const QString &detail)>;
 std::unique_ptr<HotKeyGrabber> create_hot_key_grabber(QWidget *window,
                                                       std::function<void(int id)> pressed,
                                                       HotKeysLost lost);

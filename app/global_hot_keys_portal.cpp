@@ -69,8 +69,7 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &s
 
 Q_DECLARE_METATYPE(PortalShortcut)
 
-PortalHotKeyGrabber::PortalHotKeyGrabber(std::function<void(int)> pressed,
-                                         std::function<void(const QString &)> lost)
+PortalHotKeyGrabber::PortalHotKeyGrabber(std::function<void(int)> pressed, HotKeysLost lost)
     : bus_(QString()), pressed_(std::move(pressed)), lost_(std::move(lost)),
       timeout_ms_(qEnvironmentVariableIntValue("MORVANE_PORTAL_TIMEOUT_MS") > 0
                       ? qEnvironmentVariableIntValue("MORVANE_PORTAL_TIMEOUT_MS")
@@ -120,7 +119,7 @@ void PortalHotKeyGrabber::register_application()
         return;
     bus_ = QDBusConnection::sessionBus();
     if (!bus_.isConnected()) {
-        give_up(tr("there is no D-Bus session bus"));
+        give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "there is no D-Bus session bus"));
         return;
     }
     if (QFileInfo::exists(QStringLiteral("/.flatpak-info"))) {
@@ -160,7 +159,7 @@ void PortalHotKeyGrabber::session_created(uint response, const QVariantMap &resu
         ? handle.value<QDBusObjectPath>().path()
         : handle.toString();
     if (response != 0 || path.isEmpty()) {
-        give_up(tr("the desktop portal would not open a session"));
+        give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "the desktop portal would not open a session"));
         return;
     }
     session_path_ = path;
@@ -188,11 +187,12 @@ void PortalHotKeyGrabber::bind_shortcuts()
                                       timeout_ms_, this);
     connect(request, &PortalRequest::answered, this, [this](uint response, const QVariantMap &results) {
         if (response == 1)
-            give_up(tr("they were declined in the desktop's dialog"));
+            give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "they were declined in the desktop's dialog"));
         else if (response != 0)
-            give_up(tr("the desktop portal would not bind them"));
+            give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "the desktop portal would not bind them"));
         else if (!all_bound(results))
-            give_up(tr("the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)"));
+            give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "the desktop portal bound no keys (KDE Plasma binds them "
+                                                       "this way only from 6.1 on)"));
     });
     connect(request, &PortalRequest::failed, this, &PortalHotKeyGrabber::request_failed);
 }
@@ -226,29 +226,29 @@ void PortalHotKeyGrabber::request_failed(const QDBusError &error)
 {
     switch (error.type()) {
     case QDBusError::ServiceUnknown:
-        give_up(tr("no desktop portal (xdg-desktop-portal) is running"));
+        give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "no desktop portal (xdg-desktop-portal) is running"));
         break;
     case QDBusError::UnknownInterface:
     case QDBusError::UnknownMethod:
     case QDBusError::UnknownObject:
-        give_up(tr("this desktop's portal has no global shortcuts"));
+        give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "this desktop's portal has no global shortcuts"));
         break;
     case QDBusError::NoReply:
     case QDBusError::Timeout:
-        give_up(tr("the desktop portal did not answer within %1 s").arg(timeout_ms_ / 1000.0));
+        give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "the desktop portal did not answer within %1 s"),
+                QString::number(timeout_ms_ / 1000.0));
         break;
     default:
-        give_up(tr("the desktop portal failed: %1").arg(error.message()));
+        give_up(QT_TRANSLATE_NOOP("GlobalHotKeys", "the desktop portal failed: %1"), error.message());
     }
 }
 
-void PortalHotKeyGrabber::give_up(const QString &why)
+void PortalHotKeyGrabber::give_up(const char *why, const QString &detail)
 {
-    lost_(why);
+    lost_(why, detail);
 }
 
-std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int)> pressed,
-                                                             std::function<void(const QString &)> lost)
+std::unique_ptr<HotKeyGrabber> create_portal_hot_key_grabber(std::function<void(int)> pressed, HotKeysLost lost)
 {
     return std::make_unique<PortalHotKeyGrabber>(std::move(pressed), std::move(lost));
 }

@@ -28,7 +28,7 @@ class PortalHotKeyGrabber final : public QObject, public HotKeyGrabber
     Q_OBJECT
 
 public:
-    PortalHotKeyGrabber(std::function<void(int)> pressed, std::function<void(const QString &why)> lost);
+    PortalHotKeyGrabber(std::function<void(int)> pressed, HotKeysLost lost);
     // Closes the portal session, waiting a moment at most.
     ~PortalHotKeyGrabber() override;
 
@@ -54,11 +54,11 @@ private:
     void bind_shortcuts();
     bool all_bound(const QVariantMap &results) const;
     void request_failed(const QDBusError &error);
-    void give_up(const QString &why);
+    void give_up(const char *why, const QString &detail = QString());
 
     QDBusConnection bus_;
     std::function<void(int)> pressed_;
-    std::function<void(const QString &)> lost_;
+    HotKeysLost lost_;
     const int timeout_ms_;
     std::vector<Binding> bindings_;
     bool started_ = false;

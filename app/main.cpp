@@ -104,6 +104,8 @@ int main(int argc, char **argv)
     QObject::connect(&shell, &TrayShell::end_requested, &app, &QCoreApplication::quit);
     wire_tray(controller, hot_keys, shell);
     QObject::connect(&service, &ControllerService::step_refused, &shell, &TrayShell::show_refusal);
+    QObject::connect(&shell, &TrayShell::refused_in_window, &window,
+                     [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 
     controller.start();
     shell.start(options.background);

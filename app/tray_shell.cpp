@@ -79,7 +79,10 @@ void TrayShell::show_status(const ControllerStatus &status)
 
 void TrayShell::show_refusal(Refusal why)
 {
-    notifier_.show_refusal(why, window_presence());
+    const WindowPresence window = window_presence();
+    if (window == WindowPresence::active && why != Refusal::none)
+        emit refused_in_window(why);
+    notifier_.show_refusal(why, window);
 }
 
 WindowPresence TrayShell::window_presence() const

@@ -44,6 +44,9 @@ signals:
     // The program is to end: the window closed for good, or a termination
     // signal came. The caller leaves the event loop and writes back.
     void end_requested();
+    // A refusal came while the window is active: the window says it, not
+    // the on-screen level.
+    void refused_in_window(Refusal why);
 
 private:
     void connect_menu();

@@ -415,8 +415,11 @@ Outcome Controller::apply_config(const ConfigBlock &config, ChangeSource source)
     const bool changed = block.bytes != stored_config_.bytes;
     stored_config_ = block;
     config_connection_ = hid_device_.connection_serial();
-    if (changed)
+    if (changed) {
         emit configuration_loaded();
+        if (source != ChangeSource::window)
+            emit configuration_changed_elsewhere(source, QDateTime::currentDateTimeUtc());
+    }
     return Outcome::done();
 }
 

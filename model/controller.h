@@ -152,6 +152,9 @@ signals:
     // A load filled bytes 5..36, or an apply from any client changed them:
     // views show them. Every load emits it, changed or not.
     void configuration_loaded();
+    // A confirmed apply from another program changed bytes 5..36; follows
+    // configuration_loaded. `at` is UTC.
+    void configuration_changed_elsewhere(ChangeSource via, const QDateTime &at);
     // Light reading, width, controller mode or brightness_width changed.
     void status_changed();
     void live_changed(bool live);

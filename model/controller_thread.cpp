@@ -29,6 +29,10 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
             emit configuration_loaded(config);
         });
     }, Qt::DirectConnection);
+    connect(controller, &Controller::configuration_changed_elsewhere, this,
+            [this](ChangeSource via, const QDateTime &at) {
+                deliver([this, via, at] { emit configuration_changed_elsewhere(via, at); });
+            }, Qt::DirectConnection);
     connect(controller, &Controller::identification_failed, this, [this](int version_found) {
         deliver([this, version_found] { emit identification_failed(version_found); });
     }, Qt::DirectConnection);

@@ -71,6 +71,8 @@ signals:
     void status_changed(const ControllerStatus &status);
     // A load filled bytes 5..36, or an apply confirmed new ones: views show them.
     void configuration_loaded(const ConfigBlock &config);
+    // Another program's apply changed the configuration (see Controller).
+    void configuration_changed_elsewhere(ChangeSource via, const QDateTime &at);
     // The controller did not identify as version 1 (version_found, -1 when it did not answer).
     void identification_failed(int version_found);
     void manual_change(const ManualChange &change);

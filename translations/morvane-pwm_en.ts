@@ -590,15 +590,51 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>GlobalHotKeys</name>
     <message>
-        <source>morvane-pwm: no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
+        <source>no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>morvane-pwm: no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
+        <source>no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>morvane-pwm: hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
+        <source>hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no D-Bus session bus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal would not open a session</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>they were declined in the desktop&apos;s dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal would not bind them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no desktop portal (xdg-desktop-portal) is running</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this desktop&apos;s portal has no global shortcuts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal did not answer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the desktop portal failed: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -758,42 +794,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <source>Горячая клавиша %1</source>
         <translation>Hot key %1</translation>
     </message>
-    <message>
-        <source>there is no D-Bus session bus</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the desktop portal would not open a session</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>they were declined in the desktop&apos;s dialog</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the desktop portal would not bind them</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>no desktop portal (xdg-desktop-portal) is running</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>this desktop&apos;s portal has no global shortcuts</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the desktop portal did not answer within %1 s</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the desktop portal failed: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
 </context>
 <context>
     <name>StartOptions</name>
@@ -839,6 +839,26 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <message>
         <source>Блокировка устройства недоступна (%1): morvane-pwmctl может мешать программе.</source>
         <translation>No device lock (%1): morvane-pwmctl may disturb the program.</translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1; показаны последние полученные от него показания.</source>
+        <translation>The controller has not answered since %1; the readings shown are the last ones it gave.</translation>
+    </message>
+    <message>
+        <source>Настройки изменены в %1 другой программой через D-Bus (например, morvane-pwmctl).</source>
+        <translation>Another program changed the settings at %1 over D-Bus (morvane-pwmctl, for one).</translation>
+    </message>
+    <message>
+        <source>Настройки изменены в %1 другой программой.</source>
+        <translation>Another program changed the settings at %1.</translation>
+    </message>
+    <message>
+        <source>Ручная регулировка, уровень %1.</source>
+        <translation>Manual regulation, level %1.</translation>
+    </message>
+    <message>
+        <source>Изменения настроек не применены.</source>
+        <translation>Edits to the settings are not applied.</translation>
     </message>
 </context>
 <context>

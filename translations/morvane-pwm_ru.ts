@@ -627,16 +627,52 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>GlobalHotKeys</name>
     <message>
-        <source>morvane-pwm: no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
-        <translation>morvane-pwm: нет общесистемных горячих клавиш: %1. Назначьте клавиши командам &quot;morvane-pwmctl up&quot; и &quot;morvane-pwmctl down&quot; в настройках клавиатуры рабочего стола.</translation>
+        <source>no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
+        <translation>нет общесистемных горячих клавиш: %1. Назначьте клавиши командам "morvane-pwmctl up" и "morvane-pwmctl down" в настройках клавиатуры рабочего стола.</translation>
     </message>
     <message>
-        <source>morvane-pwm: no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
-        <translation>morvane-pwm: на этом дисплейном сервере нет общесистемных горячих клавиш; меняйте яркость в окне или из значка в трее</translation>
+        <source>no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
+        <translation>на этом дисплейном сервере нет общесистемных горячих клавиш; меняйте яркость в окне или из значка в трее</translation>
     </message>
     <message>
-        <source>morvane-pwm: hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
-        <translation>morvane-pwm: горячие клавиши заняты другой программой: %1. Освободите их там или назначьте командам &quot;morvane-pwmctl up&quot; и &quot;morvane-pwmctl down&quot; другие клавиши в настройках клавиатуры рабочего стола</translation>
+        <source>hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
+        <translation>горячие клавиши заняты другой программой: %1. Освободите их там или назначьте командам "morvane-pwmctl up" и "morvane-pwmctl down" другие клавиши в настройках клавиатуры рабочего стола</translation>
+    </message>
+    <message>
+        <source>there is no D-Bus session bus</source>
+        <translation>нет сеансовой шины D-Bus</translation>
+    </message>
+    <message>
+        <source>the desktop portal would not open a session</source>
+        <translation>портал рабочего стола не открыл сеанс</translation>
+    </message>
+    <message>
+        <source>they were declined in the desktop&apos;s dialog</source>
+        <translation>от них отказались в диалоге рабочего стола</translation>
+    </message>
+    <message>
+        <source>the desktop portal would not bind them</source>
+        <translation>портал рабочего стола не назначил их</translation>
+    </message>
+    <message>
+        <source>the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)</source>
+        <translation>портал рабочего стола не назначил ни одной клавиши (KDE Plasma назначает их так только начиная с 6.1)</translation>
+    </message>
+    <message>
+        <source>no desktop portal (xdg-desktop-portal) is running</source>
+        <translation>портал рабочего стола (xdg-desktop-portal) не запущен</translation>
+    </message>
+    <message>
+        <source>this desktop&apos;s portal has no global shortcuts</source>
+        <translation>у портала этого рабочего стола нет глобальных сочетаний клавиш</translation>
+    </message>
+    <message>
+        <source>the desktop portal did not answer within %1 s</source>
+        <translation>портал рабочего стола не ответил за %1 с</translation>
+    </message>
+    <message>
+        <source>the desktop portal failed: %1</source>
+        <translation>ошибка портала рабочего стола: %1</translation>
     </message>
 </context>
 <context>
@@ -795,42 +831,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <source>Горячая клавиша %1</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>there is no D-Bus session bus</source>
-        <translation>нет сеансовой шины D-Bus</translation>
-    </message>
-    <message>
-        <source>the desktop portal would not open a session</source>
-        <translation>портал рабочего стола не открыл сеанс</translation>
-    </message>
-    <message>
-        <source>they were declined in the desktop&apos;s dialog</source>
-        <translation>от них отказались в диалоге рабочего стола</translation>
-    </message>
-    <message>
-        <source>the desktop portal would not bind them</source>
-        <translation>портал рабочего стола не назначил их</translation>
-    </message>
-    <message>
-        <source>the desktop portal bound no keys (KDE Plasma binds them this way only from 6.1 on)</source>
-        <translation>портал рабочего стола не назначил ни одной клавиши (KDE Plasma назначает их так только начиная с 6.1)</translation>
-    </message>
-    <message>
-        <source>no desktop portal (xdg-desktop-portal) is running</source>
-        <translation>портал рабочего стола (xdg-desktop-portal) не запущен</translation>
-    </message>
-    <message>
-        <source>this desktop&apos;s portal has no global shortcuts</source>
-        <translation>у портала этого рабочего стола нет глобальных сочетаний клавиш</translation>
-    </message>
-    <message>
-        <source>the desktop portal did not answer within %1 s</source>
-        <translation>портал рабочего стола не ответил за %1 с</translation>
-    </message>
-    <message>
-        <source>the desktop portal failed: %1</source>
-        <translation>ошибка портала рабочего стола: %1</translation>
-    </message>
 </context>
 <context>
     <name>StartOptions</name>
@@ -875,6 +875,26 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>Блокировка устройства недоступна (%1): morvane-pwmctl может мешать программе.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1; показаны последние полученные от него показания.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Настройки изменены в %1 другой программой через D-Bus (например, morvane-pwmctl).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Настройки изменены в %1 другой программой.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ручная регулировка, уровень %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Изменения настроек не применены.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

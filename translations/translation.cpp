@@ -1,6 +1,7 @@
 #include "translation.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTranslator>
 
 namespace {
@@ -16,6 +17,9 @@ public:
         return shared ? QTranslator::translate(context, source, disambiguation, n) : QString();
     }
 };
+
+// The Russian catalogue as a whole, where the window is Russian and the terminal is not.
+QPointer<QTranslator> window_catalogue;
 
 } // namespace
 
@@ -39,8 +43,21 @@ QString install_translation(QCoreApplication &app, const QLocale &locale)
 void install_shared_window_words(QCoreApplication &app)
 {
     auto *translator = new SharedWordsTranslator(&app);
-    if (translator->load(QStringLiteral(":/i18n/morvane-pwm_ru")))
+    if (translator->load(QStringLiteral(":/i18n/morvane-pwm_ru"))) {
         QCoreApplication::installTranslator(translator);
-    else
+        window_catalogue = translator;
+    } else {
         delete translator;
+    }
+}
+
+QString window_words(const char *context, const char *source)
+{
+    if (window_catalogue) {
+        // The catalogue itself, past the filter that keeps the terminal English.
+        const QString words = window_catalogue->QTranslator::translate(context, source);
+        if (!words.isEmpty())
+            return words;
+    }
+    return QCoreApplication::translate(context, source);
 }

@@ -21,3 +21,9 @@ QString install_translation(QCoreApplication &app, const QLocale &locale = QLoca
 // window speak one language: the Russian catalogue answers for those shared
 // words only.
 void install_shared_window_words(QCoreApplication &app);
+
+// A terminal text (written in English) in the window's language, for the few
+// the window shows as well: where install_shared_window_words() made the
+// window Russian while the terminal stays English, the Russian catalogue
+// answers; elsewhere the installed translation does.
+QString window_words(const char *context, const char *source);

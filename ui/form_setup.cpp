@@ -73,14 +73,6 @@ void finish_form_setup(Ui::Widget &ui, QWidget *window)
     new ReadOutWidth(ui.vAKB_lineEdit, QString::number(LIGHT_FULL_SCALE), true);
     new ReadOutWidth(ui.brightness_lineEdit, full_percent, true);
 
-    // The status line sits in the frame, which is disabled exactly while it
-    // has the most to say: it keeps the enabled colours (a selectable label
-    // draws a disabled text in the Text role).
-    QPalette palette = ui.status_label->palette();
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
-        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, QPalette::WindowText));
-    ui.status_label->setPalette(palette);
-
     // A disabled Apply ignores the click.
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto *shortcut = new QShortcut(QKeySequence(key), window);

@@ -7,6 +7,5 @@ class Widget;
 
 // What widget.ui cannot say, done once after setupUi: the read-outs keep the
 // width of the widest text they show ("1023", "100%") in the current font,
-// the status line stays readable while the frame around it is disabled, and
-// Enter presses Apply.
+// and Enter presses Apply.
 void finish_form_setup(Ui::Widget &ui, QWidget *window);

@@ -4,7 +4,6 @@
 #include "curve_window.h"
 #include "form_setup.h"
 #include "light_time_view.h"
-#include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "status_line.h"
 #include "ui_widget.h"
@@ -392,6 +391,5 @@ void Widget::take_proposal(const CurveView::Points &points)
 
 void Widget::report(const Outcome &outcome)
 {
-    if (!outcome.ok())
-        status_line_->show_note(outcome_text(outcome, controller_.status().holder));
+    status_line_->report(outcome);
 }

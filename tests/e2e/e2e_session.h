@@ -21,7 +21,7 @@
 #include <optional>
 
 // Points in the main window's client area where layouts place the controls
-// at the default font (DejaVu Sans 9 pt on Xvfb) and the window's 774 x 300.
+// at the default font (DejaVu Sans 9 pt on Xvfb) and the window's 774 x 300, with a one-line status line.
 struct FormPoint
 {
     int x;
@@ -30,9 +30,9 @@ struct FormPoint
 // The check box in the title of groupBox_5: manual regulation.
 constexpr FormPoint MANUAL_REGULATION_CHECK{576, 131};
 // pwm_smooth_alg_checkBox's box, beside the switching delay.
-constexpr FormPoint SMOOTHING_CHECK{280, 237};
+constexpr FormPoint SMOOTHING_CHECK{280, 216};
 // apply_pushButton, at the right end of the automatic group's last row.
-constexpr FormPoint APPLY_BUTTON{514, 264};
+constexpr FormPoint APPLY_BUTTON{514, 243};
 
 // Every process the tests start dies with the test program, even when that
 // crashes or is killed for taking too long: no X server is left behind.

@@ -5,8 +5,11 @@
 
 #include "protocol/commands.h"
 #include "protocol/config_block.h"
+#include "model/controller_thread.h"
+#include "tools/sim/sim_backend.h"
 #include "translations/translation.h"
 #include "ui/form_setup.h"
+#include "ui/status_line.h"
 
 #include <QMetaEnum>
 #include <QMetaProperty>
@@ -17,6 +20,10 @@
 #include <QXmlStreamReader>
 
 namespace {
+
+// A terminal text of the hot keys that the status line shows as well.
+const char NO_HOT_KEYS[] = "no system-wide hot keys on this display server; set the brightness in the window or "
+                           "from the tray icon instead";
 
 // One widget, layout or spacer item of the form. A spacer has no objectName:
 // it is named here "<layout>#<item>", after the layout position it fills.
@@ -97,7 +104,7 @@ QList<Item> items()
          << Item{"pwm_width_horizontalSlider", "QSlider", "groupBox_5",
                  "orientation=Horizontal tickPosition=TicksBothSides " + PWM_RANGE}
          << Item{"curve_pushButton", "QPushButton", "configuration_frame", ""}
-         << Item{"status_label", "QLabel", "configuration_frame", "textFormat=PlainText wordWrap=true buddy=none"};
+         << Item{"status_label", "QLabel", "Widget", "textFormat=PlainText wordWrap=true buddy=none"};
     return list;
 }
 
@@ -379,12 +386,12 @@ void TestForm::layouts_data()
     QTest::addColumn<QStringList>("content");
 
     const QMargins none;
-    QTest::newRow("window_layout") << 6 << QMargins(8, 8, 8, 8) << QStringList{"configuration_frame"};
+    QTest::newRow("window_layout") << 6 << QMargins(8, 8, 8, 8) << QStringList{"configuration_frame", "status_label"};
     // The curve editor left, current values and manual regulation right.
     QTest::newRow("frame_layout") << 6 << QMargins(4, 4, 6, 6)
                                   << QStringList{"auto_groupBox stretch=1", "side_layout"};
     QTest::newRow("side_layout") << 6 << none
-                                 << QStringList{"groupBox_2 centred", "~", "groupBox_5", "curve_pushButton", "~", "status_label"};
+                                 << QStringList{"groupBox_2 centred", "~", "groupBox_5", "curve_pushButton", "~"};
     QTest::newRow("auto_layout") << 6 << QMargins(6, 6, 6, 6) << QStringList{"curve_layout", "settings_layout"};
     // Captions in column 0, point N in column N: read-out, slider, light.
     QStringList curve{"label_16@0,0", "label_17@2,0"};
@@ -565,11 +572,8 @@ void TestForm::initialEnabledStates()
     for (QWidget *widget : inside)
         QVERIFY2(!widget->isEnabled(), qPrintable(widget->objectName()));
     QCOMPARE(form.ui.avrg_light_num_spinBox->value(), 1);
-    // The status line speaks loudest while the frame is disabled: it keeps
-    // the enabled colours.
-    const QPalette palette = form.ui.status_label->palette();
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
-        QCOMPARE(palette.color(QPalette::Disabled, role), palette.color(QPalette::Active, QPalette::WindowText));
+    // The status line speaks loudest while the frame is disabled: it is not in it.
+    QVERIFY(form.ui.status_label->isEnabled());
 
     // Once a controller is connected the frame opens up: everything but Apply
     // (nothing edited yet) and the manual slider (its group is unchecked).
@@ -725,16 +729,47 @@ void TestForm::nothingCut_data()
 {
     QTest::addColumn<qreal>("pointSize");
     QTest::addColumn<QString>("locale");
-    for (const char *locale : {"ru_RU", "en_US"}) {
-        for (const qreal size : {9.0, 10.0, 11.0, 12.0})
-            QTest::addRow("%g pt %s", size, locale) << size << QString::fromLatin1(locale);
+    // What the status line is to say, and words it must hold.
+    QTest::addColumn<ControllerStatus>("status");
+    QTest::addColumn<bool>("hotKeysMissing");
+    QTest::addColumn<bool>("changedElsewhere");
+    QTest::addColumn<QString>("holds");
+
+    ControllerStatus loaded;
+    loaded.connected = loaded.identified = loaded.loaded = loaded.live = true;
+    ControllerStatus denied;
+    denied.open_failures = {{"/dev/hidraw13", "Permission denied"}};
+    denied.lock_problem = QStringLiteral("/run/user/1000/morvane-pwm: Permission denied");
+    ControllerStatus manual = loaded;
+    manual.wanted_mode = RegulationMode::manual;
+    manual.edits_pending = true;
+    ControllerStatus silent = manual;
+    silent.answering = false;
+    silent.silent_since = QDateTime::currentDateTimeUtc().addSecs(-6);
+    const QString since = silent.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    for (const QString locale : {"ru_RU", "en_US"}) {
+        for (const qreal size : {9.0, 10.0, 11.0, 12.0}) {
+            const QByteArray row = QByteArray::number(size) + " pt " + locale.toLatin1();
+            QTest::newRow(row + ", loaded") << size << locale << loaded << false << false << QString();
+            QTest::newRow(row + ", open denied, no lock, no hot keys") << size << locale << denied << true << false
+                                                                       << "/dev/hidraw13";
+            QTest::newRow(row + ", manual, edits, changed over D-Bus") << size << locale << manual << false << true
+                                                                       << "D-Bus";
+            QTest::newRow(row + ", silent") << size << locale << silent << true << false << since;
+        }
     }
 }
 
+// The status line wraps and the window grows: the line's every word shows
+// whatever the state, the font and the language.
 void TestForm::nothingCut()
 {
     QFETCH(qreal, pointSize);
     QFETCH(QString, locale);
+    QFETCH(ControllerStatus, status);
+    QFETCH(bool, hotKeysMissing);
+    QFETCH(bool, changedElsewhere);
+    QFETCH(QString, holds);
     const QFont original = QApplication::font();
     install_translation(*QCoreApplication::instance(), QLocale(locale));
     const auto restore = qScopeGuard([&original] {
@@ -747,7 +782,15 @@ void TestForm::nothingCut()
 
     Form form;
     form.ui.configuration_frame->setEnabled(true);
-    form.ui.status_label->setText(QStringLiteral("Контроллер найден и загружен"));
+    SimBackend noController;
+    ControllerThread controller(noController, ControllerThread::Threading::caller);
+    StatusLine line(controller, form.ui.status_label);
+    line.update(status);
+    if (hotKeysMissing)
+        line.set_problem(QStringLiteral("hot keys"), window_words("GlobalHotKeys", NO_HOT_KEYS));
+    if (changedElsewhere)
+        emit controller.configuration_changed_elsewhere(ChangeSource::dbus, QDateTime::currentDateTimeUtc());
+    QVERIFY2(form.ui.status_label->text().contains(holds), qPrintable(form.ui.status_label->text()));
     showWidestTexts(form.ui);
     form.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form.window));
@@ -825,25 +868,39 @@ void TestForm::translation_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("apply");
+    // The hot keys' notice, for the window (its language) and for stderr.
+    QTest::addColumn<QString>("windowHotKeys");
+    QTest::addColumn<QString>("terminalHotKeys");
 
-    QTest::newRow("en_US") << "en_US" << "en" << "A&pply";
-    QTest::newRow("en_GB") << "en_GB" << "en" << "A&pply";
-    QTest::newRow("C: the source texts") << "C" << "" << "При&менить";
-    QTest::newRow("ru_RU: the window's texts as written") << "ru_RU" << "ru" << "При&менить";
-    QTest::newRow("de_DE: no translation, the source texts") << "de_DE" << "" << "При&менить";
+    const QString english = QString::fromLatin1(NO_HOT_KEYS);
+    const QString russian = QStringLiteral("на этом дисплейном сервере нет общесистемных горячих клавиш; меняйте "
+                                           "яркость в окне или из значка в трее");
+    QTest::newRow("en_US") << "en_US" << "en" << "A&pply" << english << english;
+    QTest::newRow("en_GB") << "en_GB" << "en" << "A&pply" << english << english;
+    QTest::newRow("C: the source texts") << "C" << "" << "При&менить" << russian << english;
+    QTest::newRow("ru_RU: the window's texts as written") << "ru_RU" << "ru" << "При&менить" << russian << russian;
+    QTest::newRow("de_DE: no translation, the source texts") << "de_DE" << "" << "При&менить" << russian << english;
 }
 
 // Under English every text of the form is English: no Cyrillic is left in
-// any text, title or tool tip.
+// any text, title or tool tip. The terminal's texts the window shows too are
+// in the window's language, whatever stderr's is.
 void TestForm::translation()
 {
     QFETCH(QString, locale);
     QFETCH(QString, installed);
     QFETCH(QString, apply);
+    QFETCH(QString, windowHotKeys);
+    QFETCH(QString, terminalHotKeys);
 
+    // As main() installs them.
     QCOMPARE(install_translation(*QCoreApplication::instance(), QLocale(locale)), installed);
+    if (installed.isEmpty())
+        install_shared_window_words(*QCoreApplication::instance());
     // A translator uninstalls itself when deleted.
     const auto remove = qScopeGuard([] { qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>()); });
+    QCOMPARE(window_words("GlobalHotKeys", NO_HOT_KEYS), windowHotKeys);
+    QCOMPARE(QCoreApplication::translate("GlobalHotKeys", NO_HOT_KEYS), terminalHotKeys);
     Form form;
     QCOMPARE(form.ui.apply_pushButton->text(), apply);
     if (installed != QLatin1String("en"))

@@ -154,8 +154,8 @@ void TestGlobalHotKeys::unavailable_without_x11()
     QSignalSpy missing(&hot_keys, &GlobalHotKeys::went_missing);
     QVERIFY(!hot_keys.register_hot_key(101, 'P'));
     QTRY_COMPARE(missing.size(), 1);
-    QCOMPARE(missing[0][0].toString(), "morvane-pwm: no system-wide hot keys on this display server; "
-                                       "set the brightness in the window or from the tray icon instead");
+    QCOMPARE(missing[0][0].toString(), "No system-wide hot keys on this display server; "
+                                       "set the brightness in the window or from the tray icon instead.");
     QVERIFY(hot_keys.missing());
     GlobalHotKeys more_hot_keys(&window);
     QVERIFY(!more_hot_keys.register_hot_key(102, 'M'));

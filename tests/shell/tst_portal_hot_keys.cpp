@@ -88,7 +88,7 @@ void TestPortalHotKeys::portal_hot_keys()
     QSignalSpy missing(hot_keys.get(), &GlobalHotKeys::went_missing);
     if (!why.isEmpty()) {
         QTRY_COMPARE(missing.size(), 1);
-        QCOMPARE(missing[0][0].toString(), "morvane-pwm: no system-wide hot keys: " + why + ". Bind "
+        QCOMPARE(missing[0][0].toString(), "No system-wide hot keys: " + why + ". Bind "
                  "\"morvane-pwmctl up\" and \"morvane-pwmctl down\" to keys in the desktop's keyboard "
                  "settings instead.");
         QVERIFY(hot_keys->missing());

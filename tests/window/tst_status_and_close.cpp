@@ -7,6 +7,7 @@
 #include "window_bench.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -29,8 +30,10 @@ private slots:
 
 void TestStatusAndClose::status_line_data()
 {
-    QTest::addColumn<QStringList>("steps"); // unplug, replug, deny, held, edit, connect, check, tick
-    QTest::addColumn<QString>("status");    // "%1": the controller's device path, "%2": who holds it
+    // unplug, replug, deny, held, edit, manual, dbus (an apply over D-Bus), connect, check, tick
+    QTest::addColumn<QStringList>("steps");
+    // "%1": the controller's device path, "%2": who holds it, "%3": the clock at the last step
+    QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("tip");       // a part of the tool tip
     QTest::addColumn<bool>("readings");     // the read-outs show the live values
 
@@ -52,6 +55,20 @@ void TestStatusAndClose::status_line_data()
         << QStringList{"connect", "edit", "unplug", "check", "tick", "replug", "connect"}
         << "Контроллер переподключен: непримененные изменения отброшены, настройки загружены из контроллера." << ""
         << true;
+    QTest::newRow("edited, not applied") << QStringList{"connect", "edit"}
+                                         << "Контроллер подключен, настройки загружены. Изменения настроек не применены."
+                                         << "" << true;
+    QTest::newRow("manual regulation") << QStringList{"connect", "manual", "tick"}
+                                       << "Контроллер подключен, настройки загружены. Ручная регулировка, уровень 100%."
+                                       << "" << true;
+    QTest::newRow("changed over D-Bus")
+        << QStringList{"connect", "dbus"}
+        << "Контроллер подключен, настройки загружены. Настройки изменены в %3 другой программой через D-Bus "
+           "(например, morvane-pwmctl)."
+        << "" << true;
+    QTest::newRow("changed over D-Bus, then reloaded: the controller's own")
+        << QStringList{"connect", "dbus", "unplug", "check", "tick", "replug", "connect"}
+        << "Контроллер подключен, настройки загружены." << "" << true;
     QTest::newRow("held by another program")
         << QStringList{"held", "connect"}
         << "Контроллер занят другой программой: %2. Он будет открыт, когда она его освободит." << "" << false;
@@ -68,6 +85,7 @@ void TestStatusAndClose::status_line()
     QTemporaryDir runtime;
     DeviceLock program_lock(runtime.path() + QStringLiteral("/device.lock"));
     DeviceLock client_lock(runtime.path() + QStringLiteral("/device.lock"));
+    QString clock;
     for (const QString &step : steps) {
         if (step == QLatin1String("unplug"))
             bench.unplug();
@@ -78,8 +96,16 @@ void TestStatusAndClose::status_line()
         else if (step == QLatin1String("held")) {
             bench.model().set_device_lock(&program_lock);
             QVERIFY(client_lock.try_lock());
-        } else if (step == QLatin1String("edit"))
+        } else if (step == QLatin1String("edit")) {
             bench.threshold(2)->setValue(333);
+        } else if (step == QLatin1String("manual")) {
+            bench.control<QGroupBox>("groupBox_5")->setChecked(true);
+        } else if (step == QLatin1String("dbus")) {
+            ConfigBlock config = bench.link().applied_config();
+            config.set_pwm_slide_delay(config.pwm_slide_delay() + 1);
+            bench.link().apply(config, ChangeSource::dbus);
+            clock = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+        }
         else if (step == QLatin1String("connect"))
             bench.connect();
         else if (step == QLatin1String("check"))
@@ -90,7 +116,8 @@ void TestStatusAndClose::status_line()
     auto *line = bench.control<QLabel>("status_label");
     QCOMPARE(line->text(), QString(status)
                                .replace(QLatin1String("%1"), QString::fromStdString(bench.sim().path(bench.device())))
-                               .replace(QLatin1String("%2"), program_lock.holder()));
+                               .replace(QLatin1String("%2"), program_lock.holder())
+                               .replace(QLatin1String("%3"), clock));
     QVERIFY2(line->toolTip().contains(tip), qPrintable(line->toolTip()));
     QCOMPARE(bench.light_readout()->text(), readings ? QStringLiteral("700") : QString());
     QCOMPARE(bench.brightness_readout()->text(), readings ? QStringLiteral("100%") : QString());
