@@ -647,6 +647,41 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
 </context>
 <context>
+    <name>LevelWords</name>
+    <message>
+        <source>Яркость %1 % (ручная)</source>
+        <translation>Brightness %1 % (manual)</translation>
+    </message>
+    <message>
+        <source>Яркость %1 % (автоматическая)</source>
+        <translation>Brightness %1 % (automatic)</translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает</source>
+        <translation>The controller does not answer</translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен</source>
+        <translation>No controller connected</translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1</source>
+        <translation>The controller has not answered since %1</translation>
+    </message>
+    <message>
+        <source>Последние показания: освещенность %1, %2</source>
+        <translation>Last readings: light %1, %2</translation>
+    </message>
+    <message>
+        <source>Освещенность %1</source>
+        <translation>Light %1</translation>
+    </message>
+    <message>
+        <source>Горячие клавиши не работают</source>
+        <translation>The hot keys do not work</translation>
+    </message>
+</context>
+<context>
     <name>LightTimeView</name>
     <message>
         <source>Яркость, %</source>
@@ -720,6 +755,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>Nothing was sent to the controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program is closing: it takes no more changes.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -871,6 +910,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>morvane-pwm: cannot save the preferences in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no system tray to run in the background from; the window is shown instead</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

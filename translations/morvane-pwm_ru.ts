@@ -679,6 +679,41 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
 </context>
 <context>
+    <name>LevelWords</name>
+    <message>
+        <source>Яркость %1 % (ручная)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Яркость %1 % (автоматическая)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Последние показания: освещенность %1, %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Освещенность %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Горячие клавиши не работают</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LightTimeView</name>
     <message>
         <source>Яркость, %</source>
@@ -753,6 +788,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     <message>
         <source>Nothing was sent to the controller.</source>
         <translation>В контроллер ничего не отправлено.</translation>
+    </message>
+    <message>
+        <source>The program is closing: it takes no more changes.</source>
+        <translation>Программа закрывается: изменения больше не принимаются.</translation>
     </message>
 </context>
 <context>
@@ -904,6 +943,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     <message>
         <source>morvane-pwm: cannot save the preferences in %1</source>
         <translation>morvane-pwm: не удалось сохранить настройки в %1</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no system tray to run in the background from; the window is shown instead</source>
+        <translation>morvane-pwm: нет системного трея для работы в фоне; окно вместо этого показано</translation>
     </message>
 </context>
 <context>
