@@ -3,7 +3,6 @@
 #include "protocol/pwm_percent.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 
 namespace {
 
@@ -53,7 +52,7 @@ QString tray_tool_tip(const ControllerStatus &status, bool hot_keys_missing)
 {
     QStringList lines{QStringLiteral("Morvane PWM")};
     if (silent(status)) {
-        const QString since = QLocale().toString(status.silent_since.toLocalTime().time(), QLocale::LongFormat);
+        const QString since = status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
         lines << LevelWords::tr("Контроллер не отвечает с %1").arg(since);
         if (status.loaded)
             lines << LevelWords::tr("Последние показания: освещенность %1, %2")

@@ -13,6 +13,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -25,6 +26,9 @@ constexpr int LOCK_WAIT_MS = 100;
 constexpr int CONNECT_RETRY_MS = 20;
 // How long to wait for an instance when the lock file cannot be used.
 constexpr int PROBE_TIMEOUT_MS = 500;
+
+// Qt's Wayland windows activate with the token found here, once.
+constexpr char ACTIVATION_TOKEN[] = "XDG_ACTIVATION_TOKEN";
 
 QString short_hash(const QString &text)
 {
@@ -146,7 +150,26 @@ void SingleApplication::read_frame(QLocalSocket *socket)
     open_connections_.removeOne(socket);
     socket->putChar(ACK);
     socket->disconnectFromServer();
-    emit messageReceived(message);
+    QStringList lines = message.split(QLatin1Char('\n'));
+    const QString token_key = QLatin1String(ACTIVATION_TOKEN) + QLatin1Char('=');
+    if (lines.size() == 2 && lines.last().startsWith(token_key)) {
+        qputenv(ACTIVATION_TOKEN, lines.last().mid(token_key.size()).toUtf8());
+        lines.removeLast();
+    }
+    emit messageReceived(lines.join(QLatin1Char('\n')));
+}
+
+bool SingleApplication::wake_up(const QString &message, int timeoutMs)
+{
+    const QString token = qEnvironmentVariable(ACTIVATION_TOKEN);
+    if (platformName().startsWith(QLatin1String("wayland")) && token.isEmpty())
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(tr("morvane-pwm: already running; this desktop gave no activation token, so "
+                                   "its window may stay behind the others or minimised")));
+    return sendMessage(token.isEmpty() ? message
+                                       : message + QLatin1Char('\n') + QLatin1String(ACTIVATION_TOKEN)
+                                           + QLatin1Char('=') + token,
+                       timeoutMs);
 }
 
 void SingleApplication::drop(QLocalSocket *socket)

@@ -814,6 +814,13 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
 </context>
 <context>
+    <name>SingleApplication</name>
+    <message>
+        <source>morvane-pwm: already running; this desktop gave no activation token, so its window may stay behind the others or minimised</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>StartOptions</name>
     <message>
         <source>Configures a Morvane USB brightness controller.</source>

@@ -128,31 +128,43 @@ void TestE2ETray::menu_reaches_the_wire()
 
 void TestE2ETray::hot_key_in_the_background_data()
 {
+    QTest::addColumn<QString>("lang"); // LANG of the program
     QTest::addColumn<int>("mode");
     QTest::addColumn<QStringList>("presses");
     QTest::addColumn<QString>("summary"); // of the one notification left
     QTest::addColumn<QString>("body");
-    QTest::addColumn<int>("percent");     // its value hint
+    QTest::addColumn<int>("percent");     // its value hint; -1: none, so every server shows the body
 
-    QTest::newRow("manual: two steps, one notification") << 1 << QStringList{"ctrl+alt+p", "ctrl+alt+p"}
-                                                        << "Яркость 59 % (ручная)" << "" << 59;
-    QTest::newRow("automatic: the refusal is shown") << 0 << QStringList{"ctrl+alt+m"}
-        << "Яркость 53 % (автоматическая)" << "Яркость меняется вручную только в ручной регулировке" << 53;
+    const QStringList two_up{"ctrl+alt+p", "ctrl+alt+p"};
+    QTest::newRow("manual: two steps, one notification")
+        << "C" << 1 << two_up << "Яркость 59 % (ручная)" << "" << 59;
+    QTest::newRow("automatic: the refusal is shown") << "C" << 0 << QStringList{"ctrl+alt+m"}
+        << "Яркость 53 % (автоматическая)"
+        << "Ручная регулировка выключена; сначала включите ее. В контроллер ничего не отправлено." << -1;
+    QTest::newRow("English: two steps") << "en_US.UTF-8" << 1 << two_up << "Brightness 59 % (manual)" << "" << 59;
+    QTest::newRow("English: the refusal") << "en_US.UTF-8" << 0 << QStringList{"ctrl+alt+m"}
+        << "Brightness 53 % (automatic)"
+        << "Manual regulation is off; switch it on first. Nothing was sent to the controller." << -1;
 }
 
 // Whatever came before (the controller appearing, the steps) is one
-// notification, replaced in place.
+// notification, replaced in place: the start itself shows none.
 void TestE2ETray::hot_key_in_the_background()
 {
+    QFETCH(QString, lang);
     QFETCH(int, mode);
     QFETCH(QStringList, presses);
     QFETCH(QString, summary);
     QFETCH(QString, body);
     QFETCH(int, percent);
 
+    x_.set_session_variable("LC_ALL", lang);
     SimController sim;
     AppRun app(x_, sim, runtime_.path());
+    x_.set_session_variable("LC_ALL", "C");
     QVERIFY2(start_in_background(app, sim, mode), app.output());
+    // Neither the start nor the controller's coming is a change to show.
+    QCOMPARE(notifications_.displayed(), 0);
     const qint64 pressed = monotonic_ms();
     for (const QString &press : presses)
         QVERIFY(x_.keys({press}));
