@@ -23,6 +23,7 @@ private slots:
     void menu_reaches_the_wire();
     void hot_key_in_the_background_data();
     void hot_key_in_the_background();
+    void close_to_tray_keeps_the_hot_keys_data();
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
     void portal_binding_nothing_is_told();
@@ -189,22 +190,43 @@ void TestE2ETray::hot_key_in_the_background()
     QCOMPARE(newest.value("progress").toObject().value("data").toInt(), percent);
 }
 
+void TestE2ETray::close_to_tray_keeps_the_hot_keys_data()
+{
+    QTest::addColumn<bool>("background"); // started with --background, "keep running" off
+
+    QTest::newRow("keep running ticked") << false;
+    QTest::newRow("a background start, its window opened from the tray") << true;
+}
+
 void TestE2ETray::close_to_tray_keeps_the_hot_keys()
 {
-    QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
-    QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
-    QVERIFY(preferences.open(QIODevice::WriteOnly));
-    preferences.write("[General]\nkeep_running=true\n");
-    preferences.close();
+    QFETCH(bool, background);
+    if (!background) {
+        QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
+        QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
+        QVERIFY(preferences.open(QIODevice::WriteOnly));
+        preferences.write("[General]\nkeep_running=true\n");
+    }
 
     SimController sim;
-    sim.set("mode", "1");
-    sim.set("pwm_width", "300");
     AppRun app(x_, sim, runtime_.path());
-    const qulonglong window = app.launch();
-    QVERIFY2(window, app.output());
+    qulonglong window = 0;
     qulonglong icon = 0;
-    QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    if (background) {
+        QVERIFY2(icon = start_in_background(app, sim, 1), app.output());
+        QVERIFY(x_.click(icon, 11, 11, 1));
+        QVERIFY(wait_until([&] {
+            for (qulonglong shown : x_.visible_windows(app.pid()))
+                window = shown != icon ? shown : window;
+            return window != 0;
+        }, 10000));
+    } else {
+        sim.set("mode", "1");
+        sim.set("pwm_width", "300");
+        window = app.launch();
+        QVERIFY2(window, app.output());
+        QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    }
     QVERIFY(x_.close_request(window));
     QVERIFY(wait_until([&] { return x_.visible_windows(app.pid()) == QList<qulonglong>{icon}; }, 10000));
     QVERIFY(app.running());
