@@ -27,6 +27,8 @@ private slots:
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
     void portal_binding_nothing_is_told();
+    void wayland_data();
+    void wayland();
 
 private:
     // Starts the program on a controller in `mode` with the width 300; waits
@@ -271,6 +273,68 @@ void TestE2ETray::portal_binding_nothing_is_told()
     const QByteArray notice = "morvane-pwm: no system-wide hot keys: the desktop portal bound no keys";
     QVERIFY(wait_until([&] { return app.output().contains(notice); }, 10000));
     QCOMPARE(app.output().count(notice), 1);
+}
+
+void TestE2ETray::wayland_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("said"); // by the first start; empty: nothing to check
+
+    QTest::newRow("a background start with no tray")
+        << QStringList{"--background"} << QByteArray("no system tray to run in the background from; the window is shown instead");
+    QTest::newRow("a start with its window") << QStringList{} << QByteArray();
+}
+
+// On a real compositor with neither a tray nor window activation (weston
+// 10), as Qt chooses it with both displays set: no icon and no Qt warning
+// about one, the truth about the window, a second start that says it cannot
+// bring the window forward, and an ending with the write-back.
+void TestE2ETray::wayland()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, said);
+
+    const QString socket = QStringLiteral("e2e-weston-%1").arg(QCoreApplication::applicationPid());
+    QProcess weston;
+    QProcessEnvironment env = x_.environment();
+    env.insert("XDG_RUNTIME_DIR", runtime_.path());
+    weston.setProcessEnvironment(env);
+    weston.setStandardOutputFile(QProcess::nullDevice());
+    weston.setStandardErrorFile(QProcess::nullDevice());
+    weston.start("weston", {"--backend=headless-backend.so", "--socket=" + socket});
+    if (!weston.waitForStarted())
+        QSKIP("weston (Debian package weston) is not installed");
+    const auto stop = qScopeGuard([&] { weston.terminate(); weston.waitForFinished(); });
+    QVERIFY(wait_until([&] { return QFile::exists(runtime_.filePath(socket)); }, 10000));
+
+    SimController sim;
+    const auto on_weston = [&](AppRun &run) {
+        run.set_variable("WAYLAND_DISPLAY", socket);
+        run.set_variable("QT_QPA_PLATFORM", QString());
+        run.set_variable("MORVANE_PWM_TRAY_WAIT_MS", "0");
+    };
+    AppRun first(x_, sim, runtime_.path());
+    on_weston(first);
+    first.set_arguments(arguments);
+    QVERIFY(first.start());
+    QVERIFY2(sim.wait_for_wire([](const Wire &wire) { return wire.replies(cmd_read_state).size() >= 3; }),
+             first.output());
+    if (!said.isEmpty())
+        QVERIFY2(wait_until([&] { return first.output().contains(said); }, 10000), first.output());
+
+    AppRun second(x_, sim, runtime_.path());
+    on_weston(second);
+    QVERIFY(second.start());
+    QVERIFY(second.wait_for_exit(10000));
+    QCOMPARE(second.exit_code(), 0);
+    QVERIFY2(second.output().contains("this desktop gave no activation token"), second.output());
+
+    const qint64 signalled = monotonic_ms();
+    QCOMPARE(::kill(pid_t(first.pid()), SIGTERM), 0);
+    QVERIFY(first.wait_for_exit(10000));
+    QCOMPARE(first.exit_code(), 0);
+    QCOMPARE(sim.wire().since(signalled).requests(cmd_write_config).size(), 1);
+    QVERIFY2(!first.output().contains("systemTrayWindowChanged"), first.output());
 }
 
 QTEST_MAIN(TestE2ETray)
