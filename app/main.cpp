@@ -9,6 +9,7 @@
 #include "open_failure_notice.h"
 #include "single_application.h"
 #include "start_options.h"
+#include "startup_activation.h"
 #include "translations/translation.h"
 #include "tray_shell.h"
 #include "tray_wiring.h"
@@ -51,6 +52,8 @@ int main(int argc, char **argv)
     controller.set_device_lock(&device_lock);
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
+    QObject::connect(&app, &SingleApplication::startup_id_received, &window,
+                     [&window](const QString &id) { activate_for_startup(window, id); });
     QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level while the controller reports manual

@@ -139,6 +139,8 @@ void TestSingleApplication::delivers_message_data()
     QTest::newRow("one byte too long") << QString(MAX_MESSAGE_BYTES + 1, 'x') << false << QString();
     // A later start's activation token is for the window's activation, not a word to it.
     QTest::newRow("wake-up with a token") << "Rise up!\nXDG_ACTIVATION_TOKEN=kwin-4711" << true << "Rise up!";
+    QTest::newRow("wake-up with both") << "Rise up!\nXDG_ACTIVATION_TOKEN=a=b\nDESKTOP_STARTUP_ID=x_TIME5" << true
+                                       << "Rise up!";
     QTest::newRow("a second line that is no token") << "Rise up!\nup" << true << QString();
     // The limit counts UTF-8 bytes, not characters.
     QTest::newRow("too long in bytes") << QString(MAX_MESSAGE_BYTES / 2 + 1, QChar(0x436)) << false << QString();
