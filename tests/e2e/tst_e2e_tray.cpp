@@ -27,6 +27,8 @@ private slots:
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
     void portal_binding_nothing_is_told();
+    void background_waits_for_the_tray_data();
+    void background_waits_for_the_tray();
     void wayland_data();
     void wayland();
 
@@ -273,6 +275,65 @@ void TestE2ETray::portal_binding_nothing_is_told()
     const QByteArray notice = "morvane-pwm: no system-wide hot keys: the desktop portal bound no keys";
     QVERIFY(wait_until([&] { return app.output().contains(notice); }, 10000));
     QCOMPARE(app.output().count(notice), 1);
+}
+
+void TestE2ETray::background_waits_for_the_tray_data()
+{
+    QTest::addColumn<QString>("wait_ms");   // MORVANE_PWM_TRAY_WAIT_MS
+    QTest::addColumn<QByteArray>("said");   // once the wait is over; empty: nothing
+    QTest::addColumn<bool>("window_shown"); // minimised, before the tray comes
+
+    // As at login, the panel comes after the program.
+    QTest::newRow("the tray comes within the wait") << "5000" << QByteArray() << false;
+    QTest::newRow("no tray within the wait")
+        << "0" << QByteArray("no system tray to run in the background from; the window starts minimised instead")
+        << true;
+}
+
+// Either way the icon goes into the tray once it comes.
+void TestE2ETray::background_waits_for_the_tray()
+{
+    QFETCH(QString, wait_ms);
+    QFETCH(QByteArray, said);
+    QFETCH(bool, window_shown);
+
+    tray_.stop();
+    QString why;
+    bool tray_back = false;
+    const auto restart = qScopeGuard([&] {
+        if (!tray_back)
+            tray_.start(x_, &why);
+    });
+    SimController sim;
+    AppRun app(x_, sim, runtime_.path());
+    app.set_variable("MORVANE_PWM_TRAY_WAIT_MS", wait_ms);
+    app.set_arguments({"--background"});
+    const qint64 started = monotonic_ms();
+    QVERIFY(app.start());
+    QVERIFY(sim.wait_for_wire([](const Wire &wire) { return wire.replies(cmd_read_state).size() >= 3; }));
+    if (!said.isEmpty())
+        QVERIFY2(wait_until([&] { return app.output().contains(said); }, 10000), app.output());
+    if (window_shown) {
+        qulonglong window = 0;
+        QVERIFY(wait_until([&] {
+            window = x_.tool("xdotool", {"search", "--all", "--pid", QString::number(app.pid()), "--name",
+                                         "^Morvane PWM"}).out.trimmed().toULongLong();
+            return window != 0 && x_.iconic(window);
+        }, 10000));
+    } else {
+        QVERIFY(x_.visible_windows(app.pid()).isEmpty());
+    }
+
+    tray_back = true;
+    QVERIFY2(tray_.start(x_, &why), qPrintable(why));
+    qulonglong icon = 0;
+    QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    if (!window_shown) {
+        // Past the wait, nothing falls back.
+        QTest::qWait(int(qMax<qint64>(0, started + wait_ms.toInt() - monotonic_ms())) + 500);
+        QCOMPARE(x_.visible_windows(app.pid()), QList<qulonglong>{icon});
+        QVERIFY2(!app.output().contains("no system tray"), app.output());
+    }
 }
 
 void TestE2ETray::wayland_data()
