@@ -26,6 +26,7 @@ private slots:
     void close_to_tray_keeps_the_hot_keys_data();
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
+    void start_at_login_keeps_running();
     void portal_binding_nothing_is_told();
     void background_waits_for_the_tray_data();
     void background_waits_for_the_tray();
@@ -261,6 +262,22 @@ void TestE2ETray::sigterm_writes_back()
     QVERIFY(app.wait_for_exit(10000));
     QCOMPARE(app.exit_code(), 0);
     QCOMPARE(sim.wire().since(signalled).requests(cmd_write_config).size(), 1);
+}
+
+// What login starts runs in the background; a window opened from there and
+// closed again should not end it.
+void TestE2ETray::start_at_login_keeps_running()
+{
+    SimController sim;
+    AppRun app(x_, sim, runtime_.path());
+    const qulonglong icon = start_in_background(app, sim, 0);
+    QVERIFY2(icon, app.output());
+    QVERIFY(pick_from_menu(app, icon, {"Up", "Up", "Up"}));
+    QVERIFY(wait_until([&] {
+        QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
+        return preferences.open(QIODevice::ReadOnly) && preferences.readAll().contains("keep_running=true");
+    }, 10000));
+    QVERIFY(QFile::exists(home_.filePath("autostart/io.github.morvane.pwm.desktop")));
 }
 
 void TestE2ETray::portal_binding_nothing_is_told()
