@@ -2,6 +2,8 @@
 
 #include "level_words.h"
 #include "model/outcome_text.h"
+#include "protocol/curve_width.h"
+#include "protocol/pwm_percent.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -29,21 +31,22 @@ void LevelNotifier::show_status(const ControllerStatus &status, WindowPresence w
 {
     last_ = status;
     // Coming and going is no change of level: after a start or a plug-in
-    // the first settled level is only the starting point.
+    // the first ready status is only the starting point.
     if (!controller_ready(status)) {
         have_shown_ = false;
         return;
     }
-    // After a change of mode the read-out holds the old mode's level until
-    // the controller reports the new mode: the popup waits for it.
-    if (status.mode != status.wanted_mode)
-        return;
     const Shown now{manual(status), manual(status) ? status.manual_level : -1};
     const bool changed = have_shown_ && (now.manual != shown_.manual || now.manual_level != shown_.manual_level);
     shown_ = now;
     have_shown_ = true;
-    if (changed && window != WindowPresence::active)
-        notify({level_words(status), QString(), level_percent(status)});
+    if (!changed || window == WindowPresence::active)
+        return;
+    // Switched to automatic, the read-out still holds the manual level the
+    // controller slides away from: the level told is where the curve goes.
+    const int percent = manual(status) ? level_percent(status)
+                                       : pwm_percent(int(curve_width(configuration_, status.light)));
+    notify({mode_level_words(status.wanted_mode, percent), QString(), percent});
 }
 
 void LevelNotifier::show_refusal(Refusal why, WindowPresence window)

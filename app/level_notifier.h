@@ -2,6 +2,7 @@
 
 #include "model/controller_status.h"
 #include "model/outcome.h"
+#include "protocol/config_block.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -31,7 +32,9 @@ public:
     void set_enabled(bool enabled) { enabled_ = enabled; }
     bool enabled() const { return enabled_; }
 
-    // Every new status; the first settled one only sets the starting point.
+    // The configuration the controller holds, for the level its curve gives.
+    void set_configuration(const ConfigBlock &configuration) { configuration_ = configuration; }
+    // Every new status; the first ready one only sets the starting point.
     void show_status(const ControllerStatus &status, WindowPresence window);
     // A step or level the model refused (a hot key in automatic regulation, say).
     void show_refusal(Refusal why, WindowPresence window);
@@ -63,6 +66,7 @@ private:
     bool have_shown_ = false;
     Shown shown_{};
     ControllerStatus last_;
+    ConfigBlock configuration_;
     uint replaces_id_ = 0;
     // One call at a time, so that each replaces the last; what came meanwhile
     // waits here (only the latest matters).

@@ -17,14 +17,14 @@ bool silent(const ControllerStatus &status)
     return status.connected && !status.answering;
 }
 
-QString mode_level_words(const ControllerStatus &status)
-{
-    return (status.wanted_mode == RegulationMode::manual ? LevelWords::tr("Яркость %1 % (ручная)")
-                                                          : LevelWords::tr("Яркость %1 % (автоматическая)"))
-        .arg(level_percent(status));
-}
-
 } // namespace
+
+QString mode_level_words(RegulationMode mode, int percent)
+{
+    return (mode == RegulationMode::manual ? LevelWords::tr("Яркость %1 % (ручная)")
+                                           : LevelWords::tr("Яркость %1 % (автоматическая)"))
+        .arg(percent);
+}
 
 bool controller_ready(const ControllerStatus &status)
 {
@@ -45,7 +45,7 @@ QString level_words(const ControllerStatus &status)
         return LevelWords::tr("Контроллер не отвечает");
     if (!controller_ready(status))
         return LevelWords::tr("Контроллер не подключен");
-    return mode_level_words(status);
+    return mode_level_words(status.wanted_mode, level_percent(status));
 }
 
 QString tray_tool_tip(const ControllerStatus &status, bool hot_keys_missing)
@@ -57,9 +57,9 @@ QString tray_tool_tip(const ControllerStatus &status, bool hot_keys_missing)
         if (status.loaded)
             lines << LevelWords::tr("Последние показания: освещенность %1, %2")
                          .arg(status.light)
-                         .arg(mode_level_words(status));
+                         .arg(mode_level_words(status.wanted_mode, level_percent(status)));
     } else if (controller_ready(status)) {
-        lines << LevelWords::tr("Освещенность %1").arg(status.light) << mode_level_words(status);
+        lines << LevelWords::tr("Освещенность %1").arg(status.light) << mode_level_words(status.wanted_mode, level_percent(status));
     } else {
         lines << level_words(status);
     }

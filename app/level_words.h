@@ -12,6 +12,8 @@
 // "Яркость 56 % (ручная)": the level the user regulates by hand in manual
 // regulation, the brightness the curve gives otherwise.
 QString level_words(const ControllerStatus &status);
+// "Яркость 56 % (ручная)" for a mode and a percentage.
+QString mode_level_words(RegulationMode mode, int percent);
 // The percentage level_words names, for the notification's value hint.
 int level_percent(const ControllerStatus &status);
 // The tray icon's tool tip: the light, the level and the mode (the last ones,

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -96,14 +97,17 @@ void TestE2ETray::menu_reaches_the_wire_data()
     QTest::addColumn<QStringList>("keys");   // in the icon's menu
     QTest::addColumn<int>("command");        // the request the entry sends
     QTest::addColumn<int>("value");          // its mode byte or width
+    QTest::addColumn<QString>("summary");    // of every notification after it, as a pattern; empty: unchecked
 
     const QStringList to_manual{"Down", "Down"};
-    QTest::newRow("manual regulation on") << 0 << to_manual << int(cmd_set_mode) << 1;
-    QTest::newRow("manual regulation off") << 1 << to_manual << int(cmd_set_mode) << 0;
-    QTest::newRow("brighter") << 1 << QStringList{"Down", "Down", "Down"} << int(cmd_set_pwm_width) << 317;
-    QTest::newRow("dimmer") << 1 << QStringList(4, "Down") << int(cmd_set_pwm_width) << 283;
-    QTest::newRow("level 50 %") << 1 << QStringList(6, "Down") << int(cmd_set_pwm_width) << 282;
-    QTest::newRow("level 100 %") << 1 << QStringList(8, "Down") << int(cmd_set_pwm_width) << 564;
+    QTest::newRow("manual regulation on") << 0 << to_manual << int(cmd_set_mode) << 1 << "";
+    // Not the manual 53 % the read-out still held as the mode changed.
+    QTest::newRow("manual regulation off") << 1 << to_manual << int(cmd_set_mode) << 0
+                                           << "^Яркость (?!53 )\\d+ % \\(автоматическая\\)$";
+    QTest::newRow("brighter") << 1 << QStringList{"Down", "Down", "Down"} << int(cmd_set_pwm_width) << 317 << "";
+    QTest::newRow("dimmer") << 1 << QStringList(4, "Down") << int(cmd_set_pwm_width) << 283 << "";
+    QTest::newRow("level 50 %") << 1 << QStringList(6, "Down") << int(cmd_set_pwm_width) << 282 << "";
+    QTest::newRow("level 100 %") << 1 << QStringList(8, "Down") << int(cmd_set_pwm_width) << 564 << "";
 }
 
 void TestE2ETray::menu_reaches_the_wire()
@@ -112,6 +116,7 @@ void TestE2ETray::menu_reaches_the_wire()
     QFETCH(QStringList, keys);
     QFETCH(int, command);
     QFETCH(int, value);
+    QFETCH(QString, summary);
 
     SimController sim;
     AppRun app(x_, sim, runtime_.path());
@@ -130,6 +135,19 @@ void TestE2ETray::menu_reaches_the_wire()
         }
         return false;
     }), app.output());
+    if (summary.isEmpty())
+        return;
+    const QRegularExpression shown(summary);
+    QJsonArray history;
+    QVERIFY(wait_until([&] {
+        notifications_.close_all();
+        history = notifications_.history();
+        return !history.isEmpty();
+    }, 10000));
+    for (const QJsonValue &notification : std::as_const(history)) {
+        const QString text = notification.toObject().value("summary").toObject().value("data").toString();
+        QVERIFY2(shown.match(text).hasMatch(), qPrintable(text));
+    }
 }
 
 void TestE2ETray::hot_key_in_the_background_data()
