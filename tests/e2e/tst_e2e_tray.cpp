@@ -218,7 +218,7 @@ void TestE2ETray::close_to_tray_keeps_the_hot_keys_data()
     QTest::addColumn<bool>("background"); // started with --background, "keep running" off
 
     QTest::newRow("keep running ticked") << false;
-    QTest::newRow("a background start, its window opened from the tray") << true;
+    QTest::newRow("a background start, its window opened again") << true;
 }
 
 void TestE2ETray::close_to_tray_keeps_the_hot_keys()
@@ -237,7 +237,10 @@ void TestE2ETray::close_to_tray_keeps_the_hot_keys()
     qulonglong icon = 0;
     if (background) {
         QVERIFY2(icon = start_in_background(app, sim, 1), app.output());
-        QVERIFY(x_.click(icon, 11, 11, 1));
+        // A second start shows the window (a click on the icon would leave
+        // the pointer there, and its tool tip in the way of the menu).
+        AppRun second(x_, sim, runtime_.path());
+        QVERIFY(second.start() && second.wait_for_exit(10000));
         QVERIFY(wait_until([&] {
             for (qulonglong shown : x_.visible_windows(app.pid()))
                 window = shown != icon ? shown : window;
