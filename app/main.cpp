@@ -23,12 +23,12 @@
 int main(int argc, char **argv)
 {
     SingleApplication app(argc, argv);
-    // A second start only wakes the running window: no window of its own, no
-    // device access, no hot keys.
     // The window in English under English locales, in Russian elsewhere; the
     // notices on stderr in Russian under Russian locales, in English elsewhere.
     if (install_translation(app).isEmpty())
         install_shared_window_words(app);
+    // A second start only wakes the running window: no window of its own, no
+    // device access, no hot keys.
     if (app.isRunning()) {
         app.wake_up(QString::fromLatin1(Widget::WAKE_UP_MESSAGE), 5000);
         return 0;

@@ -141,7 +141,6 @@ void TrayIcon::show_in_tray()
             emit window_toggle_requested();
     });
     icon_->show();
-    emit tray_appeared();
 }
 
 QAction *TrayIcon::add_check(const QString &text, void (TrayIcon::*toggled)(bool))

@@ -45,8 +45,6 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
-    // The icon went into a tray, at show() or when one appeared later.
-    void tray_appeared();
     // A click on the icon: the window appears, or goes if it is up.
     void window_toggle_requested();
     void show_window_requested();
