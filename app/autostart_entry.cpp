@@ -54,7 +54,9 @@ QByteArray contents(const QString &program)
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Morvane PWM\n"
+                          "Name[ru]=Morvane PWM\n"
                           "Comment=Brightness controller in the tray, with hot keys\n"
+                          "Comment[ru]=Контроллер яркости в области уведомлений, с горячими клавишами\n"
                           "Icon=io.github.morvane.pwm\n"
                           "Exec=%1 --background\n"
                           "Terminal=false\n")

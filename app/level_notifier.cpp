@@ -1,6 +1,9 @@
 #include "level_notifier.h"
 
 #include "level_words.h"
+#include "model/outcome_text.h"
+#include "protocol/curve_width.h"
+#include "protocol/pwm_percent.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -26,30 +29,33 @@ LevelNotifier::LevelNotifier(const QDBusConnection &bus, QObject *parent)
 
 void LevelNotifier::show_status(const ControllerStatus &status, WindowPresence window)
 {
-    const ControllerStatus before = last_;
-    const bool had_status = have_status_;
     last_ = status;
-    have_status_ = true;
-    if (!had_status || window == WindowPresence::active)
+    // Coming and going is no change of level: after a start or a plug-in
+    // the first ready status is only the starting point.
+    if (!controller_ready(status)) {
+        have_shown_ = false;
         return;
-    const bool was_ready = controller_ready(before);
-    const bool ready = controller_ready(status);
-    // Plugging in and unplugging matter only with the window gone; the level
-    // and the mode whenever the window is out of sight.
-    const bool came_or_went = was_ready != ready && window == WindowPresence::hidden;
-    const bool level_moved = ready && was_ready
-        && (manual(before) != manual(status)
-            || (manual(status) && before.manual_level != status.manual_level));
-    if (came_or_went || level_moved)
-        notify({level_words(status), QString(), ready ? level_percent(status) : -1});
+    }
+    const Shown now{manual(status), manual(status) ? status.manual_level : -1};
+    const bool changed = have_shown_ && (now.manual != shown_.manual || now.manual_level != shown_.manual_level);
+    shown_ = now;
+    have_shown_ = true;
+    if (!changed || window == WindowPresence::active)
+        return;
+    // Switched to automatic, the read-out still holds the manual level the
+    // controller slides away from: the level told is where the curve goes.
+    const int percent = manual(status) ? level_percent(status)
+                                       : pwm_percent(int(curve_width(configuration_, status.light)));
+    notify({mode_level_words(status.wanted_mode, percent), QString(), percent});
 }
 
 void LevelNotifier::show_refusal(Refusal why, WindowPresence window)
 {
     if (window == WindowPresence::active || why == Refusal::none)
         return;
-    notify({level_words(last_), refusal_words(why),
-            controller_ready(last_) ? level_percent(last_) : -1});
+    // No value hint: some servers draw a hinted notification as a bar only,
+    // and the reason is the message.
+    notify({level_words(last_), outcome_text(Outcome::refused(why), last_.holder), -1});
 }
 
 void LevelNotifier::notify(const Notice &notice)

@@ -2,6 +2,7 @@
 
 #include "model/controller_status.h"
 #include "model/outcome.h"
+#include "protocol/config_block.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -14,9 +15,9 @@ enum class WindowPresence {
 };
 
 // The on-screen level: a desktop notification (org.freedesktop.Notifications)
-// when the level or the mode changes while the window is out of sight, and
-// when the controller comes or goes while the program runs in the
-// background. One notification, replaced in place as the level moves;
+// when the level or the mode changes while the window is out of sight (not
+// when the controller comes or goes), and why a step from a key or the tray
+// was refused. One notification, replaced in place as the level moves;
 // transient, so it does not pile up in the desktop's history. Without a
 // notification server nothing is shown and nothing is said.
 class LevelNotifier : public QObject
@@ -31,7 +32,9 @@ public:
     void set_enabled(bool enabled) { enabled_ = enabled; }
     bool enabled() const { return enabled_; }
 
-    // Every new status; the first one only sets the starting point.
+    // The configuration the controller holds, for the level its curve gives.
+    void set_configuration(const ConfigBlock &configuration) { configuration_ = configuration; }
+    // Every new status; the first ready one only sets the starting point.
     void show_status(const ControllerStatus &status, WindowPresence window);
     // A step or level the model refused (a hot key in automatic regulation, say).
     void show_refusal(Refusal why, WindowPresence window);
@@ -41,6 +44,13 @@ signals:
     void shown(uint id);
 
 private:
+    // The mode and manual level the user last saw (-1 in automatic).
+    struct Shown
+    {
+        bool manual;
+        int manual_level;
+    };
+
     struct Notice
     {
         QString summary;
@@ -53,8 +63,10 @@ private:
 
     QDBusConnection bus_;
     bool enabled_ = true;
-    bool have_status_ = false;
+    bool have_shown_ = false;
+    Shown shown_{};
     ControllerStatus last_;
+    ConfigBlock configuration_;
     uint replaces_id_ = 0;
     // One call at a time, so that each replaces the last; what came meanwhile
     // waits here (only the latest matters).

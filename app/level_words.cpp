@@ -6,16 +6,29 @@
 
 namespace {
 
-QString tr(const char *text)
+// The words' translation context, "LevelWords", which lupdate extracts.
+struct LevelWords
 {
-    return QCoreApplication::translate("LevelWords", text);
+    Q_DECLARE_TR_FUNCTIONS(LevelWords)
+};
+
+bool silent(const ControllerStatus &status)
+{
+    return status.connected && !status.answering;
 }
 
 } // namespace
 
+QString mode_level_words(RegulationMode mode, int percent)
+{
+    return (mode == RegulationMode::manual ? LevelWords::tr("Яркость %1 % (ручная)")
+                                           : LevelWords::tr("Яркость %1 % (автоматическая)"))
+        .arg(percent);
+}
+
 bool controller_ready(const ControllerStatus &status)
 {
-    return status.connected && status.loaded && status.live;
+    return status.connected && status.loaded && status.live && status.answering;
 }
 
 int level_percent(const ControllerStatus &status)
@@ -28,43 +41,29 @@ int level_percent(const ControllerStatus &status)
 
 QString level_words(const ControllerStatus &status)
 {
+    if (silent(status))
+        return LevelWords::tr("Контроллер не отвечает");
     if (!controller_ready(status))
-        return tr("Контроллер не подключен");
-    return (status.wanted_mode == RegulationMode::manual ? tr("Яркость %1 % (ручная)")
-                                                          : tr("Яркость %1 % (автоматическая)"))
-        .arg(level_percent(status));
-}
-
-QString refusal_words(Refusal why)
-{
-    switch (why) {
-    case Refusal::none:
-        break;
-    case Refusal::not_connected:
-        return tr("Контроллер не подключен");
-    case Refusal::loading:
-        return tr("Настройки контроллера ещё загружаются");
-    case Refusal::not_identified:
-        return tr("Контроллер не опознан");
-    case Refusal::not_manual:
-        return tr("Яркость меняется вручную только в ручной регулировке");
-    case Refusal::out_of_range:
-        return tr("Такой яркости нет");
-    case Refusal::edits_pending:
-        return tr("В окне есть непримененные изменения");
-    case Refusal::held_elsewhere:
-        return tr("Контроллер занят другой программой");
-    }
-    return {};
+        return LevelWords::tr("Контроллер не подключен");
+    return mode_level_words(status.wanted_mode, level_percent(status));
 }
 
 QString tray_tool_tip(const ControllerStatus &status, bool hot_keys_missing)
 {
     QStringList lines{QStringLiteral("Morvane PWM")};
-    if (controller_ready(status))
-        lines << tr("Освещенность %1").arg(status.light);
-    lines << level_words(status);
+    if (silent(status)) {
+        const QString since = status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+        lines << LevelWords::tr("Контроллер не отвечает с %1").arg(since);
+        if (status.loaded)
+            lines << LevelWords::tr("Последние показания: освещенность %1, %2")
+                         .arg(status.light)
+                         .arg(mode_level_words(status.wanted_mode, level_percent(status)));
+    } else if (controller_ready(status)) {
+        lines << LevelWords::tr("Освещенность %1").arg(status.light) << mode_level_words(status.wanted_mode, level_percent(status));
+    } else {
+        lines << level_words(status);
+    }
     if (hot_keys_missing)
-        lines << tr("Горячие клавиши не работают");
+        lines << LevelWords::tr("Горячие клавиши не работают");
     return lines.join(QLatin1Char('\n'));
 }

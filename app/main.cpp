@@ -9,6 +9,7 @@
 #include "open_failure_notice.h"
 #include "single_application.h"
 #include "start_options.h"
+#include "startup_activation.h"
 #include "translations/translation.h"
 #include "tray_shell.h"
 #include "tray_wiring.h"
@@ -22,17 +23,16 @@
 int main(int argc, char **argv)
 {
     SingleApplication app(argc, argv);
-    // A second start only wakes the running window: no window of its own, no
-    // device access, no hot keys.
-    if (app.isRunning()) {
-        app.sendMessage(QString::fromLatin1(Widget::WAKE_UP_MESSAGE), 5000);
-        return 0;
-    }
-
     // The window in English under English locales, in Russian elsewhere; the
     // notices on stderr in Russian under Russian locales, in English elsewhere.
     if (install_translation(app).isEmpty())
         install_shared_window_words(app);
+    // A second start only wakes the running window: no window of its own, no
+    // device access, no hot keys.
+    if (app.isRunning()) {
+        app.wake_up(QString::fromLatin1(Widget::WAKE_UP_MESSAGE), 5000);
+        return 0;
+    }
     const StartOptions options = parse_start_options(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
@@ -52,6 +52,8 @@ int main(int argc, char **argv)
     controller.set_device_lock(&device_lock);
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
+    QObject::connect(&app, &SingleApplication::startup_id_received, &window,
+                     [&window](const QString &id) { activate_for_startup(window, id); });
     QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level while the controller reports manual

@@ -13,6 +13,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -25,6 +26,13 @@ constexpr int LOCK_WAIT_MS = 100;
 constexpr int CONNECT_RETRY_MS = 20;
 // How long to wait for an instance when the lock file cannot be used.
 constexpr int PROBE_TIMEOUT_MS = 500;
+
+// Qt's Wayland windows activate with the token found here, once.
+constexpr char ACTIVATION_TOKEN[] = "XDG_ACTIVATION_TOKEN";
+// The X11 launch's id; Qt's xcb takes it out of the environment as it
+// connects, so it is kept from before.
+constexpr char STARTUP_ID[] = "DESKTOP_STARTUP_ID";
+const QByteArray startup_id_at_start = qgetenv(STARTUP_ID);
 
 QString short_hash(const QString &text)
 {
@@ -146,7 +154,49 @@ void SingleApplication::read_frame(QLocalSocket *socket)
     open_connections_.removeOne(socket);
     socket->putChar(ACK);
     socket->disconnectFromServer();
-    emit messageReceived(message);
+    hand_on(message);
+}
+
+// A wake-up's lines after the first are the later start's activation
+// tokens; a message with any other second line is handed on as it came.
+void SingleApplication::hand_on(const QString &message)
+{
+    QStringList lines = message.split(QLatin1Char('\n'));
+    QString activation_token;
+    QString startup_id;
+    for (const QString &line : lines.mid(1)) {
+        const QString name = line.section(QLatin1Char('='), 0, 0);
+        QString *token = name == QLatin1String(ACTIVATION_TOKEN) ? &activation_token
+            : name == QLatin1String(STARTUP_ID)                  ? &startup_id
+                                                                 : nullptr;
+        if (!token) {
+            emit messageReceived(message);
+            return;
+        }
+        *token = line.section(QLatin1Char('='), 1);
+    }
+    if (!activation_token.isEmpty())
+        qputenv(ACTIVATION_TOKEN, activation_token.toUtf8());
+    emit messageReceived(lines.first());
+    if (!startup_id.isEmpty())
+        emit startup_id_received(startup_id);
+}
+
+bool SingleApplication::wake_up(const QString &message, int timeoutMs)
+{
+    const QString token = qEnvironmentVariable(ACTIVATION_TOKEN);
+    const bool wayland = platformName().startsWith(QLatin1String("wayland"));
+    if (wayland && token.isEmpty())
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(tr("morvane-pwm: already running; this desktop gave no activation token, so "
+                                   "its window may stay behind the others or minimised")));
+    QString sent = message;
+    if (!token.isEmpty())
+        sent += QLatin1Char('\n') + QLatin1String(ACTIVATION_TOKEN) + QLatin1Char('=') + token;
+    if (!wayland && !startup_id_at_start.isEmpty())
+        sent += QLatin1Char('\n') + QLatin1String(STARTUP_ID) + QLatin1Char('=')
+            + QString::fromUtf8(startup_id_at_start);
+    return sendMessage(sent, timeoutMs);
 }
 
 void SingleApplication::drop(QLocalSocket *socket)

@@ -16,7 +16,12 @@ class QLockFile;
 // and hands its message to the first through the socket.
 //
 // On the socket, a message is one frame: a 4-byte big-endian length, then
-// that many bytes of UTF-8. The receiver answers a frame it accepted with one
+// that many bytes of UTF-8. A wake-up may carry, on lines after its first,
+// what its starter handed the later start for bringing a window forward: the
+// Wayland activation token ("XDG_ACTIVATION_TOKEN=...") or the X11 startup id
+// ("DESKTOP_STARTUP_ID=..."). The receiver keeps the token for the window's
+// next activation, hands on the first line alone, and then the startup id;
+// a plain one-line message from an older start still works. The receiver answers a frame it accepted with one
 // acknowledgement byte and closes the connection. Anything else (oversized,
 // invalid UTF-8, incomplete for too long) is dropped with the connection.
 class SingleApplication : public QApplication
@@ -40,16 +45,23 @@ public:
     // timeoutMs in all, for it to be acknowledged. False when there is no
     // other instance, the message is too long, or it was not acknowledged.
     bool sendMessage(const QString &message, int timeoutMs);
+    // Sends `message` with this start's activation token or startup id, and says on
+    // stderr when the running window cannot be brought to the front from
+    // here (on Wayland without a token). False as sendMessage().
+    bool wake_up(const QString &message, int timeoutMs);
 
 signals:
     // A complete, valid message from a later start; on the GUI thread.
     void messageReceived(const QString &message);
+    // The X11 startup id a wake-up carried, after its message.
+    void startup_id_received(const QString &startup_id);
 
 private:
     bool other_instance_answers() const;
     void listen();
     void accept_connections();
     void read_frame(QLocalSocket *socket);
+    void hand_on(const QString &message);
     void drop(QLocalSocket *socket);
 
     QString server_name_;

@@ -6,34 +6,93 @@
 #include "protocol/commands.h"
 
 #include <QApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWheelEvent>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#define MORVANE_XEMBED_TRAY 1
+#endif
 
 namespace {
 
 // Qt's own widget that an XEmbed tray embeds; wheel events arrive there.
 constexpr char XEMBED_ICON_CLASS[] = "QSystemTrayIconSys";
 
+// How often a tray that is not there yet is looked for.
+constexpr int TRAY_LOOK_MS = 1000;
+
+const QString SNI_WATCHER = QStringLiteral("org.kde.StatusNotifierWatcher");
+
 TrayState tray_state(const ControllerStatus &status)
 {
+    if (status.connected && !status.answering)
+        return TrayState::silent;
     if (!controller_ready(status))
         return TrayState::no_controller;
     return status.wanted_mode == RegulationMode::manual ? TrayState::manual : TrayState::automatic;
 }
 
+// A StatusNotifierItem host (a panel's tray on the session bus).
+bool status_notifier_host()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SNI_WATCHER))
+        return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(SNI_WATCHER, QStringLiteral("/StatusNotifierWatcher"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << SNI_WATCHER << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+        && reply.arguments().first().value<QDBusVariant>().variant().toBool();
+}
+
+// An XEmbed tray on the X display: the owner of the system tray selection.
+bool xembed_tray()
+{
+#ifdef MORVANE_XEMBED_TRAY
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return false;
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    // Qt opens the display's default screen, which is the first for all
+    // but the rarest setups.
+    const QByteArray name = QByteArrayLiteral("_NET_SYSTEM_TRAY_S0");
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
+    if (!atom)
+        return false;
+    xcb_get_selection_owner_reply_t *owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+    const bool owned = owner && owner->owner != XCB_NONE;
+    free(owner);
+    free(atom);
+    return owned;
+#else
+    return false;
+#endif
+}
+
 } // namespace
 
 TrayIcon::TrayIcon(QObject *parent)
-    : QObject(parent), icon_(new QSystemTrayIcon(this)), menu_(new QMenu)
+    : QObject(parent), menu_(new QMenu)
 {
     build_menu();
-    icon_->setContextMenu(menu_);
     show_status(status_);
-    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            emit window_toggle_requested();
-    });
+    tray_look_.setInterval(TRAY_LOOK_MS);
+    connect(&tray_look_, &QTimer::timeout, this, &TrayIcon::show_in_tray);
     qApp->installEventFilter(this);
 }
 
@@ -43,13 +102,44 @@ TrayIcon::~TrayIcon()
     delete menu_;
 }
 
+// Looked for here rather than asked of Qt: Qt settles once, at its first
+// question, whether a StatusNotifierItem host is there, and an icon made
+// before a panel's tray came would never reach it.
 bool TrayIcon::tray_available()
 {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return status_notifier_host() || xembed_tray();
+#else
     return QSystemTrayIcon::isSystemTrayAvailable();
+#endif
 }
 
 void TrayIcon::show()
 {
+    show_in_tray();
+    if (!icon_)
+        tray_look_.start();
+}
+
+bool TrayIcon::in_tray() const
+{
+    return icon_ && tray_available();
+}
+
+// The icon is made only once a tray is there: shown without one, Qt falls
+// back to a window of its own that nothing embeds (and on Wayland warns).
+void TrayIcon::show_in_tray()
+{
+    if (icon_ || !tray_available())
+        return;
+    tray_look_.stop();
+    icon_ = new QSystemTrayIcon(tray_state_icon(TrayState(shown_state_)), this);
+    icon_->setToolTip(tool_tip_);
+    icon_->setContextMenu(menu_);
+    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            emit window_toggle_requested();
+    });
     icon_->show();
 }
 
@@ -96,8 +186,9 @@ void TrayIcon::show_status(const ControllerStatus &status)
     const TrayState state = tray_state(status);
     // Setting the icon sends it to the tray host: only when it changes.
     if (int(state) != shown_state_) {
-        icon_->setIcon(tray_state_icon(state));
         shown_state_ = int(state);
+        if (icon_)
+            icon_->setIcon(tray_state_icon(state));
     }
     const bool ready = controller_ready(status);
     const bool manual = status.wanted_mode == RegulationMode::manual;
@@ -129,15 +220,13 @@ void TrayIcon::set_on_screen_level(bool on)
     on_screen_level_->setChecked(on);
 }
 
-QString TrayIcon::tool_tip() const
-{
-    return icon_->toolTip();
-}
-
 void TrayIcon::update_tool_tip()
 {
     const QString text = tray_tool_tip(status_, hot_keys_missing_);
-    if (text != icon_->toolTip())
+    if (text == tool_tip_)
+        return;
+    tool_tip_ = text;
+    if (icon_)
         icon_->setToolTip(text);
 }
 

@@ -3,6 +3,7 @@
 #include "model/controller_status.h"
 
 #include <QObject>
+#include <QTimer>
 
 class QAction;
 class QMenu;
@@ -23,10 +24,14 @@ public:
     explicit TrayIcon(QObject *parent = nullptr);
     ~TrayIcon() override;
 
-    // A tray host is there to show the icon.
+    // A tray host is there to show the icon: a StatusNotifierItem host on
+    // the session bus, or an XEmbed tray on X11.
     static bool tray_available();
 
+    // Shows the icon as soon as a tray is there: now, or once one appears.
     void show();
+    // The icon is shown in a tray that is there now.
+    bool in_tray() const;
     void show_status(const ControllerStatus &status);
     void set_hot_keys_missing(bool missing);
     void set_keep_running(bool on);
@@ -34,7 +39,7 @@ public:
     void set_on_screen_level(bool on);
 
     QMenu *menu() const { return menu_; }
-    QString tool_tip() const;
+    QString tool_tip() const { return tool_tip_; }
 
     // The wheel over the icon (XEmbed trays hand it to the icon's window).
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -55,10 +60,12 @@ signals:
 
 private:
     void build_menu();
+    void show_in_tray();
     void update_tool_tip();
     QAction *add_check(const QString &text, void (TrayIcon::*toggled)(bool));
 
-    QSystemTrayIcon *icon_;
+    QSystemTrayIcon *icon_ = nullptr; // made once a tray is there
+    QTimer tray_look_;
     QMenu *menu_;
     QAction *manual_ = nullptr;
     QList<QAction *> manual_actions_; // Brighter, Dimmer and the levels
@@ -67,6 +74,7 @@ private:
     QAction *on_screen_level_ = nullptr;
     ControllerStatus status_;
     bool hot_keys_missing_ = false;
+    QString tool_tip_;
     int shown_state_ = -1;
     // Wheel deltas below one notch, kept for the next event (touchpads).
     int wheel_rest_ = 0;

@@ -4,16 +4,29 @@
 #include "global_hot_keys.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QShortcut>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
 
 namespace {
 
+// How long a background start waits for a tray: at login the program may
+// start before the panel that holds it. Tests shorten it.
+constexpr int TRAY_WAIT_MS = 15000;
+
 void say(const QString &line)
 {
     std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+int tray_wait_ms()
+{
+    bool set = false;
+    const int chosen = qEnvironmentVariableIntValue("MORVANE_PWM_TRAY_WAIT_MS", &set);
+    return set && chosen >= 0 ? chosen : TRAY_WAIT_MS;
 }
 
 } // namespace
@@ -30,8 +43,10 @@ TrayShell::TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnec
     tray_.set_hot_keys_missing(hot_keys.missing());
     connect(&hot_keys, &GlobalHotKeys::went_missing, this, [this] { tray_.set_hot_keys_missing(true); });
 
-    // Closing hides the window only where the tray can bring it back.
-    keeper_.set_hide_on_close([this] { return preferences_.keep_running && TrayIcon::tray_available(); });
+    // Closing hides the window only where the tray can bring it back; a
+    // background start (the login's) runs in the background whatever
+    // "keep running" says.
+    keeper_.set_hide_on_close([this] { return (preferences_.keep_running || background_) && tray_.in_tray(); });
     connect(&keeper_, &WindowKeeper::closed, this, &TrayShell::end_requested);
     // A signal ends the program as the last window would, minus the question.
     connect(&termination_, &TerminationSignals::received, this, &TrayShell::end_requested);
@@ -59,16 +74,28 @@ void TrayShell::connect_menu()
 
 void TrayShell::start(bool background)
 {
+    background_ = background;
     tray_.show();
     if (!background) {
         window_.show();
         return;
     }
-    if (TrayIcon::tray_available())
+    if (tray_.in_tray())
         return;
-    window_.showMinimized();
-    say(QCoreApplication::translate("TrayShell", "morvane-pwm: no system tray to run in the background "
-                                                 "from; the window starts minimised instead"));
+    QTimer::singleShot(tray_wait_ms(), this, [this] {
+        if (tray_.in_tray() || window_.isVisible())
+            return;
+        // A Wayland window cannot start minimised: the compositor shows it.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            window_.show();
+            say(QCoreApplication::translate("TrayShell", "morvane-pwm: no system tray to run in the background "
+                                                         "from; the window is shown instead"));
+        } else {
+            window_.showMinimized();
+            say(QCoreApplication::translate("TrayShell", "morvane-pwm: no system tray to run in the background "
+                                                         "from; the window starts minimised instead"));
+        }
+    });
 }
 
 void TrayShell::show_status(const ControllerStatus &status)
@@ -105,6 +132,13 @@ void TrayShell::set_start_at_login(bool on)
     }
     // The check shows what is on disk, whatever was asked.
     tray_.set_start_at_login(autostart_entry::exists());
+    // A start at login runs in the background, and so should a window
+    // opened from there and closed again.
+    if (on && done && !preferences_.keep_running) {
+        preferences_.keep_running = true;
+        tray_.set_keep_running(true);
+        save_preferences();
+    }
 }
 
 void TrayShell::save_preferences()

@@ -28,9 +28,12 @@ public:
     TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnection &bus,
               QObject *parent = nullptr);
 
-    // Shows the tray icon and, unless in the background, the window. In the
-    // background with no tray the window starts minimised, and one line on
-    // stderr says so.
+    // Shows the tray icon (once a tray is there) and, unless in the
+    // background, the window. In the background the program waits for a
+    // tray for a while (MORVANE_PWM_TRAY_WAIT_MS, for tests); with none by
+    // then the window starts minimised (shown, on Wayland), and one line on
+    // stderr says so. Closing the window of a background start hides it
+    // while the tray shows the icon.
     void start(bool background);
 
     void show_status(const ControllerStatus &status);
@@ -59,4 +62,5 @@ private:
     LevelNotifier notifier_;
     WindowKeeper keeper_;
     TerminationSignals termination_;
+    bool background_ = false;
 };

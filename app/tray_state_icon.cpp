@@ -28,6 +28,16 @@ QPixmap draw(TrayState state, int size)
         painter.drawLine(QPointF(12, 52), QPointF(52, 12));
         return pixmap;
     }
+    if (state == TrayState::silent) {
+        painter.setPen(QPen(OFF.darker(150), 3));
+        painter.setBrush(OFF);
+        painter.drawEllipse(centre, 24, 24);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(SLIDER);
+        painter.drawRoundedRect(QRectF(22, 18, 7, 28), 2, 2);
+        painter.drawRoundedRect(QRectF(35, 18, 7, 28), 2, 2);
+        return pixmap;
+    }
     if (state == TrayState::automatic) {
         painter.setPen(QPen(LAMP_EDGE, 5, Qt::SolidLine, Qt::RoundCap));
         for (int ray = 0; ray < 8; ++ray) {

@@ -6,6 +6,9 @@
 
 void wire_tray(ControllerThread &controller, GlobalHotKeys &hot_keys, TrayShell &shell)
 {
+    QObject::connect(&controller, &ControllerThread::configuration_loaded, &shell.notifier(),
+                     &LevelNotifier::set_configuration);
+    shell.notifier().set_configuration(controller.applied_config());
     QObject::connect(&controller, &ControllerThread::status_changed, &shell, &TrayShell::show_status);
     shell.show_status(controller.status());
 

@@ -15,9 +15,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
 # AppStream validators, udev's rule checker, the Debian package tools, and
 # dbus-daemon for a private session bus (hot keys through the desktop portal,
 # the D-Bus interface and morvane-pwmctl), and a real tray (trayer) and
-# notification server (dunst) for the tray icon and the on-screen level.
+# notification server (dunst) for the tray icon and the on-screen level, and a
+# real Wayland compositor (weston, with Qt's Wayland platform).
 TEST_PACKAGES=(xvfb xauth openbox xdotool wmctrl x11-utils imagemagick
-    desktop-file-utils appstream udev dpkg-dev file fakeroot libxml2-utils dbus trayer dunst)
+    desktop-file-utils appstream udev dpkg-dev file fakeroot libxml2-utils dbus trayer dunst weston qt6-wayland)
 
 say() { printf '\n==> %s\n' "$*"; }
 

@@ -700,6 +700,41 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
 </context>
 <context>
+    <name>LevelWords</name>
+    <message>
+        <source>Яркость %1 % (ручная)</source>
+        <translation>Brightness %1 % (manual)</translation>
+    </message>
+    <message>
+        <source>Яркость %1 % (автоматическая)</source>
+        <translation>Brightness %1 % (automatic)</translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает</source>
+        <translation>The controller does not answer</translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен</source>
+        <translation>No controller connected</translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1</source>
+        <translation>The controller has not answered since %1</translation>
+    </message>
+    <message>
+        <source>Последние показания: освещенность %1, %2</source>
+        <translation>Last readings: light %1, %2</translation>
+    </message>
+    <message>
+        <source>Освещенность %1</source>
+        <translation>Light %1</translation>
+    </message>
+    <message>
+        <source>Горячие клавиши не работают</source>
+        <translation>The hot keys do not work</translation>
+    </message>
+</context>
+<context>
     <name>LightTimeView</name>
     <message>
         <source>Яркость, %</source>
@@ -793,6 +828,13 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <message>
         <source>Горячая клавиша %1</source>
         <translation>Hot key %1</translation>
+    </message>
+</context>
+<context>
+    <name>SingleApplication</name>
+    <message>
+        <source>morvane-pwm: already running; this desktop gave no activation token, so its window may stay behind the others or minimised</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -912,6 +954,10 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>morvane-pwm: cannot save the preferences in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no system tray to run in the background from; the window is shown instead</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -737,6 +737,41 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
 </context>
 <context>
+    <name>LevelWords</name>
+    <message>
+        <source>Яркость %1 % (ручная)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Яркость %1 % (автоматическая)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не отвечает с %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Последние показания: освещенность %1, %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Освещенность %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Горячие клавиши не работают</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LightTimeView</name>
     <message>
         <source>Яркость, %</source>
@@ -830,6 +865,13 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <message>
         <source>Горячая клавиша %1</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SingleApplication</name>
+    <message>
+        <source>morvane-pwm: already running; this desktop gave no activation token, so its window may stay behind the others or minimised</source>
+        <translation>morvane-pwm: программа уже запущена; рабочий стол не дал токена активации, поэтому ее окно может остаться за другими окнами или свернутым</translation>
     </message>
 </context>
 <context>
@@ -950,6 +992,10 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <message>
         <source>morvane-pwm: cannot save the preferences in %1</source>
         <translation>morvane-pwm: не удалось сохранить настройки в %1</translation>
+    </message>
+    <message>
+        <source>morvane-pwm: no system tray to run in the background from; the window is shown instead</source>
+        <translation>morvane-pwm: нет системного трея для работы в фоне; окно вместо этого показано</translation>
     </message>
 </context>
 <context>

@@ -63,6 +63,7 @@ echo "Depends: $depends"
 for dep in libhidapi-hidraw0 libqt6core6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins libqt6sql6-sqlite; do
     printf '%s\n' "$depends" | grep -Eq "(^|[ ,])$dep([ ,(]|\$)" || fail "Depends lacks $dep"
 done
+dpkg-deb -f "$deb" Recommends | grep -Eq "(^|[ ,])qt6-wayland([ ,(]|\$)" || fail "Recommends lacks qt6-wayland"
 if [ -e "$scratch/control/postinst" ]; then
     [ -x "$scratch/control/postinst" ] || fail "postinst is not executable"
     sh -n "$scratch/control/postinst" || fail "postinst has a syntax error"

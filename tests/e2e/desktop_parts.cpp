@@ -59,6 +59,11 @@ bool TrayHost::start(const XSession &x, QString *why)
     return true;
 }
 
+void TrayHost::stop()
+{
+    stop_program(process_);
+}
+
 qulonglong TrayHost::icon(const QString &program_name) const
 {
     // Windows the tray embedded are below its panel, not on the root window.

@@ -14,6 +14,7 @@ class TrayHost
 public:
     ~TrayHost();
     bool start(const XSession &x, QString *why);
+    void stop();
     // The icon window of this program that the tray embedded, or 0.
     qulonglong icon(const QString &program_name) const;
 

@@ -451,6 +451,16 @@ AppRun::~AppRun()
     }
 }
 
+void AppRun::set_variable(const QString &name, const QString &value)
+{
+    QProcessEnvironment env = process_.processEnvironment();
+    if (value.isNull())
+        env.remove(name);
+    else
+        env.insert(name, value);
+    process_.setProcessEnvironment(env);
+}
+
 bool AppRun::start()
 {
     process_.start();

@@ -177,6 +177,8 @@ public:
 
     // Command-line arguments for the next start.
     void set_arguments(const QStringList &arguments) { process_.setArguments(arguments); }
+    // An environment variable for the next start; a null value removes it.
+    void set_variable(const QString &name, const QString &value);
     bool start();
     // Starts the program and waits for its main window; 0 when none came.
     qulonglong launch();

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -23,9 +24,15 @@ private slots:
     void menu_reaches_the_wire();
     void hot_key_in_the_background_data();
     void hot_key_in_the_background();
+    void close_to_tray_keeps_the_hot_keys_data();
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
+    void start_at_login_keeps_running();
     void portal_binding_nothing_is_told();
+    void background_waits_for_the_tray_data();
+    void background_waits_for_the_tray();
+    void wayland_data();
+    void wayland();
 
 private:
     // Starts the program on a controller in `mode` with the width 300; waits
@@ -90,14 +97,17 @@ void TestE2ETray::menu_reaches_the_wire_data()
     QTest::addColumn<QStringList>("keys");   // in the icon's menu
     QTest::addColumn<int>("command");        // the request the entry sends
     QTest::addColumn<int>("value");          // its mode byte or width
+    QTest::addColumn<QString>("summary");    // of every notification after it, as a pattern; empty: unchecked
 
     const QStringList to_manual{"Down", "Down"};
-    QTest::newRow("manual regulation on") << 0 << to_manual << int(cmd_set_mode) << 1;
-    QTest::newRow("manual regulation off") << 1 << to_manual << int(cmd_set_mode) << 0;
-    QTest::newRow("brighter") << 1 << QStringList{"Down", "Down", "Down"} << int(cmd_set_pwm_width) << 317;
-    QTest::newRow("dimmer") << 1 << QStringList(4, "Down") << int(cmd_set_pwm_width) << 283;
-    QTest::newRow("level 50 %") << 1 << QStringList(6, "Down") << int(cmd_set_pwm_width) << 282;
-    QTest::newRow("level 100 %") << 1 << QStringList(8, "Down") << int(cmd_set_pwm_width) << 564;
+    QTest::newRow("manual regulation on") << 0 << to_manual << int(cmd_set_mode) << 1 << "";
+    // Not the manual 53 % the read-out still held as the mode changed.
+    QTest::newRow("manual regulation off") << 1 << to_manual << int(cmd_set_mode) << 0
+                                           << "^Яркость (?!53 )\\d+ % \\(автоматическая\\)$";
+    QTest::newRow("brighter") << 1 << QStringList{"Down", "Down", "Down"} << int(cmd_set_pwm_width) << 317 << "";
+    QTest::newRow("dimmer") << 1 << QStringList(4, "Down") << int(cmd_set_pwm_width) << 283 << "";
+    QTest::newRow("level 50 %") << 1 << QStringList(6, "Down") << int(cmd_set_pwm_width) << 282 << "";
+    QTest::newRow("level 100 %") << 1 << QStringList(8, "Down") << int(cmd_set_pwm_width) << 564 << "";
 }
 
 void TestE2ETray::menu_reaches_the_wire()
@@ -106,6 +116,7 @@ void TestE2ETray::menu_reaches_the_wire()
     QFETCH(QStringList, keys);
     QFETCH(int, command);
     QFETCH(int, value);
+    QFETCH(QString, summary);
 
     SimController sim;
     AppRun app(x_, sim, runtime_.path());
@@ -124,35 +135,60 @@ void TestE2ETray::menu_reaches_the_wire()
         }
         return false;
     }), app.output());
+    if (summary.isEmpty())
+        return;
+    const QRegularExpression shown(summary);
+    QJsonArray history;
+    QVERIFY(wait_until([&] {
+        notifications_.close_all();
+        history = notifications_.history();
+        return !history.isEmpty();
+    }, 10000));
+    for (const QJsonValue &notification : std::as_const(history)) {
+        const QString text = notification.toObject().value("summary").toObject().value("data").toString();
+        QVERIFY2(shown.match(text).hasMatch(), qPrintable(text));
+    }
 }
 
 void TestE2ETray::hot_key_in_the_background_data()
 {
+    QTest::addColumn<QString>("lang"); // LANG of the program
     QTest::addColumn<int>("mode");
     QTest::addColumn<QStringList>("presses");
     QTest::addColumn<QString>("summary"); // of the one notification left
     QTest::addColumn<QString>("body");
-    QTest::addColumn<int>("percent");     // its value hint
+    QTest::addColumn<int>("percent");     // its value hint; -1: none, so every server shows the body
 
-    QTest::newRow("manual: two steps, one notification") << 1 << QStringList{"ctrl+alt+p", "ctrl+alt+p"}
-                                                        << "Яркость 59 % (ручная)" << "" << 59;
-    QTest::newRow("automatic: the refusal is shown") << 0 << QStringList{"ctrl+alt+m"}
-        << "Яркость 53 % (автоматическая)" << "Яркость меняется вручную только в ручной регулировке" << 53;
+    const QStringList two_up{"ctrl+alt+p", "ctrl+alt+p"};
+    QTest::newRow("manual: two steps, one notification")
+        << "C" << 1 << two_up << "Яркость 59 % (ручная)" << "" << 59;
+    QTest::newRow("automatic: the refusal is shown") << "C" << 0 << QStringList{"ctrl+alt+m"}
+        << "Яркость 53 % (автоматическая)"
+        << "Ручная регулировка выключена; сначала включите ее. В контроллер ничего не отправлено." << -1;
+    QTest::newRow("English: two steps") << "en_US.UTF-8" << 1 << two_up << "Brightness 59 % (manual)" << "" << 59;
+    QTest::newRow("English: the refusal") << "en_US.UTF-8" << 0 << QStringList{"ctrl+alt+m"}
+        << "Brightness 53 % (automatic)"
+        << "Manual regulation is off; switch it on first. Nothing was sent to the controller." << -1;
 }
 
 // Whatever came before (the controller appearing, the steps) is one
-// notification, replaced in place.
+// notification, replaced in place: the start itself shows none.
 void TestE2ETray::hot_key_in_the_background()
 {
+    QFETCH(QString, lang);
     QFETCH(int, mode);
     QFETCH(QStringList, presses);
     QFETCH(QString, summary);
     QFETCH(QString, body);
     QFETCH(int, percent);
 
+    x_.set_session_variable("LC_ALL", lang);
     SimController sim;
     AppRun app(x_, sim, runtime_.path());
+    x_.set_session_variable("LC_ALL", "C");
     QVERIFY2(start_in_background(app, sim, mode), app.output());
+    // Neither the start nor the controller's coming is a change to show.
+    QCOMPARE(notifications_.displayed(), 0);
     const qint64 pressed = monotonic_ms();
     for (const QString &press : presses)
         QVERIFY(x_.keys({press}));
@@ -177,22 +213,46 @@ void TestE2ETray::hot_key_in_the_background()
     QCOMPARE(newest.value("progress").toObject().value("data").toInt(), percent);
 }
 
+void TestE2ETray::close_to_tray_keeps_the_hot_keys_data()
+{
+    QTest::addColumn<bool>("background"); // started with --background, "keep running" off
+
+    QTest::newRow("keep running ticked") << false;
+    QTest::newRow("a background start, its window opened again") << true;
+}
+
 void TestE2ETray::close_to_tray_keeps_the_hot_keys()
 {
-    QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
-    QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
-    QVERIFY(preferences.open(QIODevice::WriteOnly));
-    preferences.write("[General]\nkeep_running=true\n");
-    preferences.close();
+    QFETCH(bool, background);
+    if (!background) {
+        QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
+        QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
+        QVERIFY(preferences.open(QIODevice::WriteOnly));
+        preferences.write("[General]\nkeep_running=true\n");
+    }
 
     SimController sim;
-    sim.set("mode", "1");
-    sim.set("pwm_width", "300");
     AppRun app(x_, sim, runtime_.path());
-    const qulonglong window = app.launch();
-    QVERIFY2(window, app.output());
+    qulonglong window = 0;
     qulonglong icon = 0;
-    QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    if (background) {
+        QVERIFY2(icon = start_in_background(app, sim, 1), app.output());
+        // A second start shows the window (a click on the icon would leave
+        // the pointer there, and its tool tip in the way of the menu).
+        AppRun second(x_, sim, runtime_.path());
+        QVERIFY(second.start() && second.wait_for_exit(10000));
+        QVERIFY(wait_until([&] {
+            for (qulonglong shown : x_.visible_windows(app.pid()))
+                window = shown != icon ? shown : window;
+            return window != 0;
+        }, 10000));
+    } else {
+        sim.set("mode", "1");
+        sim.set("pwm_width", "300");
+        window = app.launch();
+        QVERIFY2(window, app.output());
+        QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    }
     QVERIFY(x_.close_request(window));
     QVERIFY(wait_until([&] { return x_.visible_windows(app.pid()) == QList<qulonglong>{icon}; }, 10000));
     QVERIFY(app.running());
@@ -225,6 +285,22 @@ void TestE2ETray::sigterm_writes_back()
     QCOMPARE(sim.wire().since(signalled).requests(cmd_write_config).size(), 1);
 }
 
+// What login starts runs in the background; a window opened from there and
+// closed again should not end it.
+void TestE2ETray::start_at_login_keeps_running()
+{
+    SimController sim;
+    AppRun app(x_, sim, runtime_.path());
+    const qulonglong icon = start_in_background(app, sim, 0);
+    QVERIFY2(icon, app.output());
+    QVERIFY(pick_from_menu(app, icon, {"Up", "Up", "Up"}));
+    QVERIFY(wait_until([&] {
+        QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
+        return preferences.open(QIODevice::ReadOnly) && preferences.readAll().contains("keep_running=true");
+    }, 10000));
+    QVERIFY(QFile::exists(home_.filePath("autostart/io.github.morvane.pwm.desktop")));
+}
+
 void TestE2ETray::portal_binding_nothing_is_told()
 {
     const std::unique_ptr<ProbeProcess> portal = bus_.start_portal({"--bind-none"});
@@ -237,6 +313,113 @@ void TestE2ETray::portal_binding_nothing_is_told()
     const QByteArray notice = "morvane-pwm: no system-wide hot keys: the desktop portal bound no keys";
     QVERIFY(wait_until([&] { return app.output().contains(notice); }, 10000));
     QCOMPARE(app.output().count(notice), 1);
+}
+
+void TestE2ETray::background_waits_for_the_tray_data()
+{
+    QTest::addColumn<QString>("wait_ms"); // MORVANE_PWM_TRAY_WAIT_MS
+    QTest::addColumn<QByteArray>("said"); // once the wait is over; empty: nothing, and no window
+
+    // As at login, the panel comes after the program.
+    QTest::newRow("the tray comes within the wait") << "5000" << QByteArray();
+    QTest::newRow("no tray within the wait")
+        << "0" << QByteArray("no system tray to run in the background from; the window starts minimised instead");
+}
+
+// Either way the icon goes into the tray once it comes.
+void TestE2ETray::background_waits_for_the_tray()
+{
+    QFETCH(QString, wait_ms);
+    QFETCH(QByteArray, said);
+
+    tray_.stop();
+    QString why;
+    bool tray_back = false;
+    const auto restart = qScopeGuard([&] {
+        if (!tray_back)
+            tray_.start(x_, &why);
+    });
+    SimController sim;
+    AppRun app(x_, sim, runtime_.path());
+    app.set_variable("MORVANE_PWM_TRAY_WAIT_MS", wait_ms);
+    app.set_arguments({"--background"});
+    const qint64 started = monotonic_ms();
+    QVERIFY(app.start());
+    QVERIFY(sim.wait_for_wire([](const Wire &wire) { return wire.replies(cmd_read_state).size() >= 3; }));
+    QVERIFY2(wait_until([&] { return app.output().contains(said); }, 10000), app.output());
+
+    tray_back = true;
+    QVERIFY2(tray_.start(x_, &why), qPrintable(why));
+    qulonglong icon = 0;
+    QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    if (said.isEmpty()) {
+        // Past the wait, nothing falls back.
+        QTest::qWait(int(qMax<qint64>(0, started + wait_ms.toInt() - monotonic_ms())) + 500);
+        QCOMPARE(x_.visible_windows(app.pid()), QList<qulonglong>{icon});
+        QVERIFY2(!app.output().contains("no system tray"), app.output());
+    }
+}
+
+void TestE2ETray::wayland_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("said"); // by the first start; empty: nothing to check
+
+    QTest::newRow("a background start with no tray")
+        << QStringList{"--background"} << QByteArray("no system tray to run in the background from; the window is shown instead");
+    QTest::newRow("a start with its window") << QStringList{} << QByteArray();
+}
+
+// On a real compositor with neither a tray nor window activation (weston
+// 10), as Qt chooses it with both displays set: no icon and no Qt warning
+// about one, the truth about the window, a second start that says it cannot
+// bring the window forward, and an ending with the write-back.
+void TestE2ETray::wayland()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, said);
+
+    const QString socket = QStringLiteral("e2e-weston-%1").arg(QCoreApplication::applicationPid());
+    QProcess weston;
+    QProcessEnvironment env = x_.environment();
+    env.insert("XDG_RUNTIME_DIR", runtime_.path());
+    weston.setProcessEnvironment(env);
+    weston.setStandardOutputFile(QProcess::nullDevice());
+    weston.setStandardErrorFile(QProcess::nullDevice());
+    weston.start("weston", {"--backend=headless-backend.so", "--socket=" + socket});
+    if (!weston.waitForStarted())
+        QSKIP("weston (Debian package weston) is not installed");
+    const auto stop = qScopeGuard([&] { weston.terminate(); weston.waitForFinished(); });
+    QVERIFY(wait_until([&] { return QFile::exists(runtime_.filePath(socket)); }, 10000));
+
+    SimController sim;
+    const auto on_weston = [&](AppRun &run) {
+        run.set_variable("WAYLAND_DISPLAY", socket);
+        run.set_variable("QT_QPA_PLATFORM", QString());
+        run.set_variable("MORVANE_PWM_TRAY_WAIT_MS", "0");
+    };
+    AppRun first(x_, sim, runtime_.path());
+    on_weston(first);
+    first.set_arguments(arguments);
+    QVERIFY(first.start());
+    QVERIFY2(sim.wait_for_wire([](const Wire &wire) { return wire.replies(cmd_read_state).size() >= 3; }),
+             first.output());
+    if (!said.isEmpty())
+        QVERIFY2(wait_until([&] { return first.output().contains(said); }, 10000), first.output());
+
+    AppRun second(x_, sim, runtime_.path());
+    on_weston(second);
+    QVERIFY(second.start());
+    QVERIFY(second.wait_for_exit(10000));
+    QCOMPARE(second.exit_code(), 0);
+    QVERIFY2(second.output().contains("this desktop gave no activation token"), second.output());
+
+    const qint64 signalled = monotonic_ms();
+    QCOMPARE(::kill(pid_t(first.pid()), SIGTERM), 0);
+    QVERIFY(first.wait_for_exit(10000));
+    QCOMPARE(first.exit_code(), 0);
+    QCOMPARE(sim.wire().since(signalled).requests(cmd_write_config).size(), 1);
+    QVERIFY2(!first.output().contains("systemTrayWindowChanged"), first.output());
 }
 
 QTEST_MAIN(TestE2ETray)

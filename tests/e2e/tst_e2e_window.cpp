@@ -178,6 +178,8 @@ void TestWindow::second_start_wakes_first_window()
     QVERIFY(x_.minimize(window));
 
     AppRun second(x_, sim, runtime.path());
+    // As a launcher starts it; the first instance's window takes the id over.
+    second.set_variable(QStringLiteral("DESKTOP_STARTUP_ID"), QStringLiteral("e2e-launch-%1").arg(monotonic_ms()));
     const qint64 started = monotonic_ms();
     QVERIFY(second.start());
     QVERIFY(second.wait_for_exit(10000));
@@ -191,6 +193,8 @@ void TestWindow::second_start_wakes_first_window()
         return !x_.iconic(window) && x_.active_window() == window
             && x_.stacking_order().value(x_.stacking_order().size() - 1) == window;
     }, 5000));
+    QVERIFY2(x_.property(window, QStringLiteral("_NET_STARTUP_ID")).contains(QLatin1String("e2e-launch-")),
+             qPrintable(x_.property(window, QStringLiteral("_NET_STARTUP_ID"))));
     // The second start showed no window and never touched the controller.
     const QByteArray titled = x_.tool(QStringLiteral("xdotool"),
                                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"),

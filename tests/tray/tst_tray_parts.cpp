@@ -5,6 +5,7 @@
 #include "app/level_words.h"
 #include "app/preferences.h"
 #include "app/tray_icon.h"
+#include "translations/translation.h"
 
 #include <QAction>
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 
@@ -24,6 +26,15 @@ ControllerStatus status(bool ready, RegulationMode mode, int manual_level, int b
     status.manual_level = manual_level;
     status.brightness_width = brightness;
     return status;
+}
+
+// A controller that stopped answering at 10:15:30 local time, its last readings as `status` gives them.
+ControllerStatus silent(RegulationMode mode, int manual_level, int brightness)
+{
+    ControllerStatus silent = status(true, mode, manual_level, brightness);
+    silent.answering = silent.live = false;
+    silent.silent_since = QDateTime(QDate(2026, 1, 5), QTime(10, 15, 30));
+    return silent;
 }
 
 QAction *action(const TrayIcon &tray, const QString &text)
@@ -63,34 +74,44 @@ void TestTrayParts::initTestCase()
 
 void TestTrayParts::words_data()
 {
-    QTest::addColumn<bool>("ready");
-    QTest::addColumn<RegulationMode>("mode");
-    QTest::addColumn<int>("manual_level");
-    QTest::addColumn<int>("brightness");
+    QTest::addColumn<QString>("language"); // of the catalogue installed; empty: the Russian source
+    QTest::addColumn<ControllerStatus>("shown");
     QTest::addColumn<bool>("hot_keys_missing");
     QTest::addColumn<QString>("level");
     QTest::addColumn<QString>("tool_tip");
 
+    const auto manual = RegulationMode::manual;
+    const auto automatic = RegulationMode::automatic;
     QTest::newRow("manual: the level asked for, not the read-out")
-        << true << RegulationMode::manual << 316 << 282 << false << "Яркость 56 % (ручная)"
+        << "" << status(true, manual, 316, 282) << false << "Яркость 56 % (ручная)"
         << "Morvane PWM\nОсвещенность 512\nЯркость 56 % (ручная)";
     QTest::newRow("automatic: the curve's brightness")
-        << true << RegulationMode::automatic << 0 << 564 << false << "Яркость 100 % (автоматическая)"
+        << "" << status(true, automatic, 0, 564) << false << "Яркость 100 % (автоматическая)"
         << "Morvane PWM\nОсвещенность 512\nЯркость 100 % (автоматическая)";
-    QTest::newRow("no controller, no hot keys") << false << RegulationMode::manual << 316 << 282 << true
+    QTest::newRow("no controller, no hot keys") << "" << status(false, manual, 316, 282) << true
         << "Контроллер не подключен" << "Morvane PWM\nКонтроллер не подключен\nГорячие клавиши не работают";
+    QTest::newRow("silent: since when, and the last readings")
+        << "" << silent(manual, 316, 282) << false << "Контроллер не отвечает"
+        << "Morvane PWM\nКонтроллер не отвечает с 10:15:30\nПоследние показания: освещенность 512, "
+           "Яркость 56 % (ручная)";
+    QTest::newRow("English: manual") << "en" << status(true, manual, 316, 282) << false
+                                     << "Brightness 56 % (manual)" << "Morvane PWM\nLight 512\nBrightness 56 % (manual)";
+    QTest::newRow("English: silent, no hot keys")
+        << "en" << silent(automatic, 0, 564) << true << "The controller does not answer"
+        << "Morvane PWM\nThe controller has not answered since 10:15:30\nLast readings: light 512, "
+           "Brightness 100 % (automatic)\nThe hot keys do not work";
 }
 
 void TestTrayParts::words()
 {
-    QFETCH(bool, ready);
-    QFETCH(RegulationMode, mode);
-    QFETCH(int, manual_level);
-    QFETCH(int, brightness);
+    QFETCH(QString, language);
+    QFETCH(ControllerStatus, shown);
     QFETCH(bool, hot_keys_missing);
     QFETCH(QString, level);
     QFETCH(QString, tool_tip);
-    const ControllerStatus shown = status(ready, mode, manual_level, brightness);
+    if (!language.isEmpty())
+        QCOMPARE(install_translation(*qApp, QLocale(language)), language);
+    const auto uninstall = qScopeGuard([] { qDeleteAll(qApp->findChildren<QTranslator *>()); });
     QCOMPARE(level_words(shown), level);
     QCOMPARE(tray_tool_tip(shown, hot_keys_missing), tool_tip);
     TrayIcon tray;
@@ -202,7 +223,9 @@ void TestTrayParts::autostart_entry()
     QVERIFY(autostart_entry::exists());
     QFile entry(autostart_entry::path());
     QVERIFY(entry.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(entry.readAll()).split('\n').contains(exec));
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+    QVERIFY(lines.contains(exec));
+    QVERIFY(lines.contains("Comment[ru]=Контроллер яркости в области уведомлений, с горячими клавишами"));
 
     QProcess validate;
     validate.start("desktop-file-validate", {autostart_entry::path()});
