@@ -628,7 +628,7 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <name>GlobalHotKeys</name>
     <message>
         <source>no system-wide hot keys: %1. Bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to keys in the desktop&apos;s keyboard settings instead.</source>
-        <translation>нет общесистемных горячих клавиш: %1. Назначьте клавиши командам "morvane-pwmctl up" и "morvane-pwmctl down" в настройках клавиатуры рабочего стола.</translation>
+        <translation>нет общесистемных горячих клавиш: %1. Назначьте клавиши командам &quot;morvane-pwmctl up&quot; и &quot;morvane-pwmctl down&quot; в настройках клавиатуры рабочего стола.</translation>
     </message>
     <message>
         <source>no system-wide hot keys on this display server; set the brightness in the window or from the tray icon instead</source>
@@ -636,7 +636,7 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>hot keys held by another program: %1. Free them there, or bind &quot;morvane-pwmctl up&quot; and &quot;morvane-pwmctl down&quot; to other keys in the desktop&apos;s keyboard settings</source>
-        <translation>горячие клавиши заняты другой программой: %1. Освободите их там или назначьте командам "morvane-pwmctl up" и "morvane-pwmctl down" другие клавиши в настройках клавиатуры рабочего стола</translation>
+        <translation>горячие клавиши заняты другой программой: %1. Освободите их там или назначьте командам &quot;morvane-pwmctl up&quot; и &quot;morvane-pwmctl down&quot; другие клавиши в настройках клавиатуры рабочего стола</translation>
     </message>
     <message>
         <source>there is no D-Bus session bus</source>
