@@ -22,18 +22,18 @@
 int main(int argc, char **argv)
 {
     SingleApplication app(argc, argv);
+    // The window in English under English locales, in Russian elsewhere; the
+    // notices on stderr in Russian under Russian locales, in English elsewhere.
+    if (install_translation(app).isEmpty())
+        install_shared_window_words(app);
+    // --help and --version answer even while another instance runs.
+    const StartOptions options = parse_start_options(app);
     // A second start only wakes the running window: no window of its own, no
     // device access, no hot keys.
     if (app.isRunning()) {
         app.sendMessage(QString::fromLatin1(Widget::WAKE_UP_MESSAGE), 5000);
         return 0;
     }
-
-    // The window in English under English locales, in Russian elsewhere; the
-    // notices on stderr in Russian under Russian locales, in English elsewhere.
-    if (install_translation(app).isEmpty())
-        install_shared_window_words(app);
-    const StartOptions options = parse_start_options(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));

@@ -176,6 +176,15 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
 </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Usage: morvane-pwmctl config show|export|import ...
+
+The controller&apos;s configuration: the light curve and the settings beside it.
+
+Commands:
+</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
@@ -311,10 +320,6 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         </translation>
     </message>
     <message>
-        <source>hour (local)       light min  mean   max  brightness  mode       connected</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>manual change (local)  light  from  to     by</source>
         <translation type="unfinished"></translation>
     </message>
@@ -342,6 +347,82 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         <source>Saved the proposal to %1; &apos;morvane-pwmctl config import %1&apos; writes it to the controller.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>reading it failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>writing it failed (is the disk full?)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no such file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its folder does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>you have no permission for it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>window</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hot key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>tray</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>D-Bus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwmctl</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hour (local)       light min  mean   max  brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1; a proposal follows once it holds %2 manual changes of the level (hot keys, tray, window or morvane-pwmctl)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -366,10 +447,6 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1%2 is not a field of this format</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>true or false</source>
         <translation type="unfinished"></translation>
     </message>
@@ -386,11 +463,39 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>not valid JSON: %1 at byte %2</source>
+        <source>the document is not a JSON object</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the document is not a JSON object</source>
+        <source>point %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a field of this format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the text ends before its brackets or quotes close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a &apos;:&apos; or &apos;,&apos; is missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>more text follows the document&apos;s end</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>what stands there is not a JSON value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not valid JSON at byte %1: %2 (%3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>point %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -523,10 +628,6 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
 <context>
     <name>DbusAccess</name>
     <message>
-        <source>morvane-pwm did not answer: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>morvane-pwm sent a configuration this client cannot read: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -540,6 +641,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>morvane-pwm did not answer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm did not answer (%1)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -588,10 +693,6 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
 <context>
     <name>HistoryStore</name>
     <message>
-        <source>there is no history yet</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>cannot make its folder</source>
         <translation type="unfinished"></translation>
     </message>
@@ -625,6 +726,14 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
     </message>
     <message>
         <source>no history: %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no history yet: morvane-pwm records it at %1 while it runs with the controller</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be opened (%1)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -722,6 +831,10 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
         <source>Nothing was sent to the controller.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The program is closing: it takes no more changes.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
@@ -777,11 +890,32 @@ Exit codes: 0 done, 1 failed (also when the controller did not confirm a change)
 <context>
     <name>StartOptions</name>
     <message>
-        <source>Configures a Morvane USB brightness controller.</source>
+        <source>Start with the window hidden, in the tray (start at login uses it).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Start with the window hidden, in the tray (start at login uses it).</source>
+        <source>Show this help and exit.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the version and exit.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: morvane-pwm [OPTION]
+
+Configures a Morvane USB brightness controller.
+
+Options:
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run &apos;morvane-pwm --help&apos; for the options.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
