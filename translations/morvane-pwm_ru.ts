@@ -958,7 +958,7 @@ Options:
     </message>
     <message>
         <source>Run &apos;morvane-pwm --help&apos; for the options.</source>
-        <translation>Список параметров: <translation>Параметры: &apos;morvane-pwm --help&apos;.</translation>apos;morvane-pwm --help<translation>Параметры: &apos;morvane-pwm --help&apos;.</translation>apos;.</translation>
+        <translation>Список параметров: &apos;morvane-pwm --help&apos;.</translation>
     </message>
 </context>
 <context>
