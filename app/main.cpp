@@ -27,13 +27,14 @@ int main(int argc, char **argv)
     // notices on stderr in Russian under Russian locales, in English elsewhere.
     if (install_translation(app).isEmpty())
         install_shared_window_words(app);
+    // --help and --version answer even while another instance runs.
+    const StartOptions options = parse_start_options(app);
     // A second start only wakes the running window: no window of its own, no
     // device access, no hot keys.
     if (app.isRunning()) {
         app.wake_up(QString::fromLatin1(Widget::WAKE_UP_MESSAGE), 5000);
         return 0;
     }
-    const StartOptions options = parse_start_options(app);
 
     // Lets Wayland desktops match the window to its launcher entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));

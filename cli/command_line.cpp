@@ -180,6 +180,8 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     }
     const bool grouped = words.first() == QLatin1String("config");
     line->command = grouped ? words.mid(0, 2).join(QLatin1Char(' ')) : words.first();
+    if (grouped && words.size() == 1 && line->help)
+        return ExitCode::done; // the group's own help
     const CommandEntry *entry = find_command(line->command);
     if (!entry) {
         *error = grouped && words.size() < 2 ? CommandLineText::tr("config needs show, export or import")
@@ -211,16 +213,34 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     return ExitCode::done;
 }
 
+namespace {
+
+// One line per command whose name starts with `prefix`.
+QString command_list(const QString &prefix)
+{
+    QString text;
+    for (const CommandEntry &entry : COMMANDS)
+        if (QLatin1String(entry.name).startsWith(prefix))
+            text += QStringLiteral("  %1  %2\n").arg(QLatin1String(entry.synopsis), -32).arg(CommandLineText::tr(entry.summary));
+    return text;
+}
+
+} // namespace
+
 QString help_text(const QString &command)
 {
     if (const CommandEntry *entry = find_command(command))
         return CommandLineText::tr("Usage: morvane-pwmctl %1\n\n%2\n").arg(QLatin1String(entry->synopsis), CommandLineText::tr(entry->details));
+    if (command == QLatin1String("config"))
+        return CommandLineText::tr("Usage: morvane-pwmctl config show|export|import ...\n\n"
+                                   "The controller's configuration: the light curve and the settings beside it.\n\n"
+                                   "Commands:\n")
+               + command_list(QStringLiteral("config "));
     QString text = CommandLineText::tr("Usage: morvane-pwmctl COMMAND [OPTIONS]\n\n"
                       "Controls a Morvane USB brightness controller. While morvane-pwm runs, the commands\n"
                       "go through it; otherwise morvane-pwmctl opens the controller itself.\n\n"
                       "Commands:\n");
-    for (const CommandEntry &entry : COMMANDS)
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(entry.synopsis), -32).arg(CommandLineText::tr(entry.summary));
+    text += command_list(QString());
     text += CommandLineText::tr("\nRun 'morvane-pwmctl COMMAND --help' for more about a command, "
                                 "'morvane-pwmctl --version' for the version.\n"
                                 "Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),\n"

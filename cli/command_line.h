@@ -25,7 +25,7 @@ struct CommandLine
 // ExitCode::usage with *error saying what is wrong.
 ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QString *error);
 
-// The overview, or the help of one command.
+// The overview, or the help of one command or of the config group ("config").
 QString help_text(const QString &command);
 
 // The command reads only the history database: it needs neither the

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -59,6 +60,32 @@ QString json_line(const QJsonObject &object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
+enum class FileUse { read, write };
+
+// What went wrong with a file, in the reader's words; Qt's own (English)
+// words follow in parentheses.
+QString file_problem(const QFileDevice &file, const QString &file_name, FileUse use)
+{
+    const QFileInfo info(file_name);
+    const QFileInfo folder(info.absolutePath());
+    QString what;
+    if (file.error() == QFileDevice::ReadError)
+        what = CommandRunner::tr("reading it failed");
+    else if (file.error() == QFileDevice::WriteError || file.error() == QFileDevice::ResizeError)
+        what = CommandRunner::tr("writing it failed (is the disk full?)");
+    else if (info.isDir())
+        what = CommandRunner::tr("it is a folder");
+    else if (use == FileUse::read && !info.exists())
+        what = CommandRunner::tr("there is no such file");
+    else if (use == FileUse::write && !folder.isDir())
+        what = CommandRunner::tr("its folder does not exist");
+    else if (use == FileUse::read ? !info.isReadable() : !(info.exists() ? info.isWritable() : folder.isWritable()))
+        what = CommandRunner::tr("you have no permission for it");
+    else
+        what = use == FileUse::read ? CommandRunner::tr("it cannot be read") : CommandRunner::tr("it cannot be written");
+    return QStringLiteral("%1 (%2)").arg(what, file.errorString());
+}
+
 // Reads at most one byte more than a document may hold: a huge file is
 // refused without reading it whole.
 bool read_document(const QString &file_name, QByteArray *document, QString *error)
@@ -69,7 +96,7 @@ bool read_document(const QString &file_name, QByteArray *document, QString *erro
     if (opened)
         *document = file.read(CONFIG_DOCUMENT_MAX_SIZE + 1);
     if (!opened || file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
+        *error = file_problem(file, file_name, FileUse::read);
         return false;
     }
     return true;
@@ -86,7 +113,7 @@ bool save_document(const QString &file_name, const QByteArray &document, QTextSt
     QSaveFile file(file_name);
     if (file.open(QIODevice::WriteOnly) && file.write(document) == document.size() && file.commit())
         return true;
-    *error = file.errorString();
+    *error = file_problem(file, file_name, FileUse::write);
     return false;
 }
 
@@ -95,9 +122,36 @@ QString utc_text(qint64 ms)
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODate);
 }
 
+// The history's mode as stored (1: manual), for machines and for people.
+RegulationMode stored_mode(int mode)
+{
+    return mode == 1 ? RegulationMode::manual : RegulationMode::automatic;
+}
+
 QString mode_name(int mode)
 {
-    return bus_names::regulation_mode_name(mode == 1 ? RegulationMode::manual : RegulationMode::automatic);
+    return bus_names::regulation_mode_name(stored_mode(mode));
+}
+
+QString mode_word(int mode)
+{
+    return stored_mode(mode) == RegulationMode::manual ? CommandRunner::tr("manual") : CommandRunner::tr("automatic");
+}
+
+// Who changed the level, as the history stores it ("hot_key"), for people.
+QString source_word(const QString &source)
+{
+    if (source == QLatin1String("window"))
+        return CommandRunner::tr("window");
+    if (source == QLatin1String("hot_key"))
+        return CommandRunner::tr("hot key");
+    if (source == QLatin1String("tray"))
+        return CommandRunner::tr("tray");
+    if (source == QLatin1String("dbus"))
+        return CommandRunner::tr("D-Bus");
+    if (source == QLatin1String("client"))
+        return CommandRunner::tr("morvane-pwmctl");
+    return source;
 }
 
 } // namespace
@@ -387,16 +441,19 @@ ExitCode CommandRunner::history(const CommandLine &line)
         out_ << tr("Nothing recorded in the last %n day(s).", nullptr, line.days) << '\n';
         return ExitCode::done;
     }
-    out_ << tr("hour (local)       light min  mean   max  brightness  mode       connected") << '\n';
+    // The mode's column is as wide as its longest word in the reader's language.
+    const int mode_width = int(std::max(mode_word(0).size(), mode_word(1).size()));
+    out_ << tr("hour (local)       light min  mean   max  brightness") << "  " << tr("mode").leftJustified(mode_width)
+         << ' ' << tr("connected") << '\n';
     for (const MinuteRow &hour : hours)
-        out_ << QStringLiteral("%1  %2 %3 %4  %5  %6 %7 min\n")
+        out_ << QStringLiteral("%1  %2 %3 %4  %5  %6 %7\n")
                     .arg(QDateTime::fromSecsSinceEpoch(hour.minute_start).toString(QStringLiteral("yyyy-MM-dd HH:mm")), -17)
                     .arg(hour.light_min, 9)
                     .arg(qRound(hour.light_mean), 5)
                     .arg(hour.light_max, 5)
                     .arg(pwm_percent_text(qRound(hour.width_mean)), 10)
-                    .arg(mode_name(hour.mode), -10)
-                    .arg(qRound(hour.seconds_connected / 60), 3);
+                    .arg(mode_word(hour.mode), -mode_width)
+                    .arg(tr("%1 min").arg(qRound(hour.seconds_connected / 60), 3));
     if (!corrections.empty())
         out_ << '\n' << tr("manual change (local)  light  from  to     by") << '\n';
     for (const CorrectionRow &row : corrections)
@@ -405,13 +462,18 @@ ExitCode CommandRunner::history(const CommandLine &line)
                     .arg(row.light, 5)
                     .arg(pwm_percent_text(row.level_before), 4)
                     .arg(pwm_percent_text(row.level_after), -5)
-                    .arg(row.source);
+                    .arg(source_word(row.source));
     return ExitCode::done;
 }
 
 ExitCode CommandRunner::propose(const CommandLine &line)
 {
     const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
+    if (!store.is_open() && !QFileInfo::exists(HistoryStore::default_path()))
+        return failed(Answer::failure(tr("%1; a proposal follows once it holds %2 manual changes of the level "
+                                         "(hot keys, tray, window or morvane-pwmctl)")
+                                          .arg(store.problem())
+                                          .arg(CurveFit::MIN_CORRECTIONS)));
     if (!store.is_open())
         return failed(Answer::failure(store.problem()));
     const auto current = store.latest_configuration();
@@ -452,14 +514,21 @@ ExitCode CommandRunner::propose(const CommandLine &line)
             out_ << value_of(point).rightJustified(7);
         out_ << '\n';
     };
-    const auto marked = [&proposal](int point, const QString &text) {
-        return proposal.changed[point - 1] ? QLatin1Char('*') + text : text;
+    // A star marks each proposed value that differs from the present one.
+    const auto marked = [](unsigned now, unsigned proposed, const QString &text) {
+        return proposed != now ? QLatin1Char('*') + text : text;
     };
     row(tr("point"), [](int point) { return QString::number(point); });
     row(tr("light now"), [&](int point) { return QString::number(current->config.auto_light(point)); });
-    row(tr("proposed"), [&](int point) { return marked(point, QString::number(proposal.points[point - 1].light)); });
+    row(tr("proposed"), [&](int point) {
+        const unsigned light = proposal.points[point - 1].light;
+        return marked(current->config.auto_light(point), light, QString::number(light));
+    });
     row(tr("level now"), [&](int point) { return pwm_percent_text(int(current->config.auto_pwm(point))); });
-    row(tr("proposed"), [&](int point) { return marked(point, pwm_percent_text(int(proposal.points[point - 1].width))); });
+    row(tr("proposed"), [&](int point) {
+        const unsigned width = proposal.points[point - 1].width;
+        return marked(current->config.auto_pwm(point), width, pwm_percent_text(int(width)));
+    });
     if (!line.output.isEmpty())
         out_ << tr("Saved the proposal to %1; 'morvane-pwmctl config import %1' writes it to the controller.")
                     .arg(line.output)

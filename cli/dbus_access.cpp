@@ -42,7 +42,7 @@ std::unique_ptr<DbusAccess> DbusAccess::find_program(const QDBusConnection &bus)
     if (answered)
         found->take(qdbus_cast<QVariantMap>(reply.arguments().value(0)));
     else // it is there but does not answer: the controller is its, not ours to open
-        found->unanswered_ = tr("morvane-pwm did not answer: %1").arg(reply.errorMessage());
+        found->unanswered_ = tr("morvane-pwm did not answer (%1)").arg(reply.errorMessage());
     return found;
 }
 
@@ -172,7 +172,7 @@ Answer DbusAccess::finished(const QDBusPendingCall &call, bool writes) const
             writes ? tr("morvane-pwm did not answer within %1 s: the change may or may not have been made")
                          .arg(CALL_TIMEOUT_MS / 1000)
                    : tr("morvane-pwm did not answer within %1 s").arg(CALL_TIMEOUT_MS / 1000));
-    return Answer::failure(tr("morvane-pwm did not answer: %1")
+    return Answer::failure(tr("morvane-pwm did not answer (%1)")
                                .arg(failure.message().isEmpty() ? failure.name() : failure.message()));
 }
 
@@ -181,7 +181,7 @@ Answer DbusAccess::refresh()
     QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all(program_), CALL_TIMEOUT_MS);
     reply.waitForFinished();
     if (reply.isError())
-        return Answer::failure(tr("morvane-pwm did not answer: %1").arg(reply.error().message()));
+        return Answer::failure(tr("morvane-pwm did not answer (%1)").arg(reply.error().message()));
     take(reply.value());
     return {};
 }

@@ -80,7 +80,9 @@ QSqlDatabase HistoryStore::database() const
 void HistoryStore::open(Access access)
 {
     if (access == Access::read_only && !QFileInfo::exists(path_)) {
-        fail(tr("there is no history yet"));
+        // Not a failure of the history, which fail() would say: said once, with how one comes about.
+        problem_ = tr("there is no history yet: morvane-pwm records it at %1 while it runs with the controller")
+                       .arg(QDir::toNativeSeparators(path_));
         return;
     }
     if (access == Access::read_write && !QDir().mkpath(QFileInfo(path_).absolutePath())) {
@@ -124,7 +126,7 @@ bool HistoryStore::open_connection(Access access)
                              .arg(BUSY_TIMEOUT_MS)
                              .arg(access == Access::read_only ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open())
-        return fail(db.lastError().driverText() + QStringLiteral(": ") + db.lastError().databaseText());
+        return fail(tr("it cannot be opened (%1)").arg(db.lastError().databaseText()));
     // The sorting behind a month of hours stays in memory instead of a
     // temporary file: a few hundred kilobytes, written and read back for nothing.
     QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));

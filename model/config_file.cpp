@@ -18,14 +18,17 @@ struct ConfigText
 };
 
 // The point as the document holds it: curve[0] is point 1, as JSON counts.
-QString point_path(int point)
+QString point_path(int point, const QString &key = QString())
 {
-    return QStringLiteral("curve[%1]").arg(point - 1);
+    const QString path = QStringLiteral("curve[%1]").arg(point - 1);
+    return key.isEmpty() ? path : path + QLatin1Char('.') + key;
 }
 
-QString point_name(int point, const char *key)
+// People count the points 1..7, as the window labels them; the path beside
+// says where the document holds it.
+QString point_name(int point, const QString &path)
 {
-    return point_path(point) + QLatin1Char('.') + QLatin1String(key);
+    return ConfigText::tr("point %1 (%2)").arg(point).arg(path);
 }
 
 // Text from a document as a message quotes it: short, and with control
@@ -84,12 +87,13 @@ public:
         return false;
     }
 
-    // Every key of `object` is one of `known`.
-    bool only_known_keys(const QJsonObject &object, const QStringList &known, const QString &prefix)
+    // Every key of `object` is one of `known`; `point` names a curve point's object.
+    bool only_known_keys(const QJsonObject &object, const QStringList &known, const QString &prefix, int point = 0)
     {
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (!known.contains(it.key())) {
-                error = ConfigText::tr("%1%2 is not a field of this format").arg(prefix, quoted(it.key()));
+                const QString path = prefix + quoted(it.key());
+                error = ConfigText::tr("%1 is not a field of this format").arg(point ? point_name(point, path) : path);
                 return false;
             }
         }
@@ -168,10 +172,12 @@ public:
             QJsonObject entry;
             unsigned light = 0;
             unsigned pwm_width = 0;
-            if (!object(points.at(point - 1), point_path(point), &entry)
-                || !only_known_keys(entry, {"light", "pwm_width"}, point_path(point) + QLatin1Char('.'))
-                || !number(entry, QStringLiteral("light"), point_name(point, "light"), allowed(AUTO_LIGHT_RANGE, 2), &light)
-                || !number(entry, QStringLiteral("pwm_width"), point_name(point, "pwm_width"), allowed(AUTO_PWM_RANGE, 2),
+            if (!object(points.at(point - 1), point_name(point, point_path(point)), &entry)
+                || !only_known_keys(entry, {"light", "pwm_width"}, point_path(point) + QLatin1Char('.'), point)
+                || !number(entry, QStringLiteral("light"), point_name(point, point_path(point, QStringLiteral("light"))),
+                           allowed(AUTO_LIGHT_RANGE, 2), &light)
+                || !number(entry, QStringLiteral("pwm_width"),
+                           point_name(point, point_path(point, QStringLiteral("pwm_width"))), allowed(AUTO_PWM_RANGE, 2),
                            &pwm_width))
                 return false;
             config->set_auto_light(point, light);
@@ -244,6 +250,33 @@ QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &i
 
 namespace {
 
+// What broke the JSON, in the reader's words; Qt's own (English) words follow.
+QString json_problem(const QJsonParseError &parse_error)
+{
+    QString what;
+    switch (parse_error.error) {
+    case QJsonParseError::UnterminatedObject:
+    case QJsonParseError::UnterminatedArray:
+    case QJsonParseError::UnterminatedString:
+    case QJsonParseError::MissingObject:
+        what = ConfigText::tr("the text ends before its brackets or quotes close");
+        break;
+    case QJsonParseError::MissingNameSeparator:
+    case QJsonParseError::MissingValueSeparator:
+        what = ConfigText::tr("a ':' or ',' is missing");
+        break;
+    case QJsonParseError::GarbageAtEnd:
+        what = ConfigText::tr("more text follows the document's end");
+        break;
+    default:
+        what = ConfigText::tr("what stands there is not a JSON value");
+        break;
+    }
+    return ConfigText::tr("not valid JSON at byte %1: %2 (%3)")
+        .arg(parse_error.offset)
+        .arg(what, parse_error.errorString());
+}
+
 bool read_document(const QByteArray &json, bool as_reported, ConfigBlock *config, QString *error)
 {
     if (json.size() > CONFIG_DOCUMENT_MAX_SIZE) {
@@ -254,9 +287,7 @@ bool read_document(const QByteArray &json, bool as_reported, ConfigBlock *config
     QJsonParseError parse_error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parse_error);
     if (parse_error.error != QJsonParseError::NoError) {
-        *error = ConfigText::tr("not valid JSON: %1 at byte %2")
-                     .arg(parse_error.errorString())
-                     .arg(parse_error.offset);
+        *error = json_problem(parse_error);
         return false;
     }
     DocumentReader reader;
@@ -295,13 +326,18 @@ bool config_from_json_as_reported(const QByteArray &json, ConfigBlock *config, Q
 QStringList config_differences(const ConfigBlock &from, const ConfigBlock &to)
 {
     QStringList lines;
-    const auto differ = [&lines](const QString &name, const QString &old_value, const QString &new_value) {
+    // A curve point's line says the point as people count it after the change.
+    const auto differ = [&lines](const QString &name, const QString &old_value, const QString &new_value,
+                                 int point = 0) {
         if (old_value != new_value)
-            lines << QStringLiteral("%1: %2 -> %3").arg(name, old_value, new_value);
+            lines << QStringLiteral("%1: %2 -> %3").arg(name, old_value, new_value)
+                         + (point ? QStringLiteral("  (%1)").arg(ConfigText::tr("point %1").arg(point)) : QString());
     };
     for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
-        differ(point_name(point, "light"), QString::number(from.auto_light(point)), QString::number(to.auto_light(point)));
-        differ(point_name(point, "pwm_width"), QString::number(from.auto_pwm(point)), QString::number(to.auto_pwm(point)));
+        differ(point_path(point, QStringLiteral("light")), QString::number(from.auto_light(point)),
+               QString::number(to.auto_light(point)), point);
+        differ(point_path(point, QStringLiteral("pwm_width")), QString::number(from.auto_pwm(point)),
+               QString::number(to.auto_pwm(point)), point);
     }
     const auto old_settings = settings_of(from);
     const auto new_settings = settings_of(to);

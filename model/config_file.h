@@ -40,7 +40,7 @@ QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &i
 // Reads and checks a whole document. On success sets bytes 5..36 of *config
 // (bytes 0..4 are left alone) and returns true. Otherwise returns false,
 // leaves *config untouched and sets *error to a sentence naming the first
-// bad field and its allowed range.
+// bad field ("point 3 (curve[2].light)") and its allowed range.
 bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *error);
 
 // As config_from_json, but takes any value the field's bytes can carry: a
@@ -48,5 +48,6 @@ bool config_from_json(const QByteArray &json, ConfigBlock *config, QString *erro
 // a controller holds, never for writing to one.
 bool config_from_json_as_reported(const QByteArray &json, ConfigBlock *config, QString *error);
 
-// One line per configuration field that differs, "field: old -> new".
+// One line per configuration field that differs, "field: old -> new"; a
+// curve point's line ends with the point as people count it (1..7).
 QStringList config_differences(const ConfigBlock &from, const ConfigBlock &to);

@@ -185,6 +185,15 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <source>--interval takes 0.1..3600 seconds, not %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Usage: morvane-pwmctl config show|export|import ...
+
+The controller&apos;s configuration: the light curve and the settings beside it.
+
+Commands:
+</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
@@ -320,10 +329,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         </translation>
     </message>
     <message>
-        <source>hour (local)       light min  mean   max  brightness  mode       connected</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>manual change (local)  light  from  to     by</source>
         <translation type="unfinished"></translation>
     </message>
@@ -359,6 +364,82 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <source>controller   connected, not answering</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>reading it failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>writing it failed (is the disk full?)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no such file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its folder does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>you have no permission for it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>manual</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>window</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hot key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>tray</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>D-Bus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwmctl</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hour (local)       light min  mean   max  brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1; a proposal follows once it holds %2 manual changes of the level (hot keys, tray, window or morvane-pwmctl)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -383,10 +464,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1%2 is not a field of this format</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>true or false</source>
         <translation type="unfinished"></translation>
     </message>
@@ -403,11 +480,39 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>not valid JSON: %1 at byte %2</source>
+        <source>the document is not a JSON object</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the document is not a JSON object</source>
+        <source>point %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a field of this format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the text ends before its brackets or quotes close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a &apos;:&apos; or &apos;,&apos; is missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>more text follows the document&apos;s end</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>what stands there is not a JSON value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not valid JSON at byte %1: %2 (%3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>point %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -540,10 +645,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>DbusAccess</name>
     <message>
-        <source>morvane-pwm did not answer: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>morvane-pwm sent a configuration this client cannot read: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -557,6 +658,10 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>morvane-pwm did not answer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>morvane-pwm did not answer (%1)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -641,10 +746,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>HistoryStore</name>
     <message>
-        <source>there is no history yet</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>cannot make its folder</source>
         <translation type="unfinished"></translation>
     </message>
@@ -678,6 +779,14 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>no history: %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no history yet: morvane-pwm records it at %1 while it runs with the controller</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be opened (%1)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -840,11 +949,32 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>StartOptions</name>
     <message>
-        <source>Configures a Morvane USB brightness controller.</source>
+        <source>Start with the window hidden, in the tray (start at login uses it).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Start with the window hidden, in the tray (start at login uses it).</source>
+        <source>Show this help and exit.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the version and exit.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: morvane-pwm [OPTION]
+
+Configures a Morvane USB brightness controller.
+
+Options:
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run &apos;morvane-pwm --help&apos; for the options.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

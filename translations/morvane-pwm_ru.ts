@@ -219,6 +219,20 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <source>--interval takes 0.1..3600 seconds, not %1</source>
         <translation>--interval принимает 0.1..3600 секунд, а не %1</translation>
     </message>
+    <message>
+        <source>Usage: morvane-pwmctl config show|export|import ...
+
+The controller&apos;s configuration: the light curve and the settings beside it.
+
+Commands:
+</source>
+        <translation>Использование: morvane-pwmctl config show|export|import ...
+
+Настройки контроллера: кривая освещенности и параметры при ней.
+
+Команды:
+</translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
@@ -320,11 +334,11 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>manual, level %1 (width %2)</source>
-        <translation>ручная, уровень %1 (ширина %2)</translation>
+        <translation>ручной, уровень %1 (ширина %2)</translation>
     </message>
     <message>
         <source>automatic</source>
-        <translation>автоматическая</translation>
+        <translation>автоматический</translation>
     </message>
     <message>
         <source>no controller</source>
@@ -336,7 +350,7 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     </message>
     <message>
         <source>manual %1</source>
-        <translation>ручная %1</translation>
+        <translation>ручной %1</translation>
     </message>
     <message>
         <source>The controller already holds this configuration; nothing would be written.</source>
@@ -353,10 +367,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
             <numerusform>За последние %n дня ничего не записано.</numerusform>
             <numerusform>За последние %n дней ничего не записано.</numerusform>
         </translation>
-    </message>
-    <message>
-        <source>hour (local)       light min  mean   max  brightness  mode       connected</source>
-        <translation>час (местный)      свет мин  средн  макс  яркость     режим      подключен</translation>
     </message>
     <message>
         <source>manual change (local)  light  from  to     by</source>
@@ -394,6 +404,82 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <source>controller   connected, not answering</source>
         <translation>контроллер   подключен, не отвечает</translation>
     </message>
+    <message>
+        <source>reading it failed</source>
+        <translation>чтение не удалось</translation>
+    </message>
+    <message>
+        <source>writing it failed (is the disk full?)</source>
+        <translation>запись не удалась (не заполнен ли диск?)</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>это папка</translation>
+    </message>
+    <message>
+        <source>there is no such file</source>
+        <translation>такого файла нет</translation>
+    </message>
+    <message>
+        <source>its folder does not exist</source>
+        <translation>его папки нет</translation>
+    </message>
+    <message>
+        <source>you have no permission for it</source>
+        <translation>нет прав доступа к нему</translation>
+    </message>
+    <message>
+        <source>it cannot be read</source>
+        <translation>его не удается прочитать</translation>
+    </message>
+    <message>
+        <source>it cannot be written</source>
+        <translation>его не удается записать</translation>
+    </message>
+    <message>
+        <source>manual</source>
+        <translation>ручной</translation>
+    </message>
+    <message>
+        <source>window</source>
+        <translation>окно</translation>
+    </message>
+    <message>
+        <source>hot key</source>
+        <translation>горячая клавиша</translation>
+    </message>
+    <message>
+        <source>tray</source>
+        <translation>трей</translation>
+    </message>
+    <message>
+        <source>D-Bus</source>
+        <translation>D-Bus</translation>
+    </message>
+    <message>
+        <source>morvane-pwmctl</source>
+        <translation>morvane-pwmctl</translation>
+    </message>
+    <message>
+        <source>hour (local)       light min  mean   max  brightness</source>
+        <translation>час (местный)      свет мин  средн  макс     яркость</translation>
+    </message>
+    <message>
+        <source>mode</source>
+        <translation>режим</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>подключен</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 мин</translation>
+    </message>
+    <message>
+        <source>%1; a proposal follows once it holds %2 manual changes of the level (hot keys, tray, window or morvane-pwmctl)</source>
+        <translation>%1; предложение появится, когда в ней будет %2 ручных изменений уровня (горячими клавишами, из трея, в окне или morvane-pwmctl)</translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -418,10 +504,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <translation>%1 = %2; допустимо: %3</translation>
     </message>
     <message>
-        <source>%1%2 is not a field of this format</source>
-        <translation>%1%2 не является полем этого формата</translation>
-    </message>
-    <message>
         <source>true or false</source>
         <translation>true или false</translation>
     </message>
@@ -438,12 +520,40 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
         <translation>документ больше %1 байт</translation>
     </message>
     <message>
-        <source>not valid JSON: %1 at byte %2</source>
-        <translation>неверный JSON: %1 в байте %2</translation>
-    </message>
-    <message>
         <source>the document is not a JSON object</source>
         <translation>документ не является объектом JSON</translation>
+    </message>
+    <message>
+        <source>point %1 (%2)</source>
+        <translation>точка %1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 is not a field of this format</source>
+        <translation>%1 не является полем этого формата</translation>
+    </message>
+    <message>
+        <source>the text ends before its brackets or quotes close</source>
+        <translation>текст кончается раньше, чем закрыты скобки или кавычки</translation>
+    </message>
+    <message>
+        <source>a &apos;:&apos; or &apos;,&apos; is missing</source>
+        <translation>не хватает &apos;:&apos; или &apos;,&apos;</translation>
+    </message>
+    <message>
+        <source>more text follows the document&apos;s end</source>
+        <translation>после конца документа есть еще текст</translation>
+    </message>
+    <message>
+        <source>what stands there is not a JSON value</source>
+        <translation>там стоит не значение JSON</translation>
+    </message>
+    <message>
+        <source>not valid JSON at byte %1: %2 (%3)</source>
+        <translation>неверный JSON в байте %1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>point %1</source>
+        <translation>точка %1</translation>
     </message>
 </context>
 <context>
@@ -577,10 +687,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>DbusAccess</name>
     <message>
-        <source>morvane-pwm did not answer: %1</source>
-        <translation>morvane-pwm не ответила: %1</translation>
-    </message>
-    <message>
         <source>morvane-pwm sent a configuration this client cannot read: %1</source>
         <translation>morvane-pwm прислала настройки, которые этот клиент не может прочитать: %1</translation>
     </message>
@@ -595,6 +701,10 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <message>
         <source>morvane-pwm did not answer within %1 s</source>
         <translation>morvane-pwm не ответила за %1 с</translation>
+    </message>
+    <message>
+        <source>morvane-pwm did not answer (%1)</source>
+        <translation>morvane-pwm не ответила (%1)</translation>
     </message>
 </context>
 <context>
@@ -678,10 +788,6 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>HistoryStore</name>
     <message>
-        <source>there is no history yet</source>
-        <translation>истории пока нет</translation>
-    </message>
-    <message>
         <source>cannot make its folder</source>
         <translation>не удалось создать ее папку</translation>
     </message>
@@ -716,6 +822,14 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
     <message>
         <source>no history: %1: %2</source>
         <translation>истории нет: %1: %2</translation>
+    </message>
+    <message>
+        <source>there is no history yet: morvane-pwm records it at %1 while it runs with the controller</source>
+        <translation>истории пока нет: morvane-pwm записывает ее в %1, пока работает с контроллером</translation>
+    </message>
+    <message>
+        <source>it cannot be opened (%1)</source>
+        <translation>ее не удается открыть (%1)</translation>
     </message>
 </context>
 <context>
@@ -877,12 +991,38 @@ interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage
 <context>
     <name>StartOptions</name>
     <message>
-        <source>Configures a Morvane USB brightness controller.</source>
-        <translation>Настраивает USB-контроллер яркости Morvane.</translation>
-    </message>
-    <message>
         <source>Start with the window hidden, in the tray (start at login uses it).</source>
         <translation>Запуститься со скрытым окном, в трее (так запускается при входе в систему).</translation>
+    </message>
+    <message>
+        <source>Show this help and exit.</source>
+        <translation>Показать эту справку и выйти.</translation>
+    </message>
+    <message>
+        <source>Show the version and exit.</source>
+        <translation>Показать версию и выйти.</translation>
+    </message>
+    <message>
+        <source>Usage: morvane-pwm [OPTION]
+
+Configures a Morvane USB brightness controller.
+
+Options:
+</source>
+        <translation>Использование: morvane-pwm [ПАРАМЕТР]
+
+Настраивает USB-контроллер яркости Morvane.
+
+Параметры:
+</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>неизвестный параметр %1</translation>
+    </message>
+    <message>
+        <source>Run &apos;morvane-pwm --help&apos; for the options.</source>
+        <translation>Список параметров: &apos;morvane-pwm --help&apos;.</translation>
     </message>
 </context>
 <context>

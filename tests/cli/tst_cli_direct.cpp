@@ -85,6 +85,15 @@ private slots:
                                         << nothing_but_reads << -1;
         QTest::newRow("version") << QStringList() << QStringList{"--version"} << QByteArray() << 0
                                  << "morvane-pwmctl " MORVANE_VERSION "\n" << nothing_but_reads << -1;
+        QTest::newRow("config group help") << QStringList() << QStringList{"config", "--help"} << QByteArray() << 0
+                                           << "  config import FILE [--dry-run]" << nothing_but_reads << -1;
+        // What was wrong in the client's words; Qt's follow in parentheses.
+        QTest::newRow("import a folder") << QStringList() << QStringList{"config", "import", "/"} << QByteArray() << 1
+                                         << "cannot read /: it is a folder (" << nothing_but_reads << -1;
+        QTest::newRow("export to no folder") << QStringList() << QStringList{"config", "export", "/none/x.json"}
+                                             << QByteArray() << 1
+                                             << "cannot write /none/x.json: its folder does not exist ("
+                                             << nothing_but_reads << -1;
     }
 
     void commands()
@@ -130,6 +139,9 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("status") << QStringList{"status"} << "контроллер   подключен\nосвещенность 512\n";
         QTest::newRow("usage") << QStringList{"level", "565"} << "level принимает ширину 0..564";
+        QTest::newRow("mode word") << QStringList{"manual", "off"} << "автоматический\n";
+        QTest::newRow("not JSON") << QStringList{"config", "import", "/dev/null"}
+                                  << "/dev/null: неверный JSON в байте 0: там стоит не значение JSON (";
     }
 
     void speaks_the_locale()

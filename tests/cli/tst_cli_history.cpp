@@ -48,17 +48,33 @@ private slots:
         QTest::addColumn<QStringList>("args"); // FILE: a file in the test's directory
         QTest::addColumn<int>("exit_code");
         QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("language"); // LANG
 
-        QTest::newRow("no database") << "none" << QStringList{"history"} << 1 << "there is no history yet";
+        QTest::newRow("no database") << "none" << QStringList{"history"} << 1
+                                     << "morvane-pwmctl: there is no history yet: morvane-pwm records it at " << "C";
+        QTest::newRow("propose, no database") << "none" << QStringList{"propose"} << 1
+                                              << "while it runs with the controller; a proposal follows once it holds 5"
+                                              << "C";
         QTest::newRow("history json") << "full" << QStringList{"history", "--days", "1", "--json"} << 0
-                                      << "\"light_max\":750";
-        QTest::newRow("history csv") << "full" << QStringList{"history", "--csv"} << 0 << "correction,";
-        QTest::newRow("csv and json") << "full" << QStringList{"history", "--csv", "--json"} << 2 << "usage";
-        QTest::newRow("days out of range") << "full" << QStringList{"history", "--days", "0"} << 2 << "--days takes";
-        QTest::newRow("too few corrections") << "quiet" << QStringList{"propose"} << 1 << "no proposal: 0 of the 5";
-        QTest::newRow("propose") << "full" << QStringList{"propose", "-o", "FILE"} << 0 << "6 corrections over 1 day";
+                                      << "\"light_max\":750" << "C";
+        QTest::newRow("history csv") << "full" << QStringList{"history", "--csv"} << 0 << "correction," << "C";
+        QTest::newRow("csv and json") << "full" << QStringList{"history", "--csv", "--json"} << 2 << "usage" << "C";
+        QTest::newRow("days out of range") << "full" << QStringList{"history", "--days", "0"} << 2 << "--days takes" << "C";
+        QTest::newRow("too few corrections") << "quiet" << QStringList{"propose"} << 1 << "no proposal: 0 of the 5" << "C";
+        QTest::newRow("propose") << "full" << QStringList{"propose", "-o", "FILE"} << 0 << "6 corrections over 1 day" << "C";
         QTest::newRow("propose json") << "full" << QStringList{"propose", "--json", "--positions", "time"} << 0
-                                      << "\"changed\":true";
+                                      << "\"changed\":true" << "C";
+        // Unchanged values carry no star: the seeded corrections move no point's light.
+        QTest::newRow("propose stars changes only")
+            << "full" << QStringList{"propose"} << 0 << "proposed          0    150    300    450    600    750    900\n"
+            << "C";
+        // For people in the reader's language; --json and --csv keep their machine words.
+        QTest::newRow("history in Russian") << "full" << QStringList{"history"} << 0 << "автоматический   2 мин\n"
+                                            << "ru_RU.UTF-8";
+        QTest::newRow("who corrected, in Russian") << "full" << QStringList{"history"} << 0 << "горячая клавиша\n"
+                                                   << "ru_RU.UTF-8";
+        QTest::newRow("csv in Russian") << "full" << QStringList{"history", "--csv"} << 0 << ",automatic,120,"
+                                        << "ru_RU.UTF-8";
     }
 
     void commands()
@@ -67,6 +83,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exit_code);
         QFETCH(QString, says);
+        QFETCH(QString, language);
 
         QTemporaryDir state;
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
@@ -75,7 +92,7 @@ private slots:
         const QString file_name = state.filePath(QStringLiteral("proposal.json"));
         args.replaceInStrings(QStringLiteral("FILE"), file_name);
 
-        const CliResult result = ClientSession().run(args);
+        const CliResult result = ClientSession(nullptr, language).run(args);
         QVERIFY2(result.exit_code == exit_code, qPrintable(result.describe()));
         QVERIFY2((result.out + result.err).contains(says), qPrintable(result.describe()));
         if (args.contains(QStringLiteral("-o"))) {

@@ -174,6 +174,39 @@ private slots:
         bus.unregisterService(SERVICE);
     }
 
+    // The program's own command line, in the reader's language, answers
+    // without waking the instance this test runs.
+    void program_command_line_data()
+    {
+        QTest::addColumn<QString>("language"); // LANG
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("help, Russian") << "ru_RU.UTF-8" << QStringList{"--help"} << 0
+                                       << "Параметры:\n  --background    Запуститься";
+        QTest::newRow("help, English") << "en_US.UTF-8" << QStringList{"-h"} << 0 << "Options:\n  --background    Start";
+        QTest::newRow("version") << "C" << QStringList{"--version"} << 0 << "morvane-pwm " MORVANE_VERSION "\n";
+        QTest::newRow("unknown, Russian") << "ru_RU.UTF-8" << QStringList{"--frob"} << 2 << "неизвестный параметр --frob";
+    }
+
+    void program_command_line()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, args);
+        QFETCH(int, exit_code);
+        QFETCH(QString, says);
+        QProcess second;
+        QProcessEnvironment env = program.processEnvironment();
+        for (const char *overriding : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            env.remove(QLatin1String(overriding));
+        env.insert(QStringLiteral("LANG"), language);
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(PROGRAM), args);
+        QVERIFY(second.waitForFinished(15000));
+        const QString printed = QString::fromUtf8(second.readAllStandardOutput() + second.readAllStandardError());
+        QVERIFY2(second.exitCode() == exit_code && printed.contains(says), qPrintable(printed));
+    }
+
     // Light drifting over 150..750, a minute every 200 ms, and manual levels
     // set at light 200 (point 3 of the controller's curve) and 700 (point
     // 6), all above the curve. Ended by SIGTERM, the program writes the

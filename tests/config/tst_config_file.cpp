@@ -62,7 +62,9 @@ private slots:
         QTest::addColumn<QByteArray>("document");
         QTest::addColumn<QString>("named");
 
-        QTest::newRow("not JSON") << QByteArray("{\"format\": ") << "not valid JSON";
+        // What broke, in the message's language, before Qt's own words.
+        QTest::newRow("not JSON") << QByteArray("{\"format\": nope}") << "not valid JSON at byte 13: what stands there is not a JSON value (illegal value)";
+        QTest::newRow("cut short") << QByteArray("{\"format\": \"morv") << "ends before its brackets or quotes close";
         QTest::newRow("array") << QByteArray("[1, 2]") << "not a JSON object";
         QTest::newRow("too large") << QByteArray(70000, ' ') + edited("version", 1) << "larger than 65536 bytes";
         QTest::newRow("other format") << edited("format", "pwm") << "format is \"pwm\"; allowed: \"morvane-pwm-configuration\"";
@@ -73,12 +75,12 @@ private slots:
         QTest::newRow("other product") << edited("controller/product_id", 188) << "controller.product_id is 188; allowed: 187";
         QTest::newRow("curve not an array") << edited("curve", 7) << "curve is 7; allowed: an array of 7 points";
         QTest::newRow("six points") << edited("curve/6") << "curve has 6 points";
-        QTest::newRow("point not an object") << edited("curve/4", 5) << "curve[4] is 5; allowed: an object";
-        QTest::newRow("light above") << edited("curve/2/light", 1024) << "curve[2].light is 1024; allowed: a whole number 0..1023";
-        QTest::newRow("light as text") << edited("curve/3/light", "100") << "curve[3].light is \"100\"";
-        QTest::newRow("width fraction") << edited("curve/1/pwm_width", 12.5) << "curve[1].pwm_width is 12.5";
-        QTest::newRow("point field missing") << edited("curve/5/light") << "curve[5].light is missing";
-        QTest::newRow("unknown point field") << edited("curve/1/percent", 50) << "curve[1].percent is not a field";
+        QTest::newRow("point not an object") << edited("curve/4", 5) << "point 5 (curve[4]) is 5; allowed: an object";
+        QTest::newRow("light above") << edited("curve/2/light", 1024) << "point 3 (curve[2].light) is 1024; allowed: a whole number 0..1023";
+        QTest::newRow("light as text") << edited("curve/3/light", "100") << "point 4 (curve[3].light) is \"100\"";
+        QTest::newRow("width fraction") << edited("curve/1/pwm_width", 12.5) << "point 2 (curve[1].pwm_width) is 12.5";
+        QTest::newRow("point field missing") << edited("curve/5/light") << "point 6 (curve[5].light) is missing";
+        QTest::newRow("unknown point field") << edited("curve/1/percent", 50) << "point 2 (curve[1].percent) is not a field";
         QTest::newRow("flag as number") << edited("linear_interpolation", 1) << "linear_interpolation is 1; allowed: true or false";
         QTest::newRow("no samples") << edited("light_samples", 0) << "light_samples is 0; allowed: a whole number 1..50";
         QTest::newRow("samples missing") << edited("light_samples") << "light_samples is missing";
@@ -126,7 +128,7 @@ private slots:
         changed.set_auto_light(3, 999);
         changed.set_pwm_smooth_alg(false);
         QCOMPARE(config_differences(before, changed),
-                 QStringList({"curve[2].light: 0 -> 999", "linear_interpolation: true -> false"}));
+                 QStringList({"curve[2].light: 0 -> 999  (point 3)", "linear_interpolation: true -> false"}));
         QVERIFY(config_differences(changed, changed).isEmpty());
     }
 

@@ -73,7 +73,7 @@ fi
 missing=$(ldd "$root/usr/bin/morvane-pwm" "$root/usr/bin/morvane-pwmctl" | grep 'not found')
 [ -z "$missing" ] || fail "unresolved libraries: $missing"
 
-# It takes no options and runs until its window is closed: let it run for a
+# Without options it runs until its window is closed: let it run for a
 # moment offscreen, then end it with SIGTERM. A clean exit (0) or death by
 # that signal (143) count as started; a crash, an abort or a missing plugin
 # do not. The private runtime directory keeps it from finding a running copy.
@@ -84,6 +84,10 @@ case $status in
 0|143) echo "binary ran (exit status $status)" ;;
 *) fail "binary ended with status $status" ;;
 esac
+
+# The packaged binary names the package's version.
+version=$(XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=offscreen "$root/usr/bin/morvane-pwm" --version 2>/dev/null)
+[ "$version" = "morvane-pwm $(dpkg-deb -f "$deb" Version)" ] || fail "--version says '$version'"
 
 # The client finds no controller here and says so with its exit code 3; with
 # no session bus it does not look for the program.
