@@ -32,7 +32,6 @@ TrayShell::TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnec
 
     // Closing hides the window only where the tray can bring it back.
     keeper_.set_hide_on_close([this] { return preferences_.keep_running && TrayIcon::tray_available(); });
-    connect(&keeper_, &WindowKeeper::closed, this, &TrayShell::end_requested);
     // A signal ends the program as the last window would, minus the question.
     connect(&termination_, &TerminationSignals::received, this, &TrayShell::end_requested);
     auto *quit_key = new QShortcut(QKeySequence::Quit, &window_);
