@@ -191,9 +191,12 @@ public:
     int exit_code() const;
     // What the program printed, for failure messages.
     QByteArray output() const;
+    // The device lock and single-instance files still there (after the exit: none).
+    QStringList left_behind() const;
 
 private:
     const XSession &x_;
     QProcess process_;
     QString output_path_;
+    QString runtime_dir_;
 };
