@@ -6,6 +6,8 @@
 #include "e2e_session.h"
 #include "tests/shell/private_bus.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QJsonObject>
 #include <QTest>
@@ -25,6 +27,8 @@ private slots:
     void hot_key_in_the_background();
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
+    void ending_with_a_write_on_its_way_data();
+    void ending_with_a_write_on_its_way();
     void portal_binding_nothing_is_told();
 
 private:
@@ -33,6 +37,8 @@ private:
     qulonglong start_in_background(AppRun &app, SimController &sim, int mode);
     // Opens the icon's menu and picks the entry these keys move to.
     bool pick_from_menu(AppRun &app, qulonglong icon, const QStringList &keys);
+    // The user's choice to keep the program running with its window closed.
+    void keep_running();
 
     XSession x_;
     PrivateBus bus_;
@@ -177,13 +183,17 @@ void TestE2ETray::hot_key_in_the_background()
     QCOMPARE(newest.value("progress").toObject().value("data").toInt(), percent);
 }
 
-void TestE2ETray::close_to_tray_keeps_the_hot_keys()
+void TestE2ETray::keep_running()
 {
     QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
     QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
     QVERIFY(preferences.open(QIODevice::WriteOnly));
     preferences.write("[General]\nkeep_running=true\n");
-    preferences.close();
+}
+
+void TestE2ETray::close_to_tray_keeps_the_hot_keys()
+{
+    keep_running();
 
     SimController sim;
     sim.set("mode", "1");
@@ -223,6 +233,73 @@ void TestE2ETray::sigterm_writes_back()
     QVERIFY(app.wait_for_exit(10000));
     QCOMPARE(app.exit_code(), 0);
     QCOMPARE(sim.wire().since(signalled).requests(cmd_write_config).size(), 1);
+}
+
+void TestE2ETray::ending_with_a_write_on_its_way_data()
+{
+    QTest::addColumn<QStringList>("steps"); // with the window shown and "keep running" on
+    QTest::addColumn<int>("writes");        // commands 56 from the first step on
+
+    // "edit" toggles smoothing; "hide" closes the window to the tray; "on
+    // the wire" waits for a command 56 to be sent; "dbus apply" is refused
+    // as closing.
+    QTest::newRow("Ctrl+Q during a pending write") << QStringList{"edit", "apply", "ctrl+q"} << 2;
+    QTest::newRow("the tray's Quit during a pending write") << QStringList{"edit", "apply", "hide", "quit"} << 2;
+    QTest::newRow("D-Bus apply during the exit write-back")
+        << QStringList{"SIGTERM", "on the wire", "dbus apply"} << 1;
+}
+
+// Whatever "keep running" says, Quit ends; nothing follows the write-back.
+void TestE2ETray::ending_with_a_write_on_its_way()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, writes);
+
+    keep_running();
+    SimController sim;
+    AppRun app(x_, sim, runtime_.path());
+    const qulonglong window = app.launch();
+    QVERIFY2(window, app.output());
+    qulonglong icon = 0;
+    QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    QVERIFY(sim.wait_for_wire([](const Wire &wire) { return wire.replies(cmd_read_state).size() >= 3; }));
+    QDBusConnection bus = QDBusConnection::connectToBus(bus_.address(), "ending");
+    const auto call = [&](const QString &method, const QVariantList &arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall("io.github.morvane.pwm", "/io/github/morvane/pwm",
+                                                              "io.github.morvane.pwm.Controller", method);
+        message.setArguments(arguments);
+        return bus.call(message, QDBus::Block, 10000);
+    };
+    const QDBusMessage configuration = call("GetConfiguration", {});
+    QCOMPARE(configuration.type(), QDBusMessage::ReplyMessage);
+    sim.set("faults", "delay cmd=56 ms=1500");
+    const qint64 started = monotonic_ms();
+    for (const QString &step : steps) {
+        if (step == "edit")
+            QVERIFY(x_.click(window, SMOOTHING_CHECK.x, SMOOTHING_CHECK.y));
+        else if (step == "apply")
+            QVERIFY(x_.click(window, APPLY_BUTTON.x, APPLY_BUTTON.y));
+        else if (step == "hide") {
+            QVERIFY(x_.close_request(window));
+            QVERIFY(wait_until([&] { return x_.visible_windows(app.pid()) == QList<qulonglong>{icon}; }, 5000));
+        } else if (step == "quit")
+            QVERIFY(pick_from_menu(app, icon, {"Up"}));
+        else if (step == "SIGTERM")
+            QCOMPARE(::kill(pid_t(app.pid()), SIGTERM), 0);
+        else if (step == "on the wire")
+            QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.requests(cmd_write_config).isEmpty(); }));
+        else if (step == "dbus apply")
+            QCOMPARE(call("ApplyConfiguration", configuration.arguments()).errorName(),
+                     "io.github.morvane.pwm.Error.Closing");
+        else
+            QVERIFY(x_.keys({step}));
+    }
+    QVERIFY2(app.wait_for_exit(15000), app.output());
+    QCOMPARE(app.exit_code(), 0);
+    QCOMPARE(app.left_behind(), QStringList());
+    const Wire wire = sim.wire();
+    QCOMPARE(wire.since(started).requests(cmd_write_config).size(), writes);
+    QCOMPARE(wire.requests().last().command(), int(cmd_write_config));
 }
 
 void TestE2ETray::portal_binding_nothing_is_told()
