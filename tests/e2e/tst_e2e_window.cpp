@@ -319,6 +319,7 @@ void TestWindow::applied_configuration_persists()
 void TestWindow::every_ending_writes_back_once_data()
 {
     QTest::addColumn<QString>("faults");    // set once polled
+    QTest::addColumn<bool>("nohup");        // started with SIGHUP ignored
     QTest::addColumn<QStringList>("steps"); // the user's, then the ending
     QTest::addColumn<int>("writes");        // commands 56 from the first step on
     QTest::addColumn<bool>("applied");      // the write-back sends the Apply's block, not the loaded one
@@ -326,13 +327,16 @@ void TestWindow::every_ending_writes_back_once_data()
     // "edit" toggles smoothing; "written" waits for the Apply's answer;
     // "asked" closes the window and waits for its question.
     const QString slow_writes = "delay cmd=56 ms=1500";
-    QTest::newRow("discard in the close prompt") << "" << QStringList{"edit", "asked", "alt+d"} << 1 << false;
+    QTest::newRow("discard in the close prompt") << "" << false << QStringList{"edit", "asked", "alt+d"} << 1 << false;
     for (const char *signal : {"SIGTERM", "SIGINT", "SIGHUP"})
-        QTest::addRow("%s with unapplied edits: no question", signal) << "" << QStringList{"edit", signal} << 1 << false;
+        QTest::addRow("%s with unapplied edits: no question", signal)
+            << "" << false << QStringList{"edit", signal} << 1 << false;
+    QTest::newRow("SIGHUP under nohup: still running")
+        << "" << true << QStringList{"edit", "SIGHUP", "running", "SIGTERM"} << 1 << false;
     QTest::newRow("SIGTERM during a slow Apply: answered first")
-        << slow_writes << QStringList{"edit", "apply", "SIGTERM"} << 2 << true;
+        << slow_writes << false << QStringList{"edit", "apply", "SIGTERM"} << 2 << true;
     QTest::newRow("an edit during a slow Apply stays unapplied")
-        << slow_writes << QStringList{"edit", "apply", "edit", "written", "asked", "SIGTERM"} << 2 << true;
+        << slow_writes << false << QStringList{"edit", "apply", "edit", "written", "asked", "SIGTERM"} << 2 << true;
 }
 
 // However the program is ended, it ends: exit 0, the write-back once and
@@ -340,6 +344,7 @@ void TestWindow::every_ending_writes_back_once_data()
 void TestWindow::every_ending_writes_back_once()
 {
     QFETCH(QString, faults);
+    QFETCH(bool, nohup);
     QFETCH(QStringList, steps);
     QFETCH(int, writes);
     QFETCH(bool, applied);
@@ -350,7 +355,10 @@ void TestWindow::every_ending_writes_back_once()
     x_.set_session_variable("LANG", "en_US.UTF-8");
     AppRun app(x_, sim, runtime.path());
     x_.set_session_variable("LANG", qEnvironmentVariable("LANG"));
+    // Inherited, as from nohup.
+    const sighandler_t hang_up = std::signal(SIGHUP, nohup ? SIG_IGN : SIG_DFL);
     const qulonglong window = app.launch();
+    std::signal(SIGHUP, hang_up);
     QVERIFY2(window, app.output());
     QVERIFY(sim.wait_for_wire(status_replies(3)));
     sim.set("faults", faults);
@@ -361,7 +369,10 @@ void TestWindow::every_ending_writes_back_once()
             QVERIFY(x_.click(window, SMOOTHING_CHECK.x, SMOOTHING_CHECK.y));
         else if (step == "apply")
             QVERIFY(x_.click(window, APPLY_BUTTON.x, APPLY_BUTTON.y));
-        else if (step == "written")
+        else if (step == "running") {
+            QTest::qWait(500);
+            QVERIFY(app.running());
+        } else if (step == "written")
             QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_write_config).isEmpty(); }));
         else if (step == "asked") {
             QVERIFY(x_.close_request(window));
