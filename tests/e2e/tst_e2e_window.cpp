@@ -9,8 +9,6 @@
 
 #include <algorithm>
 
-#include <csignal>
-
 namespace {
 
 constexpr int POLL_MS = 50; // the program's poll interval
@@ -60,8 +58,6 @@ private slots:
     void close_writes_configuration_back_data();
     void close_writes_configuration_back();
     void applied_configuration_persists();
-    void every_ending_writes_back_once_data();
-    void every_ending_writes_back_once();
 
 private:
     XSession x_;
@@ -314,86 +310,6 @@ void TestWindow::applied_configuration_persists()
     QVERIFY(sim.wait_for_wire(
         [&](const Wire &wire) { return wire.first_after(restarted, false, cmd_read_state).has_value(); }));
     QVERIFY(same_configuration(sim.wire().first_after(restarted, false, cmd_read_state)->block(), applied));
-}
-
-void TestWindow::every_ending_writes_back_once_data()
-{
-    QTest::addColumn<QString>("faults");    // set once polled
-    QTest::addColumn<bool>("nohup");        // started with SIGHUP ignored
-    QTest::addColumn<QStringList>("steps"); // the user's, then the ending
-    QTest::addColumn<int>("writes");        // commands 56 from the first step on
-    QTest::addColumn<bool>("applied");      // the write-back sends the Apply's block, not the loaded one
-
-    // "edit" toggles smoothing; "written" waits for the Apply's answer;
-    // "asked" closes the window and waits for its question.
-    const QString slow_writes = "delay cmd=56 ms=1500";
-    QTest::newRow("discard in the close prompt") << "" << false << QStringList{"edit", "asked", "alt+d"} << 1 << false;
-    for (const char *signal : {"SIGTERM", "SIGINT", "SIGHUP"})
-        QTest::addRow("%s with unapplied edits: no question", signal)
-            << "" << false << QStringList{"edit", signal} << 1 << false;
-    QTest::newRow("SIGHUP under nohup: still running")
-        << "" << true << QStringList{"edit", "SIGHUP", "running", "SIGTERM"} << 1 << false;
-    QTest::newRow("SIGTERM during a slow Apply: answered first")
-        << slow_writes << false << QStringList{"edit", "apply", "SIGTERM"} << 2 << true;
-    QTest::newRow("an edit during a slow Apply stays unapplied")
-        << slow_writes << false << QStringList{"edit", "apply", "edit", "written", "asked", "SIGTERM"} << 2 << true;
-}
-
-// However the program is ended, it ends: exit 0, the write-back once and
-// last, as loaded or confirmed, and nothing left of its lock files.
-void TestWindow::every_ending_writes_back_once()
-{
-    QFETCH(QString, faults);
-    QFETCH(bool, nohup);
-    QFETCH(QStringList, steps);
-    QFETCH(int, writes);
-    QFETCH(bool, applied);
-
-    SimController sim;
-    QTemporaryDir runtime;
-    // The prompt's keys in English.
-    x_.set_session_variable("LANG", "en_US.UTF-8");
-    AppRun app(x_, sim, runtime.path());
-    x_.set_session_variable("LANG", qEnvironmentVariable("LANG"));
-    // Inherited, as from nohup.
-    const sighandler_t hang_up = std::signal(SIGHUP, nohup ? SIG_IGN : SIG_DFL);
-    const qulonglong window = app.launch();
-    std::signal(SIGHUP, hang_up);
-    QVERIFY2(window, app.output());
-    QVERIFY(sim.wait_for_wire(status_replies(3)));
-    sim.set("faults", faults);
-    const qint64 started = monotonic_ms();
-    const QMap<QString, int> signal_numbers{{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
-    for (const QString &step : steps) {
-        if (step == "edit")
-            QVERIFY(x_.click(window, SMOOTHING_CHECK.x, SMOOTHING_CHECK.y));
-        else if (step == "apply")
-            QVERIFY(x_.click(window, APPLY_BUTTON.x, APPLY_BUTTON.y));
-        else if (step == "running") {
-            QTest::qWait(500);
-            QVERIFY(app.running());
-        } else if (step == "written")
-            QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_write_config).isEmpty(); }));
-        else if (step == "asked") {
-            QVERIFY(x_.close_request(window));
-            const qulonglong box = app.wait_for_dialog(window, 5000);
-            QVERIFY2(box, app.output());
-            QVERIFY(x_.activate(box));
-        } else if (signal_numbers.contains(step))
-            QCOMPARE(::kill(pid_t(app.pid()), signal_numbers[step]), 0);
-        else
-            QVERIFY(x_.keys({step}));
-    }
-    QVERIFY2(app.wait_for_exit(15000), app.output());
-    QCOMPARE(app.exit_code(), 0);
-    QCOMPARE(app.left_behind(), QStringList());
-
-    const Wire wire = sim.wire();
-    const QList<WireReport> sent = wire.since(started).requests(cmd_write_config);
-    QCOMPARE(sent.size(), writes);
-    QCOMPARE(wire.requests().last().command(), int(cmd_write_config));
-    QVERIFY(same_configuration(sent.last().block(), sent.first().block()));
-    QCOMPARE(same_configuration(sent.last().block(), wire.replies(cmd_read_state).first().block()), !applied);
 }
 
 QTEST_GUILESS_MAIN(TestWindow)
