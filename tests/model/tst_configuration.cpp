@@ -260,17 +260,16 @@ void TestConfiguration::apply_result()
 
 void TestConfiguration::ending_on_the_worker_thread_data()
 {
-    QTest::addColumn<bool>("apply_first"); // the window's Apply is on its way as the program ends
-    QTest::addColumn<QStringList>("answered"); // from the worker, in order
-
+    QTest::addColumn<bool>("apply_first");     // the window's Apply is on its way as the program ends
+    QTest::addColumn<QStringList>("answered"); // by the worker, in order, after the refusals
     QTest::newRow("nothing on its way: the write-back alone") << false << QStringList{"end done"};
     QTest::newRow("an Apply on its way: answered first") << true << QStringList{"apply done", "end done"};
 }
 
 // The program's own threading. The window's "edits pending" stands against
 // status copies the worker sent before it; at the end, what was asked
-// before is answered first, what comes after is refused at once as
-// closing, and the write-back is the last exchange.
+// before is answered first, what comes after is refused at once, and the
+// write-back is the last exchange.
 void TestConfiguration::ending_on_the_worker_thread()
 {
     QFETCH(bool, apply_first);
@@ -283,12 +282,10 @@ void TestConfiguration::ending_on_the_worker_thread()
     connect(&controller, &ControllerThread::status_changed, this,
             [&](const ControllerStatus &status) { edits_pending << status.edits_pending; });
     controller.start();
-    // The worker opens and loads the controller; its status copies wait in this thread's queue.
-    QThread::msleep(3 * Controller::DEVICE_CHECK_MS);
+    QThread::msleep(3 * Controller::DEVICE_CHECK_MS); // the worker loads; its status copies wait here
     controller.set_edits_pending(true);
     QTRY_VERIFY(controller.status().live);
-    QVERIFY(!edits_pending.isEmpty());
-    QVERIFY(!edits_pending.contains(false));
+    QVERIFY(!edits_pending.isEmpty() && !edits_pending.contains(false));
 
     QStringList answers;
     const auto note = [&answers](const QString &what) {
@@ -299,30 +296,21 @@ void TestConfiguration::ending_on_the_worker_thread()
     if (apply_first)
         controller.apply(edited(controller.applied_config()), ChangeSource::window, note("apply"));
     controller.end(note("end"));
-    controller.apply(edited(controller.applied_config()), ChangeSource::dbus, note("late apply"));
+    controller.apply(edited(controller.applied_config()), ChangeSource::dbus, note("apply"));
     controller.set_manual(true, ChangeSource::dbus, note("manual"));
     controller.step(+1, ChangeSource::hot_key, note("step"));
-    controller.when_loaded(note("loaded"));
-    controller.end(note("end again"));
-    const QStringList at_once{"late apply closing", "manual closing", "step closing", "loaded closing",
-                              "end again closing"};
+    controller.end(note("end"));
+    const QStringList at_once{"apply closing", "manual closing", "step closing", "end closing"};
     QCOMPARE(answers, at_once);
     QTRY_COMPARE(answers, at_once + answered);
 
-    // No poll tick follows the write-back.
-    const size_t exchanged = sim.wire().size();
-    QTest::qWait(4 * Controller::POLL_MS);
-    QCOMPARE(sim.wire().size(), exchanged);
-    int writes = 0;
-    int last = -1;
-    for (const SimWireRecord &record : sim.wire()) {
-        if (record.direction == SimDirection::out) {
-            last = record.command();
-            writes += last == cmd_write_config;
-        }
-    }
-    QCOMPARE(last, int(cmd_write_config));
-    QCOMPARE(writes, 1 + int(apply_first));
+    QTest::qWait(4 * Controller::POLL_MS); // no poll tick follows the write-back
+    QList<int> sent;
+    for (const SimWireRecord &record : sim.wire())
+        if (record.direction == SimDirection::out)
+            sent << record.command();
+    QCOMPARE(sent.last(), int(cmd_write_config));
+    QCOMPARE(sent.count(cmd_write_config), 1 + int(apply_first));
 }
 
 QTEST_MAIN(TestConfiguration)
