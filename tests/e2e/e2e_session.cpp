@@ -12,6 +12,7 @@
 
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 
@@ -103,6 +104,12 @@ QVariant program_property(const QString &name, int timeout_ms)
 }
 
 // --- The wire log ----------------------------------------------------------
+
+bool same_configuration(const ConfigBlock &a, const ConfigBlock &b)
+{
+    return std::equal(a.bytes.begin() + ConfigBlock::STATUS_SIZE, a.bytes.end(),
+                      b.bytes.begin() + ConfigBlock::STATUS_SIZE);
+}
 
 int WireReport::command() const
 {

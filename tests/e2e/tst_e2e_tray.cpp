@@ -298,6 +298,9 @@ void TestE2ETray::every_ending_writes_back_once()
     const QDBusMessage configuration = call("GetConfiguration", {});
     QCOMPARE(configuration.type(), QDBusMessage::ReplyMessage);
     sim.set("faults", "delay cmd=56 ms=1500");
+    // The library reads the file on its next calls.
+    const qsizetype polled = sim.wire().replies(cmd_read_state).size();
+    QVERIFY(sim.wait_for_wire([&](const Wire &wire) { return wire.replies(cmd_read_state).size() >= polled + 2; }));
     const qint64 started = monotonic_ms();
     const QMap<QString, int> signal_numbers{{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
     for (const QString &step : steps) {
@@ -342,13 +345,8 @@ void TestE2ETray::every_ending_writes_back_once()
     const QList<WireReport> sent = wire.since(started).requests(cmd_write_config);
     QCOMPARE(sent.size(), writes);
     QCOMPARE(wire.requests().last().command(), int(cmd_write_config));
-    const auto configuration_of = [](const ConfigBlock &block) {
-        return QByteArray(reinterpret_cast<const char *>(block.bytes.data()), int(block.bytes.size()))
-            .mid(ConfigBlock::STATUS_SIZE);
-    };
-    QCOMPARE(configuration_of(sent.last().block()), configuration_of(sent.first().block()));
-    QCOMPARE(configuration_of(sent.last().block()) == configuration_of(wire.replies(cmd_read_state).first().block()),
-             !applied);
+    QVERIFY(same_configuration(sent.last().block(), sent.first().block()));
+    QCOMPARE(same_configuration(sent.last().block(), wire.replies(cmd_read_state).first().block()), !applied);
 }
 
 void TestE2ETray::portal_binding_nothing_is_told()
