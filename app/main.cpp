@@ -104,7 +104,23 @@ int main(int argc, char **argv)
     // when the shell says so, not on its last window.
     QApplication::setQuitOnLastWindowClosed(false);
     TrayShell shell(window, hot_keys, QDBusConnection::sessionBus());
-    QObject::connect(&shell, &TrayShell::end_requested, &app, &QCoreApplication::quit);
+    // Every ending comes here, once: the window closed for good (its own
+    // close, Quit, Ctrl+Q, the tray, a logout) or a signal. From here on
+    // the model refuses every action as closing; the write-back goes out
+    // after whatever was asked before (an Apply on its way is answered
+    // first) and is the last exchange; the program exits with its answer.
+    // Not QCoreApplication::quit(): it would ask the windows again.
+    const auto end = [&] {
+        if (controller.closing())
+            return;
+        // A question on screen has nobody left to answer it.
+        if (QWidget *modal = QApplication::activeModalWidget(); modal && window.isAncestorOf(modal))
+            modal->close();
+        window.hide();
+        controller.end([](const Outcome &) { QCoreApplication::exit(0); });
+    };
+    QObject::connect(&window, &Widget::closed_for_good, &app, end);
+    QObject::connect(&shell, &TrayShell::end_requested, &app, end);
     wire_tray(controller, hot_keys, shell);
     QObject::connect(&service, &ControllerService::step_refused, &shell, &TrayShell::show_refusal);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
@@ -113,15 +129,12 @@ int main(int argc, char **argv)
     controller.start();
     shell.start(options.background);
     const int exit_code = app.exec();
-    // Writes the configuration back once more as the program ends: as last
-    // loaded or confirmed, never the unapplied edits of the form. An Apply
-    // still on its way is answered first (the worker takes them in order);
-    // the exchange's own time limits bound the wait. The poll cycle stops
-    // first, so the write-back is the last exchange, as before the worker
-    // thread, and no silent tick holds up the exit after it.
-    QEventLoop written;
-    controller.stop();
-    controller.write_back([&written](const Outcome &) { written.quit(); });
-    written.exec();
+    // The loop left by itself (the identification error): the same end,
+    // with that exit code. The exchange's own time limits bound the wait.
+    if (!controller.closing()) {
+        QEventLoop written;
+        controller.end([&written](const Outcome &) { written.quit(); });
+        written.exec();
+    }
     return exit_code;
 }

@@ -3,13 +3,16 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <iterator>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 int pipe_fds[2] = {-1, -1};
-constexpr int HANDLED[] = {SIGTERM, SIGINT};
+constexpr int HANDLED[] = {SIGTERM, SIGINT, SIGHUP};
+// Signals ignored at start (SIGHUP under nohup) stay ignored.
+bool taken[std::size(HANDLED)] = {};
 
 void handle(int signal_number)
 {
@@ -35,16 +38,22 @@ TerminationSignals::TerminationSignals(QObject *parent)
     action.sa_handler = handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal_number : HANDLED)
-        sigaction(signal_number, &action, nullptr);
+    for (size_t i = 0; i < std::size(HANDLED); ++i) {
+        struct sigaction before = {};
+        sigaction(HANDLED[i], nullptr, &before);
+        taken[i] = before.sa_handler != SIG_IGN;
+        if (taken[i])
+            sigaction(HANDLED[i], &action, nullptr);
+    }
 }
 
 TerminationSignals::~TerminationSignals()
 {
     if (!notifier_)
         return;
-    for (int signal_number : HANDLED)
-        std::signal(signal_number, SIG_DFL);
+    for (size_t i = 0; i < std::size(HANDLED); ++i)
+        if (taken[i])
+            std::signal(HANDLED[i], SIG_DFL);
     ::close(pipe_fds[0]);
     ::close(pipe_fds[1]);
     pipe_fds[0] = pipe_fds[1] = -1;

@@ -4,10 +4,12 @@
 
 class QSocketNotifier;
 
-// SIGTERM (a logout, systemd, kill) and SIGINT (Ctrl+C in the terminal) as
-// a Qt signal on the GUI thread, so that the program leaves its event loop
-// and writes the configuration back as after any other ending, without a
-// question. The handler only writes to a pipe; one instance per process.
+// SIGTERM (a logout, systemd, kill), SIGINT (Ctrl+C in the terminal) and
+// SIGHUP (a closed terminal; logind ending a session scope) as a Qt signal
+// on the GUI thread, so that the program ends as after any other ending,
+// with the write-back and without a question. A signal ignored at start
+// (nohup) stays ignored. The handler only writes to a pipe; one instance
+// per process.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

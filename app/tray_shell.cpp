@@ -47,7 +47,6 @@ TrayShell::TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnec
     // background start (the login's) runs in the background whatever
     // "keep running" says.
     keeper_.set_hide_on_close([this] { return (preferences_.keep_running || background_) && tray_.in_tray(); });
-    connect(&keeper_, &WindowKeeper::closed, this, &TrayShell::end_requested);
     // A signal ends the program as the last window would, minus the question.
     connect(&termination_, &TerminationSignals::received, this, &TrayShell::end_requested);
     auto *quit_key = new QShortcut(QKeySequence::Quit, &window_);

@@ -44,8 +44,7 @@ public:
     LevelNotifier &notifier() { return notifier_; }
 
 signals:
-    // The program is to end: the window closed for good, or a termination
-    // signal came. The caller leaves the event loop and writes back.
+    // A termination signal came: the program is to end, without a question.
     void end_requested();
     // A refusal came while the window is active: the window says it, not
     // the on-screen level.

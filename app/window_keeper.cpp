@@ -27,10 +27,8 @@ void WindowKeeper::toggle()
 void WindowKeeper::quit()
 {
     quitting_ = true;
-    const bool closed_now = window_.close();
+    window_.close();
     quitting_ = false;
-    if (closed_now)
-        emit closed();
 }
 
 bool WindowKeeper::eventFilter(QObject *watched, QEvent *event)
@@ -42,11 +40,7 @@ bool WindowKeeper::eventFilter(QObject *watched, QEvent *event)
         event->ignore();
         return true;
     }
-    // The window's own close handler decides (it may ask); a window no
-    // longer shown after it has closed for good.
-    QMetaObject::invokeMethod(this, [this] {
-        if (!window_.isVisible())
-            emit closed();
-    }, Qt::QueuedConnection);
+    // The window's own close handler decides (it may ask, or wait for a
+    // write) and says when it closed for good.
     return false;
 }

@@ -9,9 +9,10 @@ class QWidget;
 // Decides what closing the main window means. While hide_on_close holds
 // (the user keeps the program running in the background and a tray shows
 // it), closing only hides the window; otherwise, and always for quit(), the window's own
-// close runs (it may ask about unapplied edits) and, once it went through,
-// the program ends. The application must not quit on its last window by
-// itself: a hidden window and a closed message box would end it.
+// close runs (it may ask about unapplied edits, or wait for a write) and
+// the window says itself when it closed for good. The application must not
+// quit on its last window by itself: a hidden window and a closed message
+// box would end it.
 class WindowKeeper : public QObject
 {
     Q_OBJECT
@@ -26,14 +27,10 @@ public:
     void toggle();
     void show();
     // The window's closing, never to the tray: unapplied edits are asked
-    // about; when the window agreed, closed() follows.
+    // about, a write on its way is waited for.
     void quit();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
-
-signals:
-    // The window closed for good: the program ends.
-    void closed();
 
 private:
     QWidget &window_;

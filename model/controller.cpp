@@ -197,6 +197,8 @@ void Controller::announce_value()
 
 Refusal Controller::unavailable() const
 {
+    if (closing_)
+        return Refusal::closing;
     if (!connected())
         return holder_.isEmpty() ? Refusal::not_connected : Refusal::held_elsewhere;
     if (identification_failed_)
@@ -326,7 +328,7 @@ Refusal Controller::set_manual_level(int level, ChangeSource source, Reply reply
 // Nothing is sent here; the next status pass sends the level.
 Refusal Controller::pwm_width_step(int step, ChangeSource source, Reply reply)
 {
-    if (!connected())
+    if (!connected() || closing_)
         return refuse(unavailable(), reply);
     if (loading_)
         return refuse(Refusal::loading, reply);
@@ -429,4 +431,16 @@ Outcome Controller::write_back()
     if (!config_write_allowed())
         return Outcome::refused(unavailable() == Refusal::none ? Refusal::loading : unavailable());
     return send_config_block(stored_config_) ? Outcome::done() : Outcome::not_confirmed();
+}
+
+// Whatever was queued before the end has been answered already (one thread,
+// in order); whatever still waits for a tick would wait for ever.
+Outcome Controller::end()
+{
+    if (closing_)
+        return Outcome::refused(Refusal::closing);
+    closing_ = true;
+    stop();
+    answer_all(Outcome::refused(Refusal::closing));
+    return write_back();
 }

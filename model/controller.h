@@ -126,6 +126,10 @@ public:
     // controller last loaded or confirmed, only to a controller identified
     // on this connection.
     Outcome write_back();
+    // The program ends: stops the poll cycle, refuses every action from now
+    // on as closing (those still waiting included) and writes back once.
+    Outcome end();
+    bool closing() const { return closing_; }
     // Done once the configuration is loaded; a load under way is waited for
     // up to SETTLE_MS.
     void when_loaded(Reply reply);
@@ -212,6 +216,7 @@ private:
     int manual_level_ = 0;
     bool edits_pending_ = false;
     bool regulation_held_ = false;
+    bool closing_ = false;
     int brightness_width_ = 0;
     bool live_ = false;
     // Status reads failed in a row on this connection, and when the first

@@ -19,7 +19,8 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
     connect(controller, &Controller::status_value_changed, this, [this](const ControllerStatus &now) {
         deliver([this, now] {
             status_ = now;
-            emit status_changed(now);
+            status_.edits_pending = edits_pending_;
+            emit status_changed(status_);
         });
     }, Qt::DirectConnection);
     connect(controller, &Controller::configuration_loaded, this, [this, controller] {
@@ -97,8 +98,17 @@ std::function<void(const Outcome &)> ControllerThread::answer(Reply reply)
     };
 }
 
+bool ControllerThread::refused_as_closing(const Reply &reply) const
+{
+    if (closing_ && reply)
+        reply(Outcome::refused(Refusal::closing));
+    return closing_;
+}
+
 void ControllerThread::apply(const ConfigBlock &config, ChangeSource source, Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
     // One write at a time: a flood of applies from a script would otherwise
     // queue exchanges ahead of every poll tick.
     if (applying_) {
@@ -119,6 +129,8 @@ void ControllerThread::apply(const ConfigBlock &config, ChangeSource source, Rep
 
 void ControllerThread::set_manual(bool manual, ChangeSource source, Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
     const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
     run([mode, source, answered = answer(std::move(reply))](Controller &controller) {
         controller.set_wanted_mode(mode, source, answered);
@@ -127,6 +139,8 @@ void ControllerThread::set_manual(bool manual, ChangeSource source, Reply reply)
 
 void ControllerThread::set_manual_level(int level, ChangeSource source, Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
     run([level, source, answered = answer(std::move(reply))](Controller &controller) {
         controller.set_manual_level(level, source, answered);
     });
@@ -134,6 +148,8 @@ void ControllerThread::set_manual_level(int level, ChangeSource source, Reply re
 
 void ControllerThread::step(int direction, ChangeSource source, Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
     run([direction, source, answered = answer(std::move(reply))](Controller &controller) {
         controller.pwm_width_step(direction * Controller::HOTKEY_PWM_STEP, source, answered);
     });
@@ -141,13 +157,18 @@ void ControllerThread::step(int direction, ChangeSource source, Reply reply)
 
 void ControllerThread::hot_key_pressed(int id, Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
     run([id, answered = answer(std::move(reply))](Controller &controller) { controller.hot_key_pressed(id, answered); });
 }
 
-void ControllerThread::write_back(Reply reply)
+void ControllerThread::end(Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
+    closing_ = true;
     run([answered = answer(std::move(reply))](Controller &controller) {
-        const Outcome outcome = controller.write_back();
+        const Outcome outcome = controller.end();
         if (answered)
             answered(outcome);
     });
@@ -155,11 +176,16 @@ void ControllerThread::write_back(Reply reply)
 
 void ControllerThread::when_loaded(Reply reply)
 {
+    if (refused_as_closing(reply))
+        return;
     run([answered = answer(std::move(reply))](Controller &controller) { controller.when_loaded(answered); });
 }
 
 void ControllerThread::set_edits_pending(bool pending)
 {
+    if (pending == edits_pending_)
+        return;
+    edits_pending_ = pending;
     status_.edits_pending = pending;
     run([pending](Controller &controller) { controller.set_edits_pending(pending); });
 }

@@ -61,10 +61,17 @@ public:
     void step(int direction, ChangeSource source, Reply reply = {}); // +1 up, -1 down
     // The hot keys' ids (Controller::HOTKEY_PWM_UP/DOWN) as steps.
     void hot_key_pressed(int id, Reply reply = {});
-    // Command 56 with the configuration this controller last loaded or confirmed.
-    void write_back(Reply reply = {});
+    // The program ends: from now on every action is refused at once as
+    // closing; the poll cycle stops and, after whatever was asked before,
+    // command 56 goes out once with the configuration this controller last
+    // loaded or confirmed. `reply` gets the write-back's outcome.
+    void end(Reply reply);
+    bool closing() const { return closing_; }
     // Bounded wait for a load under way: done once loaded, refused otherwise.
     void when_loaded(Reply reply);
+    // The window's edits are not applied: the window's word, kept here
+    // over every status copy from the Controller's thread, which may be
+    // older than the last change.
     void set_edits_pending(bool pending);
 
 signals:
@@ -84,10 +91,14 @@ private:
     void deliver(std::function<void()> deliver);
     // The Controller's kind of reply, answering `reply` on this thread.
     std::function<void(const Outcome &)> answer(Reply reply);
+    // Answers `reply` as closing when the program ends.
+    bool refused_as_closing(const Reply &reply) const;
 
     std::unique_ptr<Controller> controller_;
     QThread *worker_ = nullptr;
     ControllerStatus status_;
     ConfigBlock applied_config_;
     bool applying_ = false;
+    bool closing_ = false;
+    bool edits_pending_ = false;
 };

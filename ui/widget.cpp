@@ -13,6 +13,8 @@
 #include <QGuiApplication>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace {
 
 // Read-outs refresh with mostly unchanged values; leave an unchanged text
@@ -60,7 +62,31 @@ Widget::Widget(ControllerThread &controller, QWidget *parent)
 
     // A logout closes the window without asking, as SIGTERM does: nobody
     // may be there to answer. The write-back still follows.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { session_ending_ = true; });
+    session_ending_timer_.setSingleShot(true);
+    session_ending_timer_.setInterval(SESSION_ENDING_MS);
+    connect(&session_ending_timer_, &QTimer::timeout, this, [this] { set_session_ending(false); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { set_session_ending(true); });
+}
+
+void Widget::set_session_ending(bool ending)
+{
+    if (ending == session_ending_)
+        return;
+    session_ending_ = ending;
+    if (ending) {
+        session_ending_timer_.start();
+        qApp->installEventFilter(this);
+    } else {
+        session_ending_timer_.stop();
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool Widget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)
+        set_session_ending(false);
+    return QWidget::eventFilter(watched, event);
 }
 
 Widget::~Widget()
@@ -156,35 +182,47 @@ void Widget::changeEvent(QEvent *event)
 
 // The window closes only once nothing the user typed would be lost without
 // asking: an Apply on its way is answered first, and an unconfirmed Apply
-// leaves the edits in the window, marked unapplied.
+// leaves the edits in the window, marked unapplied, and asks again.
 void Widget::closeEvent(QCloseEvent *event)
+{
+    if (!may_close()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed_for_good();
+}
+
+bool Widget::may_close()
 {
     if (writing_) {
         close_when_written_ = true;
-        event->ignore();
-        return;
+        return false;
     }
-    if (!controller_.status().edits_pending || session_ending_) {
-        event->accept();
-        return;
-    }
+    if (!edits_pending_ || session_ending_)
+        return true;
     switch (ask_about_unapplied_edits(this)) {
     case UnappliedEditsAnswer::apply:
-        event->ignore();
-        // Closed from the event loop: the answer may come while this close
-        // is still under way.
-        apply([this](bool written) {
-            if (written)
-                QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        });
-        break;
+        // Set first: the answer may come at once.
+        close_when_written_ = true;
+        apply();
+        return false;
     case UnappliedEditsAnswer::discard:
-        event->accept();
-        break;
+        return true;
     case UnappliedEditsAnswer::cancel:
-        event->ignore();
         break;
     }
+    return false;
+}
+
+// Not through close(): whoever asked for the close (Quit, the tray) has
+// had their say, and hiding to the tray is no answer to it now.
+void Widget::close_again()
+{
+    if (!may_close())
+        return;
+    hide();
+    emit closed_for_good();
 }
 
 // Setting a control runs its change handler at once; filling_form_ tells the
@@ -192,9 +230,18 @@ void Widget::closeEvent(QCloseEvent *event)
 // what the controls hold, after their own limits.
 void Widget::fill_form(const ConfigBlock &config)
 {
+    // The Apply on its way is confirmed: edits made meanwhile stay on top
+    // of it, unapplied.
+    const bool confirmed = writing_
+        && std::equal(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
+                      writing_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    if (confirmed && edited_while_writing_) {
+        show_curve();
+        return;
+    }
     // A reload (after a replug) while edits were unapplied drops them, as
     // it always has; the status line says so.
-    edits_dropped_ = controller_.status().edits_pending && !writing_;
+    edits_dropped_ = edits_pending_ && !writing_;
     filling_form_ = true;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
         const CurvePoint &point = curve_points_[n - 1];
@@ -217,6 +264,7 @@ void Widget::edit_draft(const std::function<void(ConfigBlock &)> &edit)
     edit(draft_);
     if (filling_form_)
         return;
+    edited_while_writing_ = writing_;
     show_curve();
     set_apply_enabled(true);
 }
@@ -313,25 +361,28 @@ ConfigBlock Widget::form_config() const
 
 // A write that was refused or not confirmed leaves the edits marked as
 // unapplied, so the user sees it did not go through and can press again.
-void Widget::apply(std::function<void(bool written)> then)
+void Widget::apply()
 {
     if (writing_)
         return;
     writing_ = true;
+    writing_config_ = form_config();
+    edited_while_writing_ = false;
     ui->apply_pushButton->setEnabled(false);
     status_line_->show_note(tr("Настройки записываются в контроллер…"));
     setCursor(Qt::BusyCursor);
-    controller_.apply(form_config(), ChangeSource::window, [this, then = std::move(then)](const Outcome &outcome) {
+    controller_.apply(writing_config_, ChangeSource::window, [this](const Outcome &outcome) {
         writing_ = false;
         unsetCursor();
         status_line_->show_note(QString());
-        set_apply_enabled(!outcome.ok());
+        set_apply_enabled(!outcome.ok() || edited_while_writing_);
+        edited_while_writing_ = false;
         report(outcome);
-        if (then)
-            then(outcome.ok());
+        // Decided from the event loop: this answer may come while the
+        // close that waits for it is still under way.
         if (close_when_written_) {
             close_when_written_ = false;
-            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &Widget::close_again, Qt::QueuedConnection);
         }
     });
 }
@@ -341,8 +392,8 @@ void Widget::apply(std::function<void(bool written)> then)
 void Widget::set_apply_enabled(bool enabled)
 {
     ui->apply_pushButton->setEnabled(enabled && !writing_);
-    if (enabled != controller_.status().edits_pending)
-        controller_.set_edits_pending(enabled);
+    edits_pending_ = enabled;
+    controller_.set_edits_pending(enabled);
 }
 
 void Widget::want_history()

@@ -54,6 +54,9 @@ public slots:
     void show_history(const HistorySummary &summary);
 
 signals:
+    // The window closed for good (nothing unapplied, or the user chose so):
+    // the program ends. Said once per close, where the close is decided.
+    void closed_for_good();
     // The curve window wants the history read again (opened, a minute on,
     // another placement of a proposal's points).
     void history_wanted(const ConfigBlock &applied, LightPositions positions);
@@ -62,6 +65,8 @@ protected:
     void changeEvent(QEvent *event) override;
     // Unapplied edits make the close ask: apply, discard or stay.
     void closeEvent(QCloseEvent *event) override;
+    // While a logout's no-question close holds, the user's next input ends it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The three controls of one curve point, N = 1..7.
@@ -84,8 +89,14 @@ private:
     void show_curve();
     void edit_curve_point(int n, int light, int width);
     void show_curve_editable(const ControllerStatus &status);
-    // Hands the draft to the model; `then(written)` runs with the answer.
-    void apply(std::function<void(bool written)> then = {});
+    // Hands the draft to the model; a close waiting for the answer goes on after it.
+    void apply();
+    // Whether the window may close now: false while a write is on its way
+    // (asked again once it is answered) or when the user chose to stay.
+    bool may_close();
+    // A close that waited for a write: decided again now.
+    void close_again();
+    void set_session_ending(bool ending);
     void want_history();
     // A proposal taken in the curve window becomes unapplied edits.
     void take_proposal(const CurveView::Points &points);
@@ -103,6 +114,13 @@ private:
     bool writing_ = false;
     // A reload replaced unapplied edits: the status line says so once the controller is live.
     bool edits_dropped_ = false;
+    // The window's edits are not applied (the window's own word; the
+    // model is told for other clients).
+    bool edits_pending_ = false;
+    // The block on its way to the controller, and whether the user edited
+    // the form since: those edits stay unapplied on top of the confirmed block.
+    ConfigBlock writing_config_;
+    bool edited_while_writing_ = false;
     // The user closed the window while an Apply was on its way: ask again
     // once it is answered.
     bool close_when_written_ = false;
@@ -111,8 +129,12 @@ private:
     // While the curve window is open its history is read again each minute.
     QTimer history_timer_;
     // The desktop session is ending: the close asks nothing, so a logout
-    // never waits on a box nobody may see.
+    // never waits on a box nobody may see. A logout can be cancelled with
+    // no word to us: this holds until the user acts again, or for
+    // SESSION_ENDING_MS.
     bool session_ending_ = false;
+    QTimer session_ending_timer_;
+    static constexpr int SESSION_ENDING_MS = 60 * 1000;
     std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
     CurveWindow *curve_window_;
 };

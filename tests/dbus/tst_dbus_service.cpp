@@ -138,7 +138,7 @@ void TestDbusService::properties_announce_each_change_once()
           {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))}}},
         {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
         {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
-        {[&] { rig.bench.model().set_edits_pending(true); }, {{"EditsPending", true}}},
+        {[&] { rig.bench.link().set_edits_pending(true); }, {{"EditsPending", true}}},
         // Two status reads lost; SilentSince (no value here) is the model's time.
         {[&] { rig.bench.fail(cmd_read_state, SimFaultKind::silent, 2); rig.bench.tick(); },
          {{"Answering", false}, {"SilentSince", QVariant()}}},

@@ -56,7 +56,7 @@ void Bench::close()
 {
     if (!model_)
         return;
-    model().write_back();
+    model().end();
     view_.reset();
     model_.reset();
 }

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -11,6 +12,7 @@
 
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 
@@ -102,6 +104,12 @@ QVariant program_property(const QString &name, int timeout_ms)
 }
 
 // --- The wire log ----------------------------------------------------------
+
+bool same_configuration(const ConfigBlock &a, const ConfigBlock &b)
+{
+    return std::equal(a.bytes.begin() + ConfigBlock::STATUS_SIZE, a.bytes.end(),
+                      b.bytes.begin() + ConfigBlock::STATUS_SIZE);
+}
 
 int WireReport::command() const
 {
@@ -426,7 +434,7 @@ OtherWindow::~OtherWindow()
 // --- One run of the program -------------------------------------------------------
 
 AppRun::AppRun(const XSession &x, const SimController &sim, const QString &runtime_dir)
-    : x_(x)
+    : x_(x), runtime_dir_(runtime_dir)
 {
     static int serial = 0;
     QProcessEnvironment env = x.environment();
@@ -500,6 +508,19 @@ qulonglong AppRun::wait_for_dialog(qulonglong main_window, int timeout_ms)
         return found != 0 || !running();
     }, timeout_ms);
     return found;
+}
+
+QStringList AppRun::left_behind() const
+{
+    QStringList files;
+    for (const QString &dir : {qEnvironmentVariable("MORVANE_PWM_LOCK_DIR"), runtime_dir_}) {
+        if (dir.isEmpty())
+            continue;
+        for (const QFileInfo &file : QDir(dir).entryInfoList({QStringLiteral("*morvane*")},
+                                                             QDir::Files | QDir::System | QDir::Hidden))
+            files << file.filePath();
+    }
+    return files;
 }
 
 bool AppRun::wait_for_exit(int timeout_ms)

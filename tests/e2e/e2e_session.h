@@ -52,6 +52,9 @@ bool wait_until(const std::function<bool()> &done, int timeout_ms);
 // bus; invalid when no answer came within timeout_ms.
 QVariant program_property(const QString &name, int timeout_ms = -1);
 
+// Bytes 5..36 of the two blocks are the same.
+bool same_configuration(const ConfigBlock &a, const ConfigBlock &b);
+
 // One report in the simulated controller's wire log.
 struct WireReport
 {
@@ -193,9 +196,12 @@ public:
     int exit_code() const;
     // What the program printed, for failure messages.
     QByteArray output() const;
+    // The device lock and single-instance files still there (after the exit: none).
+    QStringList left_behind() const;
 
 private:
     const XSession &x_;
     QProcess process_;
     QString output_path_;
+    QString runtime_dir_;
 };

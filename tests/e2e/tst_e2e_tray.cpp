@@ -6,6 +6,8 @@
 #include "e2e_session.h"
 #include "tests/shell/private_bus.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -28,6 +30,8 @@ private slots:
     void close_to_tray_keeps_the_hot_keys();
     void sigterm_writes_back();
     void start_at_login_keeps_running();
+    void every_ending_writes_back_once_data();
+    void every_ending_writes_back_once();
     void portal_binding_nothing_is_told();
     void background_waits_for_the_tray_data();
     void background_waits_for_the_tray();
@@ -40,6 +44,8 @@ private:
     qulonglong start_in_background(AppRun &app, SimController &sim, int mode);
     // Opens the icon's menu and picks the entry these keys move to.
     bool pick_from_menu(AppRun &app, qulonglong icon, const QStringList &keys);
+    // The user's choice to keep the program running with its window closed.
+    void keep_running();
 
     XSession x_;
     PrivateBus bus_;
@@ -213,6 +219,14 @@ void TestE2ETray::hot_key_in_the_background()
     QCOMPARE(newest.value("progress").toObject().value("data").toInt(), percent);
 }
 
+void TestE2ETray::keep_running()
+{
+    QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
+    QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
+    QVERIFY(preferences.open(QIODevice::WriteOnly));
+    preferences.write("[General]\nkeep_running=true\n");
+}
+
 void TestE2ETray::close_to_tray_keeps_the_hot_keys_data()
 {
     QTest::addColumn<bool>("background"); // started with --background, "keep running" off
@@ -224,12 +238,8 @@ void TestE2ETray::close_to_tray_keeps_the_hot_keys_data()
 void TestE2ETray::close_to_tray_keeps_the_hot_keys()
 {
     QFETCH(bool, background);
-    if (!background) {
-        QDir().mkpath(home_.filePath("io.github.morvane.pwm"));
-        QFile preferences(home_.filePath("io.github.morvane.pwm/preferences.conf"));
-        QVERIFY(preferences.open(QIODevice::WriteOnly));
-        preferences.write("[General]\nkeep_running=true\n");
-    }
+    if (!background)
+        keep_running();
 
     SimController sim;
     AppRun app(x_, sim, runtime_.path());
@@ -299,6 +309,120 @@ void TestE2ETray::start_at_login_keeps_running()
         return preferences.open(QIODevice::ReadOnly) && preferences.readAll().contains("keep_running=true");
     }, 10000));
     QVERIFY(QFile::exists(home_.filePath("autostart/io.github.morvane.pwm.desktop")));
+}
+
+void TestE2ETray::every_ending_writes_back_once_data()
+{
+    QTest::addColumn<bool>("keep_running");
+    QTest::addColumn<bool>("nohup");        // started with SIGHUP ignored
+    QTest::addColumn<QStringList>("steps"); // the user's, then the ending; every write takes 1.5 s
+    QTest::addColumn<int>("writes");        // commands 56 from the first step on
+    QTest::addColumn<bool>("applied");      // the write-back sends the Apply's block, not the loaded one
+
+    // "edit" toggles smoothing; "written" waits for the Apply's answer;
+    // "asked" closes the window and waits for its question; "hide" closes
+    // it to the tray; "on the wire" waits for a command 56 to go out.
+    QTest::newRow("discard in the close prompt") << false << false << QStringList{"edit", "asked", "alt+d"} << 1
+                                                 << false;
+    for (const char *signal : {"SIGTERM", "SIGINT", "SIGHUP"})
+        QTest::addRow("%s with unapplied edits: no question", signal)
+            << false << false << QStringList{"edit", signal} << 1 << false;
+    QTest::newRow("SIGHUP under nohup: still running")
+        << false << true << QStringList{"edit", "SIGHUP", "running", "SIGTERM"} << 1 << false;
+    QTest::newRow("SIGTERM during a slow Apply: answered first")
+        << false << false << QStringList{"edit", "apply", "SIGTERM"} << 2 << true;
+    QTest::newRow("an edit during a slow Apply stays unapplied")
+        << false << false << QStringList{"edit", "apply", "edit", "written", "asked", "SIGTERM"} << 2 << true;
+    QTest::newRow("Ctrl+Q during a pending write, keep running on")
+        << true << false << QStringList{"edit", "apply", "ctrl+q"} << 2 << true;
+    QTest::newRow("the tray's Quit during a pending write, keep running on")
+        << true << false << QStringList{"edit", "apply", "hide", "quit"} << 2 << true;
+    QTest::newRow("D-Bus apply during the exit write-back: refused as closing")
+        << false << false << QStringList{"SIGTERM", "on the wire", "dbus apply"} << 1 << false;
+}
+
+// However the program is ended, it ends: exit 0, the write-back once and
+// last, as loaded or confirmed, and none of its lock files left.
+void TestE2ETray::every_ending_writes_back_once()
+{
+    QFETCH(bool, keep_running);
+    QFETCH(bool, nohup);
+    QFETCH(QStringList, steps);
+    QFETCH(int, writes);
+    QFETCH(bool, applied);
+
+    if (keep_running)
+        this->keep_running();
+    SimController sim;
+    x_.set_session_variable("LANG", "en_US.UTF-8"); // the prompt's keys
+    AppRun app(x_, sim, runtime_.path());
+    x_.set_session_variable("LANG", qEnvironmentVariable("LANG"));
+    const sighandler_t hang_up = std::signal(SIGHUP, nohup ? SIG_IGN : SIG_DFL); // inherited, as from nohup
+    const qulonglong window = app.launch();
+    std::signal(SIGHUP, hang_up);
+    QVERIFY2(window, app.output());
+    qulonglong icon = 0;
+    QVERIFY(wait_until([&] { return (icon = tray_.icon("morvane-pwm")) != 0; }, 10000));
+    QVERIFY(sim.wait_for_wire([](const Wire &wire) { return wire.replies(cmd_read_state).size() >= 3; }));
+    QDBusConnection bus = QDBusConnection::connectToBus(bus_.address(), "ending");
+    const auto call = [&](const QString &method, const QVariantList &arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall("io.github.morvane.pwm", "/io/github/morvane/pwm",
+                                                              "io.github.morvane.pwm.Controller", method);
+        message.setArguments(arguments);
+        return bus.call(message, QDBus::Block, 10000);
+    };
+    const QDBusMessage configuration = call("GetConfiguration", {});
+    QCOMPARE(configuration.type(), QDBusMessage::ReplyMessage);
+    sim.set("faults", "delay cmd=56 ms=1500");
+    // The library reads the file on its next calls.
+    const qsizetype polled = sim.wire().replies(cmd_read_state).size();
+    QVERIFY(sim.wait_for_wire([&](const Wire &wire) { return wire.replies(cmd_read_state).size() >= polled + 2; }));
+    const qint64 started = monotonic_ms();
+    const QMap<QString, int> signal_numbers{{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
+    for (const QString &step : steps) {
+        if (step == "edit")
+            QVERIFY(x_.click(window, SMOOTHING_CHECK.x, SMOOTHING_CHECK.y));
+        else if (step == "apply")
+            QVERIFY(x_.click(window, APPLY_BUTTON.x, APPLY_BUTTON.y));
+        else if (step == "written")
+            QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_write_config).isEmpty(); }));
+        else if (step == "on the wire")
+            QVERIFY(sim.wait_for_wire([](const Wire &wire) { return !wire.requests(cmd_write_config).isEmpty(); }));
+        else if (step == "asked") {
+            QVERIFY(x_.close_request(window));
+            qulonglong box = 0;
+            QVERIFY2(wait_until([&] {
+                for (qulonglong shown : x_.visible_windows(app.pid()))
+                    box = shown != window && shown != icon ? shown : box;
+                return box != 0;
+            }, 5000), app.output());
+            QVERIFY(x_.activate(box));
+        } else if (step == "hide") {
+            QVERIFY(x_.close_request(window));
+            QVERIFY(wait_until([&] { return x_.visible_windows(app.pid()) == QList<qulonglong>{icon}; }, 5000));
+        } else if (step == "quit")
+            QVERIFY(pick_from_menu(app, icon, {"Up"}));
+        else if (step == "running") {
+            QTest::qWait(500);
+            QVERIFY(app.running());
+        } else if (step == "dbus apply")
+            QCOMPARE(call("ApplyConfiguration", configuration.arguments()).errorName(),
+                     "io.github.morvane.pwm.Error.Closing");
+        else if (signal_numbers.contains(step))
+            QCOMPARE(::kill(pid_t(app.pid()), signal_numbers[step]), 0);
+        else
+            QVERIFY(x_.keys({step}));
+    }
+    QVERIFY2(app.wait_for_exit(15000), app.output());
+    QCOMPARE(app.exit_code(), 0);
+    QCOMPARE(app.left_behind(), QStringList());
+
+    const Wire wire = sim.wire();
+    const QList<WireReport> sent = wire.since(started).requests(cmd_write_config);
+    QCOMPARE(sent.size(), writes);
+    QCOMPARE(wire.requests().last().command(), int(cmd_write_config));
+    QVERIFY(same_configuration(sent.last().block(), sent.first().block()));
+    QCOMPARE(same_configuration(sent.last().block(), wire.replies(cmd_read_state).first().block()), !applied);
 }
 
 void TestE2ETray::portal_binding_nothing_is_told()

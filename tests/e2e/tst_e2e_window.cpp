@@ -32,12 +32,6 @@ std::function<bool(const Wire &)> status_replies(int count)
     return [count](const Wire &wire) { return wire.replies(cmd_read_state).size() >= count; };
 }
 
-bool same_configuration(const ConfigBlock &a, const ConfigBlock &b)
-{
-    return std::equal(a.bytes.begin() + ConfigBlock::STATUS_SIZE, a.bytes.end(),
-                      b.bytes.begin() + ConfigBlock::STATUS_SIZE);
-}
-
 bool same_status(const ConfigBlock &a, const ConfigBlock &b)
 {
     return std::equal(a.bytes.begin(), a.bytes.begin() + ConfigBlock::STATUS_SIZE, b.bytes.begin());

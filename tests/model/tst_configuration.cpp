@@ -7,6 +7,7 @@
 #include "protocol/commands.h"
 
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -105,6 +106,8 @@ private slots:
     void apply_sends_the_last_status();
     void apply_result_data();
     void apply_result();
+    void ending_on_the_worker_thread_data();
+    void ending_on_the_worker_thread();
 };
 
 void TestConfiguration::write_back_data()
@@ -253,6 +256,61 @@ void TestConfiguration::apply_result()
         QCOMPARE(bench.model().apply_config(config), Outcome::done());
     }
     QCOMPARE(config_part(bench.controller_config()), config_part(config));
+}
+
+void TestConfiguration::ending_on_the_worker_thread_data()
+{
+    QTest::addColumn<bool>("apply_first");     // the window's Apply is on its way as the program ends
+    QTest::addColumn<QStringList>("answered"); // by the worker, in order, after the refusals
+    QTest::newRow("nothing on its way: the write-back alone") << false << QStringList{"end done"};
+    QTest::newRow("an Apply on its way: answered first") << true << QStringList{"apply done", "end done"};
+}
+
+// The program's own threading. The window's "edits pending" stands against
+// status copies the worker sent before it; at the end, what was asked
+// before is answered first, what comes after is refused at once, and the
+// write-back is the last exchange.
+void TestConfiguration::ending_on_the_worker_thread()
+{
+    QFETCH(bool, apply_first);
+    QFETCH(QStringList, answered);
+
+    SimBackend sim;
+    sim.add_controller(ControllerState().state);
+    ControllerThread controller(sim, ControllerThread::Threading::worker);
+    QList<bool> edits_pending;
+    connect(&controller, &ControllerThread::status_changed, this,
+            [&](const ControllerStatus &status) { edits_pending << status.edits_pending; });
+    controller.start();
+    QThread::msleep(3 * Controller::DEVICE_CHECK_MS); // the worker loads; its status copies wait here
+    controller.set_edits_pending(true);
+    QTRY_VERIFY(controller.status().live);
+    QVERIFY(!edits_pending.isEmpty() && !edits_pending.contains(false));
+
+    QStringList answers;
+    const auto note = [&answers](const QString &what) {
+        return [&answers, what](const Outcome &outcome) {
+            answers << what + (outcome.ok() ? " done" : outcome.refusal == Refusal::closing ? " closing" : " other");
+        };
+    };
+    if (apply_first)
+        controller.apply(edited(controller.applied_config()), ChangeSource::window, note("apply"));
+    controller.end(note("end"));
+    controller.apply(edited(controller.applied_config()), ChangeSource::dbus, note("apply"));
+    controller.set_manual(true, ChangeSource::dbus, note("manual"));
+    controller.step(+1, ChangeSource::hot_key, note("step"));
+    controller.end(note("end"));
+    const QStringList at_once{"apply closing", "manual closing", "step closing", "end closing"};
+    QCOMPARE(answers, at_once);
+    QTRY_COMPARE(answers, at_once + answered);
+
+    QTest::qWait(4 * Controller::POLL_MS); // no poll tick follows the write-back
+    QList<int> sent;
+    for (const SimWireRecord &record : sim.wire())
+        if (record.direction == SimDirection::out)
+            sent << record.command();
+    QCOMPARE(sent.last(), int(cmd_write_config));
+    QCOMPARE(sent.count(cmd_write_config), 1 + int(apply_first));
 }
 
 QTEST_MAIN(TestConfiguration)
