@@ -129,7 +129,11 @@ public:
     // bus): programs started here never reach the developer's real portal or
     // bus. set_session_variable() gives them one of the test's own.
     QProcessEnvironment environment() const;
-    void set_session_variable(const QString &name, const QString &value) { session_.insert(name, value); }
+    // A null value takes the test's own back.
+    void set_session_variable(const QString &name, const QString &value)
+    {
+        value.isNull() ? session_.remove(name) : session_.insert(name, value);
+    }
 
     // Runs an X client tool to its end (bounded).
     ToolResult tool(const QString &program, const QStringList &args, int timeout_ms = 5000) const;

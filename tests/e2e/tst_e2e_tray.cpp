@@ -191,7 +191,7 @@ void TestE2ETray::hot_key_in_the_background()
     x_.set_session_variable("LC_ALL", lang);
     SimController sim;
     AppRun app(x_, sim, runtime_.path());
-    x_.set_session_variable("LC_ALL", "C");
+    x_.set_session_variable("LC_ALL", QString());
     QVERIFY2(start_in_background(app, sim, mode), app.output());
     // Neither the start nor the controller's coming is a change to show.
     QCOMPARE(notifications_.displayed(), 0);
@@ -354,9 +354,9 @@ void TestE2ETray::every_ending_writes_back_once()
     if (keep_running)
         this->keep_running();
     SimController sim;
-    x_.set_session_variable("LANG", "en_US.UTF-8"); // the prompt's keys
+    x_.set_session_variable("LC_ALL", "en_US.UTF-8"); // the prompt's keys
     AppRun app(x_, sim, runtime_.path());
-    x_.set_session_variable("LANG", qEnvironmentVariable("LANG"));
+    x_.set_session_variable("LC_ALL", QString());
     const sighandler_t hang_up = std::signal(SIGHUP, nohup ? SIG_IGN : SIG_DFL); // inherited, as from nohup
     const qulonglong window = app.launch();
     std::signal(SIGHUP, hang_up);
