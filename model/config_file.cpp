@@ -326,12 +326,11 @@ bool config_from_json_as_reported(const QByteArray &json, ConfigBlock *config, Q
 QStringList config_differences(const ConfigBlock &from, const ConfigBlock &to)
 {
     QStringList lines;
-    // A curve point's line says the point as people count it after the change.
-    const auto differ = [&lines](const QString &name, const QString &old_value, const QString &new_value,
+    // A curve point's line names the point as people count it, the document's path beside it.
+    const auto differ = [&lines](const QString &path, const QString &old_value, const QString &new_value,
                                  int point = 0) {
         if (old_value != new_value)
-            lines << QStringLiteral("%1: %2 -> %3").arg(name, old_value, new_value)
-                         + (point ? QStringLiteral("  (%1)").arg(ConfigText::tr("point %1").arg(point)) : QString());
+            lines << QStringLiteral("%1: %2 -> %3").arg(point ? point_name(point, path) : path, old_value, new_value);
     };
     for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
         differ(point_path(point, QStringLiteral("light")), QString::number(from.auto_light(point)),

@@ -511,10 +511,6 @@ Commands:
         <source>not valid JSON at byte %1: %2 (%3)</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>point %1</source>
-        <translation type="unfinished"></translation>
-    </message>
 </context>
 <context>
     <name>Controller</name>

@@ -551,10 +551,6 @@ Commands:
         <source>not valid JSON at byte %1: %2 (%3)</source>
         <translation>неверный JSON в байте %1: %2 (%3)</translation>
     </message>
-    <message>
-        <source>point %1</source>
-        <translation>точка %1</translation>
-    </message>
 </context>
 <context>
     <name>Controller</name>

@@ -179,7 +179,7 @@ private slots:
         sim.set(QStringLiteral("light"), QStringLiteral("const 777")); // the live state moves on
         const qint64 before_import = monotonic_ms();
         result = session.run({"config", "import", exported});
-        QVERIFY2(result.exit_code == 0 && result.out.contains("curve[0].light: 1 -> 0"), qPrintable(result.describe()));
+        QVERIFY2(result.exit_code == 0 && result.out.contains("point 1 (curve[0].light): 1 -> 0"), qPrintable(result.describe()));
 
         const Wire import_run = sim.wire().since(before_import);
         // On failure, the whole wire and the library's events, to tell which process wrote when.

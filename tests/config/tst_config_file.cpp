@@ -128,7 +128,7 @@ private slots:
         changed.set_auto_light(3, 999);
         changed.set_pwm_smooth_alg(false);
         QCOMPARE(config_differences(before, changed),
-                 QStringList({"curve[2].light: 0 -> 999  (point 3)", "linear_interpolation: true -> false"}));
+                 QStringList({"point 3 (curve[2].light): 0 -> 999", "linear_interpolation: true -> false"}));
         QVERIFY(config_differences(changed, changed).isEmpty());
     }
 
