@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -70,7 +71,7 @@ bool write(const QString &program, QString *why)
     QDir().mkpath(QFileInfo(file_path).path());
     QSaveFile file(file_path);
     if (!file.open(QIODevice::WriteOnly) || file.write(contents(program)) < 0 || !file.commit()) {
-        *why = file.errorString();
+        *why = QCoreApplication::translate("TrayShell", "it cannot be written (%1)").arg(file.errorString());
         return false;
     }
     return true;
@@ -81,7 +82,7 @@ bool remove(QString *why)
     QFile file(path());
     if (!file.exists() || file.remove())
         return true;
-    *why = file.errorString();
+    *why = QCoreApplication::translate("TrayShell", "it cannot be removed (%1)").arg(file.errorString());
     return false;
 }
 

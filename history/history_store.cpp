@@ -139,7 +139,7 @@ bool HistoryStore::passes_checks(bool *corrupt)
     if (!query.exec(QStringLiteral("PRAGMA quick_check"))) {
         const QSqlError error = query.lastError();
         *corrupt = sqlite_code(error) == sqlite_corrupt || sqlite_code(error) == sqlite_notadb;
-        return fail(is_busy(error) ? tr("another program holds it") : error.databaseText());
+        return fail(is_busy(error) ? tr("another program holds it") : tr("it cannot be checked (%1)").arg(error.databaseText()));
     }
     *corrupt = !query.next() || query.value(0).toString() != QLatin1String("ok");
     return !*corrupt || fail(tr("it is damaged"));
@@ -176,7 +176,7 @@ bool HistoryStore::prepare_for_writing()
     if (version > HISTORY_SCHEMA_VERSION)
         return fail(tr("a newer version of morvane-pwm wrote it (layout version %1)").arg(version));
     if (version < 0 || !migrate_schema(db, HISTORY_SCHEMA_VERSION, &error))
-        return fail(error);
+        return fail(tr("its tables cannot be made (%1)").arg(error));
     return true;
 }
 
@@ -215,7 +215,8 @@ bool HistoryStore::write(const HistoryBatch &batch)
     if (!is_open())
         return false;
     if (!db.transaction())
-        return fail(is_busy(db.lastError()) ? tr("another program holds it") : db.lastError().databaseText());
+        return fail(is_busy(db.lastError()) ? tr("another program holds it")
+                                             : tr("it cannot be written (%1)").arg(db.lastError().databaseText()));
     QSqlQuery minute(db);
     QSqlQuery correction(db);
     QSqlQuery configuration(db);
@@ -256,7 +257,7 @@ bool HistoryStore::write(const HistoryBatch &batch)
     if (reason.isEmpty())
         reason = db.lastError().databaseText();
     db.rollback();
-    return fail(reason);
+    return fail(tr("it cannot be written (%1)").arg(reason));
 }
 
 bool HistoryStore::prune(qint64 now_ms)
@@ -270,7 +271,7 @@ bool HistoryStore::prune(qint64 now_ms)
         query.prepare(QLatin1String(statement));
         query.addBindValue(cutoff);
         if (!query.exec())
-            return fail(query.lastError().databaseText());
+            return fail(tr("old records cannot be removed (%1)").arg(query.lastError().databaseText()));
     }
     return true;
 }

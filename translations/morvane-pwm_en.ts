@@ -785,6 +785,22 @@ Commands:
         <source>it cannot be opened (%1)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>it cannot be checked (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its tables cannot be made (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be written (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>old records cannot be removed (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryWriter</name>
@@ -1084,6 +1100,14 @@ Options:
     </message>
     <message>
         <source>morvane-pwm: no system tray to run in the background from; the window is shown instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be written (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be removed (%1)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

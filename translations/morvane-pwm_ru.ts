@@ -827,6 +827,22 @@ Commands:
         <source>it cannot be opened (%1)</source>
         <translation>ее не удается открыть (%1)</translation>
     </message>
+    <message>
+        <source>it cannot be checked (%1)</source>
+        <translation>ее не удается проверить (%1)</translation>
+    </message>
+    <message>
+        <source>its tables cannot be made (%1)</source>
+        <translation>в ней не удается создать таблицы (%1)</translation>
+    </message>
+    <message>
+        <source>it cannot be written (%1)</source>
+        <translation>в нее не удается записать (%1)</translation>
+    </message>
+    <message>
+        <source>old records cannot be removed (%1)</source>
+        <translation>из нее не удается удалить старые записи (%1)</translation>
+    </message>
 </context>
 <context>
     <name>HistoryWriter</name>
@@ -1132,6 +1148,14 @@ Options:
     <message>
         <source>morvane-pwm: no system tray to run in the background from; the window is shown instead</source>
         <translation>morvane-pwm: нет системного трея для работы в фоне; окно вместо этого показано</translation>
+    </message>
+    <message>
+        <source>it cannot be written (%1)</source>
+        <translation>его не удается записать (%1)</translation>
+    </message>
+    <message>
+        <source>it cannot be removed (%1)</source>
+        <translation>его не удается удалить (%1)</translation>
     </message>
 </context>
 <context>
