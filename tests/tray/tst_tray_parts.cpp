@@ -5,9 +5,12 @@
 #include "app/level_words.h"
 #include "app/preferences.h"
 #include "app/tray_icon.h"
+#include "app/tray_shell.h"
+#include "app/global_hot_keys.h"
 #include "translations/translation.h"
 
 #include <QAction>
+#include <QDBusConnection>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
@@ -62,6 +65,8 @@ private slots:
     void preferences();
     void autostart_entry_data();
     void autostart_entry();
+    void refusal_is_said_where_it_is_seen_data();
+    void refusal_is_said_where_it_is_seen();
 
 private:
     QTemporaryDir home_;
@@ -237,6 +242,43 @@ void TestTrayParts::autostart_entry()
     QVERIFY(autostart_entry::remove(&why));
     QVERIFY(!autostart_entry::exists());
     QVERIFY(autostart_entry::remove(&why));
+}
+
+// In front of the user the window's status line says a refused key or
+// tray action; elsewhere only the on-screen level does.
+void TestTrayParts::refusal_is_said_where_it_is_seen_data()
+{
+    QTest::addColumn<QString>("window"); // shown, minimised or hidden
+    QTest::addColumn<int>("refusal");
+    QTest::addColumn<bool>("in_window");
+
+    QTest::newRow("active window") << "shown" << int(Refusal::not_manual) << true;
+    QTest::newRow("minimised window") << "minimised" << int(Refusal::not_manual) << false;
+    QTest::newRow("hidden window") << "hidden" << int(Refusal::not_connected) << false;
+    QTest::newRow("nothing refused") << "shown" << int(Refusal::none) << false;
+}
+
+void TestTrayParts::refusal_is_said_where_it_is_seen()
+{
+    QFETCH(QString, window);
+    QFETCH(int, refusal);
+    QFETCH(bool, in_window);
+    QWidget shown_window;
+    GlobalHotKeys hot_keys(&shown_window);
+    TrayShell shell(shown_window, hot_keys, QDBusConnection::sessionBus());
+    if (window == QLatin1String("shown")) {
+        shown_window.show();
+        shown_window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&shown_window));
+    } else if (window == QLatin1String("minimised")) {
+        shown_window.showMinimized();
+        QVERIFY(QTest::qWaitForWindowExposed(&shown_window) || shown_window.isMinimized());
+    }
+    QSignalSpy said(&shell, &TrayShell::refused_in_window);
+    shell.show_refusal(Refusal(refusal));
+    QCOMPARE(said.size(), in_window ? 1 : 0);
+    if (in_window)
+        QCOMPARE(said.first().first().value<Refusal>(), Refusal(refusal));
 }
 
 QTEST_MAIN(TestTrayParts)
