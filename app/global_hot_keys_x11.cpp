@@ -1,11 +1,11 @@
 // System-wide hot keys on X11: passive key grabs on the root window.
 
 #include "global_hot_keys_platform.h"
+#include "x11_connection.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -224,12 +224,8 @@ private:
 
 std::unique_ptr<HotKeyGrabber> create_x11_hot_key_grabber(std::function<void(int)> pressed)
 {
-    // Under Wayland or offscreen there is no X connection. (Offscreen even
-    // answers the X11 interface, with a null connection.)
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    // Under Wayland or offscreen there is no X connection.
+    xcb_connection_t *connection = x11_connection();
     if (!connection)
         return nullptr;
     return std::make_unique<X11HotKeyGrabber>(connection, std::move(pressed));

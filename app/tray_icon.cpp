@@ -6,7 +6,6 @@
 #include "protocol/commands.h"
 
 #include <QApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -16,7 +15,7 @@
 #include <QWheelEvent>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-#include <xcb/xcb.h>
+#include "x11_connection.h"
 
 #include <cstdlib>
 #define MORVANE_XEMBED_TRAY 1
@@ -60,10 +59,7 @@ bool status_notifier_host()
 bool xembed_tray()
 {
 #ifdef MORVANE_XEMBED_TRAY
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return false;
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = x11_connection();
     if (!connection)
         return false;
     // Qt opens the display's default screen, which is the first for all
