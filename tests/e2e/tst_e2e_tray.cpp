@@ -521,6 +521,10 @@ void TestE2ETray::wayland()
         run.set_variable("WAYLAND_DISPLAY", socket);
         run.set_variable("QT_QPA_PLATFORM", QString());
         run.set_variable("MORVANE_PWM_TRAY_WAIT_MS", "0");
+        // Sanitized: Mesa's driver under EGL has no frame pointers, so only a
+        // whole walk of the stack lets tests/lsan.supp know its allocation.
+        if (qEnvironmentVariableIsSet("ASAN_OPTIONS"))
+            run.set_variable("ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + ":fast_unwind_on_malloc=0");
     };
     AppRun first(x_, sim, runtime_.path());
     on_weston(first);
@@ -535,13 +539,13 @@ void TestE2ETray::wayland()
     on_weston(second);
     QVERIFY(second.start());
     QVERIFY(second.wait_for_exit(10000));
-    QCOMPARE(second.exit_code(), 0);
-    QVERIFY2(second.output().contains("this desktop gave no activation token"), second.output());
+    QVERIFY2(second.exit_code() == 0 && second.output().contains("this desktop gave no activation token"),
+             second.output());
 
     const qint64 signalled = monotonic_ms();
     QCOMPARE(::kill(pid_t(first.pid()), SIGTERM), 0);
     QVERIFY(first.wait_for_exit(10000));
-    QCOMPARE(first.exit_code(), 0);
+    QVERIFY2(first.exit_code() == 0, first.output());
     QCOMPARE(sim.wire().since(signalled).requests(cmd_write_config).size(), 1);
     QVERIFY2(!first.output().contains("systemTrayWindowChanged"), first.output());
 }
