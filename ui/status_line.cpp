@@ -7,6 +7,8 @@
 #include <QEvent>
 #include <QLabel>
 
+#include <tuple>
+
 namespace {
 
 QString clock_time(const QDateTime &utc)
@@ -41,6 +43,7 @@ bool StatusLine::eventFilter(QObject *, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::LanguageChange:
+        state_text_.clear(); // the words, not the state, changed
         update(status_);
         break;
     case QEvent::Resize:
@@ -104,6 +107,14 @@ QString StatusLine::state_text(const ControllerStatus &status) const
 
 void StatusLine::update(const ControllerStatus &status)
 {
+    // The light and the brightness move every tick; the line's words depend on none of that.
+    const auto words_of = [](const ControllerStatus &s) {
+        return std::tie(s.live, s.connected, s.loaded, s.answering, s.silent_since, s.holder, s.lock_problem,
+                        s.wanted_mode, s.manual_level, s.edits_pending);
+    };
+    if (!state_text_.isEmpty() && words_of(status) == words_of(status_) && status.open_failures.empty()
+        && status_.open_failures.empty())
+        return;
     was_live_ = was_live_ || status.live;
     const QString text = state_text(status);
     // A note belongs to the state it was said in.
