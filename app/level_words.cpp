@@ -12,11 +12,6 @@ struct LevelWords
     Q_DECLARE_TR_FUNCTIONS(LevelWords)
 };
 
-bool silent(const ControllerStatus &status)
-{
-    return status.connected && !status.answering;
-}
-
 } // namespace
 
 QString mode_level_words(RegulationMode mode, int percent)
@@ -41,7 +36,7 @@ int level_percent(const ControllerStatus &status)
 
 QString level_words(const ControllerStatus &status)
 {
-    if (silent(status))
+    if (!status.answering)
         return LevelWords::tr("Контроллер не отвечает");
     if (!controller_ready(status))
         return LevelWords::tr("Контроллер не подключен");
@@ -51,7 +46,7 @@ QString level_words(const ControllerStatus &status)
 QString tray_tool_tip(const ControllerStatus &status, bool hot_keys_missing)
 {
     QStringList lines{QStringLiteral("Morvane PWM")};
-    if (silent(status)) {
+    if (!status.answering) {
         const QString since = status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
         lines << LevelWords::tr("Контроллер не отвечает с %1").arg(since);
         if (status.loaded)

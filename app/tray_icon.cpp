@@ -33,7 +33,7 @@ const QString SNI_WATCHER = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 TrayState tray_state(const ControllerStatus &status)
 {
-    if (status.connected && !status.answering)
+    if (!status.answering)
         return TrayState::silent;
     if (!controller_ready(status))
         return TrayState::no_controller;

@@ -35,7 +35,7 @@ QString silence_text(const ControllerStatus &status)
 QJsonObject status_json(const ControllerStatus &status, const QString &route, QString error = QString())
 {
     const bool known = status.connected && status.loaded;
-    const bool silent = status.connected && !status.answering;
+    const bool silent = !status.answering;
     if (error.isEmpty() && silent)
         error = silence_text(status);
     const auto known_number = [known](int value) { return known ? QJsonValue(value) : QJsonValue(); };

@@ -179,7 +179,7 @@ private:
     bool carry_regulation();
     bool send_mode(RegulationMode mode);
     void note_light_reading() const;
-    void note_status_read(bool answered, const QDateTime &started);
+    void note_status_read(bool answered, qint64 started_ms);
     void forget_failed_reads();
     void announce_status();
     void announce_link(bool was_connected, bool was_identified);

@@ -76,9 +76,10 @@ bool Controller::load_config()
 
 bool Controller::status_pass()
 {
-    const QDateTime started = QDateTime::currentDateTimeUtc();
+    // Only the clock's count: the date is made only of a read that failed.
+    const qint64 started_ms = QDateTime::currentMSecsSinceEpoch();
     const bool answered = hid_device_.exchange(cmd_read_state, reply_buffer_.data(), nullptr);
-    note_status_read(answered, started);
+    note_status_read(answered, started_ms);
     if (!answered)
         return false;
     // Only the live state is taken; the configuration bytes of this reply are not used.
@@ -133,14 +134,14 @@ void Controller::note_light_reading() const
 // Silence is said only of a controller that is still there: a read the
 // controller left without a reply shows that, a failed link waits for the
 // device check (an unplugged controller is gone, not silent).
-void Controller::note_status_read(bool answered, const QDateTime &started)
+void Controller::note_status_read(bool answered, qint64 started_ms)
 {
     if (answered) {
         forget_failed_reads();
         return;
     }
     if (failed_reads_++ == 0)
-        first_failed_read_ = started;
+        first_failed_read_ = QDateTime::fromMSecsSinceEpoch(started_ms, Qt::UTC);
     link_failed_ = hid_device_.last_failure() == HidDevice::Failure::link;
     if (!link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
         silent_ = true;

@@ -80,7 +80,7 @@ void StatusLine::set_problem(const QString &key, const QString &problem)
 
 QString StatusLine::state_text(const ControllerStatus &status) const
 {
-    if (status.connected && !status.answering)
+    if (!status.answering)
         return tr("Контроллер не отвечает с %1; показаны последние полученные от него показания.")
             .arg(clock_time(status.silent_since));
     if (status.live)
