@@ -224,7 +224,7 @@ ExitCode CommandRunner::status(bool json)
         return failed(opened);
     }
     const ControllerStatus now = access_.status();
-    const bool silent = now.connected && !now.answering;
+    const bool silent = !now.answering;
     if (json)
         out_ << json_line(status_json(now, access_.route())) << '\n';
     else if (!now.connected)
