@@ -5,23 +5,9 @@
 #include <QWidget>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
+#include "x11_connection.h"
 
 namespace {
-
-xcb_atom_t atom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_NONE);
-    std::free(reply);
-    return found;
-}
 
 void send_to_root(xcb_connection_t *connection, xcb_window_t root, const xcb_client_message_event_t &event)
 {
@@ -36,8 +22,8 @@ void send_to_root(xcb_connection_t *connection, xcb_window_t root, const xcb_cli
 void end_launch(xcb_connection_t *connection, xcb_window_t root, xcb_window_t window, const QByteArray &id)
 {
     const QByteArray text = QByteArrayLiteral("remove: ID=") + id + '\0';
-    const xcb_atom_t begin = atom(connection, "_NET_STARTUP_INFO_BEGIN");
-    const xcb_atom_t more = atom(connection, "_NET_STARTUP_INFO");
+    const xcb_atom_t begin = x11_atom(connection, "_NET_STARTUP_INFO_BEGIN");
+    const xcb_atom_t more = x11_atom(connection, "_NET_STARTUP_INFO");
     for (int at = 0; at < text.size(); at += 20) {
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
@@ -53,24 +39,21 @@ void end_launch(xcb_connection_t *connection, xcb_window_t root, xcb_window_t wi
 
 void activate_for_startup(QWidget &window, const QString &startup_id)
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = x11_connection();
     if (!connection)
         return;
     const xcb_window_t id = xcb_window_t(window.winId());
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     const QByteArray startup = startup_id.toUtf8();
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_STARTUP_ID"),
-                        atom(connection, "UTF8_STRING"), 8, uint32_t(startup.size()), startup.constData());
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, x11_atom(connection, "_NET_STARTUP_ID"),
+                        x11_atom(connection, "UTF8_STRING"), 8, uint32_t(startup.size()), startup.constData());
     const QRegularExpressionMatch time = QRegularExpression(QStringLiteral("_TIME(\\d+)$")).match(startup_id);
     if (time.hasMatch()) {
         xcb_client_message_event_t activate{};
         activate.response_type = XCB_CLIENT_MESSAGE;
         activate.format = 32;
         activate.window = id;
-        activate.type = atom(connection, "_NET_ACTIVE_WINDOW");
+        activate.type = x11_atom(connection, "_NET_ACTIVE_WINDOW");
         activate.data.data32[0] = 1; // from an application
         activate.data.data32[1] = time.captured(1).toUInt();
         send_to_root(connection, root, activate);

@@ -17,7 +17,6 @@
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
 #include "x11_connection.h"
 
-#include <cstdlib>
 #define MORVANE_XEMBED_TRAY 1
 #endif
 
@@ -64,16 +63,13 @@ bool xembed_tray()
         return false;
     // Qt opens the display's default screen, which is the first for all
     // but the rarest setups.
-    const QByteArray name = QByteArrayLiteral("_NET_SYSTEM_TRAY_S0");
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
-    if (!atom)
+    const xcb_atom_t selection = x11_atom(connection, "_NET_SYSTEM_TRAY_S0");
+    if (selection == XCB_NONE)
         return false;
     xcb_get_selection_owner_reply_t *owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
     const bool owned = owner && owner->owner != XCB_NONE;
-    free(owner);
-    free(atom);
+    std::free(owner);
     return owned;
 #else
     return false;
