@@ -10,6 +10,11 @@ struct HidInterface
     std::string path;
     unsigned short vendor_id = 0;
     unsigned short product_id = 0;
+    // The USB serial number as UTF-8; empty when the device reports none.
+    std::string serial;
+    // The USB port the device hangs off, as the kernel names it ("1-2.3");
+    // empty where the system cannot tell.
+    std::string port;
 };
 
 // An open interface. Each backend derives its own handle type.

@@ -5,11 +5,11 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${MORVANE_BUILD_DIR:-$ROOT/build}"
 
 # Build: compiler, CMake/Ninja, Qt 6 (Widgets, Network, Test, uic/moc),
-# hidapi (the device link), xcb + xcb-keysyms (global hot keys on X11),
+# hidapi (the device link), libudev (which USB port a controller hangs off), xcb + xcb-keysyms (global hot keys on X11),
 # Qt Linguist's CMake functions and its lupdate/lrelease (the translations),
 # and QtSql's SQLite driver (the light history).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-    libhidapi-dev libxcb1-dev libxcb-keysyms1-dev qt6-tools-dev qt6-l10n-tools libqt6sql6-sqlite)
+    libhidapi-dev libudev-dev libxcb1-dev libxcb-keysyms1-dev qt6-tools-dev qt6-l10n-tools libqt6sql6-sqlite)
 # Tests and demo: a virtual X server, a small window manager and the X tools
 # that drive the window, screenshots (imagemagick), the desktop-file and
 # AppStream validators, udev's rule checker, the Debian package tools, and

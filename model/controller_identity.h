@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+
+#include <vector>
+
+// Who a controller is: what an export names, and what tells one controller
+// from another for people, the history and D-Bus. Never a lock's key: two
+// processes may see different ids for the same device node.
+struct ControllerIdentity
+{
+    int vendor_id = 0;
+    int product_id = 0;
+    int firmware_version = 0;
+    QString serial; // as the controller reports it; empty when none
+    QString port;   // USB port ("1-2.3"); empty where the system cannot tell
+    QString path;   // device node
+    // "sn:<serial>", "sn:<serial>@<port>" once a twin was seen, "usb:<port>"
+    // or "path:<path>"; empty until assigned.
+    QString id;
+};
+
+// Gives each present controller its id: sn:<serial> when the serial is
+// non-empty and unique among those present, else usb:<port>, else
+// path:<path>. A serial seen twice is added to *twin_serials and its
+// controllers keep sn:<serial>@<port> from then on, so a twin plugged later
+// does not split the first one's history. An id already assigned is kept.
+void assign_controller_ids(std::vector<ControllerIdentity> &present, QSet<QString> *twin_serials);
