@@ -54,35 +54,45 @@ bool HidDevice::matches(const HidInterface &hid) const
         && hid.vendor_id == alt_vendor_id_ && hid.product_id == alt_product_id_;
 }
 
-bool HidDevice::open()
+std::vector<HidInterface> HidDevice::scan() const
+{
+    std::vector<HidInterface> found;
+    const std::vector<HidInterface> present = backend_.enumerate();
+    const size_t examined = std::min(present.size(), size_t(HID_MAX_INTERFACES));
+    for (size_t i = 0; i < examined; ++i)
+        if (matches(present[i]))
+            found.push_back(present[i]);
+    return found;
+}
+
+bool HidDevice::open(const std::string &path)
 {
     if (handle_) {
-        if (backend_.alive(handle_))
+        if (path == path_ && backend_.alive(handle_))
             return true;
         close();
     }
 
     open_failures_.clear();
-    const std::vector<HidInterface> present = backend_.enumerate();
-    const size_t examined = std::min(present.size(), size_t(HID_MAX_INTERFACES));
-    for (size_t i = 0; i < examined; ++i) {
-        const HidInterface &hid = present[i];
-        if (!matches(hid))
-            continue;
-        std::string error;
-        HidHandle *handle = backend_.open(hid.path, &error);
-        if (!handle) {
-            open_failures_.push_back({hid.path, error});
-            continue;
-        }
-        handle_ = handle;
-        path_ = hid.path;
-        connected_ = true;
-        ++connection_serial_;
-        return true;
+    // Only a listed interface is opened: a node that went away is gone, not
+    // a failure to open.
+    const std::vector<HidInterface> listed = scan();
+    if (std::none_of(listed.begin(), listed.end(), [&path](const HidInterface &hid) { return hid.path == path; })) {
+        close();
+        return false;
     }
-    close();
-    return false;
+    std::string error;
+    HidHandle *handle = backend_.open(path, &error);
+    if (!handle) {
+        open_failures_.push_back({path, error});
+        close();
+        return false;
+    }
+    handle_ = handle;
+    path_ = path;
+    connected_ = true;
+    ++connection_serial_;
+    return true;
 }
 
 bool HidDevice::exchange(int command, unsigned char *reply, const unsigned char *payload)

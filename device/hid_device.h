@@ -12,7 +12,7 @@ using HidReport = std::array<unsigned char, 65>;
 constexpr int HID_PAYLOAD_SIZE = 63;
 constexpr int HID_REPLY_SIZE = 64;      // echoed command + 63 reply payload bytes
 constexpr int HID_EXCHANGE_TIMEOUT_MS = 3000;
-constexpr int HID_MAX_INTERFACES = 64;  // interfaces examined per search
+constexpr int HID_MAX_INTERFACES = 64;  // interfaces examined per scan
 
 // A matching interface that was found but could not be opened.
 struct HidOpenFailure
@@ -21,10 +21,10 @@ struct HidOpenFailure
     std::string reason;
 };
 
-// The single link to the controller: finds it among the HID interfaces,
-// keeps it open, notices when it has gone, and exchanges one request
-// report for one echoed reply. Reports nothing itself; callers read the
-// flags and the results.
+// The link to one controller: lists the interfaces with its ids, keeps the
+// one it was given open, notices when it has gone, and exchanges one
+// request report for one echoed reply. Reports nothing itself; callers
+// read the flags and the results.
 class HidDevice
 {
 public:
@@ -35,7 +35,13 @@ public:
     HidDevice &operator=(const HidDevice &) = delete;
 
     bool set_ids(int vendor, int product, int alt_vendor, int alt_product);
-    bool open();
+    // The interfaces with these ids among the first HID_MAX_INTERFACES
+    // listed, in the platform's order. Opens nothing.
+    std::vector<HidInterface> scan() const;
+    // Opens the interface at `path` while scan() lists it. A handle already
+    // held for it is only checked for life; one held for another path, or
+    // one whose device has gone, is closed first.
+    bool open(const std::string &path);
     bool close();
     bool exchange(int command, unsigned char *reply, const unsigned char *payload);
 
@@ -56,7 +62,7 @@ public:
     // The interface the open handle came from; empty while none is open.
     const std::string &path() const { return path_; }
 
-    // Matching interfaces the last search could not open (permission, busy).
+    // Why the last open of its path failed (permission, busy); empty after a success.
     const std::vector<HidOpenFailure> &open_failures() const { return open_failures_; }
 
 private:

@@ -221,7 +221,11 @@ QList<QPair<QString, QString>> settings_of(const ConfigBlock &config)
 
 ControllerIdentity supported_controller()
 {
-    return {CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION};
+    ControllerIdentity supported;
+    supported.vendor_id = CONTROLLER_VENDOR_ID;
+    supported.product_id = CONTROLLER_PRODUCT_ID;
+    supported.firmware_version = CONTROLLER_VERSION;
+    return supported;
 }
 
 QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &identity)

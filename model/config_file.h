@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller_identity.h"
 #include "protocol/config_block.h"
 
 #include <QByteArray>
@@ -24,17 +25,11 @@ constexpr char CONFIG_FORMAT_NAME[] = "morvane-pwm-configuration";
 constexpr int CONFIG_FORMAT_VERSION = 1;
 constexpr int CONFIG_DOCUMENT_MAX_SIZE = 64 * 1024; // bytes; larger documents are refused unread
 
-// Who the configuration came from, written into an export.
-struct ControllerIdentity
-{
-    int vendor_id = 0;
-    int product_id = 0;
-    int firmware_version = 0;
-};
-
 // The identity of the only controller this tool talks to.
 ControllerIdentity supported_controller();
 
+// Names the controller by its ids and firmware version (not its serial: a
+// document may go to any controller of the kind).
 QByteArray config_to_json(const ConfigBlock &config, const ControllerIdentity &identity);
 
 // Reads and checks a whole document. On success sets bytes 5..36 of *config

@@ -90,7 +90,7 @@ bool ControllerStatus::operator==(const ControllerStatus &other) const
         && silent_since == other.silent_since && light == other.light && pwm_width == other.pwm_width
         && brightness_width == other.brightness_width && mode == other.mode && wanted_mode == other.wanted_mode
         && manual_level == other.manual_level && edits_pending == other.edits_pending && holder == other.holder
-        && lock_problem == other.lock_problem && identity == other.identity
+        && lock_problem == other.lock_problem && identity == other.identity && serial == other.serial
         && same_failures(open_failures, other.open_failures);
 }
 
@@ -113,8 +113,8 @@ ControllerStatus Controller::status() const
     now.holder = holder_;
     now.lock_problem = lock_problem_;
     now.open_failures = hid_device_.open_failures();
-    if (now.connected)
-        now.identity = identity_;
+    now.identity = identity_.id;
+    now.serial = identity_.serial;
     return now;
 }
 
@@ -124,6 +124,37 @@ QStringList Controller::open_failures() const
     for (const HidOpenFailure &failure : hid_device_.open_failures())
         lines << QString::fromStdString(failure.path + ": " + failure.reason);
     return lines;
+}
+
+void Controller::share_device(bool shared)
+{
+    shared_ = shared;
+    device_lock_.reset(shared && !identity_.path.isEmpty() ? new DeviceLock(DeviceLock::for_node(identity_.path))
+                                                           : nullptr);
+}
+
+void Controller::reopen(const ControllerIdentity &identity)
+{
+    const bool other_node = identity.path != identity_.path;
+    const bool was_connected = connected();
+    const bool was_identified = identified();
+    identity_ = identity;
+    link_checked_ = true;
+    if (!other_node) {
+        announce_value();
+        return;
+    }
+    hid_device_.close();
+    // The node's lock goes with it: another node has its own.
+    share_device(shared_);
+    if (identity_.path.isEmpty()) {
+        forget_failed_reads();
+        if (settling())
+            answer_all(Outcome::refused(unavailable()));
+        announce_link(was_connected, was_identified);
+        return;
+    }
+    check_hid_device();
 }
 
 void Controller::check_hid_device()
@@ -138,23 +169,16 @@ void Controller::check_hid_device()
     lock_problem_ = device_lock_ ? device_lock_->problem() : QString();
     if (!lock_problem_.isEmpty())
         holder_.clear();
-    if (locked || !lock_problem_.isEmpty())
-        hid_device_.open();
+    if ((locked || !lock_problem_.isEmpty()) && !identity_.path.isEmpty())
+        hid_device_.open(identity_.path.toStdString());
     if (device_lock_ && !connected())
         device_lock_->unlock();
-    const bool same_connection = connected() && identity_connection_ == hid_device_.connection_serial();
+    const bool same_connection = connected() && check_connection_ == hid_device_.connection_serial();
+    check_connection_ = hid_device_.connection_serial();
     if (!same_connection)
         forget_failed_reads();
     else if (link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
         silent_ = true; // still there: its link fails, not its plug
-    // Made once per connection, not on every tick's status.
-    if (connected() && !same_connection) {
-        identity_connection_ = hid_device_.connection_serial();
-        identity_ = QStringLiteral("%1:%2:%3")
-                        .arg(CONTROLLER_VENDOR_ID, 4, 16, QLatin1Char('0'))
-                        .arg(CONTROLLER_PRODUCT_ID, 4, 16, QLatin1Char('0'))
-                        .arg(QString::fromStdString(hid_device_.path()));
-    }
     if (!connected() && settling())
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
@@ -235,7 +259,7 @@ void Controller::answer_waiting(bool level_sent)
     if (level_change_waiting_ && level_sent) {
         level_change_waiting_ = false;
         if (level_before_ != manual_level_)
-            emit manual_change({QDateTime::currentDateTimeUtc(), identity_, light_reading(), level_before_,
+            emit manual_change({QDateTime::currentDateTimeUtc(), identity_.id, light_reading(), level_before_,
                                 manual_level_, level_source_});
     }
     std::vector<Waiting> still;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller_identity.h"
 #include "controller_status.h"
 #include "device/hid_device.h"
 #include "manual_change.h"
@@ -14,15 +15,17 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class DeviceLock;
 class QTimer;
 
-// The controller as the program knows it, apart from any window: owns the
-// HidDevice, the stored ConfigBlock and the two single-shot timers (500 ms
-// device check, 50 ms poll), and runs the poll cycle (identify, load, status
-// pass, mode and manual level). It is plain single-threaded code: the
+// One controller as the program knows it, apart from any window: owns the
+// HidDevice for the interface it was given (reopen()), the stored
+// ConfigBlock and the two single-shot timers (500 ms device check, 50 ms
+// poll), and runs the poll cycle (identify, load, status pass, mode and
+// manual level). Finding controllers is the registry's job. It is plain single-threaded code: the
 // program runs it on a worker thread through ControllerThread, tests and
 // the direct client drive check_hid_device() and form_update() themselves.
 //
@@ -59,9 +62,16 @@ public:
     void start();
     void stop();
     // Shares the controller with other processes (the command-line client):
-    // the device check opens it only while holding `lock`, and lets go once
-    // it is closed. Without a lock nothing is coordinated.
-    void set_device_lock(DeviceLock *lock) { device_lock_ = lock; }
+    // the device check opens it only while holding its device node's lock
+    // (DeviceLock::for_node), and lets go once it is closed. Unshared,
+    // nothing is coordinated.
+    void share_device(bool shared);
+    // From now on the controller is the interface `identity` names: a
+    // handle held for another node is closed (with its lock) and the new
+    // one is opened at once. An empty path lets the controller go: nothing
+    // is opened until the next reopen, and waiting actions are answered.
+    void reopen(const ControllerIdentity &identity);
+    const ControllerIdentity &identity() const { return identity_; }
 
     // --- State --------------------------------------------------------------
     // Everything the views show, as one value (also emitted on change).
@@ -238,8 +248,8 @@ private:
     ChangeSource level_source_ = ChangeSource::window;
     QString holder_;       // who else has the controller, as the lock says
     QString lock_problem_; // the lock could not be made
-    QString identity_;     // ControllerStatus::identity of the open connection
-    unsigned identity_connection_ = 0;
+    ControllerIdentity identity_; // the interface this controller is (reopen)
+    unsigned check_connection_ = 0; // the connection the last device check saw
     ControllerStatus announced_value_;
     // A device check ran since the last announcement: the holder, the open
     // failures or the identity may have changed.
@@ -257,7 +267,8 @@ private:
     // pass); 0 before the first read.
     unsigned status_connection_ = 0;
     bool timers_running_ = false;
-    DeviceLock *device_lock_ = nullptr;
+    bool shared_ = false;
+    std::unique_ptr<DeviceLock> device_lock_; // of identity_.path while shared
     QTimer *poll_timer_ = nullptr;
     QTimer *check_timer_ = nullptr;
 };

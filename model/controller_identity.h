@@ -24,6 +24,15 @@ struct ControllerIdentity
 // Gives each present controller its id: sn:<serial> when the serial is
 // non-empty and unique among those present, else usb:<port>, else
 // path:<path>. A serial seen twice is added to *twin_serials and its
-// controllers keep sn:<serial>@<port> from then on, so a twin plugged later
-// does not split the first one's history. An id already assigned is kept.
+// controllers keep sn:<serial>@<port> from then on, whether or not the twin
+// is present, so plugging and unplugging it never moves the other's id.
 void assign_controller_ids(std::vector<ControllerIdentity> &present, QSet<QString> *twin_serials);
+
+// `text` as a name for files and D-Bus object paths: each byte of its UTF-8
+// outside [A-Za-z0-9] becomes _xx (two lowercase hex digits).
+QString escaped_name(const QString &text);
+
+// The serials seen on two controllers at once, kept across runs (and read by
+// morvane-pwmctl, which must name controllers as the program does).
+QSet<QString> remembered_twin_serials();
+void remember_twin_serials(const QSet<QString> &serials);

@@ -39,9 +39,11 @@ struct ControllerStatus
     QString lock_problem;
     // Matching interfaces the last device search could not open.
     std::vector<HidOpenFailure> open_failures;
-    // Tells one controller from another for the history: "8d88:00bb:<serial or path>";
-    // empty while none is open.
+    // Tells one controller from another for people, the history and D-Bus
+    // (ControllerIdentity::id: "sn:<serial>", "usb:<port>", ...); empty
+    // while the controller has no device.
     QString identity;
+    QString serial; // its USB serial number; empty when it has none
 
     bool operator==(const ControllerStatus &other) const;
     bool operator!=(const ControllerStatus &other) const { return !(*this == other); }

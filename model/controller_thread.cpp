@@ -61,9 +61,26 @@ ControllerThread::~ControllerThread()
     worker_->wait();
 }
 
-void ControllerThread::set_device_lock(DeviceLock *lock)
+void ControllerThread::share_device(bool shared)
 {
-    run([lock](Controller &controller) { controller.set_device_lock(lock); });
+    run([shared](Controller &controller) { controller.share_device(shared); });
+}
+
+void ControllerThread::reopen(const ControllerIdentity &identity)
+{
+    identity_ = identity;
+    run([identity](Controller &controller) { controller.reopen(identity); });
+}
+
+// The answers of the actions that were waiting are delivered before
+// `released`: both come from the Controller's thread, in order.
+void ControllerThread::release(std::function<void()> released)
+{
+    identity_ = ControllerIdentity();
+    run([this, released = std::move(released)](Controller &controller) {
+        controller.reopen(ControllerIdentity());
+        deliver(released);
+    });
 }
 
 void ControllerThread::start()

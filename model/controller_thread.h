@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller_identity.h"
 #include "controller_status.h"
 #include "manual_change.h"
 #include "outcome.h"
@@ -12,7 +13,6 @@
 #include <memory>
 
 class Controller;
-class DeviceLock;
 class HidBackend;
 class QThread;
 
@@ -38,9 +38,16 @@ public:
     // Ends the worker after its current exchange; writes nothing.
     ~ControllerThread() override;
 
-    // Shares the controller with morvane-pwmctl through `lock`, which must
-    // outlive this object (see Controller::set_device_lock).
-    void set_device_lock(DeviceLock *lock);
+    // Shares the controller with morvane-pwmctl through its node's lock
+    // (see Controller::share_device).
+    void share_device(bool shared);
+    // The controller is now the interface `identity` names (see
+    // Controller::reopen); identity() has it at once on this thread.
+    void reopen(const ControllerIdentity &identity);
+    const ControllerIdentity &identity() const { return identity_; }
+    // Lets the device go (reopen with no path); `released` runs on this
+    // thread once every action that was waiting has been answered.
+    void release(std::function<void()> released);
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
     // Stops them after the tick under way; actions still reach the controller.
@@ -96,6 +103,7 @@ private:
 
     std::unique_ptr<Controller> controller_;
     QThread *worker_ = nullptr;
+    ControllerIdentity identity_;
     ControllerStatus status_;
     ConfigBlock applied_config_;
     bool applying_ = false;

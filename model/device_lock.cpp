@@ -1,5 +1,7 @@
 #include "device_lock.h"
 
+#include "controller_identity.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -9,7 +11,7 @@
 
 namespace {
 
-const char LOCK_NAME[] = "io.github.morvane.pwm.device.lock";
+const char LOCK_PREFIX[] = "io.github.morvane.pwm.device-";
 
 // A directory only this user can enter: ours, 0700, not a link. lstat, so
 // that a link planted in /tmp by someone else is never followed.
@@ -29,10 +31,26 @@ QString unfit_directory(const QString &dir)
 
 } // namespace
 
-DeviceLock::DeviceLock()
-    : lock_file_(default_path(&problem_))
+DeviceLock::DeviceLock(const QString &path, const QString &problem)
+    : problem_(problem)
+    , lock_file_(path)
 {
     lock_file_.setStaleLockTime(0);
+}
+
+DeviceLock DeviceLock::for_node(const QString &node)
+{
+    QString problem;
+    const QString path = path_for_node(node, &problem);
+    return DeviceLock(path, problem);
+}
+
+QString DeviceLock::path_for_node(const QString &node, QString *problem)
+{
+    const QString dir = directory(problem);
+    if (dir.isEmpty())
+        return QString();
+    return dir + QLatin1Char('/') + QLatin1String(LOCK_PREFIX) + escaped_name(node) + QLatin1String(".lock");
 }
 
 DeviceLock::DeviceLock(const QString &path)
@@ -87,14 +105,14 @@ bool DeviceLock::held_by_program() const
         && application == QLatin1String("morvane-pwm");
 }
 
-QString DeviceLock::default_path(QString *problem)
+QString DeviceLock::directory(QString *problem)
 {
     const uint uid = ::getuid();
     // Tests and sandboxes keep their programs apart from the user's own.
     const QString chosen = qEnvironmentVariable("MORVANE_PWM_LOCK_DIR");
     const QString runtime = QStringLiteral("/run/user/%1").arg(uid);
     if (chosen.isEmpty() && QFileInfo::exists(runtime) && unfit_directory(runtime).isEmpty())
-        return runtime + QLatin1Char('/') + QLatin1String(LOCK_NAME);
+        return runtime;
 
     const QString own = chosen.isEmpty() ? QStringLiteral("/tmp/morvane-pwm-%1").arg(uid) : chosen;
     if (::mkdir(QFile::encodeName(own).constData(), 0700) != 0 && errno != EEXIST) {
@@ -107,5 +125,5 @@ QString DeviceLock::default_path(QString *problem)
             *problem = why;
         return QString();
     }
-    return own + QLatin1Char('/') + QLatin1String(LOCK_NAME);
+    return own;
 }
