@@ -4,7 +4,7 @@
 #include "history/history_recorder.h"
 #include "identification_error.h"
 #include "model/controller.h"
-#include "model/controller_thread.h"
+#include "model/controller_registry.h"
 #include "model/device_lock.h"
 #include "open_failure_notice.h"
 #include "single_application.h"
@@ -40,17 +40,20 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));
 
     HidapiBackend backend;
-    // morvane-pwmctl opens the controller itself only while this program does
-    // not. The lock outlives the worker that uses it.
-    DeviceLock device_lock;
-    if (!device_lock.problem().isEmpty())
+    // morvane-pwmctl opens a controller itself only while this program does
+    // not: each controller's device node has its lock.
+    QString lock_problem;
+    DeviceLock::directory(&lock_problem);
+    if (!lock_problem.isEmpty())
         std::fprintf(stderr, "%s\n",
                      qPrintable(QCoreApplication::translate(
                                     "main", "morvane-pwm: no device lock (%1); morvane-pwmctl may disturb the program")
-                                    .arg(device_lock.problem())));
-    // The controller's exchanges run on a worker thread: nothing below waits for it.
-    ControllerThread controller(backend, ControllerThread::Threading::worker);
-    controller.set_device_lock(&device_lock);
+                                    .arg(lock_problem)));
+    // Each controller's exchanges run on a worker thread of its own: nothing
+    // below waits for one.
+    ControllerRegistry registry(backend, ControllerRegistry::Threading::worker);
+    registry.share_devices(true);
+    ControllerThread &controller = registry.first();
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
@@ -111,13 +114,13 @@ int main(int argc, char **argv)
     // first) and is the last exchange; the program exits with its answer.
     // Not QCoreApplication::quit(): it would ask the windows again.
     const auto end = [&] {
-        if (controller.closing())
+        if (registry.closing())
             return;
         // A question on screen has nobody left to answer it.
         if (QWidget *modal = QApplication::activeModalWidget(); modal && window.isAncestorOf(modal))
             modal->close();
         window.hide();
-        controller.end([](const Outcome &) { QCoreApplication::exit(0); });
+        registry.end([] { QCoreApplication::exit(0); });
     };
     QObject::connect(&window, &Widget::closed_for_good, &app, end);
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
@@ -126,14 +129,14 @@ int main(int argc, char **argv)
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 
-    controller.start();
+    registry.start();
     shell.start(options.background);
     const int exit_code = app.exec();
     // The loop left by itself (the identification error): the same end,
     // with that exit code. The exchange's own time limits bound the wait.
-    if (!controller.closing()) {
+    if (!registry.closing()) {
         QEventLoop written;
-        controller.end([&written](const Outcome &) { written.quit(); });
+        registry.end([&written] { written.quit(); });
         written.exec();
     }
     return exit_code;

@@ -1,5 +1,7 @@
 #include "direct_access.h"
 
+#include "model/controller_registry.h"
+
 #include <memory>
 #include <optional>
 
@@ -14,9 +16,10 @@ constexpr int CHANGE_TICKS = 2;
 } // namespace
 
 DirectAccess::DirectAccess(HidBackend &backend)
-    : controller_(backend)
+    : scanner_(backend)
+    , controller_(backend)
 {
-    controller_.set_device_lock(&lock_);
+    scanner_.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
     // Reading jobs send nothing but reads; a regulating action lets go.
     controller_.hold_regulation(true);
     connect(&controller_, &Controller::identification_failed, this,
@@ -25,21 +28,28 @@ DirectAccess::DirectAccess(HidBackend &backend)
 
 Answer DirectAccess::open()
 {
+    QSet<QString> twin_serials = remembered_twin_serials();
+    const std::vector<ControllerIdentity> listed = list_controllers(scanner_, &twin_serials);
+    if (listed.empty())
+        return Answer::of(Outcome::refused(Refusal::not_connected));
+    const ControllerIdentity &chosen = listed.front();
+    lock_.reset(new DeviceLock(DeviceLock::for_node(chosen.path)));
+    DeviceLock &lock = *lock_;
     // Another program's turn is waited for, except the window's when it has
     // no session bus: that one keeps the controller as long as it runs.
-    if (!lock_.try_lock()) {
-        if (!lock_.problem().isEmpty())
+    if (!lock.try_lock()) {
+        if (!lock.problem().isEmpty())
             return Answer::failure(tr("cannot make the device lock (%1), so the controller cannot be shared safely; "
                                       "nothing was sent to it")
-                                       .arg(lock_.problem()));
-        if (lock_.held_by_program())
+                                       .arg(lock.problem()));
+        if (lock.held_by_program())
             return Answer::failure(tr("the running morvane-pwm has no session bus, so morvane-pwmctl cannot reach "
                                       "it and it keeps the controller; use its window, or start it in a session "
                                       "with a D-Bus session bus"));
-        if (!lock_.try_lock(DeviceLock::CLIENT_WAIT_MS))
-            return Answer::of(Outcome::refused(Refusal::held_elsewhere), lock_.holder());
+        if (!lock.try_lock(DeviceLock::CLIENT_WAIT_MS))
+            return Answer::of(Outcome::refused(Refusal::held_elsewhere), lock.holder());
     }
-    controller_.check_hid_device();
+    controller_.reopen(chosen);
     if (!controller_.connected())
         return cannot_open();
     const Answer loaded = settled([this](Controller::Reply reply) { controller_.when_loaded(std::move(reply)); },

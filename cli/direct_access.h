@@ -5,9 +5,10 @@
 #include "model/device_lock.h"
 
 #include <functional>
+#include <memory>
 
 // The controller opened by the client itself, when the program is not
-// running: takes the per-user device lock, opens, identifies and loads, does
+// running: takes the controller's device lock, opens, identifies and loads, does
 // its one job by driving the same Controller the program runs, synchronously.
 // Writes only what the job asks for; nothing is written back on exit.
 class DirectAccess : public ControllerAccess
@@ -35,7 +36,8 @@ private:
     Answer cannot_open() const;
     static QString identification_text(int version_found);
 
-    DeviceLock lock_;
+    HidDevice scanner_;
+    std::unique_ptr<DeviceLock> lock_; // of the controller chosen at open()
     Controller controller_;
     QString identification_error_;
 };

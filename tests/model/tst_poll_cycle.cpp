@@ -65,15 +65,13 @@ void TestPollCycle::connecting_identifies_and_loads_in_one_tick()
     QCOMPARE(model.brightness_width(), 282);
 }
 
-// The device check opens the controller only under the device lock, holds
+// The device check opens the controller only under its node's lock, holds
 // it while connected and lets go once the controller is gone.
 void TestPollCycle::device_check_takes_turns_under_the_lock()
 {
-    QTemporaryDir runtime;
-    DeviceLock program(runtime.path() + "/device.lock");
-    DeviceLock client(runtime.path() + "/device.lock");
     Bench bench;
-    bench.model().set_device_lock(&program);
+    DeviceLock client = DeviceLock::for_node(QString::fromStdString(bench.sim().path(bench.device())));
+    bench.model().share_device(true);
 
     QVERIFY(client.try_lock());
     bench.check();
