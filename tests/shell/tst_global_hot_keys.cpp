@@ -2,7 +2,7 @@
 // tests start a private Xvfb per test, run hot_key_probe on it and press keys
 // with xdotool (XTEST, as a real keyboard would).
 
-#include "app/global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
 #include "probe_process.h"
 
 #include <QRegularExpression>

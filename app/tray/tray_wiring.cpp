@@ -1,6 +1,6 @@
 #include "tray_wiring.h"
 
-#include "global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
 #include "model/controller_thread.h"
 #include "tray_shell.h"
 
