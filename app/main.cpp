@@ -1,4 +1,5 @@
 #include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
 #include "app/shell/identification_error.h"
 #include "app/shell/open_failure_notice.h"
 #include "app/shell/single_application.h"
@@ -9,7 +10,6 @@
 #include "dbus/controller_service.h"
 #include "device/hidapi_backend.h"
 #include "history/history_recorder.h"
-#include "model/controller.h"
 #include "model/controller_thread.h"
 #include "model/device_lock.h"
 #include "translations/translation.h"
@@ -64,8 +64,8 @@ int main(int argc, char **argv)
     QObject::connect(&hot_keys, &GlobalHotKeys::went_missing, &window, [&window](const QString &notice) {
         window.status_line()->set_problem(QStringLiteral("hot keys"), notice);
     });
-    hot_keys.register_hot_key(Controller::HOTKEY_PWM_UP, 'P');
-    hot_keys.register_hot_key(Controller::HOTKEY_PWM_DOWN, 'M');
+    hot_keys.register_hot_key(HOTKEY_PWM_UP, 'P');
+    hot_keys.register_hot_key(HOTKEY_PWM_DOWN, 'M');
 
     // A controller that is present but cannot be opened is named on stderr
     // once each time it appears.
