@@ -1,18 +1,18 @@
+#include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
+#include "app/shell/identification_error.h"
+#include "app/shell/open_failure_notice.h"
+#include "app/shell/single_application.h"
+#include "app/shell/start_options.h"
+#include "app/shell/startup_activation.h"
+#include "app/tray/tray_shell.h"
+#include "app/tray/tray_wiring.h"
 #include "dbus/controller_service.h"
 #include "device/hidapi_backend.h"
-#include "global_hot_keys.h"
 #include "history/history_recorder.h"
-#include "identification_error.h"
-#include "model/controller.h"
 #include "model/controller_registry.h"
 #include "model/device_lock.h"
-#include "open_failure_notice.h"
-#include "single_application.h"
-#include "start_options.h"
-#include "startup_activation.h"
 #include "translations/translation.h"
-#include "tray_shell.h"
-#include "tray_wiring.h"
 #include "ui/status_line.h"
 #include "ui/widget.h"
 
@@ -67,8 +67,8 @@ int main(int argc, char **argv)
     QObject::connect(&hot_keys, &GlobalHotKeys::went_missing, &window, [&window](const QString &notice) {
         window.status_line()->set_problem(QStringLiteral("hot keys"), notice);
     });
-    hot_keys.register_hot_key(Controller::HOTKEY_PWM_UP, 'P');
-    hot_keys.register_hot_key(Controller::HOTKEY_PWM_DOWN, 'M');
+    hot_keys.register_hot_key(HOTKEY_PWM_UP, 'P');
+    hot_keys.register_hot_key(HOTKEY_PWM_DOWN, 'M');
 
     // A controller that is present but cannot be opened is named on stderr
     // once each time it appears.

@@ -1,4 +1,4 @@
-#include "app/open_failure_notice.h"
+#include "app/shell/open_failure_notice.h"
 #include "device/hid_device.h"
 #include "protocol/commands.h"
 
