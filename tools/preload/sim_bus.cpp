@@ -222,7 +222,7 @@ void SimBus::refresh(bool force)
 }
 
 // A device changes ports only by being unplugged: while plugged in, the new
-// port waits for the next plug-in. No file keeps the port it started with.
+// port waits for the next plug-in. Removing the file leaves the port as it is.
 void SimBus::apply_port(SimController &controller, const std::string *content)
 {
     std::string port;
