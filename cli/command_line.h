@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 // One call of morvane-pwmctl, as parsed.
 struct CommandLine
 {
@@ -20,6 +22,27 @@ struct CommandLine
     QString output;              // propose: the file the proposal goes to
     bool positions_time = false; // propose: move the points to where the time is spent
 };
+
+class CommandRunner;
+
+// One command of morvane-pwmctl: its words, its help, what it takes, and
+// the handler that runs it (cli/command_table.cpp holds the rows).
+struct CommandEntry
+{
+    const char *name;
+    const char *synopsis;
+    const char *summary; // one line, for the overview
+    const char *details; // for the command's --help
+    int arguments;       // words the command takes
+    const char *options; // the options it takes, "--json --dry-run"
+    bool history;        // reads only the history database
+    ExitCode (CommandRunner::*handler)(const CommandLine &line);
+};
+
+// Every command, in the overview's order.
+const std::vector<CommandEntry> &command_table();
+// The row of a command ("config import"), or null.
+const CommandEntry *find_command(const QString &name);
 
 // Reads the arguments (without the program name). Returns ExitCode::done, or
 // ExitCode::usage with *error saying what is wrong.

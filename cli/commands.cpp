@@ -165,37 +165,7 @@ CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextSt
 
 ExitCode CommandRunner::run(const CommandLine &line)
 {
-    const QString &command = line.command;
-    const QString argument = line.arguments.value(0);
-    if (command == QLatin1String("status"))
-        return status(line.json);
-    if (command == QLatin1String("watch"))
-        return watch(line.json, line.interval_ms);
-    if (command == QLatin1String("config import"))
-        return import_config(argument, line.dry_run);
-    if (command == QLatin1String("history"))
-        return history(line);
-    if (command == QLatin1String("propose"))
-        return propose(line);
-
-    // The rest need a controller before anything else.
-    if (const Answer opened = access_.open(); !opened.ok())
-        return failed(opened);
-    if (command == QLatin1String("manual")) {
-        const bool on = argument == QLatin1String("on");
-        return regulate([&] { return access_.set_manual(on); });
-    }
-    if (command == QLatin1String("level")) {
-        const int width = parse_level(argument);
-        return regulate([&] { return access_.set_manual_level(width); });
-    }
-    if (command == QLatin1String("up") || command == QLatin1String("down")) {
-        const int direction = command == QLatin1String("up") ? 1 : -1;
-        return regulate([&] { return access_.step(direction); });
-    }
-    if (command == QLatin1String("config show"))
-        return show_config(line.json);
-    return export_config(argument);
+    return (this->*find_command(line.command)->handler)(line);
 }
 
 QString CommandRunner::words(const Answer &answer)
@@ -214,8 +184,9 @@ ExitCode CommandRunner::exit_code(const Answer &answer)
 
 // Without a controller the status is still shown (exit 3); when it cannot be
 // read at all, JSON still gets its object, with the reason.
-ExitCode CommandRunner::status(bool json)
+ExitCode CommandRunner::status(const CommandLine &line)
 {
+    const bool json = line.json;
     const Answer opened = access_.open();
     const ExitCode code = exit_code(opened);
     if (code == ExitCode::failed) {
@@ -248,8 +219,10 @@ void CommandRunner::print_status(const ControllerStatus &now)
 
 // At most one line a slot: a change within the slot after a line is printed
 // when the slot ends, as it then stands.
-ExitCode CommandRunner::watch(bool json, int interval_ms)
+ExitCode CommandRunner::watch(const CommandLine &line)
 {
+    const bool json = line.json;
+    const int interval_ms = line.interval_ms;
     if (const Answer opened = access_.open(); exit_code(opened) == ExitCode::failed)
         return failed(opened);
 
@@ -266,15 +239,15 @@ ExitCode CommandRunner::watch(bool json, int interval_ms)
     QTimer next_slot;
     next_slot.setSingleShot(true);
     const auto print_change = [&] {
-        const QString line = status_line(json);
-        if (line == shown)
+        const QString text = status_line(json);
+        if (text == shown)
             return;
         if (since_printed.isValid() && since_printed.elapsed() < interval_ms) {
             if (!next_slot.isActive())
                 next_slot.start(int(interval_ms - since_printed.elapsed()));
             return;
         }
-        shown = line;
+        shown = text;
         since_printed.start();
         const QDateTime now = QDateTime::currentDateTime();
         if (json) {
@@ -283,7 +256,7 @@ ExitCode CommandRunner::watch(bool json, int interval_ms)
             object.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
             out_ << json_line(object) << Qt::endl;
         } else {
-            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << line << Qt::endl;
+            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << text << Qt::endl;
         }
     };
     connect(&next_slot, &QTimer::timeout, &loop, print_change);
@@ -295,20 +268,51 @@ ExitCode CommandRunner::watch(bool json, int interval_ms)
     return code;
 }
 
+ExitCode CommandRunner::manual(const CommandLine &line)
+{
+    const bool on = line.arguments.first() == QLatin1String("on");
+    return regulate([&] { return access_.set_manual(on); });
+}
+
+ExitCode CommandRunner::level(const CommandLine &line)
+{
+    const int width = parse_level(line.arguments.first());
+    return regulate([&] { return access_.set_manual_level(width); });
+}
+
+ExitCode CommandRunner::up(const CommandLine &)
+{
+    return regulate([&] { return access_.step(1); });
+}
+
+ExitCode CommandRunner::down(const CommandLine &)
+{
+    return regulate([&] { return access_.step(-1); });
+}
+
 ExitCode CommandRunner::regulate(const std::function<Answer()> &change)
 {
+    if (const Answer opened = access_.open(); !opened.ok())
+        return failed(opened);
     if (const Answer answer = change(); !answer.ok())
         return failed(answer);
     print_level();
     return ExitCode::done;
 }
 
-ExitCode CommandRunner::show_config(bool json)
+Answer CommandRunner::read_configuration(ConfigBlock *config)
+{
+    if (const Answer opened = access_.open(); !opened.ok())
+        return opened;
+    return access_.configuration(config);
+}
+
+ExitCode CommandRunner::show_config(const CommandLine &line)
 {
     ConfigBlock config;
-    if (const Answer answer = access_.configuration(&config); !answer.ok())
+    if (const Answer answer = read_configuration(&config); !answer.ok())
         return failed(answer);
-    if (json) {
+    if (line.json) {
         out_ << QString::fromUtf8(config_to_json(config, supported_controller()));
         return ExitCode::done;
     }
@@ -329,10 +333,11 @@ ExitCode CommandRunner::show_config(bool json)
     return ExitCode::done;
 }
 
-ExitCode CommandRunner::export_config(const QString &file_name)
+ExitCode CommandRunner::export_config(const CommandLine &line)
 {
+    const QString &file_name = line.arguments.first();
     ConfigBlock config;
-    if (const Answer answer = access_.configuration(&config); !answer.ok())
+    if (const Answer answer = read_configuration(&config); !answer.ok())
         return failed(answer);
     QString error;
     if (!save_document(file_name, config_to_json(config, supported_controller()), out_, &error))
@@ -344,8 +349,10 @@ ExitCode CommandRunner::export_config(const QString &file_name)
 
 // The change list is printed only for what is written or would be: every
 // check that could refuse comes first.
-ExitCode CommandRunner::import_config(const QString &file_name, bool dry_run)
+ExitCode CommandRunner::import_config(const CommandLine &line)
 {
+    const QString &file_name = line.arguments.first();
+    const bool dry_run = line.dry_run;
     // The whole file is checked before the controller is even opened.
     QByteArray document;
     QString error;

@@ -24,16 +24,27 @@ public:
     static ExitCode exit_code(const Answer &answer);
 
 private:
-    ExitCode status(bool json);
-    ExitCode watch(bool json, int interval_ms);
-    void print_status(const ControllerStatus &now);
-    // manual, level, up and down: one change of regulation, then the level it left.
-    ExitCode regulate(const std::function<Answer()> &change);
-    ExitCode show_config(bool json);
-    ExitCode export_config(const QString &file_name);
-    ExitCode import_config(const QString &file_name, bool dry_run);
-                    ExitCode history(const CommandLine &line);
+    friend const std::vector<CommandEntry> &command_table();
+
+    // The handlers of the command table's rows.
+    ExitCode status(const CommandLine &line);
+    ExitCode watch(const CommandLine &line);
+    ExitCode manual(const CommandLine &line);
+    ExitCode level(const CommandLine &line);
+    ExitCode up(const CommandLine &line);
+    ExitCode down(const CommandLine &line);
+    ExitCode show_config(const CommandLine &line);
+    ExitCode export_config(const CommandLine &line);
+    ExitCode import_config(const CommandLine &line);
+    ExitCode history(const CommandLine &line);
     ExitCode propose(const CommandLine &line);
+
+    void print_status(const ControllerStatus &now);
+    // manual, level, up and down: the controller opened, one change of
+    // regulation, then the level it left.
+    ExitCode regulate(const std::function<Answer()> &change);
+    // The controller opened, then its configuration.
+    Answer read_configuration(ConfigBlock *config);
 
     ExitCode failed(const Answer &answer);
     void print_level();
