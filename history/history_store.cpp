@@ -384,3 +384,24 @@ std::optional<StoredConfiguration> HistoryStore::latest_configuration(const QStr
     std::copy(block.begin(), block.end(), stored.config.bytes.begin() + ConfigBlock::STATUS_SIZE);
     return stored;
 }
+
+QStringList HistoryStore::controller_ids() const
+{
+    QStringList ids;
+    if (!is_open())
+        return ids;
+    // Each latest time is found through its table's key on the controller,
+    // not by reading every row.
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral(
+            "SELECT identity FROM (SELECT c.identity, MAX("
+            "   IFNULL((SELECT MAX(minute_start) * 1000 FROM minutes WHERE controller = c.id), -1),"
+            "   IFNULL((SELECT MAX(time_ms) FROM corrections WHERE controller = c.id), -1),"
+            "   IFNULL((SELECT MAX(time_ms) FROM configurations WHERE controller = c.id), -1)) AS last"
+            " FROM controllers c) WHERE last >= 0 ORDER BY last DESC, identity")))
+        return ids;
+    while (query.next())
+        ids << query.value(0).toString();
+    return ids;
+}

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -62,6 +63,8 @@ public:
     LightHistogram light_histogram(const QString &identity, qint64 from, int bins = HISTOGRAM_BINS) const;
     // The configuration stored last (of the controller named, or of any).
     std::optional<StoredConfiguration> latest_configuration(const QString &identity = QString()) const;
+    // Every identity something is recorded under, most recently recorded first.
+    QStringList controller_ids() const;
 
 private:
     QSqlDatabase database() const;
