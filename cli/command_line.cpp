@@ -27,7 +27,8 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     for (int at = 0; at < arguments.size(); ++at) {
         const QString &argument = arguments.at(at);
         const bool takes_value = argument == QLatin1String("--days") || argument == QLatin1String("-o")
-                                 || argument == QLatin1String("--positions") || argument == QLatin1String("--interval");
+                                 || argument == QLatin1String("--positions") || argument == QLatin1String("--interval")
+                                 || argument == QLatin1String("--device");
         if (takes_value && at + 1 >= arguments.size()) {
             *error = CommandLineText::tr("%1 needs a value").arg(argument);
             return ExitCode::usage;
@@ -57,6 +58,12 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
                 return ExitCode::usage;
             }
             line->positions_time = value == QLatin1String("time");
+        } else if (argument == QLatin1String("--device")) {
+            if (value.isEmpty()) {
+                *error = CommandLineText::tr("--device needs a value");
+                return ExitCode::usage;
+            }
+            line->device = value;
         } else if (argument == QLatin1String("--csv")) {
             line->csv = true;
         } else if (argument == QLatin1String("--json")) {
@@ -65,18 +72,20 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
             line->dry_run = true;
         }
         if (takes_value || argument == QLatin1String("--csv") || argument == QLatin1String("--json")
-            || argument == QLatin1String("--dry-run"))
-            options << argument;
-        else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            || argument == QLatin1String("--dry-run")) {
+            if (argument != QLatin1String("--device")) // every command takes it
+                options << argument;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line->help = true;
-        else if (argument == QLatin1String("--version"))
+        } else if (argument == QLatin1String("--version")) {
             line->version = true;
-        else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")
-                 && !NUMBER.match(argument).hasMatch()) {
+        } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")
+                   && !NUMBER.match(argument).hasMatch()) {
             *error = CommandLineText::tr("unknown option %1").arg(argument);
             return ExitCode::usage;
-        } else
+        } else {
             words << argument;
+        }
     }
     if (words.value(0) == QLatin1String("help")) {
         line->help = true;
@@ -150,17 +159,23 @@ QString help_text(const QString &command)
                       "go through it; otherwise morvane-pwmctl opens the controller itself.\n\n"
                       "Commands:\n");
     text += command_list(QString());
+    text += CommandLineText::tr("\nEvery command takes:\n"
+                                "  --device SEL    the controller: its id, its serial number, its number in 'list', or\n"
+                                "                  the first four or more characters of an id or serial number; needed\n"
+                                "                  when several are connected (history and propose pick among the\n"
+                                "                  controllers in the history, the one recorded last first)\n");
     text += CommandLineText::tr("\nRun 'morvane-pwmctl COMMAND --help' for more about a command, "
                                 "'morvane-pwmctl --version' for the version.\n"
                                 "Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),\n"
-                                "2 usage error, 3 no controller.\n");
+                                "2 usage error (also: several controllers and no --device), 3 no controller (or none\n"
+                                "that --device names).\n");
     return text;
 }
 
 bool reads_history(const QString &command)
 {
     const CommandEntry *entry = find_command(command);
-    return entry && entry->history;
+    return entry && entry->reaches == Reaches::history;
 }
 
 int parse_level(const QString &text)

@@ -21,9 +21,17 @@ struct CommandLine
     int interval_ms = 500;       // watch: the least time between two lines
     QString output;              // propose: the file the proposal goes to
     bool positions_time = false; // propose: move the points to where the time is spent
+    QString device;              // --device: the controller chosen (ControllerChoice's selector)
 };
 
 class CommandRunner;
+
+// What a command reaches: it decides what --device picks among.
+enum class Reaches {
+    one_controller,   // the one chosen among those present, before it acts
+    every_controller, // each present (or the one chosen)
+    history,          // only the history database, whose controllers --device picks among
+};
 
 // One command of morvane-pwmctl: its words, its help, what it takes, and
 // the handler that runs it (cli/command_table.cpp holds the rows).
@@ -34,8 +42,8 @@ struct CommandEntry
     const char *summary; // one line, for the overview
     const char *details; // for the command's --help
     int arguments;       // words the command takes
-    const char *options; // the options it takes, "--json --dry-run"
-    bool history;        // reads only the history database
+    const char *options; // the options it takes beyond --device, "--json --dry-run"
+    Reaches reaches;
     ExitCode (CommandRunner::*handler)(const CommandLine &line);
 };
 

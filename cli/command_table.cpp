@@ -8,6 +8,14 @@
 const std::vector<CommandEntry> &command_table()
 {
     static const std::vector<CommandEntry> COMMANDS{
+        {"list", "list [--json]", QT_TRANSLATE_NOOP("CommandLine", "the controllers connected, numbered"),
+         QT_TRANSLATE_NOOP("CommandLine",
+                           "One line per controller: its number, its id, its serial number ('-' when it has\n"
+                           "none) and whether it answers. The id, the serial number, the number or the first\n"
+                           "four or more characters of an id or serial number pick one with --device. With\n"
+                           "--json, a JSON array: per controller the keys of 'status --json'. Exit codes: 0\n"
+                           "listed; 1 one of them could not be read; 2 usage error; 3 no controller is connected."),
+         0, "--json", Reaches::every_controller, &CommandRunner::list},
         {"status", "status [--json]", QT_TRANSLATE_NOOP("CommandLine", "connected, light, brightness and mode"),
          QT_TRANSLATE_NOOP("CommandLine",
                            "Shows whether a controller is connected and answers, its light reading, the brightness\n"
@@ -15,7 +23,7 @@ const std::vector<CommandEntry> &command_table()
                            "Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the\n"
                            "last it gave), another program has it open, or the status could not be read; 2 usage\n"
                            "error; 3 no controller is connected."),
-         0, "--json", false, &CommandRunner::status},
+         0, "--json", Reaches::one_controller, &CommandRunner::status},
         {"watch", "watch [--json] [--interval SECONDS]",
          QT_TRANSLATE_NOOP("CommandLine", "a line per change, at most two a second"),
          QT_TRANSLATE_NOOP("CommandLine",
@@ -24,40 +32,40 @@ const std::vector<CommandEntry> &command_table()
                            "a change within it is printed when it ends, as it then stands. With --json, one\n"
                            "JSON object a line, with the keys of 'status --json' and its time. Exit codes: 0\n"
                            "interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage error."),
-         0, "--json --interval", false, &CommandRunner::watch},
+         0, "--json --interval", Reaches::one_controller, &CommandRunner::watch},
         {"manual", "manual on|off", QT_TRANSLATE_NOOP("CommandLine", "switch manual regulation on or off"),
          QT_TRANSLATE_NOOP("CommandLine",
                            "on: the controller drives the manual level (it starts at the present brightness).\n"
                            "off: it follows its light curve again."),
-         1, "", false, &CommandRunner::manual},
+         1, "", Reaches::one_controller, &CommandRunner::manual},
         {"level", "level N | N%", QT_TRANSLATE_NOOP("CommandLine", "manual level: width 0..564, or 0%..100%"),
          QT_TRANSLATE_NOOP("CommandLine",
                            "Sets the level of manual regulation: a PWM width from 0 to 564, or a percentage from\n"
                            "0% to 100%. Only in manual regulation (see 'manual on')."),
-         1, "", false, &CommandRunner::level},
+         1, "", Reaches::one_controller, &CommandRunner::level},
         {"up", "up", QT_TRANSLATE_NOOP("CommandLine", "one step brighter, as the hot key"),
          QT_TRANSLATE_NOOP("CommandLine", "Raises the manual level by one hot-key step (3%). Only in manual regulation."),
-         0, "", false, &CommandRunner::up},
+         0, "", Reaches::one_controller, &CommandRunner::up},
         {"down", "down", QT_TRANSLATE_NOOP("CommandLine", "one step dimmer, as the hot key"),
          QT_TRANSLATE_NOOP("CommandLine", "Lowers the manual level by one hot-key step (3%). Only in manual regulation."),
-         0, "", false, &CommandRunner::down},
+         0, "", Reaches::one_controller, &CommandRunner::down},
         {"config show", "config show [--json]", QT_TRANSLATE_NOOP("CommandLine", "the controller's configuration"),
          QT_TRANSLATE_NOOP("CommandLine",
                            "Shows the light curve, the delays, the interpolation and the light averaging.\n"
                            "With --json, the document 'config export' writes."),
-         0, "--json", false, &CommandRunner::show_config},
+         0, "--json", Reaches::one_controller, &CommandRunner::show_config},
         {"config export", "config export FILE", QT_TRANSLATE_NOOP("CommandLine", "save the configuration as JSON"),
          QT_TRANSLATE_NOOP("CommandLine",
                            "Writes the controller's configuration to FILE as JSON ('-': standard output).\n"
                            "Nothing is written to the controller."),
-         1, "", false, &CommandRunner::export_config},
+         1, "", Reaches::one_controller, &CommandRunner::export_config},
         {"config import", "config import FILE [--dry-run]",
          QT_TRANSLATE_NOOP("CommandLine", "write a saved configuration to the controller"),
          QT_TRANSLATE_NOOP("CommandLine",
                            "Checks the whole of FILE (as 'config export' writes it) and then writes it to the\n"
                            "controller; a bad file is refused, naming the first bad field, and nothing is\n"
                            "written. With --dry-run, only prints what would change."),
-         1, "--dry-run", false, &CommandRunner::import_config},
+         1, "--dry-run", Reaches::one_controller, &CommandRunner::import_config},
         {"history", "history [--days N] [--json|--csv]",
          QT_TRANSLATE_NOOP("CommandLine", "light and brightness hour by hour, and the manual corrections"),
          QT_TRANSLATE_NOOP("CommandLine",
@@ -65,7 +73,7 @@ const std::vector<CommandEntry> &command_table()
                            "per hour the light (least, mean, most), the mean brightness, the mode and the minutes\n"
                            "connected; then each manual change of the level. With --json one JSON object, with\n"
                            "--csv one table. Reads the history only; the program need not run."),
-         0, "--json --days --csv", true, &CommandRunner::history},
+         0, "--json --days --csv", Reaches::history, &CommandRunner::history},
         {"propose", "propose [--json] [-o FILE] [--positions keep|time]",
          QT_TRANSLATE_NOOP("CommandLine", "a curve fitted to your manual corrections"),
          QT_TRANSLATE_NOOP("CommandLine",
@@ -74,7 +82,7 @@ const std::vector<CommandEntry> &command_table()
                            "--positions time moves the points to the light levels where the time is spent\n"
                            "(keep: they stay). With -o, writes the proposal to FILE as a configuration that\n"
                            "'config import' accepts ('-': standard output). Nothing is written to the controller."),
-         0, "--json -o --positions", true, &CommandRunner::propose},
+         0, "--json -o --positions", Reaches::history, &CommandRunner::propose},
     };
     return COMMANDS;
 }

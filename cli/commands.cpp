@@ -29,6 +29,19 @@ QString silence_text(const ControllerStatus &status)
         .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
+// The state's word, as status and list show it.
+QString state_word(const ControllerStatus &status)
+{
+    if (!status.connected)
+        return CommandRunner::tr("not connected");
+    return status.answering ? CommandRunner::tr("connected") : CommandRunner::tr("connected, not answering");
+}
+
+QJsonValue text_or_null(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
 // One shape in every state: the same keys always, null for what is not
 // known (the live values without a loaded controller), `error` when the
 // status could not be read at all or the controller does not answer.
@@ -40,6 +53,8 @@ QJsonObject status_json(const ControllerStatus &status, const QString &route, QS
         error = silence_text(status);
     const auto known_number = [known](int value) { return known ? QJsonValue(value) : QJsonValue(); };
     return {{"route", route},
+            {"controller", text_or_null(status.identity)},
+            {"serial", text_or_null(status.serial)},
             {"connected", status.connected},
             {"identified", status.identified},
             {"configuration_loaded", status.loaded},
@@ -51,8 +66,8 @@ QJsonObject status_json(const ControllerStatus &status, const QString &route, QS
             {"mode", known ? QJsonValue(bus_names::regulation_mode_name(status.mode)) : QJsonValue()},
             {"manual_level", known_number(status.manual_level)},
             {"edits_pending", status.edits_pending},
-            {"holder", status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
-            {"error", error.isEmpty() ? QJsonValue() : QJsonValue(error)}};
+            {"holder", text_or_null(status.holder)},
+            {"error", text_or_null(error)}};
 }
 
 QString json_line(const QJsonObject &object)
@@ -165,7 +180,92 @@ CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextSt
 
 ExitCode CommandRunner::run(const CommandLine &line)
 {
-    return (this->*find_command(line.command)->handler)(line);
+    const CommandEntry &entry = *find_command(line.command);
+    // Chosen before anything is done: with several present, nothing is done
+    // to any until the choice is clear.
+    if (entry.reaches == Reaches::one_controller) {
+        const ControllerChoice choice = choose_controller(access_.controllers(), line.device);
+        if (choice.kind == ControllerChoice::Kind::chosen)
+            access_.choose(choice.index);
+        // With none present the command goes on, and says so as it always did.
+        else if (choice.kind != ControllerChoice::Kind::nothing_present)
+            return unclear(choice, line.device, entry.reaches);
+    }
+    return (this->*entry.handler)(line);
+}
+
+ExitCode CommandRunner::unclear(const ControllerChoice &choice, const QString &selector, Reaches among)
+{
+    out_.flush();
+    err_ << "morvane-pwmctl: ";
+    if (choice.kind == ControllerChoice::Kind::several) {
+        const QString ids = choice.candidates.join(QStringLiteral(", "));
+        err_ << (selector.isEmpty() ? tr("several controllers are connected (%1); choose one with --device").arg(ids)
+                                    : tr("%1 names several controllers (%2); choose one of them").arg(selector, ids))
+             << Qt::endl;
+        return ExitCode::usage;
+    }
+    err_ << (among == Reaches::history ? tr("no controller in the history matches %1").arg(selector)
+                                       : tr("no controller matches %1; 'morvane-pwmctl list' shows them").arg(selector))
+         << Qt::endl;
+    return ExitCode::no_controller;
+}
+
+// Each is opened in turn: directly, one at a time, each under its own lock.
+ExitCode CommandRunner::list(const CommandLine &line)
+{
+    const std::vector<SelectableController> present = access_.controllers();
+    std::vector<int> listed;
+    if (line.device.isEmpty()) {
+        for (int index = 0; index < int(present.size()); ++index)
+            listed.push_back(index);
+    } else if (const ControllerChoice choice = choose_controller(present, line.device);
+               choice.kind == ControllerChoice::Kind::chosen) {
+        listed.push_back(choice.index);
+    } else {
+        return unclear(choice, line.device, Reaches::every_controller);
+    }
+    if (present.empty()) {
+        // Why none is listed: none is connected, or the way in failed.
+        const Answer opened = access_.open();
+        if (line.json)
+            out_ << "[]\n";
+        return failed(opened.ok() ? Answer::of(Outcome::refused(Refusal::not_connected)) : opened);
+    }
+
+    int id_width = 0;
+    int serial_width = 1;
+    for (const SelectableController &controller : present) {
+        id_width = std::max(id_width, int(controller.id.size()));
+        serial_width = std::max(serial_width, int(controller.serial.size()));
+    }
+    ExitCode code = ExitCode::done;
+    QJsonArray objects;
+    for (int index : listed) {
+        access_.choose(index);
+        const Answer opened = access_.open();
+        const bool unreadable = exit_code(opened) == ExitCode::failed;
+        if (unreadable)
+            code = ExitCode::failed;
+        const ControllerStatus now = access_.status();
+        const SelectableController &controller = present[size_t(index)];
+        if (line.json) {
+            QJsonObject object = status_json(now, access_.route(), unreadable ? words(opened) : QString());
+            // Named as listed, whatever the way in could tell.
+            object.insert(QStringLiteral("controller"), controller.id);
+            object.insert(QStringLiteral("serial"), text_or_null(controller.serial));
+            objects.append(object);
+        } else {
+            out_ << QStringLiteral("%1  %2  %3  %4\n")
+                        .arg(index + 1)
+                        .arg(controller.id, -id_width)
+                        .arg(controller.serial.isEmpty() ? QStringLiteral("-") : controller.serial, -serial_width)
+                        .arg(unreadable ? words(opened) : state_word(now));
+        }
+    }
+    if (line.json)
+        out_ << QString::fromUtf8(QJsonDocument(objects).toJson(QJsonDocument::Compact)) << '\n';
+    return code;
 }
 
 QString CommandRunner::words(const Answer &answer)
@@ -199,7 +299,7 @@ ExitCode CommandRunner::status(const CommandLine &line)
     if (json)
         out_ << json_line(status_json(now, access_.route())) << '\n';
     else if (!now.connected)
-        out_ << tr("controller   not connected") << '\n';
+        out_ << tr("controller   %1").arg(state_word(now)) << '\n';
     else
         print_status(now);
     return silent ? failed(Answer::failure(silence_text(now))) : code;
@@ -207,7 +307,7 @@ ExitCode CommandRunner::status(const CommandLine &line)
 
 void CommandRunner::print_status(const ControllerStatus &now)
 {
-    out_ << (now.answering ? tr("controller   connected") : tr("controller   connected, not answering")) << '\n'
+    out_ << tr("controller   %1").arg(state_word(now)) << '\n'
         << tr("light        %1").arg(now.light) << '\n'
         << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
         << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)
@@ -367,9 +467,10 @@ ExitCode CommandRunner::import_config(const CommandLine &line)
         return failed(opened);
     if (const Answer answer = access_.configuration(&current); !answer.ok())
         return failed(answer);
-    // The model refuses the write over the window's edits; known before it is asked.
-    if (access_.status().edits_pending)
-        return failed(Answer::of(Outcome::refused(Refusal::edits_pending)));
+    // The model's rule for the write, known before it is asked (a dry run never asks).
+    if (const Refusal why = replacement_refusal(access_.status().edits_pending, ChangeSource::client);
+        why != Refusal::none)
+        return failed(Answer::of(Outcome::refused(why)));
     // Only bytes 5..36 are compared and written, and the document set them all.
     const QStringList changes = config_differences(current, checked);
     if (changes.isEmpty()) {
@@ -395,10 +496,13 @@ ExitCode CommandRunner::history(const CommandLine &line)
     const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
     if (!store.is_open())
         return failed(Answer::failure(store.problem()));
+    QString identity; // every controller's, unless --device names one
+    if (const ExitCode chosen = choose_recorded(store, line.device, &identity); chosen != ExitCode::done)
+        return chosen;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const qint64 from = now - qint64(line.days) * 24 * 3600;
-    const auto hours = store.periods(QString(), from, now + 1, 3600);
-    const auto corrections = store.corrections(QString(), from * 1000, (now + 1) * 1000);
+    const auto hours = store.periods(identity, from, now + 1, 3600);
+    const auto corrections = store.corrections(identity, from * 1000, (now + 1) * 1000);
 
     if (line.json) {
         QJsonArray hour_list;
@@ -473,6 +577,18 @@ ExitCode CommandRunner::history(const CommandLine &line)
     return ExitCode::done;
 }
 
+ExitCode CommandRunner::choose_recorded(const HistoryStore &store, const QString &selector, QString *identity)
+{
+    if (selector.isEmpty())
+        return ExitCode::done;
+    const QStringList recorded = store.controller_ids();
+    const ControllerChoice choice = choose_controller(selectable_ids(recorded), selector);
+    if (choice.kind != ControllerChoice::Kind::chosen)
+        return unclear(choice, selector, Reaches::history);
+    *identity = recorded.at(choice.index);
+    return ExitCode::done;
+}
+
 ExitCode CommandRunner::propose(const CommandLine &line)
 {
     const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
@@ -483,7 +599,10 @@ ExitCode CommandRunner::propose(const CommandLine &line)
                                           .arg(CurveFit::MIN_CORRECTIONS)));
     if (!store.is_open())
         return failed(Answer::failure(store.problem()));
-    const auto current = store.latest_configuration();
+    QString identity; // the controller recorded last, unless --device names one
+    if (const ExitCode chosen = choose_recorded(store, line.device, &identity); chosen != ExitCode::done)
+        return chosen;
+    const auto current = store.latest_configuration(identity);
     if (!current)
         return failed(Answer::failure(tr("no configuration recorded yet: run morvane-pwm with the controller once")));
     const qint64 now_ms = QDateTime::currentMSecsSinceEpoch();

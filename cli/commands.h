@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class HistoryStore;
+
 // Runs one command line over a ControllerAccess: what the user asked for,
 // printed for a terminal or as JSON. Messages go to `err`, results to `out`.
 class CommandRunner : public QObject
@@ -27,6 +29,7 @@ private:
     friend const std::vector<CommandEntry> &command_table();
 
     // The handlers of the command table's rows.
+    ExitCode list(const CommandLine &line);
     ExitCode status(const CommandLine &line);
     ExitCode watch(const CommandLine &line);
     ExitCode manual(const CommandLine &line);
@@ -39,6 +42,12 @@ private:
     ExitCode history(const CommandLine &line);
     ExitCode propose(const CommandLine &line);
 
+    // --device left the choice open (exit 2) or named none (exit 3), among
+    // those present or those in the history.
+    ExitCode unclear(const ControllerChoice &choice, const QString &selector, Reaches among);
+    // The identity of the controller in the history --device names; left
+    // empty without --device.
+    ExitCode choose_recorded(const HistoryStore &store, const QString &selector, QString *identity);
     void print_status(const ControllerStatus &now);
     // manual, level, up and down: the controller opened, one change of
     // regulation, then the level it left.

@@ -14,9 +14,9 @@
 namespace {
 
 // What `status --json` prints in every state.
-const QStringList STATUS_KEYS{"answering", "brightness_percent", "configuration_loaded", "connected", "edits_pending",
-                              "error", "holder", "identified", "light", "manual_level", "mode", "pwm_width", "route",
-                              "silent_since"};
+const QStringList STATUS_KEYS{"answering", "brightness_percent", "configuration_loaded", "connected", "controller",
+                              "edits_pending", "error", "holder", "identified", "light", "manual_level", "mode",
+                              "pwm_width", "route", "serial", "silent_since"};
 
 } // namespace
 
@@ -51,8 +51,8 @@ private slots:
                                         << "\"mode\":\"manual\"" << nothing_but_reads << -1;
         QTest::newRow("no controller") << QStringList{"plugged=0"} << QStringList{"status", "--json"} << QByteArray() << 3
                                        << "{\"answering\":null,\"brightness_percent\":null,\"configuration_loaded\":false,"
-                                          "\"connected\":false,\"edits_pending\":false,\"error\":null,\"holder\":null,"
-                                          "\"identified\":false,\"light\":null" << nothing_but_reads << -1;
+                                          "\"connected\":false,\"controller\":null,\"edits_pending\":false,\"error\":null,"
+                                          "\"holder\":null,\"identified\":false,\"light\":null" << nothing_but_reads << -1;
         QTest::newRow("status's exit codes") << QStringList() << QStringList{"status", "--help"} << QByteArray() << 0
                                              << "1 it does not answer" << nothing_but_reads << -1;
         QTest::newRow("watch interval too short") << QStringList() << QStringList{"watch", "--interval", "0.05"}
@@ -83,6 +83,16 @@ private slots:
         QTest::newRow("negative level") << QStringList() << QStringList{"level", "-5"} << QByteArray() << 2
                                         << "level takes a width 0..564 or a percentage 0%..100%, not -5"
                                         << nothing_but_reads << -1;
+        // One controller: --device may name it, and must not name another.
+        QTest::newRow("list") << QStringList() << QStringList{"list"} << QByteArray() << 0
+                              << "1  path:/dev/hidraw1  -  connected\n" << nothing_but_reads << -1;
+        QTest::newRow("status by number") << manual_at_300 << QStringList{"status", "--device", "1"} << QByteArray() << 0
+                                          << "mode         manual (level 300)" << nothing_but_reads << -1;
+        QTest::newRow("level on no such controller") << manual_at_300 << QStringList{"level", "--device", "sn:NONE", "50%"}
+                                                     << QByteArray() << 3 << "no controller matches sn:NONE"
+                                                     << nothing_but_reads << -1;
+        QTest::newRow("device without value") << QStringList() << QStringList{"up", "--device"} << QByteArray() << 2
+                                              << "--device needs a value" << nothing_but_reads << -1;
         QTest::newRow("version") << QStringList() << QStringList{"--version"} << QByteArray() << 0
                                  << "morvane-pwmctl " MORVANE_VERSION "\n" << nothing_but_reads << -1;
         QTest::newRow("config group help") << QStringList() << QStringList{"config", "--help"} << QByteArray() << 0
@@ -225,7 +235,7 @@ private slots:
         WatchRun watch;
         session.start_watch(watch, args);
         QVERIFY2(watch.wait_for_lines(1, 20000), qPrintable(watch.printed));
-        const QString lock = DeviceLock::default_path();
+        const QString lock = DeviceLock::path_for_node(QStringLiteral("/dev/hidraw1")); // the simulated controller's node
         QVERIFY(QFile::exists(lock));
         const CliResult elsewhere = ClientSession(&sim).run({"status"});
         QVERIFY2(elsewhere.exit_code == 1 && elsewhere.err.contains("morvane-pwmctl (pid"), qPrintable(elsewhere.describe()));
@@ -256,7 +266,7 @@ private slots:
     // and leaves the controller alone.
     void unmakeable_lock_is_reported()
     {
-        const QString dir = QFileInfo(DeviceLock::default_path()).path();
+        const QString dir = DeviceLock::directory();
         if (dir.startsWith(QLatin1String("/run/user/")))
             QSKIP("the lock is in the system's runtime directory, which this test does not touch");
         QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0755) == 0);
