@@ -1,18 +1,18 @@
+#include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
+#include "app/shell/identification_error.h"
+#include "app/shell/open_failure_notice.h"
+#include "app/shell/single_application.h"
+#include "app/shell/start_options.h"
+#include "app/shell/startup_activation.h"
+#include "app/tray/tray_shell.h"
+#include "app/tray/tray_wiring.h"
 #include "dbus/controller_service.h"
 #include "device/hidapi_backend.h"
-#include "global_hot_keys.h"
 #include "history/history_recorder.h"
-#include "identification_error.h"
-#include "model/controller.h"
-#include "model/controller_thread.h"
+#include "model/controller_registry.h"
 #include "model/device_lock.h"
-#include "open_failure_notice.h"
-#include "single_application.h"
-#include "start_options.h"
-#include "startup_activation.h"
 #include "translations/translation.h"
-#include "tray_shell.h"
-#include "tray_wiring.h"
 #include "ui/status_line.h"
 #include "ui/widget.h"
 
@@ -40,17 +40,20 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.morvane.pwm"));
 
     HidapiBackend backend;
-    // morvane-pwmctl opens the controller itself only while this program does
-    // not. The lock outlives the worker that uses it.
-    DeviceLock device_lock;
-    if (!device_lock.problem().isEmpty())
+    // morvane-pwmctl opens a controller itself only while this program does
+    // not: each controller's device node has its lock.
+    QString lock_problem;
+    DeviceLock::directory(&lock_problem);
+    if (!lock_problem.isEmpty())
         std::fprintf(stderr, "%s\n",
                      qPrintable(QCoreApplication::translate(
                                     "main", "morvane-pwm: no device lock (%1); morvane-pwmctl may disturb the program")
-                                    .arg(device_lock.problem())));
-    // The controller's exchanges run on a worker thread: nothing below waits for it.
-    ControllerThread controller(backend, ControllerThread::Threading::worker);
-    controller.set_device_lock(&device_lock);
+                                    .arg(lock_problem)));
+    // Each controller's exchanges run on a worker thread of its own: nothing
+    // below waits for one.
+    ControllerRegistry registry(backend, ControllerRegistry::Threading::worker);
+    registry.share_devices(true);
+    ControllerThread &controller = registry.first();
     Widget window(controller);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
@@ -64,8 +67,8 @@ int main(int argc, char **argv)
     QObject::connect(&hot_keys, &GlobalHotKeys::went_missing, &window, [&window](const QString &notice) {
         window.status_line()->set_problem(QStringLiteral("hot keys"), notice);
     });
-    hot_keys.register_hot_key(Controller::HOTKEY_PWM_UP, 'P');
-    hot_keys.register_hot_key(Controller::HOTKEY_PWM_DOWN, 'M');
+    hot_keys.register_hot_key(HOTKEY_PWM_UP, 'P');
+    hot_keys.register_hot_key(HOTKEY_PWM_DOWN, 'M');
 
     // A controller that is present but cannot be opened is named on stderr
     // once each time it appears.
@@ -111,13 +114,13 @@ int main(int argc, char **argv)
     // first) and is the last exchange; the program exits with its answer.
     // Not QCoreApplication::quit(): it would ask the windows again.
     const auto end = [&] {
-        if (controller.closing())
+        if (registry.closing())
             return;
         // A question on screen has nobody left to answer it.
         if (QWidget *modal = QApplication::activeModalWidget(); modal && window.isAncestorOf(modal))
             modal->close();
         window.hide();
-        controller.end([](const Outcome &) { QCoreApplication::exit(0); });
+        registry.end([] { QCoreApplication::exit(0); });
     };
     QObject::connect(&window, &Widget::closed_for_good, &app, end);
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
@@ -126,14 +129,14 @@ int main(int argc, char **argv)
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 
-    controller.start();
+    registry.start();
     shell.start(options.background);
     const int exit_code = app.exec();
     // The loop left by itself (the identification error): the same end,
     // with that exit code. The exchange's own time limits bound the wait.
-    if (!controller.closing()) {
+    if (!registry.closing()) {
         QEventLoop written;
-        controller.end([&written](const Outcome &) { written.quit(); });
+        registry.end([&written] { written.quit(); });
         written.exec();
     }
     return exit_code;

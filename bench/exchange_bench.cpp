@@ -83,7 +83,7 @@ int main(int argc, char **argv)
         }));
         bus.close(handle);
 
-        if (!device.open()) {
+        if (!device.open(bus.path(controller))) {
             std::fprintf(stderr, "HidDevice cannot open the simulated controller\n");
             return 1;
         }

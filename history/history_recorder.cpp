@@ -120,6 +120,12 @@ void HistoryRecorder::record_configuration(const ConfigBlock &config)
     configuration_ = config;
 }
 
+void HistoryRecorder::record_present_controllers(const QStringList &ids)
+{
+    if (enabled_ && ids.size() == 1)
+        QMetaObject::invokeMethod(writer_, [writer = writer_, id = ids.front()] { writer->adopt_legacy_identity(id); });
+}
+
 qint64 HistoryRecorder::now_ms() const
 {
     return history_time(QDateTime::currentMSecsSinceEpoch());

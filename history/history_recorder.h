@@ -24,6 +24,7 @@ class HistoryWriter;
 //   connect(&controller_thread, &ControllerThread::status_changed, &recorder, &HistoryRecorder::record_status);
 //   connect(&controller_thread, &ControllerThread::manual_change, &recorder, &HistoryRecorder::record_manual_change);
 //   connect(&controller_thread, &ControllerThread::configuration_loaded, &recorder, &HistoryRecorder::record_configuration);
+//   recorder.record_present_controllers(ids); // at start and whenever the controllers present change
 //   connect(&recorder, &HistoryRecorder::problem, ...); // one line on stderr and in the status line
 class HistoryRecorder : public QObject
 {
@@ -60,6 +61,14 @@ public:
     // on the history's thread; answered with summary_ready (nothing while
     // history is off). The minute under way is not in it yet.
     void request_summary(const ConfigBlock &current, LightPositions positions);
+
+public slots:
+    // The stable identities of the controllers present, at start and on
+    // every change (from another thread through a queued connection). With
+    // exactly one, rows recorded under the old path-based identities become
+    // its own (once per database, on the history's thread); with several,
+    // that waits until only one is.
+    void record_present_controllers(const QStringList &ids);
 
 signals:
     void summary_ready(const HistorySummary &summary);

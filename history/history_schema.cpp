@@ -27,6 +27,12 @@ const char *const STEPS[][4] = {
      "CREATE TABLE configurations(controller INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL,"
      " block BLOB NOT NULL)",
      nullptr},
+    // 3: facts about the database itself. Rows recorded before controllers
+    // had stable identities (keyed by the device node) wait for one to take
+    // them over: the marker spares every later start a look for them.
+    {"CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID",
+     "INSERT INTO meta SELECT 'legacy_identities', 'pending' WHERE EXISTS(SELECT 1 FROM controllers)",
+     nullptr, nullptr},
 };
 static_assert(sizeof(STEPS) / sizeof(STEPS[0]) == HISTORY_SCHEMA_VERSION);
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -48,7 +49,26 @@ QString controller_clause(qint64 id)
                   : QStringLiteral(" AND m.controller = %1").arg(id);
 }
 
+// Minute rows merged into one as a single accumulator would have counted
+// all their time: extremes kept, means weighted by connected time, the mode
+// that held most of it.
+const char *const MERGED_READINGS =
+    "MIN(light_min), SUM(light_mean * seconds_connected) / SUM(seconds_connected), MAX(light_max),"
+    " SUM(width_mean * seconds_connected) / SUM(seconds_connected),"
+    " SUM(CASE WHEN mode = 1 THEN seconds_connected ELSE 0 END) * 2 > SUM(seconds_connected)";
+
+// The meta row that says whether rows under legacy identities wait for a
+// stable one: "pending", then the identity that took them over.
+const QString LEGACY_KEY = QStringLiteral("legacy_identities");
+const QString LEGACY_PENDING = QStringLiteral("pending");
+
 } // namespace
+
+bool is_legacy_identity(const QString &identity)
+{
+    static const QRegularExpression form(QStringLiteral("\\A[0-9a-f]{4}:[0-9a-f]{4}:."));
+    return form.match(identity).hasMatch();
+}
 
 QString HistoryStore::default_path()
 {
@@ -177,6 +197,9 @@ bool HistoryStore::prepare_for_writing()
         return fail(tr("a newer version of morvane-pwm wrote it (layout version %1)").arg(version));
     if (version < 0 || !migrate_schema(db, HISTORY_SCHEMA_VERSION, &error))
         return fail(tr("its tables cannot be made (%1)").arg(error));
+    query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+    query.addBindValue(LEGACY_KEY);
+    legacy_pending_ = query.exec() && query.next() && query.value(0).toString() == LEGACY_PENDING;
     return true;
 }
 
@@ -285,15 +308,12 @@ std::vector<MinuteRow> HistoryStore::periods(const QString &identity, qint64 fro
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
-        "SELECT c.identity, m.minute_start / %1 * %1 AS start, MIN(light_min),"
-        " SUM(light_mean * seconds_connected) / SUM(seconds_connected), MAX(light_max),"
-        " SUM(width_mean * seconds_connected) / SUM(seconds_connected),"
-        " SUM(CASE WHEN mode = 1 THEN seconds_connected ELSE 0 END) * 2 > SUM(seconds_connected),"
-        " SUM(seconds_connected)"
+        "SELECT c.identity, m.minute_start / %1 * %1 AS start, %2, SUM(seconds_connected)"
         " FROM minutes m JOIN controllers c ON c.id = m.controller"
-        " WHERE m.minute_start >= ? AND m.minute_start < ?%2"
+        " WHERE m.minute_start >= ? AND m.minute_start < ?%3"
         " GROUP BY m.controller, start ORDER BY start, c.identity")
                       .arg(period_seconds)
+                      .arg(QLatin1String(MERGED_READINGS))
                       .arg(controller_clause(id)));
     query.addBindValue(from);
     query.addBindValue(to);
@@ -404,4 +424,88 @@ QStringList HistoryStore::controller_ids() const
     while (query.next())
         ids << query.value(0).toString();
     return ids;
+}
+
+LegacyAdoption HistoryStore::adopt_legacy_identity(const QString &id)
+{
+    LegacyAdoption adoption;
+    if (!is_open() || !legacy_pending_)
+        return adoption;
+    const auto refused = [this, &adoption](const QString &reason) {
+        adoption = {{}, 0, tr("history: %1: the records made before controllers had lasting identities stay apart (%2)")
+                               .arg(QDir::toNativeSeparators(path_), reason)};
+        return adoption;
+    };
+    if (id.isEmpty() || is_legacy_identity(id))
+        return refused(tr("\"%1\" is not a lasting identity").arg(id));
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return refused(db.lastError().databaseText());
+    const bool known = controller_ids_.contains(id);
+    QString reason = take_over_legacy(id, &adoption);
+    if (reason.isEmpty() && !db.commit())
+        reason = db.lastError().databaseText();
+    if (!reason.isEmpty()) {
+        db.rollback();
+        if (!known) // its number went with the rollback
+            controller_ids_.remove(id);
+        refused(reason);
+    }
+    // Tried once per start either way: a database that refuses it is not
+    // read again each time the controllers present change.
+    legacy_pending_ = false;
+    for (const QString &identity : std::as_const(adoption.identities))
+        controller_ids_.remove(identity);
+    return adoption;
+}
+
+// The statements of adopt_legacy_identity, in its transaction; the reason
+// when one fails.
+QString HistoryStore::take_over_legacy(const QString &id, LegacyAdoption *adoption)
+{
+    QSqlQuery query(database());
+    // The controllers table holds a row per identity ever seen: a few dozen.
+    if (!query.exec(QStringLiteral("SELECT id, identity FROM controllers")))
+        return query.lastError().databaseText();
+    QStringList legacy;
+    while (query.next()) {
+        if (is_legacy_identity(query.value(1).toString())) {
+            legacy << QString::number(query.value(0).toLongLong());
+            adoption->identities << query.value(1).toString();
+        }
+    }
+    const qint64 target = legacy.isEmpty() ? -1 : controller_id(id, true);
+    if (!legacy.isEmpty() && target < 0)
+        return tr("%1 cannot be added to the controllers").arg(id);
+    const QString numbers = legacy.join(QLatin1Char(','));
+    const QString with_target = QStringLiteral("%1,%2").arg(target).arg(numbers);
+    const QStringList statements{
+        // A minute held by several becomes one, of at most a minute.
+        QStringLiteral("INSERT OR REPLACE INTO minutes SELECT %1, minute_start, %2, MIN(60, SUM(seconds_connected))"
+                       " FROM minutes WHERE controller IN (%3) GROUP BY minute_start HAVING COUNT(*) > 1")
+            .arg(target)
+            .arg(QLatin1String(MERGED_READINGS), with_target),
+        // The rest moves as it is; the combined ones' parts stay behind and go.
+        QStringLiteral("UPDATE OR IGNORE minutes SET controller = %1 WHERE controller IN (%2)")
+            .arg(target)
+            .arg(numbers),
+        QStringLiteral("DELETE FROM minutes WHERE controller IN (%1)").arg(numbers),
+        QStringLiteral("UPDATE corrections SET controller = %1 WHERE controller IN (%2)").arg(target).arg(numbers),
+        QStringLiteral("INSERT OR REPLACE INTO configurations SELECT %1, time_ms, block FROM configurations"
+                       " WHERE controller IN (%2) ORDER BY time_ms DESC LIMIT 1")
+            .arg(target)
+            .arg(with_target),
+        QStringLiteral("DELETE FROM configurations WHERE controller IN (%1)").arg(numbers),
+        QStringLiteral("DELETE FROM controllers WHERE id IN (%1)").arg(numbers),
+    };
+    for (int i = 0; !legacy.isEmpty() && i < statements.size(); ++i) {
+        if (!query.exec(statements[i]))
+            return query.lastError().databaseText();
+        if (i == 0)
+            adoption->minutes_combined = query.numRowsAffected();
+    }
+    query.prepare(QStringLiteral("UPDATE meta SET value = ? WHERE key = ?"));
+    query.addBindValue(id);
+    query.addBindValue(LEGACY_KEY);
+    return query.exec() ? QString() : query.lastError().databaseText();
 }

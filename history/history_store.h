@@ -12,6 +12,19 @@
 
 class QSqlDatabase;
 
+// Whether an identity is of the form recorded before controllers had stable
+// ones: "vvvv:pppp:<device node>" (vendor and product in lowercase hex),
+// which changed with every replug.
+bool is_legacy_identity(const QString &identity);
+
+// What HistoryStore::adopt_legacy_identity did.
+struct LegacyAdoption
+{
+    QStringList identities; // the legacy identities taken over; empty when none were waiting
+    int minutes_combined = 0; // minutes held by more than one of them and the stable identity
+    QString problem;          // set when nothing could be changed
+};
+
 // The history database (SQLite through QtSql, WAL journal), on the thread
 // that made it: a connection belongs to one thread.
 //
@@ -66,6 +79,14 @@ public:
     // Every identity something is recorded under, most recently recorded first.
     QStringList controller_ids() const;
 
+    // Gives every row recorded under a legacy identity (of any device node)
+    // to `id`, the stable identity of the only controller present: the
+    // caller waits until only one is. Minutes that more than one of them
+    // hold are combined, corrections re-keyed, the latest configuration
+    // kept. Done once per database, in one transaction: once done, or with
+    // nothing waiting, a call returns at once.
+    LegacyAdoption adopt_legacy_identity(const QString &id);
+
 private:
     QSqlDatabase database() const;
     void open(Access access);
@@ -77,10 +98,12 @@ private:
     // The controller's number in the database; -1 unknown (and not made).
     qint64 controller_id(const QString &identity, bool make) const;
     bool controller_to_read(const QString &identity, qint64 *id) const;
+    QString take_over_legacy(const QString &id, LegacyAdoption *adoption);
 
     QString path_;
     QString connection_;
     QString problem_;
     QString moved_aside_;
     mutable QHash<QString, qint64> controller_ids_;
+    bool legacy_pending_ = false; // read on open: rows under legacy identities wait for a stable one
 };

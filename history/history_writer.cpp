@@ -37,6 +37,15 @@ void HistoryWriter::write(const HistoryBatch &batch, qint64 now_ms)
     report();
 }
 
+void HistoryWriter::adopt_legacy_identity(const QString &id)
+{
+    if (!store_)
+        return;
+    // A database that refuses it keeps recording: the old rows only stay apart.
+    if (const QString problem = store_->adopt_legacy_identity(id).problem; !problem.isEmpty())
+        emit notice(problem);
+}
+
 void HistoryWriter::close()
 {
     store_.reset();

@@ -23,6 +23,8 @@ public:
     // Both on the writer's thread; now_ms on the recorder's clock.
     void open(qint64 now_ms);
     void write(const HistoryBatch &batch, qint64 now_ms);
+    // Gives the rows under legacy identities to the stable identity `id`.
+    void adopt_legacy_identity(const QString &id);
     // Closes the database; later batches are dropped.
     void close();
     // Reads what the curve window shows; answered with summary_ready.

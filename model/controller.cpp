@@ -361,14 +361,6 @@ Refusal Controller::pwm_width_step(int step, ChangeSource source, Reply reply)
     return change_level(std::clamp(manual_level_ + step, 0, PWM_FULL_SCALE), source, std::move(reply));
 }
 
-void Controller::hot_key_pressed(int id, Reply reply)
-{
-    if (id == HOTKEY_PWM_UP)
-        pwm_width_step(+HOTKEY_PWM_STEP, ChangeSource::hot_key, std::move(reply));
-    else if (id == HOTKEY_PWM_DOWN)
-        pwm_width_step(-HOTKEY_PWM_STEP, ChangeSource::hot_key, std::move(reply));
-}
-
 // Consecutive changes before one status pass are one correction: from the
 // brightness before the first to the level the pass sends.
 Refusal Controller::change_level(int level, ChangeSource source, Reply reply)

@@ -38,8 +38,6 @@ class Controller : public QObject
 public:
     static constexpr int DEVICE_CHECK_MS = 500;
     static constexpr int POLL_MS = 50;
-    static constexpr int HOTKEY_PWM_UP = 101;   // Ctrl+Alt+P
-    static constexpr int HOTKEY_PWM_DOWN = 102; // Ctrl+Alt+M
     static constexpr int HOTKEY_PWM_STEP = 17;  // one hot-key step, 3 % of PWM_FULL_SCALE
     // How long a mode switch may take to be reported, and a caller waits for
     // a load under way.
@@ -129,9 +127,6 @@ public:
     // The hot keys' step: only while the controller itself reports manual
     // regulation and no load is under way.
     Refusal pwm_width_step(int step, ChangeSource source = ChangeSource::hot_key, Reply reply = {});
-    // A system-wide hot key by its id: HOTKEY_PWM_UP steps up, HOTKEY_PWM_DOWN
-    // down, any other id does nothing.
-    void hot_key_pressed(int id, Reply reply = {});
     // The write-back on close: command 56 with the configuration this
     // controller last loaded or confirmed, only to a controller identified
     // on this connection.

@@ -172,13 +172,6 @@ void ControllerThread::step(int direction, ChangeSource source, Reply reply)
     });
 }
 
-void ControllerThread::hot_key_pressed(int id, Reply reply)
-{
-    if (refused_as_closing(reply))
-        return;
-    run([id, answered = answer(std::move(reply))](Controller &controller) { controller.hot_key_pressed(id, answered); });
-}
-
 void ControllerThread::end(Reply reply)
 {
     if (refused_as_closing(reply))

@@ -66,8 +66,6 @@ public:
     void set_manual(bool manual, ChangeSource source, Reply reply = {});
     void set_manual_level(int level, ChangeSource source, Reply reply = {});
     void step(int direction, ChangeSource source, Reply reply = {}); // +1 up, -1 down
-    // The hot keys' ids (Controller::HOTKEY_PWM_UP/DOWN) as steps.
-    void hot_key_pressed(int id, Reply reply = {});
     // The program ends: from now on every action is refused at once as
     // closing; the poll cycle stops and, after whatever was asked before,
     // command 56 goes out once with the configuration this controller last

@@ -848,6 +848,18 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>old records cannot be removed (%1)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>history: %1: the records made before controllers had lasting identities stay apart (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a lasting identity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be added to the controllers</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryWriter</name>

@@ -901,6 +901,18 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>old records cannot be removed (%1)</source>
         <translation>из нее не удается удалить старые записи (%1)</translation>
     </message>
+    <message>
+        <source>history: %1: the records made before controllers had lasting identities stay apart (%2)</source>
+        <translation>история: %1: записи, сделанные до того, как у контроллеров появились постоянные идентификаторы, остаются отдельно (%2)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a lasting identity</source>
+        <translation>«%1» — не постоянный идентификатор</translation>
+    </message>
+    <message>
+        <source>%1 cannot be added to the controllers</source>
+        <translation>%1 не удается добавить к контроллерам</translation>
+    </message>
 </context>
 <context>
     <name>HistoryWriter</name>

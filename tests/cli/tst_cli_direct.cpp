@@ -235,7 +235,7 @@ private slots:
         WatchRun watch;
         session.start_watch(watch, args);
         QVERIFY2(watch.wait_for_lines(1, 20000), qPrintable(watch.printed));
-        const QString lock = DeviceLock::path_for_node(QStringLiteral("/dev/hidraw1")); // the simulated controller's node
+        const QString lock = DeviceLock::path_for_node(QStringLiteral("/dev/hidraw1"));
         QVERIFY(QFile::exists(lock));
         const CliResult elsewhere = ClientSession(&sim).run({"status"});
         QVERIFY2(elsewhere.exit_code == 1 && elsewhere.err.contains("morvane-pwmctl (pid"), qPrintable(elsewhere.describe()));

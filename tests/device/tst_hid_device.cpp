@@ -1,5 +1,5 @@
-// Finding, holding and losing the controller: HidDevice::open, close and
-// set_ids against a simulated bus.
+// Finding, holding and losing a controller: HidDevice::scan, open, close
+// and set_ids against a simulated bus.
 
 #include "device/hid_device.h"
 #include "bus_layout.h"
@@ -13,8 +13,8 @@ class TestHidDevice : public QObject
     Q_OBJECT
 
 private slots:
-    void open_searches_the_bus_data();
-    void open_searches_the_bus();
+    void scan_lists_the_bus_data();
+    void scan_lists_the_bus();
     void held_device_is_only_checked_for_life();
     void unplug_and_replug_data();
     void unplug_and_replug();
@@ -22,99 +22,93 @@ private slots:
     void destructor_closes_the_held_handle();
 };
 
-void TestHidDevice::open_searches_the_bus_data()
+void TestHidDevice::scan_lists_the_bus_data()
 {
     QTest::addColumn<Bus>("bus");
     QTest::addColumn<Ids>("ids");
-    QTest::addColumn<int>("kept");              // interface index, -1: none
-    QTest::addColumn<QList<int>>("refused");    // interfaces tried in vain, in order
+    QTest::addColumn<QList<int>>("listed"); // interfaces scan() lists, in order
+    QTest::addColumn<QList<int>>("denied"); // of those, the ones that refuse to open
 
     const Ids controller;
-    QTest::newRow("alone") << Bus().controller() << controller << 0 << QList<int>{};
-    QTest::newRow("64th interface") << Bus().decoys(63).controller() << controller << 63
-                                    << QList<int>{};
+    QTest::newRow("alone") << Bus().controller() << controller << QList<int>{0} << QList<int>{};
+    QTest::newRow("64th interface") << Bus().decoys(63).controller() << controller << QList<int>{63} << QList<int>{};
     QTest::newRow("65th interface is never examined")
-        << Bus().decoys(64).controller() << controller << -1 << QList<int>{};
-    QTest::newRow("far behind decoys") << Bus().decoys(200).controller() << controller << -1
-                                       << QList<int>{};
-    QTest::newRow("decoys sharing one id only") << Bus().decoys(30) << controller << -1
-                                                << QList<int>{};
-    QTest::newRow("first of two wins") << Bus().controller().controller() << controller << 0
-                                       << QList<int>{};
+        << Bus().decoys(64).controller() << controller << QList<int>{} << QList<int>{};
+    QTest::newRow("far behind decoys") << Bus().decoys(200).controller() << controller << QList<int>{} << QList<int>{};
+    QTest::newRow("decoys sharing one id only") << Bus().decoys(30) << controller << QList<int>{} << QList<int>{};
+    QTest::newRow("first of two wins") << Bus().controller().controller() << controller << QList<int>{0, 1} << QList<int>{};
     QTest::newRow("first of two behind decoys")
-        << Bus().decoys(5).controller().decoys(3).controller() << controller << 5 << QList<int>{};
+        << Bus().decoys(5).controller().decoys(3).controller() << controller << QList<int>{5, 9} << QList<int>{};
     QTest::newRow("denied one is skipped") << Bus().controller().denied().controller()
-                                           << controller << 1 << QList<int>{0};
+                                           << controller << QList<int>{0, 1} << QList<int>{0};
     QTest::newRow("only one, denied") << Bus().decoys(2).controller().denied() << controller
-                                      << -1 << QList<int>{2};
-    QTest::newRow("no interfaces at all") << Bus() << controller << -1 << QList<int>{};
+                                      << QList<int>{2} << QList<int>{2};
+    QTest::newRow("no interfaces at all") << Bus() << controller << QList<int>{} << QList<int>{};
 
     QTest::newRow("alternative pair matches")
         << Bus().decoys(3).interface(0x1234, 0x5678) << Ids{CONTROLLER_VENDOR_ID,
                                                             CONTROLLER_PRODUCT_ID, 0x1234, 0x5678}
-        << 3 << QList<int>{};
+        << QList<int>{3} << QList<int>{};
     QTest::newRow("alternative pair in enumeration order")
         << Bus().interface(0x1234, 0x5678).controller()
-        << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0x1234, 0x5678} << 0 << QList<int>{};
-    QTest::newRow("alternative 0/0 never matches") << Bus().interface(0, 0) << controller << -1
-                                                   << QList<int>{};
+        << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0x1234, 0x5678} << QList<int>{0, 1} << QList<int>{};
+    QTest::newRow("alternative 0/0 never matches") << Bus().interface(0, 0) << controller << QList<int>{} << QList<int>{};
     QTest::newRow("alternative product 0 never matches")
         << Bus().interface(0x1234, 0) << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0x1234, 0}
-        << -1 << QList<int>{};
+        << QList<int>{} << QList<int>{};
     QTest::newRow("alternative vendor 0 never matches")
         << Bus().interface(0, 0x5678) << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0x5678}
-        << -1 << QList<int>{};
+        << QList<int>{} << QList<int>{};
     QTest::newRow("primary pair is taken as given") << Bus().interface(0, 0) << Ids{0, 0, 0, 0}
-                                                    << 0 << QList<int>{};
+                                                    << QList<int>{0} << QList<int>{};
     QTest::newRow("vendor beyond 16 bits")
         << Bus().controller() << Ids{CONTROLLER_VENDOR_ID + 0x10000, CONTROLLER_PRODUCT_ID, 0, 0}
-        << -1 << QList<int>{};
+        << QList<int>{} << QList<int>{};
     QTest::newRow("negative ids do not wrap") << Bus().interface(0xFFFF, 0xFFFF)
-                                              << Ids{-1, -1, -1, -1} << -1 << QList<int>{};
+                                              << Ids{-1, -1, -1, -1} << QList<int>{} << QList<int>{};
     QTest::newRow("alternative beyond 16 bits")
         << Bus().interface(0x1234, 0x5678) << Ids{CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID,
                                                   0x1234 + 0x10000, 0x5678}
-        << -1 << QList<int>{};
+        << QList<int>{} << QList<int>{};
 }
 
-void TestHidDevice::open_searches_the_bus()
+void TestHidDevice::scan_lists_the_bus()
 {
     QFETCH(Bus, bus);
     QFETCH(Ids, ids);
-    QFETCH(int, kept);
-    QFETCH(QList<int>, refused);
+    QFETCH(QList<int>, listed);
+    QFETCH(QList<int>, denied);
 
     SimBackend backend;
     bus.install(backend);
     HidDevice device(backend);
     device.set_ids(ids.vendor, ids.product, ids.alt_vendor, ids.alt_product);
 
-    const bool found = kept >= 0;
-    QCOMPARE(device.open(), found);
-    QCOMPARE(device.connected(), found);
-    QVERIFY(device.identify_pending());
-    QCOMPARE(device.connection_serial(), found ? 1u : 0u);
+    // Listing opens nothing: no decoy, nothing past the 64th interface.
+    QList<std::string> paths;
+    for (const HidInterface &hid : device.scan())
+        paths.append(hid.path);
+    QList<std::string> expected;
+    for (int index : listed)
+        expected.append(backend.path(index));
+    QCOMPARE(paths, expected);
+    QVERIFY(backend.opens().empty());
 
-    // Exactly the refused interfaces and then the kept one were tried: no
-    // decoy, no interface past the 64th, no second match.
-    QList<int> tried;
-    for (const SimOpenRecord &open : backend.opens())
-        tried.append(open.device);
-    QList<int> expected_tried = refused;
-    if (found)
-        expected_tried.append(kept);
-    QCOMPARE(tried, expected_tried);
-
-    // Nothing is left open but the kept handle.
-    const std::vector<int> held = backend.open_devices();
-    QCOMPARE(QList<int>(held.begin(), held.end()), found ? QList<int>{kept} : QList<int>{});
-
-    QCOMPARE(int(device.open_failures().size()), int(refused.size()));
-    for (int i = 0; i < refused.size(); ++i) {
-        const std::string path = backend.path(refused[i]);
-        QCOMPARE(device.open_failures()[i].path, path);
-        QCOMPARE(device.open_failures()[i].reason,
-                 "Failed to open a device with path '" + path + "': Permission denied");
+    // Each listed interface opens, or says why not; one handle at a time.
+    for (int index : listed) {
+        const std::string path = backend.path(index);
+        const bool opens = !denied.contains(index);
+        QCOMPARE(device.open(path), opens);
+        QCOMPARE(device.connected(), opens);
+        QVERIFY(device.identify_pending());
+        const std::vector<int> held = backend.open_devices();
+        QCOMPARE(QList<int>(held.begin(), held.end()), opens ? QList<int>{index} : QList<int>{});
+        QCOMPARE(int(device.open_failures().size()), opens ? 0 : 1);
+        if (!opens) {
+            QCOMPARE(device.open_failures().front().path, path);
+            QCOMPARE(device.open_failures().front().reason,
+                     "Failed to open a device with path '" + path + "': Permission denied");
+        }
     }
     QCOMPARE(backend.misuses(), 0);
 }
@@ -125,13 +119,14 @@ void TestHidDevice::held_device_is_only_checked_for_life()
     backend.add_controller();
     HidDevice device(backend);
     device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
-    QVERIFY(device.open());
+    const std::string path = backend.path(0);
+    QVERIFY(device.open(path));
     device.clear_identify_pending();
 
-    // Another match appearing first in the list does not steal the link.
+    // Another controller appearing does not steal the link.
     backend.add_controller();
     for (int tick = 0; tick < 3; ++tick) {
-        QVERIFY(device.open());
+        QVERIFY(device.open(path));
         QVERIFY(device.connected());
         QVERIFY(!device.identify_pending());
     }
@@ -144,24 +139,24 @@ void TestHidDevice::unplug_and_replug_data()
 {
     QTest::addColumn<Bus>("bus");
     QTest::addColumn<int>("comes_back"); // interface unplugged and replugged
-    QTest::addColumn<int>("takes_over"); // interface found after the unplug, -1: none
 
-    QTest::newRow("lone controller") << Bus().controller() << 0 << -1;
-    QTest::newRow("behind decoys") << Bus().decoys(10).controller() << 10 << -1;
-    QTest::newRow("second controller takes over") << Bus().controller().controller() << 0 << 1;
+    QTest::newRow("lone controller") << Bus().controller() << 0;
+    QTest::newRow("behind decoys") << Bus().decoys(10).controller() << 10;
+    // The other controller is another link's: never taken over.
+    QTest::newRow("beside another controller") << Bus().controller().controller() << 0;
 }
 
 void TestHidDevice::unplug_and_replug()
 {
     QFETCH(Bus, bus);
     QFETCH(int, comes_back);
-    QFETCH(int, takes_over);
 
     SimBackend backend;
     bus.install(backend);
     HidDevice device(backend);
     device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
-    QVERIFY(device.open());
+    const std::string path = backend.path(comes_back);
+    QVERIFY(device.open(path));
     device.clear_identify_pending();
     const int first_handle = backend.opens().back().handle;
 
@@ -170,22 +165,19 @@ void TestHidDevice::unplug_and_replug()
     QVERIFY(!device.exchange(cmd_read_state, nullptr, nullptr));
     QVERIFY(device.connected());
 
-    const bool other = takes_over >= 0;
-    QCOMPARE(device.open(), other);
-    QCOMPARE(device.connected(), other);
+    // Gone: closed, and not listed, so no open is tried and none failed.
+    QVERIFY(!device.open(path));
+    QVERIFY(!device.connected());
     QVERIFY(device.identify_pending());
+    QVERIFY(device.open_failures().empty());
     QCOMPARE(backend.closes(), std::vector<int>{first_handle});
-    if (other) {
-        QCOMPARE(backend.open_devices(), std::vector<int>{takes_over});
-        QCOMPARE(device.connection_serial(), 2u);
-        return;
-    }
     QVERIFY(backend.open_devices().empty());
-    QVERIFY(!device.open()); // still gone: searched again, nothing found
+    QCOMPARE(int(backend.opens().size()), 1);
+    QVERIFY(!device.open(path));
     QCOMPARE(device.connection_serial(), 1u);
 
     backend.replug(comes_back);
-    QVERIFY(device.open());
+    QVERIFY(device.open(path));
     QVERIFY(device.connected());
     QVERIFY(device.identify_pending());
     QCOMPARE(device.connection_serial(), 2u);
@@ -195,7 +187,7 @@ void TestHidDevice::unplug_and_replug()
 }
 
 // Changing the ids while a device is held must not leave a handle behind
-// with `connected` cleared: the next open searches for the new ids.
+// with `connected` cleared, and the next open lists the new ids.
 void TestHidDevice::new_ids_drop_the_held_device()
 {
     SimBackend backend;
@@ -203,14 +195,15 @@ void TestHidDevice::new_ids_drop_the_held_device()
     const int other = backend.add_interface(0x1234, 0x5678);
     HidDevice device(backend);
     device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
-    QVERIFY(device.open());
+    QVERIFY(device.open(backend.path(0)));
 
     device.set_ids(0x1234, 0x5678, 0, 0);
     QVERIFY(!device.connected());
     QVERIFY(device.identify_pending());
     QVERIFY(!device.exchange(cmd_identify, nullptr, nullptr));
 
-    QVERIFY(device.open());
+    QVERIFY(!device.open(backend.path(0))); // not one of these ids
+    QVERIFY(device.open(backend.path(other)));
     QVERIFY(device.connected());
     QCOMPARE(backend.open_devices(), std::vector<int>{other});
     QVERIFY(device.exchange(cmd_identify, nullptr, nullptr));
@@ -224,7 +217,7 @@ void TestHidDevice::destructor_closes_the_held_handle()
     backend.add_controller();
     auto device = std::make_unique<HidDevice>(backend);
     device->set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
-    QVERIFY(device->open());
+    QVERIFY(device->open(backend.path(0)));
     QCOMPARE(backend.open_devices().size(), size_t(1));
 
     device.reset();

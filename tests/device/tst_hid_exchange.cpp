@@ -42,7 +42,7 @@ struct Link
     {
         controller = backend.add_controller(state);
         device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
-        device.open();
+        device.open(backend.path(controller));
         backend.clear_logs();
     }
 
@@ -266,11 +266,11 @@ void TestHidExchange::not_connected_means_no_io()
     device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
     if (how == "nothing found") {
         backend.unplug(controller);
-        QVERIFY(!device.open());
+        QVERIFY(!device.open(backend.path(controller)));
     } else if (how == "unplugged") {
-        QVERIFY(device.open());
+        QVERIFY(device.open(backend.path(controller)));
         backend.unplug(controller);
-        QVERIFY(!device.open());
+        QVERIFY(!device.open(backend.path(controller)));
     }
     backend.clear_logs();
 

@@ -1,4 +1,4 @@
-#include "app/open_failure_notice.h"
+#include "app/shell/open_failure_notice.h"
 #include "device/hid_device.h"
 #include "protocol/commands.h"
 
@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -140,15 +141,30 @@ void TestOpenFailureNotice::reports_each_unopenable_device_once()
     QFETCH(QList<QStringList>, named);
     QCOMPARE(checks.size(), named.size());
 
+    // One link per controller listed, as the program has; a link whose
+    // controller is no longer listed checks it once more and lets it go.
     PermissionBus bus;
-    HidDevice device(bus);
-    device.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    HidDevice scanner(bus);
+    scanner.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    std::map<std::string, std::unique_ptr<HidDevice>> links;
     OpenFailureNotice notice;
 
     for (int i = 0; i < checks.size(); ++i) {
         bus.set_present(checks.at(i));
-        device.open();
-        const QStringList lines = notice.update(device.open_failures());
+        std::vector<HidOpenFailure> failures;
+        for (const HidInterface &hid : scanner.scan()) {
+            auto &link = links[hid.path];
+            if (!link) {
+                link = std::make_unique<HidDevice>(bus);
+                link->set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+            }
+            if (!link->open(hid.path))
+                failures.insert(failures.end(), link->open_failures().begin(), link->open_failures().end());
+        }
+        for (auto &[path, link] : links)
+            if (link->connected())
+                link->open(path);
+        const QStringList lines = notice.update(failures);
 
         QCOMPARE(lines.size(), named.at(i).size());
         for (int n = 0; n < lines.size(); ++n) {

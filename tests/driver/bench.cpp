@@ -31,19 +31,25 @@ Bench::~Bench() = default;
 
 void Bench::start()
 {
-    model_ = std::make_unique<ControllerThread>(*front_, ControllerThread::Threading::caller);
+    registry_ = std::make_unique<ControllerRegistry>(*front_, ControllerRegistry::Threading::caller);
     QObject::connect(&model(), &Controller::identification_failed, [this](int version_found) {
         failures.append(IdentificationFailure{version_found});
         if (while_failure_reported)
             while_failure_reported();
     });
     if (view_kind_ == View::attached)
-        view_ = std::make_unique<Widget>(*model_);
+        view_ = std::make_unique<Widget>(link());
 }
 
 void Bench::check()
 {
-    model().check_hid_device();
+    std::vector<std::pair<ControllerThread *, QString>> before;
+    for (ControllerThread *place : registry_->places())
+        before.emplace_back(place, place->identity().path);
+    registry_->check_devices();
+    for (const auto &[place, path] : before)
+        if (!path.isEmpty() && place->identity().path == path)
+            place->controller().check_hid_device();
 }
 
 void Bench::tick()
@@ -54,11 +60,11 @@ void Bench::tick()
 
 void Bench::close()
 {
-    if (!model_)
+    if (!registry_)
         return;
     model().end();
     view_.reset();
-    model_.reset();
+    registry_.reset();
 }
 
 void Bench::restart()

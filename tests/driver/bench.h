@@ -7,7 +7,7 @@
 
 #include "controller_state.h"
 #include "model/controller.h"
-#include "model/controller_thread.h"
+#include "model/controller_registry.h"
 
 #include <QByteArray>
 #include <QList>
@@ -54,10 +54,13 @@ public:
     Bench &operator=(const Bench &) = delete;
 
     // --- The program ----------------------------------------------------------
-    Controller &model() { return model_->controller(); }
+    Controller &model() { return link().controller(); }
     // The model as the views and the D-Bus service reach it (on this thread).
-    ControllerThread &link() { return *model_; }
-    bool running() const { return model_ != nullptr; }
+    ControllerThread &link() { return registry_->first(); }
+    ControllerRegistry &registry() { return *registry_; }
+    bool running() const { return registry_ != nullptr; }
+    // One device check: the registry's, then each controller's own (which
+    // a controller just found had already).
     void check();
     void tick();
     void connect() // the check that opens the controller and the tick that loads it
@@ -129,7 +132,7 @@ private:
     HidBackend *front_ = &sim_;
     int device_ = -1;
     View view_kind_;
-    std::unique_ptr<ControllerThread> model_;
+    std::unique_ptr<ControllerRegistry> registry_;
     std::unique_ptr<Widget> view_;
 };
 

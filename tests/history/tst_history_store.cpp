@@ -1,8 +1,10 @@
 // The history store and the recorder's minutes: time-weighted minute rows,
 // a database that is damaged, held by another program, unwritable or from a
-// newer version, the migration from the first layout, retention, and a
-// writer killed mid-minute.
+// newer version, the migration from the first layout, rows under the old
+// path-based identities taken over by a stable one, retention, and a writer
+// killed mid-minute.
 
+#include "history/history_recorder.h"
 #include "history/history_schema.h"
 #include "history/history_store.h"
 #include "history/minute_accumulator.h"
@@ -50,6 +52,33 @@ HistoryBatch one_minute(qint64 minute_start, int light)
     return {{{minute_start, ID, unsigned(light), double(light), unsigned(light), 100, 0, 60}},
             {{minute_start * 1000, ID, unsigned(light), 100, 200, QStringLiteral("window")}},
             std::nullopt};
+}
+
+// A version-2 database's rows, one a line: "minute ID N min mean max width
+// mode seconds", "correction ID N", "configuration ID N" (N minutes after
+// T0), or "sql STATEMENT".
+const QStringList KINDS{"minute", "correction", "configuration"};
+const QStringList INSERTS{"INSERT INTO minutes VALUES(%1, (%2 + ?) * 60, ?, ?, ?, ?, ?, ?)",
+                          "INSERT INTO corrections(controller, time_ms, light, level_before, level_after)"
+                          " VALUES(%1, (%2 + ?) * 60000, 0, 0, 0)",
+                          "INSERT INTO configurations VALUES(%1, (%2 + ?) * 60000, zeroblob(32))"};
+// The rows recorded, in the same lines.
+const QString RECORDED = QStringLiteral(
+    "SELECT printf('minute %s %d %d %g %d %g %d %g', identity, minute_start / 60 - %1, light_min, light_mean,"
+    " light_max, width_mean, mode, seconds_connected) FROM minutes JOIN controllers ON id = controller UNION ALL"
+    " SELECT printf('correction %s %d', identity, time_ms / 60000 - %1)"
+    " FROM corrections JOIN controllers ON id = controller UNION ALL"
+    " SELECT printf('configuration %s %d', identity, time_ms / 60000 - %1)"
+    " FROM configurations JOIN controllers ON id = controller ORDER BY 1");
+
+QStringList recorded(const QString &path)
+{
+    RawConnection raw(path);
+    QSqlQuery query(RECORDED.arg(T0 / 60'000), raw.db);
+    QStringList lines;
+    while (query.next())
+        lines << query.value(0).toString();
+    return lines;
 }
 
 } // namespace
@@ -171,6 +200,95 @@ private slots:
         QVERIFY(store.write(one_minute(T0 / 1000, 1)));
         HistoryStore reader(path, HistoryStore::Access::read_only);
         QCOMPARE(reader.corrections(ID, 0, T0 * 2).size(), size_t(2));
+    }
+
+    // The rows of a version-2 database, the sets of controllers present the
+    // program is told of in turn ("restart": it starts again), and the rows
+    // and identities (most recent first) recorded then.
+    void legacy_identities_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QString>("says");
+        const QString L0 = "8d88:00bb:/dev/hidraw0", L3 = "8d88:00bb:/dev/hidraw3";
+        const QStringList one{"minute " + L0 + " 0 100 200 300 50 0 60", "minute " + L0 + " 1 10 20 30 40 1 12",
+                              "correction " + L0 + " 1", "configuration " + L0 + " 1"};
+        const QStringList one_as_a = QStringList(one).replaceInStrings(L0, "sn:A");
+        QTest::newRow("one present takes all") << one << QStringList{"sn:A"} << one_as_a << QStringList{"sn:A"} << "";
+        QTest::newRow("several present: all kept apart")
+            << one << QStringList{"sn:A,sn:B", ""} << one << QStringList{L0} << "";
+        QTest::newRow("several, one after a restart, then nothing left")
+            << one << QStringList{"sn:A,sn:B", "restart", "sn:A", "sn:B", "restart", "sn:B"} << one_as_a
+            << QStringList{"sn:A"} << "";
+        QTest::newRow("replugs: two nodes combined, the latest configuration kept")
+            << QStringList{"minute " + L0 + " 0 100 100 100 40 1 40", "minute " + L3 + " 0 170 170 170 40 0 30",
+                           "minute " + L3 + " 1 5 5 5 5 0 60", "correction " + L0 + " 0", "correction " + L3 + " 1",
+                           "configuration " + L0 + " 0", "configuration " + L3 + " 1"}
+            << QStringList{"usb:1-2"}
+            << QStringList{"minute usb:1-2 0 100 130 170 40 1 60", "minute usb:1-2 1 5 5 5 5 0 60",
+                           "correction usb:1-2 0", "correction usb:1-2 1", "configuration usb:1-2 1"}
+            << QStringList{"usb:1-2"} << "";
+        QTest::newRow("the stable one's minutes combined, other stable ones untouched")
+            << QStringList{"minute sn:A 5 200 200 200 10 1 45", "minute " + L0 + " 5 600 600 600 90 0 15",
+                           "minute " + L0 + " 6 1 2 3 4 0 60", "minute path:/dev/hidraw5 9 7 7 7 7 0 60",
+                           "configuration sn:A 7", "configuration " + L0 + " 6"}
+            << QStringList{"sn:A"}
+            << QStringList{"minute sn:A 5 200 300 600 30 1 60", "minute sn:A 6 1 2 3 4 0 60",
+                           "minute path:/dev/hidraw5 9 7 7 7 7 0 60", "configuration sn:A 7"}
+            << QStringList{"path:/dev/hidraw5", "sn:A"} << "";
+        QTest::newRow("refused halfway: said, all kept")
+            << QStringList{"minute " + L0 + " 0 1 1 1 1 0 60", "sql CREATE TRIGGER no BEFORE DELETE ON controllers"
+                                                               " BEGIN SELECT RAISE(ABORT, 'refused'); END"}
+            << QStringList{"sn:A"} << QStringList{"minute " + L0 + " 0 1 1 1 1 0 60"} << QStringList{L0}
+            << "stay apart (refused";
+    }
+
+    void legacy_identities()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, after);
+        QFETCH(QStringList, ids);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        {
+            RawConnection v2(path);
+            QString error;
+            QVERIFY2(migrate_schema(v2.db, 2, &error), qPrintable(error));
+            for (const QString &line : before) {
+                const QStringList values = line.split(' ');
+                QSqlQuery query(v2.db);
+                if (values[0] != "sql") {
+                    query.exec("INSERT OR IGNORE INTO controllers(identity) VALUES('" + values[1] + "')");
+                    const QString controller = "(SELECT id FROM controllers WHERE identity = '" + values[1] + "')";
+                    query.prepare(INSERTS[KINDS.indexOf(values[0])].arg(controller, QString::number(T0 / 60'000)));
+                    for (const QString &value : values.mid(2))
+                        query.addBindValue(value);
+                }
+                QVERIFY2(values[0] == "sql" ? query.exec(line.mid(4)) : query.exec(), qPrintable(line));
+            }
+        }
+        QStringList problems;
+        std::unique_ptr<HistoryRecorder> program;
+        for (const QString &controllers : QStringList{"restart"} + present) {
+            if (controllers != "restart") {
+                program->record_present_controllers(controllers.split(',', Qt::SkipEmptyParts));
+                continue;
+            }
+            program.reset(); // before the next opens the database
+            program = std::make_unique<HistoryRecorder>(HistoryRecorder::Settings{path});
+            connect(program.get(), &HistoryRecorder::problem, this, [&](const QString &text) { problems << text; });
+        }
+        QTRY_VERIFY2(problems.join(' ').contains(says), qPrintable(problems.join(' ')));
+        program.reset();
+        const HistoryStore reader(path, HistoryStore::Access::read_only);
+        QVERIFY2(reader.is_open(), qPrintable(reader.problem())); // at this version's layout
+        QCOMPARE(reader.controller_ids(), ids);
+        after.sort();
+        QCOMPARE(recorded(path), after);
     }
 
     void retention()

@@ -277,11 +277,12 @@ void TestConfiguration::ending_on_the_worker_thread()
 
     SimBackend sim;
     sim.add_controller(ControllerState().state);
-    ControllerThread controller(sim, ControllerThread::Threading::worker);
+    ControllerRegistry registry(sim, ControllerRegistry::Threading::worker);
+    ControllerThread &controller = registry.first();
     QList<bool> edits_pending;
     connect(&controller, &ControllerThread::status_changed, this,
             [&](const ControllerStatus &status) { edits_pending << status.edits_pending; });
-    controller.start();
+    registry.start();
     QThread::msleep(3 * Controller::DEVICE_CHECK_MS); // the worker loads; its status copies wait here
     controller.set_edits_pending(true);
     QTRY_VERIFY(controller.status().live);

@@ -65,15 +65,13 @@ void TestPollCycle::connecting_identifies_and_loads_in_one_tick()
     QCOMPARE(model.brightness_width(), 282);
 }
 
-// The device check opens the controller only under the device lock, holds
+// The device check opens the controller only under its node's lock, holds
 // it while connected and lets go once the controller is gone.
 void TestPollCycle::device_check_takes_turns_under_the_lock()
 {
-    QTemporaryDir runtime;
-    DeviceLock program(runtime.path() + "/device.lock");
-    DeviceLock client(runtime.path() + "/device.lock");
     Bench bench;
-    bench.model().set_device_lock(&program);
+    DeviceLock client = DeviceLock::for_node(QString::fromStdString(bench.sim().path(bench.device())));
+    bench.model().share_device(true);
 
     QVERIFY(client.try_lock());
     bench.check();
@@ -377,13 +375,13 @@ void TestPollCycle::hot_keys_data()
 {
     QTest::addColumn<ControllerState>("controller");
     QTest::addColumn<int>("start");
-    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QList<int>>("steps");
     QTest::addColumn<bool>("unplugged");
     QTest::addColumn<int>("expected");
 
     const ControllerState manual = ControllerState().mode(1);
-    const int up = Controller::HOTKEY_PWM_UP;
-    const int down = Controller::HOTKEY_PWM_DOWN;
+    const int up = +Controller::HOTKEY_PWM_STEP;
+    const int down = -Controller::HOTKEY_PWM_STEP;
     QTest::newRow("up a step") << manual << 100 << QList<int>{up} << false << 117;
     QTest::newRow("up to full scale") << manual << 560 << QList<int>{up} << false << 564;
     QTest::newRow("up at full scale") << manual << 560 << QList<int>{up, up} << false << 564;
@@ -393,14 +391,13 @@ void TestPollCycle::hot_keys_data()
     QTest::newRow("automatic") << ControllerState().mode(0) << 100 << QList<int>{up} << false << 0;
     QTest::newRow("mode 2") << ControllerState().mode(2) << 100 << QList<int>{up} << false << 0;
     QTest::newRow("disconnected") << manual << 100 << QList<int>{up} << true << 100;
-    QTest::newRow("unknown key") << manual << 100 << QList<int>{103, 0} << false << 100;
 }
 
 void TestPollCycle::hot_keys()
 {
     QFETCH(ControllerState, controller);
     QFETCH(int, start);
-    QFETCH(QList<int>, keys);
+    QFETCH(QList<int>, steps);
     QFETCH(bool, unplugged);
     QFETCH(int, expected);
 
@@ -412,8 +409,8 @@ void TestPollCycle::hot_keys()
         bench.check();
     }
     bench.forget_wire();
-    for (int key : keys)
-        bench.model().hot_key_pressed(key);
+    for (int step : steps)
+        bench.model().pwm_width_step(step);
     QCOMPARE(bench.model().manual_level(), expected);
     QVERIFY(bench.requests().isEmpty()); // the next tick carries the level
     QVERIFY(!bench.model().edits_pending());

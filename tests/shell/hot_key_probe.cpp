@@ -7,7 +7,7 @@
 // A line "release" on stdin destroys the hot keys and prints "released"; end
 // of stdin quits.
 
-#include "app/global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

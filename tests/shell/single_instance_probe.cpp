@@ -8,7 +8,7 @@
 // (5000 ms by default), prints "delivered" or "not delivered" and exits 0,
 // as the tool does.
 
-#include "app/single_application.h"
+#include "app/shell/single_application.h"
 
 #include <QTextStream>
 #include <QUrl>

@@ -2,7 +2,8 @@
 // tests start a private Xvfb per test, run hot_key_probe on it and press keys
 // with xdotool (XTEST, as a real keyboard would).
 
-#include "app/global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
 #include "probe_process.h"
 
 #include <QRegularExpression>
@@ -42,6 +43,8 @@ private slots:
     void second_grabber_names_held_keys();
     void released_keys_can_be_taken();
     void follows_keyboard_layout_change();
+    void program_keys_step_the_level_data();
+    void program_keys_step_the_level();
 
 private:
     bool start_display(QString *why);
@@ -288,6 +291,24 @@ void TestGlobalHotKeys::follows_keyboard_layout_change()
     QVERIFY(press_until("ctrl+alt+p", probe, "activated 101"));
     QVERIFY(xdotool({"key", "ctrl+alt+m"}));
     QVERIFY2(probe.wait_for_line("activated 102"), "M must be grabbed on its new key");
+}
+
+// The program's keys step the manual level; a key under any other id asks nothing of the model.
+void TestGlobalHotKeys::program_keys_step_the_level_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("Ctrl+Alt+P: up") << int(HOTKEY_PWM_UP) << +1;
+    QTest::newRow("Ctrl+Alt+M: down") << int(HOTKEY_PWM_DOWN) << -1;
+    QTest::newRow("another key") << 103 << 0;
+    QTest::newRow("id 0") << 0 << 0;
+}
+
+void TestGlobalHotKeys::program_keys_step_the_level()
+{
+    QFETCH(int, id);
+    QFETCH(int, direction);
+    QCOMPARE(hot_key_direction(id), direction);
 }
 
 QTEST_MAIN(TestGlobalHotKeys)

@@ -1,7 +1,7 @@
 // Hot keys through the desktop portal, in this process: GlobalHotKeys in a
 // session that says Wayland, against the fake portal on a private bus.
 
-#include "app/global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
 #include "private_bus.h"
 
 #include <QSignalSpy>

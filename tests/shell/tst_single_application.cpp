@@ -2,7 +2,7 @@
 // starts hand it their message. Each test gets its own runtime directory, so
 // it sees only its own lock and socket.
 
-#include "app/single_application.h"
+#include "app/shell/single_application.h"
 #include "probe_process.h"
 
 #include <QDir>

@@ -1,12 +1,12 @@
 // The tray's parts without a desktop: what the icon and the on-screen level
 // say, what the menu asks for, and what survives a restart.
 
-#include "app/autostart_entry.h"
-#include "app/level_words.h"
-#include "app/preferences.h"
-#include "app/tray_icon.h"
-#include "app/tray_shell.h"
-#include "app/global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
+#include "app/tray/autostart_entry.h"
+#include "app/tray/level_words.h"
+#include "app/tray/preferences.h"
+#include "app/tray/tray_icon.h"
+#include "app/tray/tray_shell.h"
 #include "translations/translation.h"
 
 #include <QAction>

@@ -82,9 +82,7 @@ void TestStatusAndClose::status_line()
     QFETCH(bool, readings);
 
     WindowBench bench(ControllerState().light(700).pwm_width(564));
-    QTemporaryDir runtime;
-    DeviceLock program_lock(runtime.path() + QStringLiteral("/device.lock"));
-    DeviceLock client_lock(runtime.path() + QStringLiteral("/device.lock"));
+    DeviceLock client_lock = DeviceLock::for_node(QString::fromStdString(bench.sim().path(bench.device())));
     QString clock;
     for (const QString &step : steps) {
         if (step == QLatin1String("unplug"))
@@ -94,7 +92,7 @@ void TestStatusAndClose::status_line()
         else if (step == QLatin1String("deny"))
             bench.sim().deny_open(bench.device());
         else if (step == QLatin1String("held")) {
-            bench.model().set_device_lock(&program_lock);
+            bench.model().share_device(true);
             QVERIFY(client_lock.try_lock());
         } else if (step == QLatin1String("edit")) {
             bench.threshold(2)->setValue(333);
@@ -116,7 +114,7 @@ void TestStatusAndClose::status_line()
     auto *line = bench.control<QLabel>("status_label");
     QCOMPARE(line->text(), QString(status)
                                .replace(QLatin1String("%1"), QString::fromStdString(bench.sim().path(bench.device())))
-                               .replace(QLatin1String("%2"), program_lock.holder())
+                               .replace(QLatin1String("%2"), client_lock.holder())
                                .replace(QLatin1String("%3"), clock));
     QVERIFY2(line->toolTip().contains(tip), qPrintable(line->toolTip()));
     QCOMPARE(bench.light_readout()->text(), readings ? QStringLiteral("700") : QString());

@@ -2,7 +2,7 @@
 // that identifies and loads a controller, the identification error box and
 // exit code the model's signal leads to, and a language change.
 
-#include "app/identification_error.h"
+#include "app/shell/identification_error.h"
 #include "protocol/commands.h"
 #include "window_bench.h"
 

@@ -1,7 +1,7 @@
 // System-wide hot keys on X11: passive key grabs on the root window.
 
+#include "app/shell/x11_connection.h"
 #include "global_hot_keys_platform.h"
-#include "x11_connection.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>

@@ -2,7 +2,7 @@
 
 #include "global_hot_keys_portal.h"
 
-#include "model/controller.h"
+#include "hot_key_ids.h"
 #include "portal_request.h"
 
 #include <QCoreApplication>
@@ -38,8 +38,8 @@ struct ShortcutName
     const char *description;
 };
 constexpr ShortcutName WINDOW_SHORTCUTS[] = {
-    {Controller::HOTKEY_PWM_UP, "brighter", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Ярче (ручная регулировка)")},
-    {Controller::HOTKEY_PWM_DOWN, "dimmer", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Темнее (ручная регулировка)")},
+    {HOTKEY_PWM_UP, "brighter", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Ярче (ручная регулировка)")},
+    {HOTKEY_PWM_DOWN, "dimmer", QT_TRANSLATE_NOOP("PortalHotKeyGrabber", "Темнее (ручная регулировка)")},
 };
 
 // One entry of the a(sa{sv}) that BindShortcuts takes.

@@ -1,7 +1,7 @@
 #include "tray_shell.h"
 
+#include "app/hotkeys/global_hot_keys.h"
 #include "autostart_entry.h"
-#include "global_hot_keys.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

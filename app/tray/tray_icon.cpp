@@ -15,7 +15,7 @@
 #include <QWheelEvent>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-#include "x11_connection.h"
+#include "app/shell/x11_connection.h"
 
 #define MORVANE_XEMBED_TRAY 1
 #endif

@@ -1,6 +1,7 @@
 #include "tray_wiring.h"
 
-#include "global_hot_keys.h"
+#include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
 #include "model/controller_thread.h"
 #include "tray_shell.h"
 
@@ -26,6 +27,8 @@ void wire_tray(ControllerThread &controller, GlobalHotKeys &hot_keys, TrayShell 
     });
     QObject::connect(&tray, &TrayIcon::step_requested, &controller,
                      [&controller, refused](int direction) { controller.step(direction, ChangeSource::tray, refused); });
-    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller,
-                     [&controller, refused](int id) { controller.hot_key_pressed(id, refused); });
+    QObject::connect(&hot_keys, &GlobalHotKeys::activated, &controller, [&controller, refused](int id) {
+        if (const int direction = hot_key_direction(id))
+            controller.step(direction, ChangeSource::hot_key, refused);
+    });
 }

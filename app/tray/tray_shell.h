@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/shell/termination_signals.h"
 #include "level_notifier.h"
 #include "model/controller_status.h"
 #include "model/outcome.h"
 #include "preferences.h"
-#include "termination_signals.h"
 #include "tray_icon.h"
 #include "window_keeper.h"
 
