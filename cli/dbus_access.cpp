@@ -44,7 +44,7 @@ std::unique_ptr<DbusAccess> DbusAccess::find_program(const QDBusConnection &bus)
         return nullptr;
     const bool answered = reply.type() == QDBusMessage::ReplyMessage;
     std::unique_ptr<DbusAccess> found(new DbusAccess(bus, answered ? reply.service() : SERVICE));
-    if (answered)
+    if (answered && reply.signature() == QLatin1String("a{oa{sa{sv}}}"))
         found->take_objects(reply.arguments().value(0).value<QDBusArgument>());
     const bool hangs = error == QLatin1String("org.freedesktop.DBus.Error.NoReply")
                        || error == QLatin1String("org.freedesktop.DBus.Error.Timeout");
@@ -277,7 +277,8 @@ void DbusAccess::take_objects(const QDBusArgument &objects)
         objects.beginMapEntry();
         objects >> path >> interfaces;
         objects.endMapEntry();
-        if (const auto found = interfaces.constFind(interface); found != interfaces.cend())
+        // The old object stands for one of them, never for one more.
+        if (const auto found = interfaces.constFind(interface); found != interfaces.cend() && path.path() != PATH)
             served_.push_back({path.path(), found->value(QStringLiteral("Id")).toString(),
                                found->value(QStringLiteral("Serial")).toString(), *found});
     }
