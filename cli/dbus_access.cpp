@@ -48,13 +48,11 @@ std::unique_ptr<DbusAccess> DbusAccess::find_program(const QDBusConnection &bus)
         found->take_objects(reply.arguments().value(0).value<QDBusArgument>());
     const bool hangs = error == QLatin1String("org.freedesktop.DBus.Error.NoReply")
                        || error == QLatin1String("org.freedesktop.DBus.Error.Timeout");
-    // With no controller (or as an older program without the object
-    // manager) the old object says how things stand.
+    // A program that hangs is not waited for twice.
     if (hangs)
         found->unanswered_ = tr("morvane-pwm did not answer (%1)").arg(reply.errorMessage());
     else if (found->served_.empty())
-        if (const Answer read = found->refresh(); !read.ok()) // it is there: the controller is its, not ours to open
-            found->unanswered_ = read.problem;
+        found->read_old_object(!answered);
     return found;
 }
 
@@ -218,12 +216,33 @@ Answer DbusAccess::finished(const QDBusPendingCall &call, bool writes) const
 
 Answer DbusAccess::refresh()
 {
+    QVariantMap properties;
+    const Answer read = read_all(&properties);
+    take(properties);
+    return read;
+}
+
+Answer DbusAccess::read_all(QVariantMap *properties) const
+{
     QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all(program_), CALL_TIMEOUT_MS);
     reply.waitForFinished();
     if (reply.isError())
         return Answer::failure(tr("morvane-pwm did not answer (%1)").arg(reply.error().message()));
-    take(reply.value());
+    *properties = reply.value();
     return {};
+}
+
+void DbusAccess::read_old_object(bool older_program)
+{
+    QVariantMap properties;
+    if (const Answer read = read_all(&properties); !read.ok()) {
+        unanswered_ = read.problem; // it is there: the controller is its, not ours to open
+        return;
+    }
+    take(properties);
+    // An older program serves its one controller at the old object only.
+    if (older_program && status_.connected)
+        served_.push_back({PATH, status_.identity, status_.serial, properties});
 }
 
 QDBusMessage DbusAccess::get_all(const QString &destination) const

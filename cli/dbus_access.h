@@ -48,6 +48,10 @@ private:
     // The answer of a finished call.
     Answer finished(const QDBusPendingCall &call, bool writes) const;
     Answer refresh();
+    Answer read_all(QVariantMap *properties) const;
+    // Without a controller object (none present, or an older program
+    // without the object manager) the old object says how things stand.
+    void read_old_object(bool older_program);
     // Reads the properties (GetAll) of the object spoken to from `destination`.
     QDBusMessage get_all(const QString &destination) const;
     void take(const QVariantMap &properties);
