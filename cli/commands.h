@@ -42,8 +42,9 @@ private:
     ExitCode history(const CommandLine &line);
     ExitCode propose(const CommandLine &line);
 
-    // --device left the choice open (exit 2) or named none (exit 3), among
-    // those present or those in the history.
+    // No one controller is chosen: several could be meant, with or without
+    // --device (exit 2), or --device names none (exit 3), among those
+    // present or those in the history.
     ExitCode unclear(const ControllerChoice &choice, const QString &selector, Reaches among);
     // The identity of the controller in the history --device names; left
     // empty without --device.
