@@ -206,8 +206,8 @@ Refusal Controller::unavailable() const
 {
     if (closing_)
         return Refusal::closing;
-    if (!connected())
-        return holder_.isEmpty() ? Refusal::not_connected : Refusal::held_elsewhere;
+    if (const Refusal why = link_refusal(connected(), !holder_.isEmpty()); why != Refusal::none)
+        return why;
     if (identification_failed_)
         return Refusal::not_identified;
     if (!config_loaded() || loading_)
@@ -403,9 +403,8 @@ Outcome Controller::apply_config(const ConfigBlock &config, ChangeSource source)
         return Outcome::refused(why);
     if (status_connection_ != hid_device_.connection_serial())
         return Outcome::refused(Refusal::loading);
-    // What the user typed in the window is not replaced behind their back.
-    if (source != ChangeSource::window && edits_pending_)
-        return Outcome::refused(Refusal::edits_pending);
+    if (const Refusal why = replacement_refusal(edits_pending_, source); why != Refusal::none)
+        return Outcome::refused(why);
     ConfigBlock block = stored_config_;
     std::copy(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
               block.bytes.begin() + ConfigBlock::STATUS_SIZE);
