@@ -3,7 +3,7 @@
 // controller: what a client reads, what it is refused, what reaches the wire.
 
 #include "bench.h"
-#include "dbus/controller_service.h"
+#include "dbus/controller_objects.h"
 #include "model/config_file.h"
 
 #include <QDBusArgument>
@@ -20,15 +20,16 @@ namespace {
 const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString ERROR = QStringLiteral("io.github.morvane.pwm.Error.");
 const QString INTERFACE = QLatin1String(ControllerService::INTERFACE_NAME);
+const QString OBJECT_MANAGER = QLatin1String(bus_names::OBJECT_MANAGER_INTERFACE);
 const QString UNKNOWN_METHOD = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
 
-// Where the controller stands when a client calls.
-enum class Situation { absent, plugged, not_loaded, automatic, manual, deaf_to_writes, deaf_to_mode };
+// Where the controller stands when a client calls; two_present: a second
+// one beside it, both loaded.
+enum class Situation { absent, plugged, not_loaded, automatic, manual, deaf_to_writes, deaf_to_mode, two_present };
 
 QString export_of(const ConfigBlock &config)
 {
-    return QString::fromUtf8(
-        config_to_json(config, {CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION}));
+    return QString::fromUtf8(config_to_json(config, supported_controller()));
 }
 
 } // namespace
@@ -41,8 +42,19 @@ class ChangeLog : public QObject
     Q_OBJECT
 public:
     QList<QVariantMap> changes;
+    // InterfacesAdded and InterfacesRemoved: "member signature path interface…"
+    QList<QStringList> objects;
 public slots:
     void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
+    void object_signal(const QDBusMessage &signal)
+    {
+        const QVariant second = signal.arguments().value(1);
+        const QStringList interfaces = signal.member() == "InterfacesAdded"
+                                           ? qdbus_cast<bus_names::InterfaceProperties>(second).keys()
+                                           : second.toStringList();
+        objects << (QStringList{signal.member(), signal.signature(),
+                               signal.arguments().value(0).value<QDBusObjectPath>().path()} + interfaces);
+    }
 };
 
 // The program's model on the simulated controller in `situation` (the
@@ -53,9 +65,14 @@ struct Rig
         : bench(ControllerState(), view)
     {
         QString error;
-        QVERIFY2(service.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
+        QVERIFY2(objects.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
         client.connect(QString(), ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("PropertiesChanged"),
                        &log, SLOT(changed(QString, QVariantMap, QStringList)));
+        for (const char *member : {"InterfacesAdded", "InterfacesRemoved"})
+            client.connect(QString(), ControllerService::OBJECT_PATH, OBJECT_MANAGER, QLatin1String(member), &log,
+                           SLOT(object_signal(QDBusMessage)));
+        if (situation == Situation::two_present)
+            bench.sim().add_controller();
         if (situation == Situation::absent)
             bench.unplug();
         if (situation == Situation::not_loaded)
@@ -72,23 +89,31 @@ struct Rig
             bench.tick(); // switches the controller to manual
             bench.tick(); // reads it back
         }
+        if (situation == Situation::two_present)
+            tick(); // loads the second one
         bench.forget_wire();
     }
 
-    QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
-                          const QString &interface = INTERFACE)
+    // A poll tick of every controller present.
+    void tick()
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, interface, method);
+        for (ControllerThread *place : bench.registry().places())
+            place->controller().form_update();
+    }
+
+    QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
+                          const QString &interface = INTERFACE, const QString &path = ControllerService::OBJECT_PATH)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(ControllerService::SERVICE_NAME, path, interface, method);
         message.setArguments(arguments);
         return client.asyncCall(message);
     }
     // The service answers on this thread: wait in an event loop. A call left
     // unanswered reads as an invalid message.
     QDBusMessage call(const QString &method, const QVariantList &arguments = {},
-                      const QString &interface = INTERFACE)
+                      const QString &interface = INTERFACE, const QString &path = ControllerService::OBJECT_PATH)
     {
-        QDBusPendingCall pending = send(method, arguments, interface);
+        QDBusPendingCall pending = send(method, arguments, interface, path);
         static_cast<void>(QTest::qWaitFor([&] { return pending.isFinished(); }));
         return pending.reply();
     }
@@ -98,15 +123,30 @@ struct Rig
     {
         static_cast<void>(QTest::qWaitFor(
             [&] {
-                bench.tick();
+                tick();
                 return pending.isFinished();
             },
             Controller::WORST_ANSWER_MS));
         return pending.reply();
     }
 
+    // GetManagedObjects as path -> {Id, Serial}.
+    QMap<QString, QStringList> managed()
+    {
+        const QDBusMessage reply = call("GetManagedObjects", {}, OBJECT_MANAGER);
+        QMap<QString, QStringList> listed;
+        if (reply.signature() != "a{oa{sa{sv}}}")
+            return listed;
+        const auto objects = qdbus_cast<bus_names::ManagedObjects>(reply.arguments().value(0));
+        for (auto object = objects.cbegin(); object != objects.cend(); ++object) {
+            const QVariantMap properties = object.value().value(INTERFACE);
+            listed[object.key().path()] = {properties["Id"].toString(), properties["Serial"].toString()};
+        }
+        return listed;
+    }
+
     Bench bench;
-    ControllerService service{bench.link()};
+    ControllerObjects objects{bench.registry()};
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
     ChangeLog log;
 };
@@ -123,6 +163,8 @@ private slots:
     void manual_answers_once_switched();
     void flood_of_calls();
     void window_follows_an_apply();
+    void each_controller_its_object_data();
+    void each_controller_its_object();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -135,7 +177,8 @@ void TestDbusService::properties_announce_each_change_once()
     const QList<std::pair<std::function<void()>, QVariantMap>> scenario = {
         {[&] { rig.bench.check(); },
          {{"Connected", true}, {"Identified", true}, {"ConfigurationLoaded", true},
-          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))}}},
+          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))},
+          {"Id", QVariant()}}},
         {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
         {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
         {[&] { rig.bench.link().set_edits_pending(true); }, {{"EditsPending", true}}},
@@ -144,7 +187,7 @@ void TestDbusService::properties_announce_each_change_once()
          {{"Answering", false}, {"SilentSince", QVariant()}}},
         {[] {}, {{"Answering", true}, {"SilentSince", QString()}}},
         {[&] { rig.bench.unplug(); rig.bench.check(); },
-         {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}}},
+         {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}, {"Id", QString()}}},
     };
     QList<QVariantMap> expected;
     for (const auto &[act, announced] : scenario) {
@@ -155,6 +198,8 @@ void TestDbusService::properties_announce_each_change_once()
         expected << announced;
         if (announced.contains("SilentSince") && !announced["SilentSince"].isValid())
             expected.last()["SilentSince"] = rig.bench.model().status().silent_since.toString(Qt::ISODate);
+        if (announced.contains("Id") && !announced["Id"].isValid())
+            expected.last()["Id"] = rig.bench.link().identity().id;
         // The bus keeps the order: a stray announcement arrives before this one.
         QVERIFY(QTest::qWaitFor([&] { return rig.log.changes.size() >= expected.size(); }));
     }
@@ -187,6 +232,7 @@ void TestDbusService::refusals_write_nothing_data()
     QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << false << nothing;
     QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << false << nothing;
     QTest::newRow("switch not confirmed") << Situation::deaf_to_mode << "SetManual" << QVariantList{true} << ERROR + "NotConfirmed" << "did not confirm" << true << QList<int>{cmd_set_mode};
+    QTest::newRow("several controllers") << Situation::two_present << "SetManual" << QVariantList{true} << ERROR + "SeveralControllers" << "(path:/dev/hidraw0, path:/dev/hidraw1); choose one" << false << nothing;
     QTest::newRow("not confirmed") << Situation::deaf_to_writes << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotConfirmed" << "did not confirm" << false << QList<int>{cmd_write_config};
 }
 
@@ -279,6 +325,55 @@ void TestDbusService::window_follows_an_apply()
     rig.bench.slide_delay()->setValue(50);
     QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).errorName(), ERROR + "EditsPending");
     QCOMPARE(rig.bench.form().pwm_slide_delay(), 50u);
+}
+
+void TestDbusService::each_controller_its_object_data()
+{
+    QTest::addColumn<int>("leaving"); // the simulator's device that goes and comes back
+    QTest::newRow("the first place goes") << 0;
+    QTest::newRow("a later place goes") << 1;
+}
+
+// Two controllers, each with its own object; the old one reads as with no
+// controller. One goes and comes back while the other keeps working, and
+// the old object serves whichever is alone.
+void TestDbusService::each_controller_its_object()
+{
+    QFETCH(int, leaving);
+    Rig rig(Situation::two_present);
+    QMap<QString, QStringList> both;
+    QString leaving_path, staying_id;
+    for (ControllerThread *present : rig.bench.registry().present()) {
+        const ControllerIdentity &who = present->identity();
+        both[bus_names::controller_path(who.id)] = {who.id, who.serial};
+        if (who.path == QString::fromStdString(rig.bench.sim().path(leaving)))
+            leaving_path = bus_names::controller_path(who.id);
+        else
+            staying_id = who.id;
+    }
+    QCOMPARE(both.size(), 2);
+    QCOMPARE(rig.managed(), both);
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.objects.size() == 2; })); // both plugged in
+    rig.log.objects.clear();
+    QCOMPARE(rig.call("Get", {INTERFACE, "Connected"}, PROPERTIES).arguments().value(0).value<QDBusVariant>().variant(), QVariant(false));
+
+    rig.bench.sim().unplug(leaving);
+    rig.bench.check();
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.objects.size() == 1; }));
+    QCOMPARE(rig.log.objects.takeFirst(), (QStringList{"InterfacesRemoved", "oas", leaving_path, INTERFACE}));
+    QCOMPARE(rig.managed().keys(), QList<QString>{bus_names::controller_path(staying_id)});
+    QCOMPARE(rig.call("SetManual", {true}, INTERFACE, leaving_path).errorName(), QString("org.freedesktop.DBus.Error.UnknownObject"));
+    QCOMPARE(rig.call("SetManualLevel", {"x"}, INTERFACE, bus_names::controller_path(staying_id)).errorName(), UNKNOWN_METHOD);
+    QCOMPARE(rig.settle(rig.send("SetManual", {true}, INTERFACE, bus_names::controller_path(staying_id))).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(rig.call("Get", {INTERFACE, "Id"}, PROPERTIES).arguments().value(0).value<QDBusVariant>().variant(), QVariant(staying_id));
+    QCOMPARE(rig.settle(rig.send("StepDown")).type(), QDBusMessage::ReplyMessage);
+
+    rig.bench.sim().replug(leaving);
+    rig.bench.check();
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.objects.size() == 1; }));
+    QCOMPARE(rig.log.objects.takeFirst(), (QStringList{"InterfacesAdded", "oa{sa{sv}}", leaving_path, INTERFACE}));
+    QCOMPARE(rig.managed(), both);
+    QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
 }
 
 QTEST_MAIN(TestDbusService)
