@@ -34,9 +34,11 @@ using InterfaceProperties = QMap<QString, QVariantMap>;
 using ManagedObjects = QMap<QDBusObjectPath, InterfaceProperties>;
 
 // Before the first call or signal that carries them, on either side. Qt
-// relays a signal by its parameters' type names, so these names too.
+// relays a signal by its parameters' type names, so these names too (the
+// object path's is not known by name before its first use otherwise).
 inline void register_types()
 {
+    qRegisterMetaType<QDBusObjectPath>("QDBusObjectPath");
     qDBusRegisterMetaType<InterfaceProperties>();
     qDBusRegisterMetaType<ManagedObjects>();
     qRegisterMetaType<InterfaceProperties>("bus_names::InterfaceProperties");

@@ -947,6 +947,14 @@ Commands:
         <source>The program is closing: it takes no more changes.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Several controllers are connected; choose one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Several controllers are connected (%1); choose one with --device.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>

@@ -989,6 +989,14 @@ Commands:
         <source>The program is closing: it takes no more changes.</source>
         <translation>Программа закрывается: изменения больше не принимаются.</translation>
     </message>
+    <message>
+        <source>Several controllers are connected; choose one.</source>
+        <translation>Подключено несколько контроллеров; выберите один.</translation>
+    </message>
+    <message>
+        <source>Several controllers are connected (%1); choose one with --device.</source>
+        <translation>Подключено несколько контроллеров (%1); выберите один с помощью --device.</translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
