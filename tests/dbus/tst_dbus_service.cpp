@@ -43,7 +43,7 @@ class ChangeLog : public QObject
 public:
     QList<QVariantMap> changes;
     // InterfacesAdded and InterfacesRemoved: "member signature path interface…"
-    QList<QStringList> objects;
+    QList<QStringList> comings_and_goings;
 public slots:
     void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
     void object_signal(const QDBusMessage &signal)
@@ -52,7 +52,7 @@ public slots:
         const QStringList interfaces = signal.member() == "InterfacesAdded"
                                            ? qdbus_cast<bus_names::InterfaceProperties>(second).keys()
                                            : second.toStringList();
-        objects << (QStringList{signal.member(), signal.signature(),
+        comings_and_goings << (QStringList{signal.member(), signal.signature(),
                                signal.arguments().value(0).value<QDBusObjectPath>().path()} + interfaces);
     }
 };
@@ -130,6 +130,11 @@ struct Rig
         return pending.reply();
     }
 
+    // A property of the old object, as Get reads it.
+    QVariant get(const QString &property)
+    {
+        return call("Get", {INTERFACE, property}, PROPERTIES).arguments().value(0).value<QDBusVariant>().variant();
+    }
     // GetManagedObjects as path -> {Id, Serial}.
     QMap<QString, QStringList> managed()
     {
@@ -205,8 +210,7 @@ void TestDbusService::properties_announce_each_change_once()
     }
     QCOMPARE(rig.log.changes, expected);
 
-    const QDBusMessage get = rig.call("Get", {INTERFACE, "PwmWidth"}, PROPERTIES);
-    QCOMPARE(get.arguments().value(0).value<QDBusVariant>().variant(), QVariant(282u));
+    QCOMPARE(rig.get("PwmWidth"), QVariant(282u));
 }
 
 void TestDbusService::refusals_write_nothing_data()
@@ -274,8 +278,7 @@ void TestDbusService::manual_answers_once_switched()
 {
     Rig rig;
     QDBusPendingCall switching = rig.send("SetManual", {true});
-    const QDBusMessage before = rig.call("Get", {INTERFACE, "RegulationMode"}, PROPERTIES);
-    QCOMPARE(before.arguments().value(0).value<QDBusVariant>().variant().toString(), QString("automatic"));
+    QCOMPARE(rig.get("RegulationMode"), QVariant("automatic"));
     QVERIFY(!switching.isFinished());
     rig.bench.tick(); // sends the switch
     rig.bench.tick(); // reads it back
@@ -353,25 +356,25 @@ void TestDbusService::each_controller_its_object()
     }
     QCOMPARE(both.size(), 2);
     QCOMPARE(rig.managed(), both);
-    QVERIFY(QTest::qWaitFor([&] { return rig.log.objects.size() == 2; })); // both plugged in
-    rig.log.objects.clear();
-    QCOMPARE(rig.call("Get", {INTERFACE, "Connected"}, PROPERTIES).arguments().value(0).value<QDBusVariant>().variant(), QVariant(false));
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 2; })); // both plugged in
+    rig.log.comings_and_goings.clear();
+    QCOMPARE(rig.get("Connected"), QVariant(false));
 
     rig.bench.sim().unplug(leaving);
     rig.bench.check();
-    QVERIFY(QTest::qWaitFor([&] { return rig.log.objects.size() == 1; }));
-    QCOMPARE(rig.log.objects.takeFirst(), (QStringList{"InterfacesRemoved", "oas", leaving_path, INTERFACE}));
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 1; }));
+    QCOMPARE(rig.log.comings_and_goings.takeFirst(), (QStringList{"InterfacesRemoved", "oas", leaving_path, INTERFACE}));
     QCOMPARE(rig.managed().keys(), QList<QString>{bus_names::controller_path(staying_id)});
     QCOMPARE(rig.call("SetManual", {true}, INTERFACE, leaving_path).errorName(), QString("org.freedesktop.DBus.Error.UnknownObject"));
     QCOMPARE(rig.call("SetManualLevel", {"x"}, INTERFACE, bus_names::controller_path(staying_id)).errorName(), UNKNOWN_METHOD);
     QCOMPARE(rig.settle(rig.send("SetManual", {true}, INTERFACE, bus_names::controller_path(staying_id))).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(rig.call("Get", {INTERFACE, "Id"}, PROPERTIES).arguments().value(0).value<QDBusVariant>().variant(), QVariant(staying_id));
+    QCOMPARE(rig.get("Id"), QVariant(staying_id));
     QCOMPARE(rig.settle(rig.send("StepDown")).type(), QDBusMessage::ReplyMessage);
 
     rig.bench.sim().replug(leaving);
     rig.bench.check();
-    QVERIFY(QTest::qWaitFor([&] { return rig.log.objects.size() == 1; }));
-    QCOMPARE(rig.log.objects.takeFirst(), (QStringList{"InterfacesAdded", "oa{sa{sv}}", leaving_path, INTERFACE}));
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 1; }));
+    QCOMPARE(rig.log.comings_and_goings.takeFirst(), (QStringList{"InterfacesAdded", "oa{sa{sv}}", leaving_path, INTERFACE}));
     QCOMPARE(rig.managed(), both);
     QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
 }
