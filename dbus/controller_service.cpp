@@ -20,6 +20,8 @@ ControllerService::ControllerService(ControllerRegistry &registry, QObject *pare
 {
     registry_ = &registry;
     connect(&registry, &ControllerRegistry::present_changed, this, &ControllerService::follow_registry);
+    // In the signal itself: a controller that went may be deleted next.
+    connect(&registry, &ControllerRegistry::controller_removed, this, &ControllerService::follow_registry);
 }
 
 ControllerService::ControllerService(ControllerThread *controller, const QString &path, QObject *parent)
@@ -44,8 +46,6 @@ void ControllerService::bind(ControllerThread *controller)
                                      [this] { publish_timer_.start(); });
 }
 
-// Before a controller that went is deleted: the registry announces who is
-// present at the end of the same device check.
 void ControllerService::follow_registry()
 {
     if (registry_->only() == controller_)
