@@ -9,6 +9,9 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QFile>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTest>
 
@@ -170,6 +173,7 @@ private slots:
     void window_follows_an_apply();
     void each_controller_its_object_data();
     void each_controller_its_object();
+    void renamed_controller_moves();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -330,11 +334,43 @@ void TestDbusService::window_follows_an_apply()
     QCOMPARE(rig.bench.form().pwm_slide_delay(), 50u);
 }
 
+// The controllers on the bus for a test, as the simulator's serial and
+// port of each.
+struct Plugged
+{
+    std::string serial, port;
+};
+using PluggedList = QList<Plugged>;
+Q_DECLARE_METATYPE(PluggedList)
+
+// Plugs `controllers` in at once and runs the device check that finds them;
+// their simulator devices in order.
+static QList<int> plug(Rig &rig, const PluggedList &controllers)
+{
+    QList<int> devices;
+    for (const Plugged &controller : controllers)
+        devices << rig.bench.sim().add_controller({}, controller.serial, controller.port);
+    rig.bench.check();
+    rig.tick();
+    return devices;
+}
+
+// A twin serial seen is remembered across runs: not across tests.
+
+static void forget_twins()
+{
+    QFile::remove(QSettings(QStringLiteral("io.github.morvane.pwm"), QStringLiteral("controllers")).fileName());
+}
+
 void TestDbusService::each_controller_its_object_data()
 {
-    QTest::addColumn<int>("leaving"); // the simulator's device that goes and comes back
-    QTest::newRow("the first place goes") << 0;
-    QTest::newRow("a later place goes") << 1;
+    QTest::addColumn<PluggedList>("controllers");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<int>("leaving"); // which of them goes and comes back: the first is in the first place
+
+    QTest::newRow("no serials, the first place goes") << PluggedList{{"", ""}, {"", ""}} << QStringList{"path:/dev/hidraw1", "path:/dev/hidraw2"} << 0;
+    QTest::newRow("distinct serials, a later place goes") << PluggedList{{"A1", "1-1"}, {"B2", "1-2"}} << QStringList{"sn:A1", "sn:B2"} << 1;
+    QTest::newRow("equal serials, the first place goes") << PluggedList{{"X7", "1-1"}, {"X7", "1-2"}} << QStringList{"sn:X7@1-1", "sn:X7@1-2"} << 0;
 }
 
 // Two controllers, each with its own object; the old one reads as with no
@@ -342,41 +378,57 @@ void TestDbusService::each_controller_its_object_data()
 // the old object serves whichever is alone.
 void TestDbusService::each_controller_its_object()
 {
+    QFETCH(PluggedList, controllers);
+    QFETCH(QStringList, ids);
     QFETCH(int, leaving);
-    Rig rig(Situation::two_present);
+    const auto forget = qScopeGuard(forget_twins);
+    Rig rig(Situation::absent);
+    const QList<int> devices = plug(rig, controllers);
     QMap<QString, QStringList> both;
-    QString leaving_path, staying_id;
-    for (ControllerThread *present : rig.bench.registry().present()) {
-        const ControllerIdentity &who = present->identity();
-        both[bus_names::controller_path(who.id)] = {who.id, who.serial};
-        if (who.path == QString::fromStdString(rig.bench.sim().path(leaving)))
-            leaving_path = bus_names::controller_path(who.id);
-        else
-            staying_id = who.id;
-    }
-    QCOMPARE(both.size(), 2);
+    for (int i = 0; i < ids.size(); ++i)
+        both[bus_names::controller_path(ids[i])] = {ids[i], QString::fromStdString(controllers[i].serial)};
+    const QString leaving_path = bus_names::controller_path(ids[leaving]);
+    const QString staying_path = bus_names::controller_path(ids[1 - leaving]);
     QCOMPARE(rig.managed(), both);
     QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 2; })); // both plugged in
     rig.log.comings_and_goings.clear();
     QCOMPARE(rig.get("Connected"), QVariant(false));
 
-    rig.bench.sim().unplug(leaving);
+    rig.bench.sim().unplug(devices[leaving]);
     rig.bench.check();
     QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 1; }));
     QCOMPARE(rig.log.comings_and_goings.takeFirst(), (QStringList{"InterfacesRemoved", "oas", leaving_path, INTERFACE}));
-    QCOMPARE(rig.managed().keys(), QList<QString>{bus_names::controller_path(staying_id)});
+    QCOMPARE(rig.managed().keys(), QList<QString>{staying_path});
     QCOMPARE(rig.call("SetManual", {true}, INTERFACE, leaving_path).errorName(), QString("org.freedesktop.DBus.Error.UnknownObject"));
-    QCOMPARE(rig.call("SetManualLevel", {"x"}, INTERFACE, bus_names::controller_path(staying_id)).errorName(), UNKNOWN_METHOD);
-    QCOMPARE(rig.settle(rig.send("SetManual", {true}, INTERFACE, bus_names::controller_path(staying_id))).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(rig.get("Id"), QVariant(staying_id));
+    QCOMPARE(rig.call("SetManualLevel", {"x"}, INTERFACE, staying_path).errorName(), UNKNOWN_METHOD);
+    QCOMPARE(rig.settle(rig.send("SetManual", {true}, INTERFACE, staying_path)).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(rig.get("Id"), QVariant(ids[1 - leaving]));
     QCOMPARE(rig.settle(rig.send("StepDown")).type(), QDBusMessage::ReplyMessage);
 
-    rig.bench.sim().replug(leaving);
+    rig.bench.sim().replug(devices[leaving]);
     rig.bench.check();
     QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 1; }));
     QCOMPARE(rig.log.comings_and_goings.takeFirst(), (QStringList{"InterfacesAdded", "oa{sa{sv}}", leaving_path, INTERFACE}));
     QCOMPARE(rig.managed(), both);
     QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
+}
+
+// A twin of a controller's serial turns up: the controller's id changes, so
+// its object moves to the new path (removed, then added).
+void TestDbusService::renamed_controller_moves()
+{
+    const auto forget = qScopeGuard(forget_twins);
+    Rig rig(Situation::absent);
+    plug(rig, {{"X7", "1-1"}});
+    plug(rig, {{"X7", "1-2"}});
+    const auto announced = [&](const char *member, const char *id) {
+        return QStringList{member, member == QLatin1String("InterfacesAdded") ? "oa{sa{sv}}" : "oas",
+                           bus_names::controller_path(id), INTERFACE};
+    };
+    QVERIFY(QTest::qWaitFor([&] { return rig.log.comings_and_goings.size() == 4; }));
+    QCOMPARE(rig.log.comings_and_goings,
+             (QList<QStringList>{announced("InterfacesAdded", "sn:X7"), announced("InterfacesRemoved", "sn:X7"),
+                                 announced("InterfacesAdded", "sn:X7@1-1"), announced("InterfacesAdded", "sn:X7@1-2")}));
 }
 
 QTEST_MAIN(TestDbusService)
