@@ -7,7 +7,7 @@
 #include "app/shell/startup_activation.h"
 #include "app/tray/tray_shell.h"
 #include "app/tray/tray_wiring.h"
-#include "dbus/controller_service.h"
+#include "dbus/controller_objects.h"
 #include "device/hidapi_backend.h"
 #include "history/history_recorder.h"
 #include "model/controller_registry.h"
@@ -108,11 +108,11 @@ int main(int argc, char **argv)
         window.status_line()->set_problem(QStringLiteral("history"), problem);
     });
 
-    // Scripts and key bindings reach the controller over the session bus;
+    // Scripts and key bindings reach each controller over the session bus;
     // without one, the program works as before.
-    ControllerService service(controller);
+    ControllerObjects bus_objects(registry);
     QString no_bus;
-    if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
+    if (!bus_objects.publish(QDBusConnection::sessionBus(), &no_bus))
         std::fprintf(stderr, "%s\n",
                      qPrintable(QCoreApplication::translate(
                                     "main", "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)")
@@ -140,7 +140,7 @@ int main(int argc, char **argv)
     QObject::connect(&window, &Widget::closed_for_good, &app, end);
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
     wire_tray(controller, hot_keys, shell);
-    QObject::connect(&service, &ControllerService::step_refused, &shell, &TrayShell::show_refusal);
+    QObject::connect(&bus_objects, &ControllerObjects::step_refused, &shell, &TrayShell::show_refusal);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 

@@ -994,6 +994,14 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>The program is closing: it takes no more changes.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Several controllers are connected; choose one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Several controllers are connected (%1); choose one with --device.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>

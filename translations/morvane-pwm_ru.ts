@@ -1047,6 +1047,14 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>The program is closing: it takes no more changes.</source>
         <translation>Программа закрывается: изменения больше не принимаются.</translation>
     </message>
+    <message>
+        <source>Several controllers are connected; choose one.</source>
+        <translation>Подключено несколько контроллеров; выберите один.</translation>
+    </message>
+    <message>
+        <source>Several controllers are connected (%1); choose one with --device.</source>
+        <translation>Подключено несколько контроллеров (%1); выберите один с помощью --device.</translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
