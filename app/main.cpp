@@ -54,7 +54,8 @@ int main(int argc, char **argv)
     ControllerRegistry registry(backend, ControllerRegistry::Threading::worker);
     registry.share_devices(true);
     ControllerThread &controller = registry.first();
-    Widget window(controller);
+    // The window shows the first controller, or the one the user picks.
+    Widget window(registry);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
                      [&window](const QString &id) { activate_for_startup(window, id); });
