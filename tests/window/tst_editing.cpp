@@ -4,13 +4,18 @@
 #include "protocol/commands.h"
 #include "window_bench.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -54,6 +59,8 @@ class TestEditing : public QObject
     Q_OBJECT
 
 private slots:
+    void several_controllers_data();
+    void several_controllers();
     void curve_slider_shows_its_percentage_data();
     void curve_slider_shows_its_percentage();
     void every_configuration_control_marks_an_edit_data();
@@ -335,6 +342,106 @@ void TestEditing::apply_reads_disabled_controls()
     const QByteArray payload = bench.payloads(cmd_write_config).value(0);
     QCOMPARE(payload.at(33), char(77));
     QCOMPARE(payload.at(35), char(1));
+}
+
+void TestEditing::several_controllers_data()
+{
+    QTest::addColumn<int>("controllers"); // point 2's light is 200 on the first, 210 on the second
+    // edit <light>, down / up (the selector's keys), apply, unplug <n>, close <answer>
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("shown");       // the controller the window shows at the end
+    QTest::addColumn<int>("form");        // point 2's light in the form
+    QTest::addColumn<QString>("written"); // point 2's light in each command 56, per controller
+    QTest::addColumn<QString>("pending"); // the controllers the model holds edits pending for
+
+    QTest::newRow("one: no selector") << 1 << QStringList{"edit 333"} << 0 << 333 << "0:" << "0";
+    QTest::newRow("two: the first shown") << 2 << QStringList{} << 0 << 200 << "0: 1:" << "";
+    QTest::newRow("the other picked: its own configuration") << 2 << QStringList{"down"} << 1 << 210 << "0: 1:" << "";
+    QTest::newRow("drafts kept apart, Apply to the shown one only")
+        << 2 << QStringList{"edit 333", "down", "edit 344", "apply", "up"} << 0 << 333 << "0: 1:344" << "0";
+    QTest::newRow("back to a draft, and applied")
+        << 2 << QStringList{"edit 333", "down", "up", "apply"} << 0 << 333 << "0:333 1:" << "";
+    QTest::newRow("the shown one unplugged: the other shown")
+        << 2 << QStringList{"edit 333", "down", "edit 344", "unplug 1"} << 0 << 333 << "0: 1:" << "0";
+    QTest::newRow("close, asked once: both applied")
+        << 2 << QStringList{"edit 333", "down", "edit 344", "close Apply"} << 1 << 344 << "0:333 1:344" << "";
+    QTest::newRow("close, asked once: neither applied")
+        << 2 << QStringList{"edit 333", "down", "edit 344", "close Discard"} << 1 << 344 << "0: 1:" << "0 1";
+}
+
+// Each controller keeps its own unapplied edits while another is shown, and
+// the model goes on refusing other clients for it; Apply and the close
+// prompt write on the wire of the controllers they are meant for.
+void TestEditing::several_controllers()
+{
+    QFETCH(int, controllers);
+    QFETCH(QStringList, steps);
+    QFETCH(int, shown);
+    QFETCH(int, form);
+    QFETCH(QString, written);
+    QFETCH(QString, pending);
+
+    WindowBench bench(ControllerState().point(2, 200, 282));
+    for (int n = 1; n < controllers; ++n)
+        bench.sim().add_controller(ControllerState().point(2, 200 + 10 * n, 282).state);
+    const auto tick = [&bench] {
+        for (ControllerThread *controller : bench.registry().present())
+            controller->controller().form_update();
+    };
+    bench.check();
+    tick();
+    bench.forget_wire();
+    auto *selector = bench.control<QComboBox>("controller_comboBox");
+    int asked = 0;
+    for (const QString &step : steps) {
+        const QString word = step.section(' ', 0, 0), value = step.section(' ', 1);
+        if (word == QLatin1String("edit"))
+            bench.threshold(2)->setValue(value.toInt());
+        else if (word == QLatin1String("down") || word == QLatin1String("up"))
+            QTest::keyClick(selector, word == QLatin1String("down") ? Qt::Key_Down : Qt::Key_Up);
+        else if (word == QLatin1String("apply"))
+            bench.apply()->click();
+        else if (word == QLatin1String("unplug")) {
+            bench.sim().unplug(value.toInt());
+            bench.check();
+        } else {
+            bench.view().show();
+            QTimer::singleShot(0, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    ++asked;
+                    box->button(value == QLatin1String("Apply") ? QMessageBox::Apply : QMessageBox::Discard)->click();
+                }
+            });
+            bench.view().close();
+            QTRY_VERIFY(!bench.view().isVisible());
+            QCOMPARE(asked, 1);
+        }
+    }
+
+    const ControllerIdentity &identity = bench.view().shown().identity();
+    QCOMPARE(identity.path, QString::fromStdString(bench.sim().path(shown)));
+    QCOMPARE(selector->isVisibleTo(&bench.view()), bench.registry().present().size() > 1);
+    QCOMPARE(selector->currentText(), identity.id);
+    QVERIFY(bench.control<QLabel>("status_label")->toolTip().contains(identity.id));
+    QCOMPARE(bench.threshold(2)->value(), form);
+    QStringList wire, held;
+    for (int device = 0; device < controllers; ++device) {
+        QStringList lights;
+        for (const SimWireRecord &record : bench.sim().wire()) {
+            ConfigBlock block;
+            const std::vector<unsigned char> payload = record.payload();
+            std::copy_n(payload.begin(), std::min(payload.size(), block.bytes.size()), block.bytes.begin());
+            if (record.device == device && record.direction == SimDirection::out && record.command() == cmd_write_config)
+                lights << QString::number(block.auto_light(2));
+        }
+        wire << QStringLiteral("%1:%2").arg(device).arg(lights.join(','));
+        const QString path = QString::fromStdString(bench.sim().path(device));
+        for (ControllerThread *controller : bench.registry().present())
+            if (controller->identity().path == path && controller->status().edits_pending)
+                held << QString::number(device);
+    }
+    QCOMPARE(wire.join(' '), written);
+    QCOMPARE(held.join(' '), pending);
 }
 
 QTEST_MAIN(TestEditing)
