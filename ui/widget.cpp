@@ -212,7 +212,14 @@ void Widget::let_go(ControllerThread *controller)
 
 void Widget::list_controllers()
 {
+    const bool had_row = !selector_->isHidden();
     selector_->list(registry_.present(), controller_);
+    const bool has_row = !selector_->isHidden();
+    // The selector's row adds to the window's height rather than taking it from the form.
+    if (has_row != had_row) {
+        const int row = selector_->sizeHint().height() + ui->window_layout->spacing();
+        resize(width(), height() + (has_row ? row : -row));
+    }
 }
 
 // The draft left behind stays as it is, unapplied edits and all (the model
