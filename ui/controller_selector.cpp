@@ -33,17 +33,26 @@ ControllerSelector::ControllerSelector(QWidget *parent)
 void ControllerSelector::list(const std::vector<ControllerThread *> &present, const ControllerThread *shown)
 {
     listed_ = present;
-    const QSignalBlocker quiet(choice_);
-    choice_->clear();
+    QStringList names;
+    int chosen = -1;
     for (const ControllerThread *controller : listed_) {
         const ControllerIdentity &identity = controller->identity();
         // An id made of the port or the node does not say which serial is behind it.
         const bool serial_in_id = identity.serial.isEmpty() || identity.id.contains(identity.serial);
-        choice_->addItem(serial_in_id ? identity.id
-                                      : tr("%1 (серийный номер %2)").arg(identity.id, identity.serial));
+        names << (serial_in_id ? identity.id : tr("%1 (серийный номер %2)").arg(identity.id, identity.serial));
         if (controller == shown)
-            choice_->setCurrentIndex(choice_->count() - 1);
+            chosen = int(names.size()) - 1;
     }
+    const QSignalBlocker quiet(choice_);
+    // The same names are left in place: this may run inside the box's own choice.
+    QStringList listed_names;
+    for (int index = 0; index < choice_->count(); ++index)
+        listed_names << choice_->itemText(index);
+    if (names != listed_names) {
+        choice_->clear();
+        choice_->addItems(names);
+    }
+    choice_->setCurrentIndex(chosen);
     setVisible(listed_.size() > 1);
 }
 
