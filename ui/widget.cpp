@@ -237,7 +237,7 @@ void Widget::show_controller(ControllerThread &controller)
     fill_form(draft);
     if (shown_draft().writing)
         status_line_->show_note(tr("Настройки записываются в контроллер…"));
-    show_writing();
+    show_apply_state();
     show_status(controller.status());
     curve_window_->clear_proposal();
     if (curve_window_->is_open())
@@ -476,7 +476,7 @@ void Widget::apply(ControllerThread &controller)
     draft.edited_while_writing = false;
     if (&controller == controller_)
         status_line_->show_note(tr("Настройки записываются в контроллер…"));
-    show_writing();
+    show_apply_state();
     controller.apply(draft.writing_config, ChangeSource::window, [this, target = &controller](const Outcome &outcome) {
         // A controller that went meanwhile went with its draft.
         if (const auto place = drafts_.find(target); place != drafts_.end()) {
@@ -487,7 +487,6 @@ void Widget::apply(ControllerThread &controller)
             if (target == controller_)
                 status_line_->show_note(QString());
             set_pending(*target, pending);
-            show_writing();
             if (target == controller_)
                 report(outcome);
         }
@@ -507,10 +506,10 @@ void Widget::set_pending(ControllerThread &controller, bool pending)
     drafts_.at(&controller).pending = pending;
     controller.set_edits_pending(pending);
     if (&controller == controller_)
-        show_writing();
+        show_apply_state();
 }
 
-void Widget::show_writing()
+void Widget::show_apply_state()
 {
     const Draft &draft = shown_draft();
     ui->apply_pushButton->setEnabled(draft.pending && !draft.writing);

@@ -107,6 +107,7 @@ private:
     Draft &shown_draft() { return drafts_[controller_]; }
     // The form's controls as a block (bytes 5..36).
     ConfigBlock form_values() const;
+    // The controller loaded its configuration (a start, a replug, a confirmed Apply).
     void take_load(ControllerThread *controller, const ConfigBlock &config);
     // Sets the controls from `config`; their handlers keep the shown draft.
     void fill_form(const ConfigBlock &config);
@@ -119,7 +120,8 @@ private:
     void show_curve();
     void edit_curve_point(int n, int light, int width);
     void show_curve_editable(const ControllerStatus &status);
-    // The draft: bytes 5..36 as the form shows them (disabled controls
+    // The controller's draft as a block: bytes 5..36 as the window keeps
+    // them (for the shown one, as the form shows them, disabled controls
     // too), bytes 0..4 as the controller last reported them.
     ConfigBlock form_config(ControllerThread &controller) const;
     // Hands the controller's draft to the model; a close waiting for the
@@ -138,7 +140,7 @@ private:
     // Whether the controller's draft holds edits not yet applied.
     void set_pending(ControllerThread &controller, bool pending);
     // Apply and the cursor say where the shown controller's Apply stands.
-    void show_writing();
+    void show_apply_state();
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
 
