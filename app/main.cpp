@@ -99,9 +99,10 @@ int main(int argc, char **argv)
             ids << present->identity().id;
         history.record_present_controllers(ids);
     });
+    // The curve window shows the history of the controller the window shows.
     QObject::connect(&window, &Widget::history_wanted, &history,
-                     [&history](const ConfigBlock &current, LightPositions positions) {
-                         history.request_summary(current, positions);
+                     [&history, &window](const ConfigBlock &current, LightPositions positions) {
+                         history.request_summary(current, positions, window.shown().identity().id);
                      });
     QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);
     QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {

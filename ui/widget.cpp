@@ -532,6 +532,10 @@ void Widget::want_history()
 
 void Widget::show_history(const HistorySummary &summary)
 {
+    // Asked for before the user picked another controller.
+    const QString &shown_id = controller_->identity().id;
+    if (!shown_id.isEmpty() && !summary.identity.isEmpty() && summary.identity != shown_id)
+        return;
     CurveView *view = curve_window_->view();
     std::vector<double> shares;
     if (summary.histogram.total_seconds > 0)

@@ -53,16 +53,17 @@ public:
 public slots:
     // A message from a second start: the wake-up message brings the window up.
     void message_arrived(const QString &message);
-    // The history in the curve window: the band, the corrections, the time
-    // view and the proposal, if any.
+    // The shown controller's history in the curve window: the band, the
+    // corrections, the time view and the proposal, if any.
     void show_history(const HistorySummary &summary);
 
 signals:
     // The window closed for good (nothing unapplied, or the user chose so):
     // the program ends. Said once per close, where the close is decided.
     void closed_for_good();
-    // The curve window wants the history read again (opened, a minute on,
-    // another placement of a proposal's points).
+    // The curve window wants the shown controller's history read again
+    // (opened, a minute on, another placement of a proposal's points,
+    // another controller shown).
     void history_wanted(const ConfigBlock &applied, LightPositions positions);
 
 protected:
