@@ -56,7 +56,8 @@ int main(int argc, char **argv)
     ControllerRegistry registry(backend, ControllerRegistry::Threading::worker);
     registry.share_devices(true);
     ControllerThread &controller = registry.first();
-    Widget window(controller);
+    // The window shows the first controller, or the one the user picks.
+    Widget window(registry);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
                      [&window](const QString &id) { activate_for_startup(window, id); });
@@ -98,9 +99,10 @@ int main(int argc, char **argv)
             ids << present->identity().id;
         history.record_present_controllers(ids);
     });
+    // The curve window shows the history of the controller the window shows.
     QObject::connect(&window, &Widget::history_wanted, &history,
-                     [&history](const ConfigBlock &current, LightPositions positions) {
-                         history.request_summary(current, positions);
+                     [&history, &window](const ConfigBlock &current, LightPositions positions) {
+                         history.request_summary(current, positions, window.shown().identity().id);
                      });
     QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);
     QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {

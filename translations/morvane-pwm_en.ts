@@ -567,6 +567,25 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
 </context>
 <context>
+    <name>ControllerSelector</name>
+    <message>
+        <source>%1 (серийный номер %2)</source>
+        <translation>%1 (serial number %2)</translation>
+    </message>
+    <message>
+        <source>Ко&amp;нтроллер:</source>
+        <translation>Contr&amp;oller:</translation>
+    </message>
+    <message>
+        <source>Контроллер</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <source>Контроллер, который показывает окно: его настройки, показания и кривая</source>
+        <translation>The controller the window shows: its settings, readings and curve</translation>
+    </message>
+</context>
+<context>
     <name>CurveFit</name>
     <message>
         <source>no point would change</source>
@@ -1110,6 +1129,10 @@ Options:
     <message>
         <source>Изменения настроек не применены.</source>
         <translation>Edits to the settings are not applied.</translation>
+    </message>
+    <message>
+        <source>Контроллер %1</source>
+        <translation>Controller %1</translation>
     </message>
 </context>
 <context>

@@ -618,6 +618,25 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
 </context>
 <context>
+    <name>ControllerSelector</name>
+    <message>
+        <source>%1 (серийный номер %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ко&amp;нтроллер:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер, который показывает окно: его настройки, показания и кривая</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CurveFit</name>
     <message>
         <source>no point would change</source>
@@ -1167,6 +1186,10 @@ Options:
     </message>
     <message>
         <source>Изменения настроек не применены.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
