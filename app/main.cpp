@@ -60,7 +60,7 @@ int main(int argc, char **argv)
                      [&window](const QString &id) { activate_for_startup(window, id); });
     QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);
 
-    // The hot keys step the manual level while the controller reports manual
+    // The hot keys step the manual level of every controller in manual
     // regulation (the model decides; wire_tray connects them).
     GlobalHotKeys hot_keys(&window);
     // However the keys went missing, the status line says so beside stderr.
@@ -124,7 +124,7 @@ int main(int argc, char **argv)
     };
     QObject::connect(&window, &Widget::closed_for_good, &app, end);
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
-    wire_tray(controller, hot_keys, shell);
+    wire_tray(registry, hot_keys, shell);
     QObject::connect(&service, &ControllerService::step_refused, &shell, &TrayShell::show_refusal);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });

@@ -118,9 +118,9 @@ void TestTrayParts::words()
         QCOMPARE(install_translation(*qApp, QLocale(language)), language);
     const auto uninstall = qScopeGuard([] { qDeleteAll(qApp->findChildren<QTranslator *>()); });
     QCOMPARE(level_words(shown), level);
-    QCOMPARE(tray_tool_tip(shown, hot_keys_missing), tool_tip);
+    QCOMPARE(tray_tool_tip({shown}, hot_keys_missing), tool_tip);
     TrayIcon tray;
-    tray.show_status(shown);
+    tray.show_statuses({shown});
     tray.set_hot_keys_missing(hot_keys_missing);
     QCOMPARE(tray.tool_tip(), tool_tip);
 }
@@ -134,16 +134,19 @@ void TestTrayParts::menu_wishes_data()
 
     const auto manual = RegulationMode::manual;
     const auto automatic = RegulationMode::automatic;
-    QTest::newRow("manual on") << automatic << "Ручная регулировка" << QByteArray(SIGNAL(manual_toggled(bool)))
-                               << QVariantList{true};
-    QTest::newRow("brighter") << manual << "Ярче" << QByteArray(SIGNAL(step_requested(int))) << QVariantList{1};
-    QTest::newRow("dimmer") << manual << "Темнее" << QByteArray(SIGNAL(step_requested(int))) << QVariantList{-1};
+    const QString id = "sn:A1"; // the controller's, which its entries carry
+    QTest::newRow("manual on") << automatic << "Ручная регулировка"
+                               << QByteArray(SIGNAL(manual_toggled(QString, bool))) << QVariantList{id, true};
+    QTest::newRow("brighter") << manual << "Ярче" << QByteArray(SIGNAL(step_requested(QString, int)))
+                              << QVariantList{id, 1};
+    QTest::newRow("dimmer") << manual << "Темнее" << QByteArray(SIGNAL(step_requested(QString, int)))
+                            << QVariantList{id, -1};
     QTest::newRow("25 % is the width the slider gives 25 %")
-        << manual << "Яркость 25 %" << QByteArray(SIGNAL(level_chosen(int))) << QVariantList{141};
-    QTest::newRow("100 %") << manual << "Яркость 100 %" << QByteArray(SIGNAL(level_chosen(int)))
-                           << QVariantList{564};
+        << manual << "Яркость 25 %" << QByteArray(SIGNAL(level_chosen(QString, int))) << QVariantList{id, 141};
+    QTest::newRow("100 %") << manual << "Яркость 100 %" << QByteArray(SIGNAL(level_chosen(QString, int)))
+                           << QVariantList{id, 564};
     QTest::newRow("levels wait for manual regulation")
-        << automatic << "Яркость 75 %" << QByteArray(SIGNAL(level_chosen(int))) << QVariantList{};
+        << automatic << "Яркость 75 %" << QByteArray(SIGNAL(level_chosen(QString, int))) << QVariantList{};
     QTest::newRow("keep running") << automatic << "Работать в фоне"
                                   << QByteArray(SIGNAL(keep_running_toggled(bool))) << QVariantList{true};
     QTest::newRow("quit") << automatic << "Выход" << QByteArray(SIGNAL(quit_requested())) << QVariantList{};
@@ -156,7 +159,9 @@ void TestTrayParts::menu_wishes()
     QFETCH(QByteArray, wish);
     QFETCH(QVariantList, arguments);
     TrayIcon tray;
-    tray.show_status(status(true, mode, 300, 300));
+    ControllerStatus shown = status(true, mode, 300, 300);
+    shown.identity = "sn:A1";
+    tray.show_statuses({shown});
     QSignalSpy spy(&tray, wish.constData());
     QAction *chosen = action(tray, entry);
     QVERIFY(chosen);
