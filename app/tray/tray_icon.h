@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/controller_status.h"
+#include "tray_state_icon.h"
 
 #include <QObject>
 #include <QTimer>
@@ -48,6 +49,7 @@ public:
     void set_on_screen_level(bool on);
 
     QMenu *menu() const { return menu_; }
+    TrayState state() const { return TrayState(shown_state_); }
     QString tool_tip() const { return tool_tip_; }
 
     // The wheel over the icon (XEmbed trays hand it to the icon's window).

@@ -2,11 +2,17 @@
 // say, what the menu asks for, and what survives a restart.
 
 #include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
 #include "app/tray/autostart_entry.h"
 #include "app/tray/level_words.h"
 #include "app/tray/preferences.h"
 #include "app/tray/tray_icon.h"
 #include "app/tray/tray_shell.h"
+#include "app/tray/tray_wiring.h"
+#include "controller_state.h"
+#include "model/controller.h"
+#include "model/controller_registry.h"
+#include "model/outcome_text.h"
 #include "translations/translation.h"
 
 #include <QAction>
@@ -49,6 +55,77 @@ QAction *action(const TrayIcon &tray, const QString &text)
     return nullptr;
 }
 
+// The notification server, as far as the on-screen level uses it.
+class NotificationServer : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QString last; // "summary | body" of the last notification
+
+public slots:
+    uint Notify(const QString &, uint replaces, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        last = summary + " | " + body;
+        return replaces ? replaces : 1;
+    }
+};
+
+// The controllers on the bus, in the program as main.cpp wires the tray,
+// its window hidden; each controller found, loaded and polled once.
+struct Program
+{
+    explicit Program(const QList<ControllerState> &controllers)
+    {
+        for (const ControllerState &controller : controllers)
+            sim.add_controller(controller.state);
+        wire_tray(registry, hot_keys, shell);
+        registry.check_devices();
+        tick();
+        shell.notifier().set_enabled(true);
+    }
+    void tick()
+    {
+        for (ControllerThread *controller : registry.places())
+            controller->controller().form_update();
+    }
+    // The last manual level each device was sent (command 57), -1 for none.
+    QList<int> sent_levels() const
+    {
+        QList<int> sent(sim.interface_count(), -1);
+        for (const SimWireRecord &record : sim.wire())
+            if (record.direction == SimDirection::out && record.command() == cmd_set_pwm_width)
+                sent[record.device] = record.payload().at(0) * 4 + record.payload().at(1);
+        return sent;
+    }
+
+    SimBackend sim;
+    ControllerRegistry registry{sim, ControllerRegistry::Threading::caller};
+    QWidget window;
+    GlobalHotKeys hot_keys{&window};
+    TrayShell shell{window, hot_keys, QDBusConnection::sessionBus()};
+};
+
+// "Ярче" in the menu, "2/Ярче" in the second controller's submenu.
+QAction *entry(const TrayIcon &tray, const QString &path)
+{
+    const QStringList parts = path.split('/');
+    if (parts.size() == 1)
+        return action(tray, path);
+    const QList<QAction *> submenus = tray.menu()->actions();
+    const auto submenu = std::find_if(submenus.begin(), submenus.end(), [&parts](QAction *each) {
+        return each->menu() && each->text().startsWith('&' + parts.first() + ' ');
+    });
+    if (submenu == submenus.end())
+        return nullptr;
+    for (QAction *action : (*submenu)->menu()->actions())
+        if (action->text() == parts.last())
+            return action;
+    return nullptr;
+}
+
 } // namespace
 
 class TestTrayParts : public QObject
@@ -67,6 +144,10 @@ private slots:
     void autostart_entry();
     void refusal_is_said_where_it_is_seen_data();
     void refusal_is_said_where_it_is_seen();
+    void controllers_in_the_tray_data();
+    void controllers_in_the_tray();
+    void steps_reach_each_controller_data();
+    void steps_reach_each_controller();
 
 private:
     QTemporaryDir home_;
@@ -284,6 +365,117 @@ void TestTrayParts::refusal_is_said_where_it_is_seen()
     QCOMPARE(said.size(), in_window ? 1 : 0);
     if (in_window)
         QCOMPARE(said.first().first().value<Refusal>(), Refusal(refusal));
+}
+
+// One controller keeps its entries in the menu itself; several get a
+// submenu each, and the icon shows the state that most needs seeing.
+void TestTrayParts::controllers_in_the_tray_data()
+{
+    QTest::addColumn<QList<ControllerState>>("controllers");
+    QTest::addColumn<QStringList>("regulation"); // the menu's entries between its first two separators
+    QTest::addColumn<QString>("tool_tip");
+    QTest::addColumn<TrayState>("icon");
+
+    const ControllerState manual = ControllerState().mode(1).pwm_width(300);
+    const ControllerState automatic = ControllerState().mode(0).pwm_width(564);
+    QTest::newRow("one: as ever")
+        << QList<ControllerState>{manual}
+        << QStringList{"Ручная регулировка", "Ярче", "Темнее", "Яркость 25 %", "Яркость 50 %", "Яркость 75 %",
+                       "Яркость 100 %"}
+        << "Morvane PWM\nОсвещенность 512\nЯркость 53 % (ручная)" << TrayState::manual;
+    QTest::newRow("two: a submenu and a line each, manual shown")
+        << QList<ControllerState>{automatic, manual}
+        << QStringList{"&1 path:/dev/hidraw0: Яркость 100 % (автоматическая)",
+                       "&2 path:/dev/hidraw1: Яркость 53 % (ручная)"}
+        << "Morvane PWM\npath:/dev/hidraw0: Освещенность 512; Яркость 100 % (автоматическая)\n"
+           "path:/dev/hidraw1: Освещенность 512; Яркость 53 % (ручная)"
+        << TrayState::manual;
+    QTest::newRow("two automatic") << QList<ControllerState>{automatic, automatic}
+                                   << QStringList{"&1 path:/dev/hidraw0: Яркость 100 % (автоматическая)",
+                                                  "&2 path:/dev/hidraw1: Яркость 100 % (автоматическая)"}
+                                   << "Morvane PWM\npath:/dev/hidraw0: Освещенность 512; Яркость 100 % "
+                                      "(автоматическая)\npath:/dev/hidraw1: Освещенность 512; Яркость 100 % "
+                                      "(автоматическая)"
+                                   << TrayState::automatic;
+}
+
+void TestTrayParts::controllers_in_the_tray()
+{
+    QFETCH(QList<ControllerState>, controllers);
+    QFETCH(QStringList, regulation);
+    QFETCH(QString, tool_tip);
+    QFETCH(TrayState, icon);
+    Program program(controllers);
+    QStringList entries;
+    const QList<QAction *> actions = program.shell.tray().menu()->actions();
+    for (auto each = actions.begin() + 2; !(*each)->isSeparator(); ++each)
+        entries << (*each)->text();
+    QCOMPARE(entries, regulation);
+    QCOMPARE(program.shell.tray().tool_tip(), tool_tip);
+    QCOMPARE(program.shell.tray().state(), icon);
+}
+
+// The keys ask every controller; each takes the step as the model decides,
+// and the on-screen level lists those that moved, or says the refusal when
+// none did.
+void TestTrayParts::steps_reach_each_controller_data()
+{
+    QTest::addColumn<QList<ControllerState>>("controllers");
+    QTest::addColumn<QString>("press"); // a hot key, the wheel or a menu entry
+    QTest::addColumn<QList<int>>("sent"); // the level each device was sent, -1 none
+    QTest::addColumn<QString>("notice"); // "summary | body"
+
+    const auto manual = [](unsigned width) { return ControllerState().mode(1).pwm_width(width); };
+    const ControllerState automatic = ControllerState().mode(0).pwm_width(564);
+    QTest::newRow("one manual: stepped") << QList<ControllerState>{manual(300)} << "up" << QList<int>{317}
+                                         << "Яркость 56 % (ручная) | ";
+    QTest::newRow("one automatic: refused")
+        << QList<ControllerState>{automatic} << "down" << QList<int>{-1}
+        << "Яркость 100 % (автоматическая) | " + outcome_text(Outcome::refused(Refusal::not_manual));
+    QTest::newRow("two, one manual: it alone, no refusal")
+        << QList<ControllerState>{automatic, manual(300)} << "up" << QList<int>{-1, 317}
+        << "Яркость контроллеров | path:/dev/hidraw1: Яркость 56 % (ручная)";
+    QTest::newRow("two manual: both, each clamped")
+        << QList<ControllerState>{manual(560), manual(10)} << "down" << QList<int>{543, 0}
+        << "Яркость контроллеров | path:/dev/hidraw0: Яркость 96 % (ручная)\npath:/dev/hidraw1: Яркость 0 % (ручная)";
+    QTest::newRow("two manual, up: the top one clamped")
+        << QList<ControllerState>{manual(560), manual(10)} << "wheel up" << QList<int>{564, 27}
+        << "Яркость контроллеров | path:/dev/hidraw0: Яркость 100 % (ручная)\npath:/dev/hidraw1: Яркость 4 % (ручная)";
+    QTest::newRow("two automatic: the refusal, and where each stands")
+        << QList<ControllerState>{automatic, automatic} << "up" << QList<int>{-1, -1}
+        << "Яркость контроллеров | " + outcome_text(Outcome::refused(Refusal::not_manual))
+               + "\npath:/dev/hidraw0: Яркость 100 % (автоматическая)\npath:/dev/hidraw1: Яркость 100 % (автоматическая)";
+    QTest::newRow("two: a submenu's entry, its controller alone")
+        << QList<ControllerState>{manual(300), manual(300)} << "2/Ярче" << QList<int>{300, 317}
+        << "Яркость контроллеров | path:/dev/hidraw1: Яркость 56 % (ручная)";
+}
+
+void TestTrayParts::steps_reach_each_controller()
+{
+    QFETCH(QList<ControllerState>, controllers);
+    QFETCH(QString, press);
+    QFETCH(QList<int>, sent);
+    QFETCH(QString, notice);
+    NotificationServer server;
+    QDBusConnection server_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications");
+    const auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus("notifications"); });
+    QVERIFY2(server_bus.registerService("org.freedesktop.Notifications"), "no session bus");
+    QVERIFY(server_bus.registerObject("/org/freedesktop/Notifications", &server, QDBusConnection::ExportAllSlots));
+
+    Program program(controllers);
+    program.sim.clear_logs();
+    if (press == "up" || press == "down") {
+        emit program.hot_keys.activated(press == "up" ? HOTKEY_PWM_UP : HOTKEY_PWM_DOWN);
+    } else if (press == "wheel up") {
+        emit program.shell.tray().step_all_requested(+1);
+    } else {
+        QAction *chosen = entry(program.shell.tray(), press);
+        QVERIFY(chosen && chosen->isEnabled());
+        chosen->trigger();
+    }
+    program.tick();
+    QCOMPARE(program.sent_levels(), sent);
+    QTRY_COMPARE(server.last, notice);
 }
 
 QTEST_MAIN(TestTrayParts)
