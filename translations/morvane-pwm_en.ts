@@ -833,6 +833,13 @@ Commands:
     </message>
 </context>
 <context>
+    <name>LevelNotifier</name>
+    <message>
+        <source>Яркость контроллеров</source>
+        <translation>Controllers&apos; brightness</translation>
+    </message>
+</context>
+<context>
     <name>LevelWords</name>
     <message>
         <source>Яркость %1 % (ручная)</source>

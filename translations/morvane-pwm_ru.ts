@@ -875,6 +875,13 @@ Commands:
     </message>
 </context>
 <context>
+    <name>LevelNotifier</name>
+    <message>
+        <source>Яркость контроллеров</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LevelWords</name>
     <message>
         <source>Яркость %1 % (ручная)</source>
