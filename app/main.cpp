@@ -18,6 +18,8 @@
 
 #include <QEventLoop>
 
+#include <memory>
+
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -58,7 +60,6 @@ int main(int argc, char **argv)
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
                      [&window](const QString &id) { activate_for_startup(window, id); });
-    QObject::connect(&controller, &ControllerThread::identification_failed, &app, &show_identification_error);
 
     // The hot keys step the manual level of every controller in manual
     // regulation (the model decides; wire_tray connects them).
@@ -70,23 +71,37 @@ int main(int argc, char **argv)
     hot_keys.register_hot_key(HOTKEY_PWM_UP, 'P');
     hot_keys.register_hot_key(HOTKEY_PWM_DOWN, 'M');
 
-    // A controller that is present but cannot be opened is named on stderr
-    // once each time it appears.
-    OpenFailureNotice open_failure_notice;
-    QObject::connect(&controller, &ControllerThread::status_changed, &app, [&](const ControllerStatus &status) {
-        for (const QString &line : open_failure_notice.update(status.open_failures))
-            std::fprintf(stderr, "%s\n", qPrintable(line));
-    });
-
-    // What the controller does is recorded for the curve window and
+    // What each controller does is recorded for the curve window and
     // `morvane-pwmctl history`, on a thread of the history's own. Without a
     // usable database the program goes on without history, and says so once.
     HistoryRecorder history(HistoryRecorder::Settings::from_environment());
-    QObject::connect(&controller, &ControllerThread::status_changed, &history, &HistoryRecorder::record_status);
-    QObject::connect(&controller, &ControllerThread::manual_change, &history, &HistoryRecorder::record_manual_change);
-    QObject::connect(&controller, &ControllerThread::configuration_loaded, &history,
-                     &HistoryRecorder::record_configuration);
-    QObject::connect(&window, &Widget::history_wanted, &history, &HistoryRecorder::request_summary);
+    registry.wire_each([&](ControllerThread &each) {
+        QObject::connect(&each, &ControllerThread::identification_failed, &app, &show_identification_error);
+        // A controller that is present but cannot be opened is named on
+        // stderr once each time it appears.
+        const auto notice = std::make_shared<OpenFailureNotice>();
+        const auto stream = quintptr(&each);
+        QObject::connect(&each, &ControllerThread::status_changed, &history, [&history, notice, stream](
+                                                                                  const ControllerStatus &status) {
+            for (const QString &line : notice->update(status.open_failures))
+                std::fprintf(stderr, "%s\n", qPrintable(line));
+            history.record_status(status, stream);
+        });
+        QObject::connect(&each, &ControllerThread::manual_change, &history, &HistoryRecorder::record_manual_change);
+        QObject::connect(&each, &ControllerThread::configuration_loaded, &history,
+                         [&history, stream](const ConfigBlock &config) { history.record_configuration(config, stream); });
+    });
+    // The rows of the device-node names of old go to the only controller.
+    QObject::connect(&registry, &ControllerRegistry::present_changed, &history, [&registry, &history] {
+        QStringList ids;
+        for (const ControllerThread *present : registry.present())
+            ids << present->identity().id;
+        history.record_present_controllers(ids);
+    });
+    QObject::connect(&window, &Widget::history_wanted, &history,
+                     [&history](const ConfigBlock &current, LightPositions positions) {
+                         history.request_summary(current, positions);
+                     });
     QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);
     QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {
         std::fprintf(stderr, "morvane-pwm: %s\n", qPrintable(problem));

@@ -34,6 +34,7 @@ bool HidDevice::set_ids(int vendor, int product, int alt_vendor, int alt_product
 bool HidDevice::close()
 {
     connected_ = false;
+    open_failures_.clear();
     identify_pending_ = true;
     if (handle_) {
         backend_.close(handle_);
@@ -84,8 +85,8 @@ bool HidDevice::open(const std::string &path)
     std::string error;
     HidHandle *handle = backend_.open(path, &error);
     if (!handle) {
-        open_failures_.push_back({path, error});
         close();
+        open_failures_.push_back({path, error});
         return false;
     }
     handle_ = handle;

@@ -48,7 +48,6 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     // A compressed clock starts a day back: clients read the days up to
     // now, and it would otherwise record into the future from the start.
     , history_origin_ms_(origin_ms_ - (settings.minute_ms < MINUTE_MS ? 24 * 60 * MINUTE_MS : 0))
-    , minutes_(history_origin_ms_)
     , writer_(new HistoryWriter(settings.path))
 {
     writer_->moveToThread(&thread_);
@@ -69,11 +68,12 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     schedule_minute_end();
 }
 
-void HistoryRecorder::request_summary(const ConfigBlock &current, LightPositions positions)
+void HistoryRecorder::request_summary(const ConfigBlock &current, LightPositions positions, const QString &of)
 {
-    if (!enabled_ || identity_.isEmpty())
+    const QString identity = of.isEmpty() ? identity_ : of;
+    if (!enabled_ || identity.isEmpty())
         return;
-    QMetaObject::invokeMethod(writer_, [writer = writer_, identity = identity_, current, positions,
+    QMetaObject::invokeMethod(writer_, [writer = writer_, identity, current, positions,
                                         now = now_ms()] {
         writer->summarise(identity, current, positions, now);
     });
@@ -83,7 +83,7 @@ HistoryRecorder::~HistoryRecorder()
 {
     minute_timer_.stop();
     if (enabled_)
-        send(minutes_.take_all(now_ms()));
+        send(take_minutes(true));
     // Queued after every batch sent, so it runs once they are written.
     QMetaObject::invokeMethod(
         writer_,
@@ -96,14 +96,23 @@ HistoryRecorder::~HistoryRecorder()
     thread_.wait();
 }
 
-void HistoryRecorder::record_status(const ControllerStatus &status)
+HistoryRecorder::Stream &HistoryRecorder::stream(quintptr key)
+{
+    return streams_.try_emplace(key, Stream{MinuteAccumulator(history_origin_ms_), QString(), std::nullopt})
+        .first->second;
+}
+
+void HistoryRecorder::record_status(const ControllerStatus &status, quintptr key)
 {
     if (!enabled_)
         return;
-    if (!status.identity.isEmpty())
+    Stream &recorded = stream(key);
+    if (!status.identity.isEmpty()) {
         identity_ = status.identity;
-    minutes_.set(now_ms(), {status.identity, status.connected && status.live, status.light, status.pwm_width,
-                            status.mode == RegulationMode::manual ? 1 : 0});
+        recorded.identity = status.identity;
+    }
+    recorded.minutes.set(now_ms(), {status.identity, status.connected && status.live, status.light,
+                                    status.pwm_width, status.mode == RegulationMode::manual ? 1 : 0});
 }
 
 void HistoryRecorder::record_manual_change(const ManualChange &change)
@@ -115,9 +124,9 @@ void HistoryRecorder::record_manual_change(const ManualChange &change)
                                     change.level_before, change.level_after, source_name(change.source)});
 }
 
-void HistoryRecorder::record_configuration(const ConfigBlock &config)
+void HistoryRecorder::record_configuration(const ConfigBlock &config, quintptr key)
 {
-    configuration_ = config;
+    stream(key).configuration = config;
 }
 
 void HistoryRecorder::record_present_controllers(const QStringList &ids)
@@ -138,18 +147,30 @@ qint64 HistoryRecorder::history_time(qint64 real_ms) const
 
 void HistoryRecorder::end_minute()
 {
-    send(minutes_.take_ended(now_ms()));
+    send(take_minutes(false));
     schedule_minute_end();
+}
+
+std::vector<MinuteRow> HistoryRecorder::take_minutes(bool all)
+{
+    const qint64 now = now_ms();
+    std::vector<MinuteRow> rows;
+    for (auto &[key, recorded] : streams_) {
+        std::vector<MinuteRow> taken = all ? recorded.minutes.take_all(now) : recorded.minutes.take_ended(now);
+        rows.insert(rows.end(), taken.begin(), taken.end());
+    }
+    return rows;
 }
 
 void HistoryRecorder::send(std::vector<MinuteRow> minutes)
 {
     const qint64 now = now_ms();
     // Stored under the controller it came from, once that is known.
-    if (configuration_ && !identity_.isEmpty()) {
-        pending_.configuration = StoredConfiguration{identity_, now, *configuration_};
-        configuration_.reset();
-    }
+    for (auto &[key, recorded] : streams_)
+        if (recorded.configuration && !recorded.identity.isEmpty()) {
+            pending_.configurations.push_back({recorded.identity, now, *recorded.configuration});
+            recorded.configuration.reset();
+        }
     pending_.minutes = std::move(minutes);
     if (!pending_.empty())
         QMetaObject::invokeMethod(writer_, [writer = writer_, batch = std::move(pending_), now] {

@@ -12,6 +12,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <map>
+#include <optional>
+
 class HistoryWriter;
 
 // Records what the controller does into the history, fed on the GUI thread
@@ -20,10 +23,15 @@ class HistoryWriter;
 // thread and the controller's thread never touch the database, and a crash
 // loses at most the minute under way.
 //
-// Wiring (main):
-//   connect(&controller_thread, &ControllerThread::status_changed, &recorder, &HistoryRecorder::record_status);
+// Several controllers are recorded side by side, each through a stream of
+// its own (any number that tells their ControllerThreads apart): a stream's
+// status holds until that stream's next one.
+//
+// Wiring (main), per controller:
+//   connect(&controller_thread, &ControllerThread::status_changed, &recorder,
+//           [&](const ControllerStatus &status) { recorder.record_status(status, stream); });
 //   connect(&controller_thread, &ControllerThread::manual_change, &recorder, &HistoryRecorder::record_manual_change);
-//   connect(&controller_thread, &ControllerThread::configuration_loaded, &recorder, &HistoryRecorder::record_configuration);
+//   ... configuration_loaded -> recorder.record_configuration(config, stream);
 //   recorder.record_present_controllers(ids); // at start and whenever the controllers present change
 //   connect(&recorder, &HistoryRecorder::problem, ...); // one line on stderr and in the status line
 class HistoryRecorder : public QObject
@@ -53,14 +61,15 @@ public:
 
     // The model's announcements, on this object's thread (connected directly:
     // the model's signals reach the GUI thread already).
-    void record_status(const ControllerStatus &status);
+    void record_status(const ControllerStatus &status, quintptr stream = 0);
     void record_manual_change(const ManualChange &change);
-    void record_configuration(const ConfigBlock &config);
+    void record_configuration(const ConfigBlock &config, quintptr stream = 0);
 
-    // Reads what the curve window shows of the controller last recorded,
-    // on the history's thread; answered with summary_ready (nothing while
-    // history is off). The minute under way is not in it yet.
-    void request_summary(const ConfigBlock &current, LightPositions positions);
+    // Reads what the curve window shows of the controller `identity` (the
+    // one last recorded when empty), on the history's thread; answered with
+    // summary_ready (nothing while history is off). The minute under way is
+    // not in it yet.
+    void request_summary(const ConfigBlock &current, LightPositions positions, const QString &identity = {});
 
 public slots:
     // The stable identities of the controllers present, at start and on
@@ -87,10 +96,19 @@ private:
     double time_scale_;
     qint64 origin_ms_;         // real time at the start
     qint64 history_origin_ms_; // the history's time then
+    // One controller's recording.
+    struct Stream
+    {
+        MinuteAccumulator minutes;
+        QString identity; // of its last status that named one
+        std::optional<ConfigBlock> configuration; // loaded, not yet stored
+    };
+    Stream &stream(quintptr key);
+    std::vector<MinuteRow> take_minutes(bool all);
+
     QString identity_; // the controller of the last status
-    MinuteAccumulator minutes_;
+    std::map<quintptr, Stream> streams_;
     HistoryBatch pending_;
-    std::optional<ConfigBlock> configuration_;
     bool enabled_ = true;
     QTimer minute_timer_;
     QThread thread_;

@@ -48,9 +48,9 @@ struct HistoryBatch
 {
     std::vector<MinuteRow> minutes;
     std::vector<CorrectionRow> corrections;
-    std::optional<StoredConfiguration> configuration;
+    std::vector<StoredConfiguration> configurations; // one per controller at most
 
-    bool empty() const { return minutes.empty() && corrections.empty() && !configuration; }
+    bool empty() const { return minutes.empty() && corrections.empty() && configurations.empty(); }
 };
 
 // Share of connected time per light bin, bins of equal width over 0..LIGHT_FULL_SCALE.

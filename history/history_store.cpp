@@ -270,9 +270,9 @@ bool HistoryStore::write(const HistoryBatch &batch)
     for (const CorrectionRow &row : batch.corrections)
         run(correction, {row.time_ms, controller_id(row.identity, true), row.light, row.level_before, row.level_after,
                          row.source});
-    if (const auto &stored = batch.configuration) {
-        const auto block = reinterpret_cast<const char *>(stored->config.bytes.data()) + ConfigBlock::STATUS_SIZE;
-        run(configuration, {controller_id(stored->identity, true), stored->time_ms,
+    for (const StoredConfiguration &stored : batch.configurations) {
+        const auto block = reinterpret_cast<const char *>(stored.config.bytes.data()) + ConfigBlock::STATUS_SIZE;
+        run(configuration, {controller_id(stored.identity, true), stored.time_ms,
                             QByteArray(block, ConfigBlock::SIZE - ConfigBlock::STATUS_SIZE)});
     }
     if (reason.isEmpty() && db.commit())

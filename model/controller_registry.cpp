@@ -85,6 +85,13 @@ std::vector<ControllerThread *> ControllerRegistry::places() const
     return all;
 }
 
+void ControllerRegistry::wire_each(std::function<void(ControllerThread &)> wire)
+{
+    for (Place &place : places_)
+        wire(*place.controller);
+    wirings_.push_back(std::move(wire));
+}
+
 ControllerThread *ControllerRegistry::find(const QString &id) const
 {
     for (const Place &place : places_)
@@ -157,6 +164,8 @@ ControllerRegistry::Place &ControllerRegistry::take_place(const ControllerIdenti
         return places_.front();
     places_.push_back({std::make_unique<ControllerThread>(backend_, threading_), QString(), false});
     ControllerThread &added = *places_.back().controller;
+    for (const auto &wire : wirings_)
+        wire(added);
     added.share_device(shared_);
     if (started_)
         added.start();

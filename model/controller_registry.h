@@ -56,6 +56,10 @@ public:
     ControllerThread *only() const;
     // Every place, present or not (ending, tests).
     std::vector<ControllerThread *> places() const;
+    // Calls `wire` for every place there is and for each made later, on this
+    // thread before the place is first announced: what every controller is
+    // connected to (the history, the notices) is wired once each.
+    void wire_each(std::function<void(ControllerThread &)> wire);
 
     // The program ends: every controller ends as ControllerThread::end does;
     // `ended` runs once all of them have answered.
@@ -87,6 +91,7 @@ private:
     HidDevice scanner_; // lists interfaces; never opens one
     std::vector<Place> places_;
     std::vector<std::unique_ptr<ControllerThread>> leaving_; // let go, answering what waited
+    std::vector<std::function<void(ControllerThread &)>> wirings_;
     QSet<QString> twin_serials_;
     bool shared_ = false;
     bool started_ = false;

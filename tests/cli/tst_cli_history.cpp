@@ -31,7 +31,7 @@ void seed(const QString &path, bool with_corrections)
         config.set_auto_pwm(point, 60 * point);
     }
     config.set_avrg_light_num(5);
-    batch.configuration = StoredConfiguration{ID, now * 1000, config};
+    batch.configurations.push_back({ID, now * 1000, config});
     QVERIFY2(store.write(batch), qPrintable(store.problem()));
 }
 

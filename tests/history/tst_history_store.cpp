@@ -51,7 +51,7 @@ HistoryBatch one_minute(qint64 minute_start, int light)
 {
     return {{{minute_start, ID, unsigned(light), double(light), unsigned(light), 100, 0, 60}},
             {{minute_start * 1000, ID, unsigned(light), 100, 200, QStringLiteral("window")}},
-            std::nullopt};
+            {}};
 }
 
 // A version-2 database's rows, one a line: "minute ID N min mean max width

@@ -43,7 +43,7 @@ int main(int argc, char **argv)
                                          QStringLiteral("hot_key")});
         }
         if (day == 1)
-            batch.configuration = StoredConfiguration{identity, now * 1000, sim_default_config()};
+            batch.configurations.push_back({identity, now * 1000, sim_default_config()});
         if (!store.write(batch)) {
             std::fprintf(stderr, "history_seed: %s\n", qPrintable(store.problem()));
             return 1;
