@@ -61,15 +61,10 @@ void step_every(ControllerRegistry &registry, TrayShell &shell, int direction, C
 void wire_tray(ControllerRegistry &registry, GlobalHotKeys &hot_keys, TrayShell &shell)
 {
     const auto show_now = [&registry, &shell] { show(registry, shell); };
-    for (ControllerThread *controller : registry.places())
-        QObject::connect(controller, &ControllerThread::status_changed, &shell, show_now);
-    // Only the first place comes back; the others are new, and their
-    // connections go when they are deleted.
-    QObject::connect(&registry, &ControllerRegistry::controller_added, &shell,
-                     [&registry, &shell, show_now](ControllerThread *added) {
-                         if (added != &registry.first())
-                             QObject::connect(added, &ControllerThread::status_changed, &shell, show_now);
-                     });
+    // A place let go is deleted with its connection.
+    registry.wire_each([&shell, show_now](ControllerThread &each) {
+        QObject::connect(&each, &ControllerThread::status_changed, &shell, show_now);
+    });
     QObject::connect(&registry, &ControllerRegistry::present_changed, &shell, show_now);
     QObject::connect(&registry, &ControllerRegistry::controller_renamed, &shell, show_now);
     show_now();
