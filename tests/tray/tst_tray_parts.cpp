@@ -46,10 +46,18 @@ ControllerStatus silent(RegulationMode mode, int manual_level, int brightness)
     return silent;
 }
 
-QAction *action(const TrayIcon &tray, const QString &text)
+// "Выход" in the menu, "2/Ярче" in the second controller's submenu (after
+// "Показать окно" and a separator).
+QAction *action(const QMenu *menu, const QString &path)
 {
-    for (QAction *action : tray.menu()->actions()) {
-        if (action->text() == text)
+    if (path.contains('/')) {
+        const QAction *holder = menu->actions().value(1 + path.section('/', 0, 0).toInt());
+        if (!holder || !holder->menu())
+            return nullptr;
+        menu = holder->menu();
+    }
+    for (QAction *action : menu->actions()) {
+        if (action->text() == path.section('/', -1))
             return action;
     }
     return nullptr;
@@ -108,24 +116,6 @@ struct Program
     TrayShell shell{window, hot_keys, QDBusConnection::sessionBus()};
 };
 
-// "Ярче" in the menu, "2/Ярче" in the second controller's submenu.
-QAction *entry(const TrayIcon &tray, const QString &path)
-{
-    const QStringList parts = path.split('/');
-    if (parts.size() == 1)
-        return action(tray, path);
-    const QList<QAction *> submenus = tray.menu()->actions();
-    const auto submenu = std::find_if(submenus.begin(), submenus.end(), [&parts](QAction *each) {
-        return each->menu() && each->text().startsWith('&' + parts.first() + ' ');
-    });
-    if (submenu == submenus.end())
-        return nullptr;
-    for (QAction *action : (*submenu)->menu()->actions())
-        if (action->text() == parts.last())
-            return action;
-    return nullptr;
-}
-
 } // namespace
 
 class TestTrayParts : public QObject
@@ -144,8 +134,7 @@ private slots:
     void autostart_entry();
     void refusal_is_said_where_it_is_seen_data();
     void refusal_is_said_where_it_is_seen();
-    void controllers_in_the_tray_data();
-    void controllers_in_the_tray();
+    void several_controllers_in_the_tray();
     void steps_reach_each_controller_data();
     void steps_reach_each_controller();
 
@@ -244,7 +233,7 @@ void TestTrayParts::menu_wishes()
     shown.identity = "sn:A1";
     tray.show_statuses({shown});
     QSignalSpy spy(&tray, wish.constData());
-    QAction *chosen = action(tray, entry);
+    QAction *chosen = action(tray.menu(), entry);
     QVERIFY(chosen);
     const bool wished = wish != SIGNAL(quit_requested()) && arguments.isEmpty();
     QCOMPARE(chosen->isEnabled(), !wished);
@@ -367,52 +356,20 @@ void TestTrayParts::refusal_is_said_where_it_is_seen()
         QCOMPARE(said.first().first().value<Refusal>(), Refusal(refusal));
 }
 
-// One controller keeps its entries in the menu itself; several get a
-// submenu each, and the icon shows the state that most needs seeing.
-void TestTrayParts::controllers_in_the_tray_data()
+// Several controllers get a submenu each, a line each in the tool tip, and
+// the icon shows the state that most needs seeing (one keeps today's menu:
+// menu_wishes).
+void TestTrayParts::several_controllers_in_the_tray()
 {
-    QTest::addColumn<QList<ControllerState>>("controllers");
-    QTest::addColumn<QStringList>("regulation"); // the menu's entries between its first two separators
-    QTest::addColumn<QString>("tool_tip");
-    QTest::addColumn<TrayState>("icon");
-
-    const ControllerState manual = ControllerState().mode(1).pwm_width(300);
-    const ControllerState automatic = ControllerState().mode(0).pwm_width(564);
-    QTest::newRow("one: as ever")
-        << QList<ControllerState>{manual}
-        << QStringList{"Ручная регулировка", "Ярче", "Темнее", "Яркость 25 %", "Яркость 50 %", "Яркость 75 %",
-                       "Яркость 100 %"}
-        << "Morvane PWM\nОсвещенность 512\nЯркость 53 % (ручная)" << TrayState::manual;
-    QTest::newRow("two: a submenu and a line each, manual shown")
-        << QList<ControllerState>{automatic, manual}
-        << QStringList{"&1 path:/dev/hidraw0: Яркость 100 % (автоматическая)",
-                       "&2 path:/dev/hidraw1: Яркость 53 % (ручная)"}
-        << "Morvane PWM\npath:/dev/hidraw0: Освещенность 512; Яркость 100 % (автоматическая)\n"
-           "path:/dev/hidraw1: Освещенность 512; Яркость 53 % (ручная)"
-        << TrayState::manual;
-    QTest::newRow("two automatic") << QList<ControllerState>{automatic, automatic}
-                                   << QStringList{"&1 path:/dev/hidraw0: Яркость 100 % (автоматическая)",
-                                                  "&2 path:/dev/hidraw1: Яркость 100 % (автоматическая)"}
-                                   << "Morvane PWM\npath:/dev/hidraw0: Освещенность 512; Яркость 100 % "
-                                      "(автоматическая)\npath:/dev/hidraw1: Освещенность 512; Яркость 100 % "
-                                      "(автоматическая)"
-                                   << TrayState::automatic;
-}
-
-void TestTrayParts::controllers_in_the_tray()
-{
-    QFETCH(QList<ControllerState>, controllers);
-    QFETCH(QStringList, regulation);
-    QFETCH(QString, tool_tip);
-    QFETCH(TrayState, icon);
-    Program program(controllers);
-    QStringList entries;
-    const QList<QAction *> actions = program.shell.tray().menu()->actions();
-    for (auto each = actions.begin() + 2; !(*each)->isSeparator(); ++each)
-        entries << (*each)->text();
-    QCOMPARE(entries, regulation);
-    QCOMPARE(program.shell.tray().tool_tip(), tool_tip);
-    QCOMPARE(program.shell.tray().state(), icon);
+    Program program({ControllerState().mode(0).pwm_width(564), ControllerState().mode(1).pwm_width(300)});
+    const TrayIcon &tray = program.shell.tray();
+    const QList<QAction *> entries = tray.menu()->actions();
+    QCOMPARE(entries.at(2)->text(), "&1 path:/dev/hidraw0: Яркость 100 % (автоматическая)");
+    QCOMPARE(entries.at(3)->text(), "&2 path:/dev/hidraw1: Яркость 53 % (ручная)");
+    QVERIFY(entries.at(4)->isSeparator());
+    QCOMPARE(tray.tool_tip(), "Morvane PWM\npath:/dev/hidraw0: Освещенность 512; Яркость 100 % (автоматическая)\n"
+                              "path:/dev/hidraw1: Освещенность 512; Яркость 53 % (ручная)");
+    QCOMPARE(tray.state(), TrayState::manual);
 }
 
 // The keys ask every controller; each takes the step as the model decides,
@@ -469,7 +426,7 @@ void TestTrayParts::steps_reach_each_controller()
     } else if (press == "wheel up") {
         emit program.shell.tray().step_all_requested(+1);
     } else {
-        QAction *chosen = entry(program.shell.tray(), press);
+        QAction *chosen = action(program.shell.tray().menu(), press);
         QVERIFY(chosen && chosen->isEnabled());
         chosen->trigger();
     }
