@@ -202,25 +202,22 @@ void TrayIcon::add_regulation(QMenu *into, QAction *before, int index)
 
 void TrayIcon::lay_out_regulation(int controllers)
 {
-    const bool flat = controllers == 1;
     if (int(regulations_.size()) == controllers)
         return;
     // Let go later: the menu may be open, in the middle of its own event.
     for (const Regulation &regulation : regulations_) {
-        QList<QAction *> gone = regulation.manual_actions;
-        gone << regulation.manual;
         if (regulation.submenu) {
             menu_->removeAction(regulation.submenu->menuAction());
             regulation.submenu->deleteLater();
             continue;
         }
-        for (QAction *action : gone) {
+        for (QAction *action : regulation.manual_actions + QList<QAction *>{regulation.manual}) {
             menu_->removeAction(action);
             action->deleteLater();
         }
     }
     regulations_.assign(size_t(controllers), Regulation());
-    if (flat) {
+    if (controllers == 1) {
         add_regulation(menu_, regulation_end_, 0);
         return;
     }
