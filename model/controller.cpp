@@ -136,8 +136,6 @@ void Controller::share_device(bool shared)
 void Controller::reopen(const ControllerIdentity &identity)
 {
     const bool other_node = identity.path != identity_.path;
-    const bool was_connected = connected();
-    const bool was_identified = identified();
     identity_ = identity;
     link_checked_ = true;
     if (!other_node) {
@@ -151,7 +149,7 @@ void Controller::reopen(const ControllerIdentity &identity)
         forget_failed_reads();
         if (settling())
             answer_all(Outcome::refused(unavailable()));
-        announce_link(was_connected, was_identified);
+        announce_value();
         return;
     }
     check_hid_device();
@@ -159,8 +157,6 @@ void Controller::reopen(const ControllerIdentity &identity)
 
 void Controller::check_hid_device()
 {
-    const bool was_connected = connected();
-    const bool was_identified = identified();
     // While another process holds the lock, the controller is left to it
     // until a later check. A lock that cannot be made at all is said, and
     // the controller is opened uncoordinated rather than never.
@@ -182,20 +178,6 @@ void Controller::check_hid_device()
     if (!connected() && settling())
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
-    const QStringList failures = open_failures();
-    if (failures != announced_open_failures_) {
-        announced_open_failures_ = failures;
-        emit open_failures_changed(failures);
-    }
-    announce_link(was_connected, was_identified);
-}
-
-void Controller::announce_link(bool was_connected, bool was_identified)
-{
-    if (connected() != was_connected)
-        emit connected_changed(connected());
-    if (identified() != was_identified)
-        emit identified_changed(identified());
     announce_value();
 }
 
@@ -332,7 +314,6 @@ void Controller::choose_mode(RegulationMode mode)
     if (mode == wanted_mode_)
         return;
     wanted_mode_ = mode;
-    emit wanted_mode_changed(mode);
     set_level(int(stored_config_.pwm_width()));
 }
 
@@ -380,11 +361,7 @@ Refusal Controller::change_level(int level, ChangeSource source, Reply reply)
 // The controller may report a width beyond the scale; the level stays on it.
 void Controller::set_level(int level)
 {
-    level = std::clamp(level, 0, PWM_FULL_SCALE);
-    if (level == manual_level_)
-        return;
-    manual_level_ = level;
-    emit manual_level_changed(level);
+    manual_level_ = std::clamp(level, 0, PWM_FULL_SCALE);
 }
 
 void Controller::set_edits_pending(bool pending)
@@ -392,7 +369,6 @@ void Controller::set_edits_pending(bool pending)
     if (pending == edits_pending_)
         return;
     edits_pending_ = pending;
-    emit edits_pending_changed(pending);
     announce_value();
 }
 
