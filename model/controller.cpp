@@ -2,6 +2,7 @@
 
 #include "device_lock.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -390,8 +391,14 @@ bool Controller::send_config_block(const ConfigBlock &block)
 // Bytes 0..4 go out as the controller last reported them, so nothing is sent
 // before it has reported them on this connection: zeros or another
 // connection's bytes could change its regulation mode.
+Refusal Controller::claim_apply()
+{
+    return apply_claimed_.exchange(true) ? Refusal::busy : Refusal::none;
+}
+
 Outcome Controller::apply_config(const ConfigBlock &config, ChangeSource source)
 {
+    const auto turn_ends = qScopeGuard([this] { apply_claimed_ = false; });
     if (const Refusal why = unavailable(); why != Refusal::none)
         return Outcome::refused(why);
     if (status_connection_ != hid_device_.connection_serial())

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -119,6 +120,12 @@ public:
     // and the write-back sends. Callers other than the window are refused
     // while the window holds unapplied edits.
     Outcome apply_config(const ConfigBlock &config, ChangeSource source = ChangeSource::window);
+    // One write at a time: a flood of applies from a script would otherwise
+    // queue exchanges ahead of every poll tick. An apply handed over from
+    // another thread claims its turn first (safe from any thread) and is
+    // refused as busy while an earlier one is on its way; apply_config ends
+    // the turn.
+    Refusal claim_apply();
     // Answered once the controller reports the mode (or after SETTLE_MS).
     Refusal set_wanted_mode(RegulationMode mode, ChangeSource source = ChangeSource::window, Reply reply = {});
     // Only while manual regulation is wanted; answered once a status pass
@@ -210,6 +217,7 @@ private:
     bool edits_pending_ = false;
     bool regulation_held_ = false;
     bool closing_ = false;
+    std::atomic<bool> apply_claimed_{false};
     int brightness_width_ = 0;
     bool live_ = false;
     // Status reads failed in a row on this connection, and when the first
