@@ -55,14 +55,13 @@ int main(int argc, char **argv)
     // below waits for one.
     ControllerRegistry registry(backend, ControllerRegistry::Threading::worker);
     registry.share_devices(true);
-    ControllerThread &controller = registry.first();
     // The window shows the first controller, or the one the user picks.
     Widget window(registry);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
                      [&window](const QString &id) { activate_for_startup(window, id); });
 
-    // The hot keys step the manual level while the controller reports manual
+    // The hot keys step the manual level of every controller in manual
     // regulation (the model decides; wire_tray connects them).
     GlobalHotKeys hot_keys(&window);
     // However the keys went missing, the status line says so beside stderr.
@@ -141,7 +140,7 @@ int main(int argc, char **argv)
     };
     QObject::connect(&window, &Widget::closed_for_good, &app, end);
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
-    wire_tray(controller, hot_keys, shell);
+    wire_tray(registry, hot_keys, shell);
     QObject::connect(&bus_objects, &ControllerObjects::step_refused, &shell, &TrayShell::show_refusal);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });

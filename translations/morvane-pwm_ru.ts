@@ -952,6 +952,13 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
 </context>
 <context>
+    <name>LevelNotifier</name>
+    <message>
+        <source>Яркость контроллеров</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LevelWords</name>
     <message>
         <source>Яркость %1 % (ручная)</source>

@@ -20,6 +20,14 @@ bool manual(const ControllerStatus &status)
     return status.wanted_mode == RegulationMode::manual;
 }
 
+// Switched to automatic, the read-out still holds the manual level the
+// controller slides away from: the level told is where the curve goes.
+int told_percent(const ShownController &shown)
+{
+    const ControllerStatus &status = shown.status;
+    return manual(status) ? level_percent(status) : pwm_percent(int(curve_width(shown.configuration, status.light)));
+}
+
 } // namespace
 
 LevelNotifier::LevelNotifier(const QDBusConnection &bus, QObject *parent)
@@ -27,35 +35,68 @@ LevelNotifier::LevelNotifier(const QDBusConnection &bus, QObject *parent)
 {
 }
 
-void LevelNotifier::show_status(const ControllerStatus &status, WindowPresence window)
+void LevelNotifier::show_controllers(const QList<ShownController> &controllers, WindowPresence window)
 {
-    last_ = status;
-    // Coming and going is no change of level: after a start or a plug-in
-    // the first ready status is only the starting point.
-    if (!controller_ready(status)) {
-        have_shown_ = false;
+    last_.clear();
+    QHash<QString, Shown> now;
+    QList<const ShownController *> changed;
+    for (const ShownController &shown : controllers) {
+        const ControllerStatus &status = shown.status;
+        last_ << status;
+        // Coming and going is no change of level: after a start or a
+        // plug-in the first ready status is only the starting point.
+        if (!controller_ready(status))
+            continue;
+        const Shown level{manual(status), manual(status) ? status.manual_level : -1};
+        const auto before = shown_.constFind(status.identity);
+        if (before != shown_.cend() && (before->manual != level.manual || before->manual_level != level.manual_level))
+            changed << &shown;
+        now.insert(status.identity, level);
+    }
+    shown_ = now;
+    if (changed.isEmpty() || window == WindowPresence::active)
+        return;
+    if (controllers.size() == 1) {
+        const int percent = told_percent(*changed.first());
+        notify({mode_level_words(changed.first()->status.wanted_mode, percent), QString(), percent});
         return;
     }
-    const Shown now{manual(status), manual(status) ? status.manual_level : -1};
-    const bool changed = have_shown_ && (now.manual != shown_.manual || now.manual_level != shown_.manual_level);
-    shown_ = now;
-    have_shown_ = true;
-    if (!changed || window == WindowPresence::active)
-        return;
-    // Switched to automatic, the read-out still holds the manual level the
-    // controller slides away from: the level told is where the curve goes.
-    const int percent = manual(status) ? level_percent(status)
-                                       : pwm_percent(int(curve_width(configuration_, status.light)));
-    notify({mode_level_words(status.wanted_mode, percent), QString(), percent});
+    // The server restarts a replaced notification's time: the list grows
+    // while it stays up, and starts afresh once it has gone.
+    if (!last_notice_.isValid() || last_notice_.hasExpired(EXPIRE_MS))
+        changed_lines_.clear();
+    last_notice_.start();
+    for (const ShownController *shown : std::as_const(changed))
+        changed_lines_.insert(shown->status.identity,
+                              controller_line(shown->status, mode_level_words(shown->status.wanted_mode,
+                                                                               told_percent(*shown))));
+    notify({several_summary(), QStringList(changed_lines_.values()).join(QLatin1Char('\n')), -1});
 }
 
 void LevelNotifier::show_refusal(Refusal why, WindowPresence window)
 {
     if (window == WindowPresence::active || why == Refusal::none)
         return;
+    QString holder;
+    for (const ControllerStatus &status : std::as_const(last_))
+        if (holder.isEmpty())
+            holder = status.holder;
+    const QString reason = outcome_text(Outcome::refused(why), holder);
     // No value hint: some servers draw a hinted notification as a bar only,
     // and the reason is the message.
-    notify({level_words(last_), outcome_text(Outcome::refused(why), last_.holder), -1});
+    if (last_.size() <= 1) {
+        notify({level_words(last_.value(0)), reason, -1});
+        return;
+    }
+    QStringList lines{reason};
+    for (const ControllerStatus &status : std::as_const(last_))
+        lines << controller_line(status, level_words(status));
+    notify({several_summary(), lines.join(QLatin1Char('\n')), -1});
+}
+
+QString LevelNotifier::several_summary()
+{
+    return tr("Яркость контроллеров");
 }
 
 void LevelNotifier::notify(const Notice &notice)

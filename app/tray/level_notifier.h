@@ -5,6 +5,9 @@
 #include "protocol/config_block.h"
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QMap>
 #include <QObject>
 
 // Where the window stands, for deciding whether a change needs telling.
@@ -14,12 +17,23 @@ enum class WindowPresence {
     hidden,   // not shown at all: the program runs in the background
 };
 
+// A controller as the on-screen level tells it: its status, and the
+// configuration whose curve gives its level in automatic regulation.
+struct ShownController
+{
+    ControllerStatus status;
+    ConfigBlock configuration;
+};
+
 // The on-screen level: a desktop notification (org.freedesktop.Notifications)
 // when the level or the mode changes while the window is out of sight (not
 // when the controller comes or goes), and why a step from a key or the tray
 // was refused. One notification, replaced in place as the level moves;
 // transient, so it does not pile up in the desktop's history. Without a
 // notification server nothing is shown and nothing is said.
+//
+// With several controllers the notification lists, a line each, those
+// whose level changed while it was up (a key steps them all at once).
 class LevelNotifier : public QObject
 {
     Q_OBJECT
@@ -32,10 +46,9 @@ public:
     void set_enabled(bool enabled) { enabled_ = enabled; }
     bool enabled() const { return enabled_; }
 
-    // The configuration the controller holds, for the level its curve gives.
-    void set_configuration(const ConfigBlock &configuration) { configuration_ = configuration; }
-    // Every new status; the first ready one only sets the starting point.
-    void show_status(const ControllerStatus &status, WindowPresence window);
+    // Every controller shown, on every new status of one of them; a
+    // controller's first ready status only sets its starting point.
+    void show_controllers(const QList<ShownController> &controllers, WindowPresence window);
     // A step or level the model refused (a hot key in automatic regulation, say).
     void show_refusal(Refusal why, WindowPresence window);
 
@@ -58,15 +71,18 @@ private:
         int percent;
     };
 
+    static QString several_summary();
     void notify(const Notice &notice);
     void send(const Notice &notice);
 
     QDBusConnection bus_;
     bool enabled_ = true;
-    bool have_shown_ = false;
-    Shown shown_{};
-    ControllerStatus last_;
-    ConfigBlock configuration_;
+    QHash<QString, Shown> shown_; // by id: the ready controllers
+    QList<ControllerStatus> last_;
+    // With several controllers: the lines of the notification up now, by
+    // id, and when it was last sent.
+    QMap<QString, QString> changed_lines_;
+    QElapsedTimer last_notice_;
     uint replaces_id_ = 0;
     // One call at a time, so that each replaces the last; what came meanwhile
     // waits here (only the latest matters).

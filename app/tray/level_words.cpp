@@ -43,20 +43,41 @@ QString level_words(const ControllerStatus &status)
     return mode_level_words(status.wanted_mode, level_percent(status));
 }
 
-QString tray_tool_tip(const ControllerStatus &status, bool hot_keys_missing)
+namespace {
+
+// What the tool tip says of one controller, a line each.
+QStringList status_lines(const ControllerStatus &status)
 {
-    QStringList lines{QStringLiteral("Morvane PWM")};
     if (!status.answering) {
         const QString since = status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
-        lines << LevelWords::tr("Контроллер не отвечает с %1").arg(since);
+        QStringList lines{LevelWords::tr("Контроллер не отвечает с %1").arg(since)};
         if (status.loaded)
             lines << LevelWords::tr("Последние показания: освещенность %1, %2")
                          .arg(status.light)
                          .arg(mode_level_words(status.wanted_mode, level_percent(status)));
-    } else if (controller_ready(status)) {
-        lines << LevelWords::tr("Освещенность %1").arg(status.light) << mode_level_words(status.wanted_mode, level_percent(status));
+        return lines;
+    }
+    if (controller_ready(status))
+        return {LevelWords::tr("Освещенность %1").arg(status.light),
+                mode_level_words(status.wanted_mode, level_percent(status))};
+    return {level_words(status)};
+}
+
+} // namespace
+
+QString controller_line(const ControllerStatus &status, const QString &words)
+{
+    return QStringLiteral("%1: %2").arg(status.identity, words);
+}
+
+QString tray_tool_tip(const QList<ControllerStatus> &controllers, bool hot_keys_missing)
+{
+    QStringList lines{QStringLiteral("Morvane PWM")};
+    if (controllers.size() == 1) {
+        lines << status_lines(controllers.first());
     } else {
-        lines << level_words(status);
+        for (const ControllerStatus &status : controllers)
+            lines << controller_line(status, status_lines(status).join(QStringLiteral("; ")));
     }
     if (hot_keys_missing)
         lines << LevelWords::tr("Горячие клавиши не работают");

@@ -39,6 +39,19 @@ TrayState tray_state(const ControllerStatus &status)
     return status.wanted_mode == RegulationMode::manual ? TrayState::manual : TrayState::automatic;
 }
 
+// Of several controllers, the state that most needs seeing: silence, then
+// one not ready, then manual regulation, which the keys step.
+TrayState tray_state(const QList<ControllerStatus> &controllers)
+{
+    QList<TrayState> states;
+    for (const ControllerStatus &status : controllers)
+        states << tray_state(status);
+    for (TrayState most : {TrayState::silent, TrayState::no_controller, TrayState::manual})
+        if (states.contains(most))
+            return most;
+    return TrayState::automatic;
+}
+
 // A StatusNotifierItem host (a panel's tray on the session bus).
 bool status_notifier_host()
 {
@@ -82,7 +95,7 @@ TrayIcon::TrayIcon(QObject *parent)
     : QObject(parent), menu_(new QMenu)
 {
     build_menu();
-    show_status(status_);
+    show_statuses({ControllerStatus()});
     tray_look_.setInterval(TRAY_LOOK_MS);
     connect(&tray_look_, &QTimer::timeout, this, &TrayIcon::show_in_tray);
     qApp->installEventFilter(this);
@@ -149,20 +162,7 @@ void TrayIcon::build_menu()
     connect(menu_->addAction(tr("Показать окно")), &QAction::triggered, this,
             &TrayIcon::show_window_requested);
     menu_->addSeparator();
-    manual_ = add_check(tr("Ручная регулировка"), &TrayIcon::manual_toggled);
-    QAction *brighter = menu_->addAction(tr("Ярче"));
-    connect(brighter, &QAction::triggered, this, [this] { emit step_requested(+1); });
-    QAction *dimmer = menu_->addAction(tr("Темнее"));
-    connect(dimmer, &QAction::triggered, this, [this] { emit step_requested(-1); });
-    manual_actions_ << brighter << dimmer;
-    for (int percent : MENU_LEVELS) {
-        QAction *level = menu_->addAction(tr("Яркость %1 %").arg(percent));
-        // The width whose truncated percentage is this one, as the window's slider.
-        const int width = (percent * PWM_FULL_SCALE + 99) / 100;
-        connect(level, &QAction::triggered, this, [this, width] { emit level_chosen(width); });
-        manual_actions_ << level;
-    }
-    menu_->addSeparator();
+    regulation_end_ = menu_->addSeparator();
     keep_running_ = add_check(tr("Работать в фоне"), &TrayIcon::keep_running_toggled);
     start_at_login_ = add_check(tr("Запускать при входе в систему"), &TrayIcon::start_at_login_toggled);
     on_screen_level_ = add_check(tr("Показывать яркость на экране"), &TrayIcon::on_screen_level_toggled);
@@ -172,22 +172,91 @@ void TrayIcon::build_menu()
     connect(quit, &QAction::triggered, this, &TrayIcon::quit_requested);
 }
 
-void TrayIcon::show_status(const ControllerStatus &status)
+void TrayIcon::add_regulation(QMenu *into, QAction *before, int index)
 {
-    status_ = status;
-    const TrayState state = tray_state(status);
+    const auto add = [into, before](const QString &text) {
+        auto *action = new QAction(text, into);
+        into->insertAction(before, action);
+        return action;
+    };
+    // The id is looked up when chosen: it comes with the status.
+    const auto id = [this, index] { return regulations_[size_t(index)].id; };
+    Regulation &regulation = regulations_[size_t(index)];
+    regulation.manual = add(tr("Ручная регулировка"));
+    regulation.manual->setCheckable(true);
+    // Only the user's clicks are wishes; show_statuses() changes the check silently.
+    connect(regulation.manual, &QAction::triggered, this, [this, id](bool on) { emit manual_toggled(id(), on); });
+    QAction *brighter = add(tr("Ярче"));
+    connect(brighter, &QAction::triggered, this, [this, id] { emit step_requested(id(), +1); });
+    QAction *dimmer = add(tr("Темнее"));
+    connect(dimmer, &QAction::triggered, this, [this, id] { emit step_requested(id(), -1); });
+    regulation.manual_actions << brighter << dimmer;
+    for (int percent : MENU_LEVELS) {
+        QAction *level = add(tr("Яркость %1 %").arg(percent));
+        // The width whose truncated percentage is this one, as the window's slider.
+        const int width = (percent * PWM_FULL_SCALE + 99) / 100;
+        connect(level, &QAction::triggered, this, [this, id, width] { emit level_chosen(id(), width); });
+        regulation.manual_actions << level;
+    }
+}
+
+void TrayIcon::lay_out_regulation(int controllers)
+{
+    if (int(regulations_.size()) == controllers)
+        return;
+    // Let go later: the menu may be open, in the middle of its own event.
+    for (const Regulation &regulation : regulations_) {
+        if (regulation.submenu) {
+            menu_->removeAction(regulation.submenu->menuAction());
+            regulation.submenu->deleteLater();
+            continue;
+        }
+        for (QAction *action : regulation.manual_actions + QList<QAction *>{regulation.manual}) {
+            menu_->removeAction(action);
+            action->deleteLater();
+        }
+    }
+    regulations_.assign(size_t(controllers), Regulation());
+    if (controllers == 1) {
+        add_regulation(menu_, regulation_end_, 0);
+        return;
+    }
+    for (int index = 0; index < controllers; ++index) {
+        auto *submenu = new QMenu(menu_);
+        menu_->insertMenu(regulation_end_, submenu);
+        regulations_[size_t(index)].submenu = submenu;
+        add_regulation(submenu, nullptr, index);
+    }
+}
+
+void TrayIcon::show_statuses(const QList<ControllerStatus> &controllers)
+{
+    if (controllers.isEmpty())
+        return show_statuses({ControllerStatus()});
+    statuses_ = controllers;
+    const TrayState state = tray_state(controllers);
     // Setting the icon sends it to the tray host: only when it changes.
     if (int(state) != shown_state_) {
         shown_state_ = int(state);
         if (icon_)
             icon_->setIcon(tray_state_icon(state));
     }
-    const bool ready = controller_ready(status);
-    const bool manual = status.wanted_mode == RegulationMode::manual;
-    manual_->setEnabled(ready);
-    manual_->setChecked(manual);
-    for (QAction *action : std::as_const(manual_actions_))
-        action->setEnabled(ready && manual);
+    lay_out_regulation(int(controllers.size()));
+    for (int index = 0; index < controllers.size(); ++index) {
+        const ControllerStatus &status = controllers[index];
+        Regulation &regulation = regulations_[size_t(index)];
+        regulation.id = status.identity;
+        // Numbered as `morvane-pwmctl list` numbers them, the number its key.
+        if (regulation.submenu)
+            regulation.submenu->setTitle(QStringLiteral("&%1 %2").arg(index + 1).arg(
+                controller_line(status, level_words(status)).replace(QLatin1Char('&'), QLatin1String("&&"))));
+        const bool ready = controller_ready(status);
+        const bool manual = status.wanted_mode == RegulationMode::manual;
+        regulation.manual->setEnabled(ready);
+        regulation.manual->setChecked(manual);
+        for (QAction *action : std::as_const(regulation.manual_actions))
+            action->setEnabled(ready && manual);
+    }
     update_tool_tip();
 }
 
@@ -214,7 +283,7 @@ void TrayIcon::set_on_screen_level(bool on)
 
 void TrayIcon::update_tool_tip()
 {
-    const QString text = tray_tool_tip(status_, hot_keys_missing_);
+    const QString text = tray_tool_tip(statuses_, hot_keys_missing_);
     if (text == tool_tip_)
         return;
     tool_tip_ = text;
@@ -231,7 +300,7 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
     while (qAbs(wheel_rest_) >= QWheelEvent::DefaultDeltasPerStep) {
         const int direction = wheel_rest_ > 0 ? +1 : -1;
         wheel_rest_ -= direction * QWheelEvent::DefaultDeltasPerStep;
-        emit step_requested(direction);
+        emit step_all_requested(direction);
     }
     return true;
 }

@@ -97,10 +97,13 @@ void TrayShell::start(bool background)
     });
 }
 
-void TrayShell::show_status(const ControllerStatus &status)
+void TrayShell::show_controllers(const QList<ShownController> &controllers)
 {
-    tray_.show_status(status);
-    notifier_.show_status(status, window_presence());
+    QList<ControllerStatus> statuses;
+    for (const ShownController &shown : controllers)
+        statuses << shown.status;
+    tray_.show_statuses(statuses);
+    notifier_.show_controllers(controllers, window_presence());
 }
 
 void TrayShell::show_refusal(Refusal why)

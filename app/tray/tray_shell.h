@@ -17,9 +17,9 @@ class QWidget;
 // Everything that keeps the program at hand with its window closed: the
 // tray icon and its menu, the on-screen level, closing to the tray, start
 // at login, the user's preferences, and the endings (Quit, Ctrl+Q,
-// SIGTERM). It knows nothing of the model: the controller's state comes in
-// through show_status() and show_refusal(), and the tray's wishes about the
-// controller leave through tray()'s signals (see tray_wiring.h).
+// SIGTERM). It knows nothing of the model: the controllers' state comes in
+// through show_controllers() and show_refusal(), and the tray's wishes about
+// them leave through tray()'s signals (see tray_wiring.h).
 class TrayShell : public QObject
 {
     Q_OBJECT
@@ -36,7 +36,8 @@ public:
     // while the tray shows the icon.
     void start(bool background);
 
-    void show_status(const ControllerStatus &status);
+    // Every controller shown, in the order of their ids; at least one.
+    void show_controllers(const QList<ShownController> &controllers);
     void show_refusal(Refusal why);
     WindowPresence window_presence() const;
 

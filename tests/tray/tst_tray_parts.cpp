@@ -2,11 +2,17 @@
 // say, what the menu asks for, and what survives a restart.
 
 #include "app/hotkeys/global_hot_keys.h"
+#include "app/hotkeys/hot_key_ids.h"
 #include "app/tray/autostart_entry.h"
 #include "app/tray/level_words.h"
 #include "app/tray/preferences.h"
 #include "app/tray/tray_icon.h"
 #include "app/tray/tray_shell.h"
+#include "app/tray/tray_wiring.h"
+#include "controller_state.h"
+#include "model/controller.h"
+#include "model/controller_registry.h"
+#include "model/outcome_text.h"
 #include "translations/translation.h"
 
 #include <QAction>
@@ -40,14 +46,75 @@ ControllerStatus silent(RegulationMode mode, int manual_level, int brightness)
     return silent;
 }
 
-QAction *action(const TrayIcon &tray, const QString &text)
+// "Выход" in the menu, "2/Ярче" in the second controller's submenu (after
+// "Показать окно" and a separator).
+QAction *action(const QMenu *menu, const QString &path)
 {
-    for (QAction *action : tray.menu()->actions()) {
-        if (action->text() == text)
+    if (path.contains('/')) {
+        const QAction *holder = menu->actions().value(1 + path.section('/', 0, 0).toInt());
+        if (!holder || !holder->menu())
+            return nullptr;
+        menu = holder->menu();
+    }
+    for (QAction *action : menu->actions()) {
+        if (action->text() == path.section('/', -1))
             return action;
     }
     return nullptr;
 }
+
+// The notification server, as far as the on-screen level uses it.
+class NotificationServer : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QString last; // "summary | body" of the last notification
+
+public slots:
+    uint Notify(const QString &, uint replaces, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        last = summary + " | " + body;
+        return replaces ? replaces : 1;
+    }
+};
+
+// The controllers on the bus, in the program as main.cpp wires the tray,
+// its window hidden; each controller found, loaded and polled once.
+struct Program
+{
+    explicit Program(const QList<ControllerState> &controllers)
+    {
+        for (const ControllerState &controller : controllers)
+            sim.add_controller(controller.state);
+        wire_tray(registry, hot_keys, shell);
+        registry.check_devices();
+        tick();
+        shell.notifier().set_enabled(true);
+    }
+    void tick()
+    {
+        for (ControllerThread *controller : registry.places())
+            controller->controller().form_update();
+    }
+    // The last manual level each device was sent (command 57), -1 for none.
+    QList<int> sent_levels() const
+    {
+        QList<int> sent(sim.interface_count(), -1);
+        for (const SimWireRecord &record : sim.wire())
+            if (record.direction == SimDirection::out && record.command() == cmd_set_pwm_width)
+                sent[record.device] = record.payload().at(0) * 4 + record.payload().at(1);
+        return sent;
+    }
+
+    SimBackend sim;
+    ControllerRegistry registry{sim, ControllerRegistry::Threading::caller};
+    QWidget window;
+    GlobalHotKeys hot_keys{&window};
+    TrayShell shell{window, hot_keys, QDBusConnection::sessionBus()};
+};
 
 } // namespace
 
@@ -67,6 +134,9 @@ private slots:
     void autostart_entry();
     void refusal_is_said_where_it_is_seen_data();
     void refusal_is_said_where_it_is_seen();
+    void several_controllers_in_the_tray();
+    void steps_reach_each_controller_data();
+    void steps_reach_each_controller();
 
 private:
     QTemporaryDir home_;
@@ -118,9 +188,9 @@ void TestTrayParts::words()
         QCOMPARE(install_translation(*qApp, QLocale(language)), language);
     const auto uninstall = qScopeGuard([] { qDeleteAll(qApp->findChildren<QTranslator *>()); });
     QCOMPARE(level_words(shown), level);
-    QCOMPARE(tray_tool_tip(shown, hot_keys_missing), tool_tip);
+    QCOMPARE(tray_tool_tip({shown}, hot_keys_missing), tool_tip);
     TrayIcon tray;
-    tray.show_status(shown);
+    tray.show_statuses({shown});
     tray.set_hot_keys_missing(hot_keys_missing);
     QCOMPARE(tray.tool_tip(), tool_tip);
 }
@@ -134,16 +204,19 @@ void TestTrayParts::menu_wishes_data()
 
     const auto manual = RegulationMode::manual;
     const auto automatic = RegulationMode::automatic;
-    QTest::newRow("manual on") << automatic << "Ручная регулировка" << QByteArray(SIGNAL(manual_toggled(bool)))
-                               << QVariantList{true};
-    QTest::newRow("brighter") << manual << "Ярче" << QByteArray(SIGNAL(step_requested(int))) << QVariantList{1};
-    QTest::newRow("dimmer") << manual << "Темнее" << QByteArray(SIGNAL(step_requested(int))) << QVariantList{-1};
+    const QString id = "sn:A1"; // the controller's, which its entries carry
+    QTest::newRow("manual on") << automatic << "Ручная регулировка"
+                               << QByteArray(SIGNAL(manual_toggled(QString, bool))) << QVariantList{id, true};
+    QTest::newRow("brighter") << manual << "Ярче" << QByteArray(SIGNAL(step_requested(QString, int)))
+                              << QVariantList{id, 1};
+    QTest::newRow("dimmer") << manual << "Темнее" << QByteArray(SIGNAL(step_requested(QString, int)))
+                            << QVariantList{id, -1};
     QTest::newRow("25 % is the width the slider gives 25 %")
-        << manual << "Яркость 25 %" << QByteArray(SIGNAL(level_chosen(int))) << QVariantList{141};
-    QTest::newRow("100 %") << manual << "Яркость 100 %" << QByteArray(SIGNAL(level_chosen(int)))
-                           << QVariantList{564};
+        << manual << "Яркость 25 %" << QByteArray(SIGNAL(level_chosen(QString, int))) << QVariantList{id, 141};
+    QTest::newRow("100 %") << manual << "Яркость 100 %" << QByteArray(SIGNAL(level_chosen(QString, int)))
+                           << QVariantList{id, 564};
     QTest::newRow("levels wait for manual regulation")
-        << automatic << "Яркость 75 %" << QByteArray(SIGNAL(level_chosen(int))) << QVariantList{};
+        << automatic << "Яркость 75 %" << QByteArray(SIGNAL(level_chosen(QString, int))) << QVariantList{};
     QTest::newRow("keep running") << automatic << "Работать в фоне"
                                   << QByteArray(SIGNAL(keep_running_toggled(bool))) << QVariantList{true};
     QTest::newRow("quit") << automatic << "Выход" << QByteArray(SIGNAL(quit_requested())) << QVariantList{};
@@ -156,9 +229,11 @@ void TestTrayParts::menu_wishes()
     QFETCH(QByteArray, wish);
     QFETCH(QVariantList, arguments);
     TrayIcon tray;
-    tray.show_status(status(true, mode, 300, 300));
+    ControllerStatus shown = status(true, mode, 300, 300);
+    shown.identity = "sn:A1";
+    tray.show_statuses({shown});
     QSignalSpy spy(&tray, wish.constData());
-    QAction *chosen = action(tray, entry);
+    QAction *chosen = action(tray.menu(), entry);
     QVERIFY(chosen);
     const bool wished = wish != SIGNAL(quit_requested()) && arguments.isEmpty();
     QCOMPARE(chosen->isEnabled(), !wished);
@@ -279,6 +354,85 @@ void TestTrayParts::refusal_is_said_where_it_is_seen()
     QCOMPARE(said.size(), in_window ? 1 : 0);
     if (in_window)
         QCOMPARE(said.first().first().value<Refusal>(), Refusal(refusal));
+}
+
+// Several controllers get a submenu each, a line each in the tool tip, and
+// the icon shows the state that most needs seeing (one keeps today's menu:
+// menu_wishes).
+void TestTrayParts::several_controllers_in_the_tray()
+{
+    Program program({ControllerState().mode(0).pwm_width(564), ControllerState().mode(1).pwm_width(300)});
+    const TrayIcon &tray = program.shell.tray();
+    const QList<QAction *> entries = tray.menu()->actions();
+    QCOMPARE(entries.at(2)->text(), "&1 path:/dev/hidraw0: Яркость 100 % (автоматическая)");
+    QCOMPARE(entries.at(3)->text(), "&2 path:/dev/hidraw1: Яркость 53 % (ручная)");
+    QVERIFY(entries.at(4)->isSeparator());
+    QCOMPARE(tray.tool_tip(), "Morvane PWM\npath:/dev/hidraw0: Освещенность 512; Яркость 100 % (автоматическая)\n"
+                              "path:/dev/hidraw1: Освещенность 512; Яркость 53 % (ручная)");
+    QCOMPARE(tray.state(), TrayState::manual);
+}
+
+// The keys ask every controller; each takes the step as the model decides,
+// and the on-screen level lists those that moved, or says the refusal when
+// none did.
+void TestTrayParts::steps_reach_each_controller_data()
+{
+    QTest::addColumn<QList<ControllerState>>("controllers");
+    QTest::addColumn<QString>("press"); // a hot key, the wheel or a menu entry
+    QTest::addColumn<QList<int>>("sent"); // the level each device was sent, -1 none
+    QTest::addColumn<QString>("notice"); // "summary | body"
+
+    const auto manual = [](unsigned width) { return ControllerState().mode(1).pwm_width(width); };
+    const ControllerState automatic = ControllerState().mode(0).pwm_width(564);
+    QTest::newRow("one manual: stepped") << QList<ControllerState>{manual(300)} << "up" << QList<int>{317}
+                                         << "Яркость 56 % (ручная) | ";
+    QTest::newRow("one automatic: refused")
+        << QList<ControllerState>{automatic} << "down" << QList<int>{-1}
+        << "Яркость 100 % (автоматическая) | " + outcome_text(Outcome::refused(Refusal::not_manual));
+    QTest::newRow("two, one manual: it alone, no refusal")
+        << QList<ControllerState>{automatic, manual(300)} << "up" << QList<int>{-1, 317}
+        << "Яркость контроллеров | path:/dev/hidraw1: Яркость 56 % (ручная)";
+    QTest::newRow("two manual: both, each clamped")
+        << QList<ControllerState>{manual(560), manual(10)} << "down" << QList<int>{543, 0}
+        << "Яркость контроллеров | path:/dev/hidraw0: Яркость 96 % (ручная)\npath:/dev/hidraw1: Яркость 0 % (ручная)";
+    QTest::newRow("two manual, up: the top one clamped")
+        << QList<ControllerState>{manual(560), manual(10)} << "wheel up" << QList<int>{564, 27}
+        << "Яркость контроллеров | path:/dev/hidraw0: Яркость 100 % (ручная)\npath:/dev/hidraw1: Яркость 4 % (ручная)";
+    QTest::newRow("two automatic: the refusal, and where each stands")
+        << QList<ControllerState>{automatic, automatic} << "up" << QList<int>{-1, -1}
+        << "Яркость контроллеров | " + outcome_text(Outcome::refused(Refusal::not_manual))
+               + "\npath:/dev/hidraw0: Яркость 100 % (автоматическая)\npath:/dev/hidraw1: Яркость 100 % (автоматическая)";
+    QTest::newRow("two: a submenu's entry, its controller alone")
+        << QList<ControllerState>{manual(300), manual(300)} << "2/Ярче" << QList<int>{300, 317}
+        << "Яркость контроллеров | path:/dev/hidraw1: Яркость 56 % (ручная)";
+}
+
+void TestTrayParts::steps_reach_each_controller()
+{
+    QFETCH(QList<ControllerState>, controllers);
+    QFETCH(QString, press);
+    QFETCH(QList<int>, sent);
+    QFETCH(QString, notice);
+    NotificationServer server;
+    QDBusConnection server_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications");
+    const auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus("notifications"); });
+    QVERIFY2(server_bus.registerService("org.freedesktop.Notifications"), "no session bus");
+    QVERIFY(server_bus.registerObject("/org/freedesktop/Notifications", &server, QDBusConnection::ExportAllSlots));
+
+    Program program(controllers);
+    program.sim.clear_logs();
+    if (press == "up" || press == "down") {
+        emit program.hot_keys.activated(press == "up" ? HOTKEY_PWM_UP : HOTKEY_PWM_DOWN);
+    } else if (press == "wheel up") {
+        emit program.shell.tray().step_all_requested(+1);
+    } else {
+        QAction *chosen = action(program.shell.tray().menu(), press);
+        QVERIFY(chosen && chosen->isEnabled());
+        chosen->trigger();
+    }
+    program.tick();
+    QCOMPARE(program.sent_levels(), sent);
+    QTRY_COMPARE(server.last, notice);
 }
 
 QTEST_MAIN(TestTrayParts)
