@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -206,9 +207,13 @@ const char *fault_name(FaultKind kind)
     return "?";
 }
 
-std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::string> *notes)
+namespace {
+
+// Calls `parse` with the words of each line that is neither empty nor a
+// comment; a line it finds fault with (it returns why) is noted and skipped.
+void for_each_line(const std::string &text, const char *file, std::vector<std::string> *notes,
+                   const std::function<std::string(const std::vector<std::string> &)> &parse)
 {
-    std::vector<WireFault> faults;
     std::istringstream in(text);
     int number = 0;
     for (std::string line; std::getline(in, line);) {
@@ -216,12 +221,23 @@ std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::st
         const std::vector<std::string> w = words(line);
         if (w.empty() || w[0][0] == '#')
             continue;
+        const std::string why = parse(w);
+        if (!why.empty() && notes)
+            notes->push_back(std::string(file) + " line " + std::to_string(number) + " ignored: " + why);
+    }
+}
+
+} // namespace
+
+std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::string> *notes)
+{
+    std::vector<WireFault> faults;
+    for_each_line(text, "faults", notes, [&faults](const std::vector<std::string> &w) {
         std::string why;
         if (const std::optional<WireFault> fault = parse_fault(w, &why))
             faults.push_back(*fault);
-        else if (notes)
-            notes->push_back("faults line " + std::to_string(number) + " ignored: " + why);
-    }
+        return why;
+    });
     return faults;
 }
 
@@ -229,13 +245,7 @@ std::vector<ControllerLine> parse_controllers(const std::string &text,
                                               std::vector<std::string> *notes)
 {
     std::vector<ControllerLine> controllers;
-    std::istringstream in(text);
-    int number = 0;
-    for (std::string line; std::getline(in, line);) {
-        ++number;
-        const std::vector<std::string> w = words(line);
-        if (w.empty() || w[0][0] == '#')
-            continue;
+    for_each_line(text, "controllers", notes, [&controllers](const std::vector<std::string> &w) {
         ControllerLine controller{w[0], {}, {}};
         std::string why;
         if (w[0].find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_")
@@ -256,9 +266,8 @@ std::vector<ControllerLine> parse_controllers(const std::string &text,
         }
         if (why.empty())
             controllers.push_back(controller);
-        else if (notes)
-            notes->push_back("controllers line " + std::to_string(number) + " ignored: " + why);
-    }
+        return why;
+    });
     return controllers;
 }
 
