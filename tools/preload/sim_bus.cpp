@@ -201,7 +201,10 @@ void SimBus::refresh(bool force)
 
     for (SimController &controller : controllers_) {
         for (size_t i = 0; i < std::size(FILES); ++i) {
-            const std::string path = controller.dir + '/' + FILES[i].name;
+            // Through a reference: GCC's bounds check misreads the index of a
+            // member-function call made through the array element itself.
+            const ControlFile &file = FILES[i];
+            const std::string path = controller.dir + '/' + file.name;
             SimFileStamp stamp;
             struct stat info;
             if (::stat(path.c_str(), &info) == 0) {
@@ -215,7 +218,7 @@ void SimBus::refresh(bool force)
             controller.seen[i] = stamp;
             std::string content;
             const bool readable = stamp.exists && read_file(path, &content);
-            (this->*FILES[i].apply)(controller, readable ? &content : nullptr);
+            (this->*file.apply)(controller, readable ? &content : nullptr);
         }
         save_state(controller);
     }
