@@ -7,7 +7,7 @@
 #include "app/shell/startup_activation.h"
 #include "app/tray/tray_shell.h"
 #include "app/tray/tray_wiring.h"
-#include "dbus/controller_service.h"
+#include "dbus/controller_objects.h"
 #include "device/hidapi_backend.h"
 #include "history/history_recorder.h"
 #include "model/controller_registry.h"
@@ -56,7 +56,8 @@ int main(int argc, char **argv)
     ControllerRegistry registry(backend, ControllerRegistry::Threading::worker);
     registry.share_devices(true);
     ControllerThread &controller = registry.first();
-    Widget window(controller);
+    // The window shows the first controller, or the one the user picks.
+    Widget window(registry);
     QObject::connect(&app, &SingleApplication::messageReceived, &window, &Widget::message_arrived);
     QObject::connect(&app, &SingleApplication::startup_id_received, &window,
                      [&window](const QString &id) { activate_for_startup(window, id); });
@@ -98,9 +99,10 @@ int main(int argc, char **argv)
             ids << present->identity().id;
         history.record_present_controllers(ids);
     });
+    // The curve window shows the history of the controller the window shows.
     QObject::connect(&window, &Widget::history_wanted, &history,
-                     [&history](const ConfigBlock &current, LightPositions positions) {
-                         history.request_summary(current, positions);
+                     [&history, &window](const ConfigBlock &current, LightPositions positions) {
+                         history.request_summary(current, positions, window.shown().identity().id);
                      });
     QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);
     QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {
@@ -108,11 +110,11 @@ int main(int argc, char **argv)
         window.status_line()->set_problem(QStringLiteral("history"), problem);
     });
 
-    // Scripts and key bindings reach the controller over the session bus;
+    // Scripts and key bindings reach each controller over the session bus;
     // without one, the program works as before.
-    ControllerService service(controller);
+    ControllerObjects bus_objects(registry);
     QString no_bus;
-    if (!service.publish(QDBusConnection::sessionBus(), &no_bus))
+    if (!bus_objects.publish(QDBusConnection::sessionBus(), &no_bus))
         std::fprintf(stderr, "%s\n",
                      qPrintable(QCoreApplication::translate(
                                     "main", "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)")
@@ -140,7 +142,7 @@ int main(int argc, char **argv)
     QObject::connect(&window, &Widget::closed_for_good, &app, end);
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
     wire_tray(controller, hot_keys, shell);
-    QObject::connect(&service, &ControllerService::step_refused, &shell, &TrayShell::show_refusal);
+    QObject::connect(&bus_objects, &ControllerObjects::step_refused, &shell, &TrayShell::show_refusal);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 

@@ -10,102 +10,11 @@
 
 namespace {
 
-struct CommandEntry
-{
-    const char *name;
-    const char *synopsis;
-    const char *summary; // one line, for the overview
-    const char *details; // for the command's --help
-    int arguments;       // words the command takes
-    bool json;           // takes --json
-    bool dry_run;        // takes --dry-run
-    bool history = false;     // reads only the history database
-    const char *options = ""; // the options it takes beyond --json and --dry-run
-};
-
-const CommandEntry COMMANDS[] = {
-    {"status", "status [--json]", QT_TRANSLATE_NOOP("CommandLine", "connected, light, brightness and mode"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Shows whether a controller is connected and answers, its light reading, the brightness\n"
-                       "it drives (percent and PWM width) and its regulation mode. With --json, one JSON object.\n"
-                       "Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the\n"
-                       "last it gave), another program has it open, or the status could not be read; 2 usage\n"
-                       "error; 3 no controller is connected."),
-     0, true, false},
-    {"watch", "watch [--json] [--interval SECONDS]",
-     QT_TRANSLATE_NOOP("CommandLine", "a line per change, at most two a second"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Prints the status once, then a line when it changes, until interrupted (Ctrl+C,\n"
-                       "SIGTERM): at most one line per --interval (0.1 to 3600 seconds, 0.5 unless given);\n"
-                       "a change within it is printed when it ends, as it then stands. With --json, one\n"
-                       "JSON object a line, with the keys of 'status --json' and its time. Exit codes: 0\n"
-                       "interrupted; 1 morvane-pwm ended or the controller could not be reached; 2 usage error."),
-     0, true, false, false, "--interval"},
-    {"manual", "manual on|off", QT_TRANSLATE_NOOP("CommandLine", "switch manual regulation on or off"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "on: the controller drives the manual level (it starts at the present brightness).\n"
-                       "off: it follows its light curve again."),
-     1, false, false},
-    {"level", "level N | N%", QT_TRANSLATE_NOOP("CommandLine", "manual level: width 0..564, or 0%..100%"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Sets the level of manual regulation: a PWM width from 0 to 564, or a percentage from\n"
-                       "0% to 100%. Only in manual regulation (see 'manual on')."),
-     1, false, false},
-    {"up", "up", QT_TRANSLATE_NOOP("CommandLine", "one step brighter, as the hot key"),
-     QT_TRANSLATE_NOOP("CommandLine", "Raises the manual level by one hot-key step (3%). Only in manual regulation."),
-     0, false, false},
-    {"down", "down", QT_TRANSLATE_NOOP("CommandLine", "one step dimmer, as the hot key"),
-     QT_TRANSLATE_NOOP("CommandLine", "Lowers the manual level by one hot-key step (3%). Only in manual regulation."),
-     0, false, false},
-    {"config show", "config show [--json]", QT_TRANSLATE_NOOP("CommandLine", "the controller's configuration"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Shows the light curve, the delays, the interpolation and the light averaging.\n"
-                       "With --json, the document 'config export' writes."),
-     0, true, false},
-    {"config export", "config export FILE", QT_TRANSLATE_NOOP("CommandLine", "save the configuration as JSON"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Writes the controller's configuration to FILE as JSON ('-': standard output).\n"
-                       "Nothing is written to the controller."),
-     1, false, false},
-    {"config import", "config import FILE [--dry-run]",
-     QT_TRANSLATE_NOOP("CommandLine", "write a saved configuration to the controller"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Checks the whole of FILE (as 'config export' writes it) and then writes it to the\n"
-                       "controller; a bad file is refused, naming the first bad field, and nothing is\n"
-                       "written. With --dry-run, only prints what would change."),
-     1, false, true},
-    {"history", "history [--days N] [--json|--csv]",
-     QT_TRANSLATE_NOOP("CommandLine", "light and brightness hour by hour, and the manual corrections"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Shows what morvane-pwm recorded over the last N days (30 unless --days says otherwise):\n"
-                       "per hour the light (least, mean, most), the mean brightness, the mode and the minutes\n"
-                       "connected; then each manual change of the level. With --json one JSON object, with\n"
-                       "--csv one table. Reads the history only; the program need not run."),
-     0, true, false, true, "--days --csv"},
-    {"propose", "propose [--json] [-o FILE] [--positions keep|time]",
-     QT_TRANSLATE_NOOP("CommandLine", "a curve fitted to your manual corrections"),
-     QT_TRANSLATE_NOOP("CommandLine",
-                       "Proposes a light curve from the manual corrections in the history and the\n"
-                       "configuration the controller last held, and says which points would change.\n"
-                       "--positions time moves the points to the light levels where the time is spent\n"
-                       "(keep: they stay). With -o, writes the proposal to FILE as a configuration that\n"
-                       "'config import' accepts ('-': standard output). Nothing is written to the controller."),
-     0, true, false, true, "-o --positions"},
-};
-
 // The messages' translation context.
 struct CommandLineText
 {
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 };
-
-const CommandEntry *find_command(const QString &name)
-{
-    for (const CommandEntry &entry : COMMANDS)
-        if (name == QLatin1String(entry.name))
-            return &entry;
-    return nullptr;
-}
 
 } // namespace
 
@@ -114,11 +23,12 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     // A number is a value even with a sign: `level -5` is a level out of range.
     static const QRegularExpression NUMBER(QStringLiteral("^-[0-9]+%?$"));
     QStringList words;
-    QStringList options; // those beyond --json and --dry-run, to check against the command's
+    QStringList options; // to check against the command's
     for (int at = 0; at < arguments.size(); ++at) {
         const QString &argument = arguments.at(at);
         const bool takes_value = argument == QLatin1String("--days") || argument == QLatin1String("-o")
-                                 || argument == QLatin1String("--positions") || argument == QLatin1String("--interval");
+                                 || argument == QLatin1String("--positions") || argument == QLatin1String("--interval")
+                                 || argument == QLatin1String("--device");
         if (takes_value && at + 1 >= arguments.size()) {
             *error = CommandLineText::tr("%1 needs a value").arg(argument);
             return ExitCode::usage;
@@ -148,25 +58,34 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
                 return ExitCode::usage;
             }
             line->positions_time = value == QLatin1String("time");
+        } else if (argument == QLatin1String("--device")) {
+            if (value.isEmpty()) {
+                *error = CommandLineText::tr("--device needs a value");
+                return ExitCode::usage;
+            }
+            line->device = value;
         } else if (argument == QLatin1String("--csv")) {
             line->csv = true;
-        }
-        if (takes_value || argument == QLatin1String("--csv"))
-            options << argument;
-        else if (argument == QLatin1String("--json"))
+        } else if (argument == QLatin1String("--json")) {
             line->json = true;
-        else if (argument == QLatin1String("--dry-run"))
+        } else if (argument == QLatin1String("--dry-run")) {
             line->dry_run = true;
-        else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+        }
+        if (takes_value || argument == QLatin1String("--csv") || argument == QLatin1String("--json")
+            || argument == QLatin1String("--dry-run")) {
+            if (argument != QLatin1String("--device")) // every command takes it
+                options << argument;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line->help = true;
-        else if (argument == QLatin1String("--version"))
+        } else if (argument == QLatin1String("--version")) {
             line->version = true;
-        else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")
-                 && !NUMBER.match(argument).hasMatch()) {
+        } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")
+                   && !NUMBER.match(argument).hasMatch()) {
             *error = CommandLineText::tr("unknown option %1").arg(argument);
             return ExitCode::usage;
-        } else
+        } else {
             words << argument;
+        }
     }
     if (words.value(0) == QLatin1String("help")) {
         line->help = true;
@@ -194,8 +113,7 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
     const QStringList allowed = QString::fromLatin1(entry->options).split(QLatin1Char(' '));
     const bool options_fit = std::all_of(options.begin(), options.end(),
                                          [&](const QString &option) { return allowed.contains(option); });
-    if (line->arguments.size() != entry->arguments || (line->json && !entry->json)
-        || (line->dry_run && !entry->dry_run) || !options_fit || (line->json && line->csv)) {
+    if (line->arguments.size() != entry->arguments || !options_fit || (line->json && line->csv)) {
         *error = CommandLineText::tr("usage: morvane-pwmctl %1").arg(QLatin1String(entry->synopsis));
         return ExitCode::usage;
     }
@@ -219,7 +137,7 @@ namespace {
 QString command_list(const QString &prefix)
 {
     QString text;
-    for (const CommandEntry &entry : COMMANDS)
+    for (const CommandEntry &entry : command_table())
         if (QLatin1String(entry.name).startsWith(prefix))
             text += QStringLiteral("  %1  %2\n").arg(QLatin1String(entry.synopsis), -32).arg(CommandLineText::tr(entry.summary));
     return text;
@@ -241,17 +159,23 @@ QString help_text(const QString &command)
                       "go through it; otherwise morvane-pwmctl opens the controller itself.\n\n"
                       "Commands:\n");
     text += command_list(QString());
+    text += CommandLineText::tr("\nEvery command takes:\n"
+                                "  --device SEL    the controller: its id, its serial number, its number in 'list', or\n"
+                                "                  the first four or more characters of an id or serial number; needed\n"
+                                "                  when several are connected (history and propose pick among the\n"
+                                "                  controllers in the history, the one recorded last first)\n");
     text += CommandLineText::tr("\nRun 'morvane-pwmctl COMMAND --help' for more about a command, "
                                 "'morvane-pwmctl --version' for the version.\n"
                                 "Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),\n"
-                                "2 usage error, 3 no controller.\n");
+                                "2 usage error (also: several controllers and no --device), 3 no controller (or none\n"
+                                "that --device names).\n");
     return text;
 }
 
 bool reads_history(const QString &command)
 {
     const CommandEntry *entry = find_command(command);
-    return entry && entry->history;
+    return entry && entry->reaches == Reaches::history;
 }
 
 int parse_level(const QString &text)

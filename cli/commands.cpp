@@ -29,6 +29,19 @@ QString silence_text(const ControllerStatus &status)
         .arg(status.silent_since.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
+// The state's word, as status and list show it.
+QString state_word(const ControllerStatus &status)
+{
+    if (!status.connected)
+        return CommandRunner::tr("not connected");
+    return status.answering ? CommandRunner::tr("connected") : CommandRunner::tr("connected, not answering");
+}
+
+QJsonValue text_or_null(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
 // One shape in every state: the same keys always, null for what is not
 // known (the live values without a loaded controller), `error` when the
 // status could not be read at all or the controller does not answer.
@@ -40,6 +53,8 @@ QJsonObject status_json(const ControllerStatus &status, const QString &route, QS
         error = silence_text(status);
     const auto known_number = [known](int value) { return known ? QJsonValue(value) : QJsonValue(); };
     return {{"route", route},
+            {"controller", text_or_null(status.identity)},
+            {"serial", text_or_null(status.serial)},
             {"connected", status.connected},
             {"identified", status.identified},
             {"configuration_loaded", status.loaded},
@@ -51,8 +66,8 @@ QJsonObject status_json(const ControllerStatus &status, const QString &route, QS
             {"mode", known ? QJsonValue(bus_names::regulation_mode_name(status.mode)) : QJsonValue()},
             {"manual_level", known_number(status.manual_level)},
             {"edits_pending", status.edits_pending},
-            {"holder", status.holder.isEmpty() ? QJsonValue() : QJsonValue(status.holder)},
-            {"error", error.isEmpty() ? QJsonValue() : QJsonValue(error)}};
+            {"holder", text_or_null(status.holder)},
+            {"error", text_or_null(error)}};
 }
 
 QString json_line(const QJsonObject &object)
@@ -165,37 +180,92 @@ CommandRunner::CommandRunner(ControllerAccess &access, QTextStream &out, QTextSt
 
 ExitCode CommandRunner::run(const CommandLine &line)
 {
-    const QString &command = line.command;
-    const QString argument = line.arguments.value(0);
-    if (command == QLatin1String("status"))
-        return status(line.json);
-    if (command == QLatin1String("watch"))
-        return watch(line.json, line.interval_ms);
-    if (command == QLatin1String("config import"))
-        return import_config(argument, line.dry_run);
-    if (command == QLatin1String("history"))
-        return history(line);
-    if (command == QLatin1String("propose"))
-        return propose(line);
+    const CommandEntry &entry = *find_command(line.command);
+    // Chosen before anything is done: with several present, nothing is done
+    // to any until the choice is clear.
+    if (entry.reaches == Reaches::one_controller) {
+        const ControllerChoice choice = choose_controller(access_.controllers(), line.device);
+        if (choice.kind == ControllerChoice::Kind::chosen)
+            access_.choose(choice.index);
+        // With none present the command goes on, and says so as it always did.
+        else if (choice.kind != ControllerChoice::Kind::nothing_present)
+            return unclear(choice, line.device, entry.reaches);
+    }
+    return (this->*entry.handler)(line);
+}
 
-    // The rest need a controller before anything else.
-    if (const Answer opened = access_.open(); !opened.ok())
-        return failed(opened);
-    if (command == QLatin1String("manual")) {
-        const bool on = argument == QLatin1String("on");
-        return regulate([&] { return access_.set_manual(on); });
+ExitCode CommandRunner::unclear(const ControllerChoice &choice, const QString &selector, Reaches among)
+{
+    out_.flush();
+    err_ << "morvane-pwmctl: ";
+    if (choice.kind == ControllerChoice::Kind::several) {
+        const QString ids = choice.candidates.join(QStringLiteral(", "));
+        err_ << (selector.isEmpty() ? tr("several controllers are connected (%1); choose one with --device").arg(ids)
+                                    : tr("%1 names several controllers (%2); choose one of them").arg(selector, ids))
+             << Qt::endl;
+        return ExitCode::usage;
     }
-    if (command == QLatin1String("level")) {
-        const int width = parse_level(argument);
-        return regulate([&] { return access_.set_manual_level(width); });
+    err_ << (among == Reaches::history ? tr("no controller in the history matches %1").arg(selector)
+                                       : tr("no controller matches %1; 'morvane-pwmctl list' shows them").arg(selector))
+         << Qt::endl;
+    return ExitCode::no_controller;
+}
+
+// Each is opened in turn: directly, one at a time, each under its own lock.
+ExitCode CommandRunner::list(const CommandLine &line)
+{
+    const std::vector<SelectableController> present = access_.controllers();
+    std::vector<int> listed;
+    if (line.device.isEmpty()) {
+        for (int index = 0; index < int(present.size()); ++index)
+            listed.push_back(index);
+    } else if (const ControllerChoice choice = choose_controller(present, line.device);
+               choice.kind == ControllerChoice::Kind::chosen) {
+        listed.push_back(choice.index);
+    } else {
+        return unclear(choice, line.device, Reaches::every_controller);
     }
-    if (command == QLatin1String("up") || command == QLatin1String("down")) {
-        const int direction = command == QLatin1String("up") ? 1 : -1;
-        return regulate([&] { return access_.step(direction); });
+    if (present.empty()) {
+        // Why none is listed: none is connected, or the way in failed.
+        const Answer opened = access_.open();
+        if (line.json)
+            out_ << "[]\n";
+        return failed(opened.ok() ? Answer::of(Outcome::refused(Refusal::not_connected)) : opened);
     }
-    if (command == QLatin1String("config show"))
-        return show_config(line.json);
-    return export_config(argument);
+
+    int id_width = 0;
+    int serial_width = 1;
+    for (const SelectableController &controller : present) {
+        id_width = std::max(id_width, int(controller.id.size()));
+        serial_width = std::max(serial_width, int(controller.serial.size()));
+    }
+    ExitCode code = ExitCode::done;
+    QJsonArray objects;
+    for (int index : listed) {
+        access_.choose(index);
+        const Answer opened = access_.open();
+        const bool unreadable = exit_code(opened) == ExitCode::failed;
+        if (unreadable)
+            code = ExitCode::failed;
+        const ControllerStatus now = access_.status();
+        const SelectableController &controller = present[size_t(index)];
+        if (line.json) {
+            QJsonObject object = status_json(now, access_.route(), unreadable ? words(opened) : QString());
+            // Named as listed, whatever the way in could tell.
+            object.insert(QStringLiteral("controller"), controller.id);
+            object.insert(QStringLiteral("serial"), text_or_null(controller.serial));
+            objects.append(object);
+        } else {
+            out_ << QStringLiteral("%1  %2  %3  %4\n")
+                        .arg(index + 1)
+                        .arg(controller.id, -id_width)
+                        .arg(controller.serial.isEmpty() ? QStringLiteral("-") : controller.serial, -serial_width)
+                        .arg(unreadable ? words(opened) : state_word(now));
+        }
+    }
+    if (line.json)
+        out_ << QString::fromUtf8(QJsonDocument(objects).toJson(QJsonDocument::Compact)) << '\n';
+    return code;
 }
 
 QString CommandRunner::words(const Answer &answer)
@@ -214,8 +284,9 @@ ExitCode CommandRunner::exit_code(const Answer &answer)
 
 // Without a controller the status is still shown (exit 3); when it cannot be
 // read at all, JSON still gets its object, with the reason.
-ExitCode CommandRunner::status(bool json)
+ExitCode CommandRunner::status(const CommandLine &line)
 {
+    const bool json = line.json;
     const Answer opened = access_.open();
     const ExitCode code = exit_code(opened);
     if (code == ExitCode::failed) {
@@ -228,7 +299,7 @@ ExitCode CommandRunner::status(bool json)
     if (json)
         out_ << json_line(status_json(now, access_.route())) << '\n';
     else if (!now.connected)
-        out_ << tr("controller   not connected") << '\n';
+        out_ << tr("controller   %1").arg(state_word(now)) << '\n';
     else
         print_status(now);
     return silent ? failed(Answer::failure(silence_text(now))) : code;
@@ -236,7 +307,7 @@ ExitCode CommandRunner::status(bool json)
 
 void CommandRunner::print_status(const ControllerStatus &now)
 {
-    out_ << (now.answering ? tr("controller   connected") : tr("controller   connected, not answering")) << '\n'
+    out_ << tr("controller   %1").arg(state_word(now)) << '\n'
         << tr("light        %1").arg(now.light) << '\n'
         << tr("brightness   %1 (width %2)").arg(pwm_percent_text(int(now.pwm_width))).arg(now.pwm_width) << '\n'
         << (now.mode == RegulationMode::manual ? tr("mode         manual (level %1)").arg(now.manual_level)
@@ -248,8 +319,10 @@ void CommandRunner::print_status(const ControllerStatus &now)
 
 // At most one line a slot: a change within the slot after a line is printed
 // when the slot ends, as it then stands.
-ExitCode CommandRunner::watch(bool json, int interval_ms)
+ExitCode CommandRunner::watch(const CommandLine &line)
 {
+    const bool json = line.json;
+    const int interval_ms = line.interval_ms;
     if (const Answer opened = access_.open(); exit_code(opened) == ExitCode::failed)
         return failed(opened);
 
@@ -266,15 +339,15 @@ ExitCode CommandRunner::watch(bool json, int interval_ms)
     QTimer next_slot;
     next_slot.setSingleShot(true);
     const auto print_change = [&] {
-        const QString line = status_line(json);
-        if (line == shown)
+        const QString text = status_line(json);
+        if (text == shown)
             return;
         if (since_printed.isValid() && since_printed.elapsed() < interval_ms) {
             if (!next_slot.isActive())
                 next_slot.start(int(interval_ms - since_printed.elapsed()));
             return;
         }
-        shown = line;
+        shown = text;
         since_printed.start();
         const QDateTime now = QDateTime::currentDateTime();
         if (json) {
@@ -283,7 +356,7 @@ ExitCode CommandRunner::watch(bool json, int interval_ms)
             object.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
             out_ << json_line(object) << Qt::endl;
         } else {
-            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << line << Qt::endl;
+            out_ << now.toString(QStringLiteral("HH:mm:ss")) << "  " << text << Qt::endl;
         }
     };
     connect(&next_slot, &QTimer::timeout, &loop, print_change);
@@ -295,20 +368,51 @@ ExitCode CommandRunner::watch(bool json, int interval_ms)
     return code;
 }
 
+ExitCode CommandRunner::manual(const CommandLine &line)
+{
+    const bool on = line.arguments.first() == QLatin1String("on");
+    return regulate([&] { return access_.set_manual(on); });
+}
+
+ExitCode CommandRunner::level(const CommandLine &line)
+{
+    const int width = parse_level(line.arguments.first());
+    return regulate([&] { return access_.set_manual_level(width); });
+}
+
+ExitCode CommandRunner::up(const CommandLine &)
+{
+    return regulate([&] { return access_.step(1); });
+}
+
+ExitCode CommandRunner::down(const CommandLine &)
+{
+    return regulate([&] { return access_.step(-1); });
+}
+
 ExitCode CommandRunner::regulate(const std::function<Answer()> &change)
 {
+    if (const Answer opened = access_.open(); !opened.ok())
+        return failed(opened);
     if (const Answer answer = change(); !answer.ok())
         return failed(answer);
     print_level();
     return ExitCode::done;
 }
 
-ExitCode CommandRunner::show_config(bool json)
+Answer CommandRunner::read_configuration(ConfigBlock *config)
+{
+    if (const Answer opened = access_.open(); !opened.ok())
+        return opened;
+    return access_.configuration(config);
+}
+
+ExitCode CommandRunner::show_config(const CommandLine &line)
 {
     ConfigBlock config;
-    if (const Answer answer = access_.configuration(&config); !answer.ok())
+    if (const Answer answer = read_configuration(&config); !answer.ok())
         return failed(answer);
-    if (json) {
+    if (line.json) {
         out_ << QString::fromUtf8(config_to_json(config, supported_controller()));
         return ExitCode::done;
     }
@@ -329,10 +433,11 @@ ExitCode CommandRunner::show_config(bool json)
     return ExitCode::done;
 }
 
-ExitCode CommandRunner::export_config(const QString &file_name)
+ExitCode CommandRunner::export_config(const CommandLine &line)
 {
+    const QString &file_name = line.arguments.first();
     ConfigBlock config;
-    if (const Answer answer = access_.configuration(&config); !answer.ok())
+    if (const Answer answer = read_configuration(&config); !answer.ok())
         return failed(answer);
     QString error;
     if (!save_document(file_name, config_to_json(config, supported_controller()), out_, &error))
@@ -344,8 +449,10 @@ ExitCode CommandRunner::export_config(const QString &file_name)
 
 // The change list is printed only for what is written or would be: every
 // check that could refuse comes first.
-ExitCode CommandRunner::import_config(const QString &file_name, bool dry_run)
+ExitCode CommandRunner::import_config(const CommandLine &line)
 {
+    const QString &file_name = line.arguments.first();
+    const bool dry_run = line.dry_run;
     // The whole file is checked before the controller is even opened.
     QByteArray document;
     QString error;
@@ -360,9 +467,10 @@ ExitCode CommandRunner::import_config(const QString &file_name, bool dry_run)
         return failed(opened);
     if (const Answer answer = access_.configuration(&current); !answer.ok())
         return failed(answer);
-    // The model refuses the write over the window's edits; known before it is asked.
-    if (access_.status().edits_pending)
-        return failed(Answer::of(Outcome::refused(Refusal::edits_pending)));
+    // The model's rule for the write, known before it is asked (a dry run never asks).
+    if (const Refusal why = replacement_refusal(access_.status().edits_pending, ChangeSource::client);
+        why != Refusal::none)
+        return failed(Answer::of(Outcome::refused(why)));
     // Only bytes 5..36 are compared and written, and the document set them all.
     const QStringList changes = config_differences(current, checked);
     if (changes.isEmpty()) {
@@ -388,10 +496,13 @@ ExitCode CommandRunner::history(const CommandLine &line)
     const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
     if (!store.is_open())
         return failed(Answer::failure(store.problem()));
+    QString identity; // every controller's, unless --device names one
+    if (const ExitCode chosen = choose_recorded(store, line.device, &identity); chosen != ExitCode::done)
+        return chosen;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const qint64 from = now - qint64(line.days) * 24 * 3600;
-    const auto hours = store.periods(QString(), from, now + 1, 3600);
-    const auto corrections = store.corrections(QString(), from * 1000, (now + 1) * 1000);
+    const auto hours = store.periods(identity, from, now + 1, 3600);
+    const auto corrections = store.corrections(identity, from * 1000, (now + 1) * 1000);
 
     if (line.json) {
         QJsonArray hour_list;
@@ -466,6 +577,18 @@ ExitCode CommandRunner::history(const CommandLine &line)
     return ExitCode::done;
 }
 
+ExitCode CommandRunner::choose_recorded(const HistoryStore &store, const QString &selector, QString *identity)
+{
+    if (selector.isEmpty())
+        return ExitCode::done;
+    const QStringList recorded = store.controller_ids();
+    const ControllerChoice choice = choose_controller(selectable_ids(recorded), selector);
+    if (choice.kind != ControllerChoice::Kind::chosen)
+        return unclear(choice, selector, Reaches::history);
+    *identity = recorded.at(choice.index);
+    return ExitCode::done;
+}
+
 ExitCode CommandRunner::propose(const CommandLine &line)
 {
     const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
@@ -476,7 +599,10 @@ ExitCode CommandRunner::propose(const CommandLine &line)
                                           .arg(CurveFit::MIN_CORRECTIONS)));
     if (!store.is_open())
         return failed(Answer::failure(store.problem()));
-    const auto current = store.latest_configuration();
+    QString identity; // the controller recorded last, unless --device names one
+    if (const ExitCode chosen = choose_recorded(store, line.device, &identity); chosen != ExitCode::done)
+        return chosen;
+    const auto current = store.latest_configuration(identity);
     if (!current)
         return failed(Answer::failure(tr("no configuration recorded yet: run morvane-pwm with the controller once")));
     const qint64 now_ms = QDateTime::currentMSecsSinceEpoch();

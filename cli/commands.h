@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class HistoryStore;
+
 // Runs one command line over a ControllerAccess: what the user asked for,
 // printed for a terminal or as JSON. Messages go to `err`, results to `out`.
 class CommandRunner : public QObject
@@ -24,16 +26,35 @@ public:
     static ExitCode exit_code(const Answer &answer);
 
 private:
-    ExitCode status(bool json);
-    ExitCode watch(bool json, int interval_ms);
-    void print_status(const ControllerStatus &now);
-    // manual, level, up and down: one change of regulation, then the level it left.
-    ExitCode regulate(const std::function<Answer()> &change);
-    ExitCode show_config(bool json);
-    ExitCode export_config(const QString &file_name);
-    ExitCode import_config(const QString &file_name, bool dry_run);
-                    ExitCode history(const CommandLine &line);
+    friend const std::vector<CommandEntry> &command_table();
+
+    // The handlers of the command table's rows.
+    ExitCode list(const CommandLine &line);
+    ExitCode status(const CommandLine &line);
+    ExitCode watch(const CommandLine &line);
+    ExitCode manual(const CommandLine &line);
+    ExitCode level(const CommandLine &line);
+    ExitCode up(const CommandLine &line);
+    ExitCode down(const CommandLine &line);
+    ExitCode show_config(const CommandLine &line);
+    ExitCode export_config(const CommandLine &line);
+    ExitCode import_config(const CommandLine &line);
+    ExitCode history(const CommandLine &line);
     ExitCode propose(const CommandLine &line);
+
+    // No one controller is chosen: several could be meant, with or without
+    // --device (exit 2), or --device names none (exit 3), among those
+    // present or those in the history.
+    ExitCode unclear(const ControllerChoice &choice, const QString &selector, Reaches among);
+    // The identity of the controller in the history --device names; left
+    // empty without --device.
+    ExitCode choose_recorded(const HistoryStore &store, const QString &selector, QString *identity);
+    void print_status(const ControllerStatus &now);
+    // manual, level, up and down: the controller opened, one change of
+    // regulation, then the level it left.
+    ExitCode regulate(const std::function<Answer()> &change);
+    // The controller opened, then its configuration.
+    Answer read_configuration(ConfigBlock *config);
 
     ExitCode failed(const Answer &answer);
     void print_level();

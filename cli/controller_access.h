@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/controller_selector.h"
 #include "model/controller_status.h"
 #include "model/outcome.h"
 #include "protocol/config_block.h"
@@ -30,7 +31,8 @@ struct Answer
 };
 
 // The controller as the client reaches it: through the running program or
-// directly. Every operation needs a successful open() first.
+// directly. Every operation needs a successful open() first, and concerns
+// the controller chosen last (the only one, while none was chosen).
 class ControllerAccess : public QObject
 {
     Q_OBJECT
@@ -40,6 +42,11 @@ public:
 
     // Names the way in, for --json output: "program" or "direct".
     virtual QString route() const = 0;
+
+    // The controllers present, in the order `list` numbers them (by id).
+    virtual std::vector<SelectableController> controllers() = 0;
+    // From now on the operations concern controllers()[index].
+    virtual void choose(int index) = 0;
 
     // Reaches the controller: identified and with its configuration loaded
     // when directly; as the program sees it otherwise.

@@ -11,11 +11,14 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 const QString SERVICE = QLatin1String(bus_names::SERVICE_NAME);
 const QString PATH = QLatin1String(bus_names::OBJECT_PATH);
 const QString PROPERTIES = QLatin1String(bus_names::PROPERTIES_INTERFACE);
+const QString OBJECT_MANAGER = QStringLiteral("org.freedesktop.DBus.ObjectManager");
 // The program answers a method once the controller has (at worst after a
 // tick and an action timed out both ways, then the settling); a margin for
 // the bus on top. Longer is a program that hangs.
@@ -30,25 +33,33 @@ std::unique_ptr<DbusAccess> DbusAccess::find_program(const QDBusConnection &bus)
 {
     if (!bus.isConnected())
         return nullptr;
-    // The first GetAll goes to the well-known name and its reply names the
+    // The first call goes to the well-known name and its reply names the
     // program, so that finding it costs no round trip of its own.
-    const QDBusMessage reply = bus.call(get_all(SERVICE), QDBus::Block, CALL_TIMEOUT_MS);
-    if (reply.type() == QDBusMessage::ErrorMessage
-        && (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
-            || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")))
+    const QDBusMessage reply = bus.call(
+        QDBusMessage::createMethodCall(SERVICE, PATH, OBJECT_MANAGER, QStringLiteral("GetManagedObjects")),
+        QDBus::Block, CALL_TIMEOUT_MS);
+    const QString error = reply.errorName();
+    if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+        || error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return nullptr;
     const bool answered = reply.type() == QDBusMessage::ReplyMessage;
     std::unique_ptr<DbusAccess> found(new DbusAccess(bus, answered ? reply.service() : SERVICE));
-    if (answered)
-        found->take(qdbus_cast<QVariantMap>(reply.arguments().value(0)));
-    else // it is there but does not answer: the controller is its, not ours to open
+    if (answered && reply.signature() == QLatin1String("a{oa{sa{sv}}}"))
+        found->take_objects(reply.arguments().value(0).value<QDBusArgument>());
+    const bool hangs = error == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+                       || error == QLatin1String("org.freedesktop.DBus.Error.Timeout");
+    // A program that hangs is not waited for twice.
+    if (hangs)
         found->unanswered_ = tr("morvane-pwm did not answer (%1)").arg(reply.errorMessage());
+    else if (found->served_.empty())
+        found->read_old_object(!answered);
     return found;
 }
 
 DbusAccess::DbusAccess(const QDBusConnection &bus, const QString &program)
     : bus_(bus)
     , program_(program)
+    , path_(PATH)
 {
 }
 
@@ -61,10 +72,29 @@ DbusAccess::~DbusAccess() = default;
 ControllerProxy &DbusAccess::proxy()
 {
     if (!proxy_) {
-        proxy_ = std::make_unique<ControllerProxy>(program_, PATH, bus_);
+        proxy_ = std::make_unique<ControllerProxy>(program_, path_, bus_);
         proxy_->setTimeout(CALL_TIMEOUT_MS);
     }
     return *proxy_;
+}
+
+std::vector<SelectableController> DbusAccess::controllers()
+{
+    std::vector<SelectableController> named;
+    for (const Served &served : served_)
+        named.push_back({served.id, served.serial});
+    return named;
+}
+
+void DbusAccess::choose(int index)
+{
+    const Served &chosen = served_.at(size_t(index));
+    // The only controller is also the old object's, which a watch follows
+    // across an unplug as it always did.
+    path_ = served_.size() == 1 ? PATH : chosen.path;
+    proxy_.reset();
+    status_ = ControllerStatus();
+    take(chosen.properties);
 }
 
 Answer DbusAccess::open()
@@ -72,9 +102,8 @@ Answer DbusAccess::open()
     // The status was read when the program was found.
     if (!unanswered_.isEmpty())
         return Answer::failure(unanswered_);
-    if (!status_.connected)
-        return Answer::of(Outcome::refused(status_.holder.isEmpty() ? Refusal::not_connected : Refusal::held_elsewhere),
-                          status_.holder);
+    if (const Refusal why = link_refusal(status_.connected, !status_.holder.isEmpty()); why != Refusal::none)
+        return Answer::of(Outcome::refused(why), status_.holder);
     return {};
 }
 
@@ -113,8 +142,11 @@ Answer DbusAccess::step(int direction)
 
 void DbusAccess::watch()
 {
-    bus_.connect(program_, PATH, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
+    bus_.connect(program_, path_, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
                  SLOT(properties_changed(QString, QVariantMap, QStringList)));
+    if (path_ != PATH)
+        bus_.connect(program_, PATH, OBJECT_MANAGER, QStringLiteral("InterfacesRemoved"), this,
+                     SLOT(interfaces_removed(QDBusObjectPath, QStringList)));
     auto *watcher = new QDBusServiceWatcher(SERVICE, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { emit ended(tr("morvane-pwm has ended")); });
@@ -131,6 +163,12 @@ void DbusAccess::properties_changed(const QString &interface, const QVariantMap 
     take(changed);
     if (status_ != before)
         emit status_changed();
+}
+
+void DbusAccess::interfaces_removed(const QDBusObjectPath &path, const QStringList &)
+{
+    if (path.path() == path_)
+        emit ended(tr("the controller %1 was unplugged").arg(status_.identity));
 }
 
 // Busy means an earlier write is still on its way: asked again, for a
@@ -178,17 +216,38 @@ Answer DbusAccess::finished(const QDBusPendingCall &call, bool writes) const
 
 Answer DbusAccess::refresh()
 {
+    QVariantMap properties;
+    const Answer read = read_all(&properties);
+    take(properties);
+    return read;
+}
+
+Answer DbusAccess::read_all(QVariantMap *properties) const
+{
     QDBusPendingReply<QVariantMap> reply = bus_.asyncCall(get_all(program_), CALL_TIMEOUT_MS);
     reply.waitForFinished();
     if (reply.isError())
         return Answer::failure(tr("morvane-pwm did not answer (%1)").arg(reply.error().message()));
-    take(reply.value());
+    *properties = reply.value();
     return {};
 }
 
-QDBusMessage DbusAccess::get_all(const QString &destination)
+void DbusAccess::read_old_object(bool older_program)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(destination, PATH, PROPERTIES, QStringLiteral("GetAll"));
+    QVariantMap properties;
+    if (const Answer read = read_all(&properties); !read.ok()) {
+        unanswered_ = read.problem; // it is there: the controller is its, not ours to open
+        return;
+    }
+    take(properties);
+    // An older program serves its one controller at the old object only.
+    if (older_program && status_.connected)
+        served_.push_back({PATH, status_.identity, status_.serial, properties});
+}
+
+QDBusMessage DbusAccess::get_all(const QString &destination) const
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(destination, path_, PROPERTIES, QStringLiteral("GetAll"));
     message << QString::fromLatin1(ControllerProxy::staticInterfaceName());
     return message;
 }
@@ -218,7 +277,30 @@ void DbusAccess::take(const QVariantMap &properties)
     value("PwmWidth", &status_.pwm_width);
     value("ManualLevel", &status_.manual_level);
     value("Holder", &status_.holder);
+    value("Id", &status_.identity);
+    value("Serial", &status_.serial);
     mode("RegulationMode", &status_.mode);
     mode("WantedMode", &status_.wanted_mode);
     status_.brightness_width = int(status_.pwm_width);
+}
+
+// GetManagedObjects' answer, a{oa{sa{sv}}}: the controllers' objects, in the
+// order of their ids.
+void DbusAccess::take_objects(const QDBusArgument &objects)
+{
+    const QString interface = QLatin1String(ControllerProxy::staticInterfaceName());
+    objects.beginMap();
+    while (!objects.atEnd()) {
+        QDBusObjectPath path;
+        QMap<QString, QVariantMap> interfaces;
+        objects.beginMapEntry();
+        objects >> path >> interfaces;
+        objects.endMapEntry();
+        // The old object stands for one of them, never for one more.
+        if (const auto found = interfaces.constFind(interface); found != interfaces.cend() && path.path() != PATH)
+            served_.push_back({path.path(), found->value(QStringLiteral("Id")).toString(),
+                               found->value(QStringLiteral("Serial")).toString(), *found});
+    }
+    objects.endMap();
+    std::sort(served_.begin(), served_.end(), [](const Served &a, const Served &b) { return a.id < b.id; });
 }

@@ -21,6 +21,8 @@ public:
     ~DbusAccess() override;
 
     QString route() const override { return QStringLiteral("program"); }
+    std::vector<SelectableController> controllers() override;
+    void choose(int index) override;
     Answer open() override;
     ControllerStatus status() override { return status_; }
     Answer configuration(ConfigBlock *config) override;
@@ -32,6 +34,7 @@ public:
 
 private slots:
     void properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &invalidated);
+    void interfaces_removed(const QDBusObjectPath &path, const QStringList &interfaces);
 
 private:
     DbusAccess(const QDBusConnection &bus, const QString &program);
@@ -45,12 +48,30 @@ private:
     // The answer of a finished call.
     Answer finished(const QDBusPendingCall &call, bool writes) const;
     Answer refresh();
-    // Reads the properties (GetAll) from `destination`.
-    static QDBusMessage get_all(const QString &destination);
+    Answer read_all(QVariantMap *properties) const;
+    // Without a controller object (none present, or an older program
+    // without the object manager) the old object says how things stand.
+    void read_old_object(bool older_program);
+    // Reads the properties (GetAll) of the object spoken to from `destination`.
+    QDBusMessage get_all(const QString &destination) const;
     void take(const QVariantMap &properties);
+    void take_objects(const QDBusArgument &objects);
+
+    // A controller the program serves, as its object showed it when found.
+    struct Served
+    {
+        QString path;
+        QString id;
+        QString serial;
+        QVariantMap properties;
+    };
 
     QDBusConnection bus_;
     QString program_; // its unique name
+    std::vector<Served> served_; // in the order of their ids
+    // The object spoken to: the chosen controller's, or the old one that
+    // stands for the only controller (an older program has no other).
+    QString path_;
     std::unique_ptr<ControllerProxy> proxy_; // made on first use
     ControllerStatus status_;
     QString unanswered_; // why the program did not answer when it was found; empty when it did

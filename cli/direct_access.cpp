@@ -1,6 +1,10 @@
 #include "direct_access.h"
 
 #include "model/controller_registry.h"
+#include "model/device_lock.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
 
 #include <memory>
 #include <optional>
@@ -12,6 +16,8 @@ namespace {
 constexpr int OPEN_TICKS = 3;
 // A change needs two: one sends it, the next reads back what the controller took.
 constexpr int CHANGE_TICKS = 2;
+// How often a lock another client holds is tried again while waiting for it.
+constexpr int LOCK_RETRY_MS = 50;
 
 } // namespace
 
@@ -20,53 +26,75 @@ DirectAccess::DirectAccess(HidBackend &backend)
     , controller_(backend)
 {
     scanner_.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    controller_.share_device(true);
     // Reading jobs send nothing but reads; a regulating action lets go.
     controller_.hold_regulation(true);
     connect(&controller_, &Controller::identification_failed, this,
             [this](int version_found) { identification_error_ = identification_text(version_found); });
 }
 
+std::vector<SelectableController> DirectAccess::controllers()
+{
+    // Named as the program names them: it remembers the serials it saw twice.
+    QSet<QString> twin_serials = remembered_twin_serials();
+    present_ = list_controllers(scanner_, &twin_serials);
+    std::vector<SelectableController> named;
+    for (const ControllerIdentity &identity : present_)
+        named.push_back({identity.id, identity.serial});
+    return named;
+}
+
+void DirectAccess::choose(int index)
+{
+    chosen_ = present_.at(size_t(index));
+}
+
 Answer DirectAccess::open()
 {
-    QSet<QString> twin_serials = remembered_twin_serials();
-    const std::vector<ControllerIdentity> listed = list_controllers(scanner_, &twin_serials);
-    if (listed.empty())
-        return Answer::of(Outcome::refused(Refusal::not_connected));
-    const ControllerIdentity &chosen = listed.front();
-    lock_.reset(new DeviceLock(DeviceLock::for_node(chosen.path)));
-    DeviceLock &lock = *lock_;
-    // Another program's turn is waited for, except the window's when it has
-    // no session bus: that one keeps the controller as long as it runs.
-    if (!lock.try_lock()) {
-        if (!lock.problem().isEmpty())
-            return Answer::failure(tr("cannot make the device lock (%1), so the controller cannot be shared safely; "
-                                      "nothing was sent to it")
-                                       .arg(lock.problem()));
-        if (lock.held_by_program())
+    identification_error_.clear();
+    if (!chosen_.path.isEmpty()) {
+        // Without a lock nothing may be sent: the controller is not even opened.
+        if (const QString problem = DeviceLock::for_node(chosen_.path).problem(); !problem.isEmpty())
+            return lock_failure(problem);
+        controller_.reopen(chosen_);
+        if (const QString problem = controller_.status().lock_problem; !problem.isEmpty()) {
+            controller_.reopen({});
+            return lock_failure(problem);
+        }
+        // Another client's turn is waited for, except the window's when it
+        // has no session bus: that one keeps the controller as long as it runs.
+        if (!controller_.status().holder.isEmpty() && DeviceLock::for_node(chosen_.path).held_by_program())
             return Answer::failure(tr("the running morvane-pwm has no session bus, so morvane-pwmctl cannot reach "
                                       "it and it keeps the controller; use its window, or start it in a session "
                                       "with a D-Bus session bus"));
-        if (!lock.try_lock(DeviceLock::CLIENT_WAIT_MS))
-            return Answer::of(Outcome::refused(Refusal::held_elsewhere), lock.holder());
+        const QDeadlineTimer turn(DeviceLock::CLIENT_WAIT_MS);
+        while (!controller_.status().holder.isEmpty() && !turn.hasExpired()) {
+            QThread::msleep(LOCK_RETRY_MS);
+            controller_.check_hid_device();
+        }
+        if (!controller_.connected() && !controller_.open_failure_details().empty())
+            return cannot_open();
     }
-    controller_.reopen(chosen);
-    if (!controller_.connected())
-        return cannot_open();
+    // Not connected, held elsewhere or loaded: the model's answer.
     const Answer loaded = settled([this](Controller::Reply reply) { controller_.when_loaded(std::move(reply)); },
                                   OPEN_TICKS);
     if (!identification_error_.isEmpty())
         return Answer::failure(identification_error_);
-    if (!loaded.ok() && controller_.connected() && loaded.outcome.refusal != Refusal::not_connected)
+    if (!loaded.ok() && controller_.connected())
         return Answer::failure(tr("the controller did not send its configuration"));
     return loaded;
 }
 
+Answer DirectAccess::lock_failure(const QString &problem)
+{
+    return Answer::failure(tr("cannot make the device lock (%1), so the controller cannot be shared safely; "
+                              "nothing was sent to it")
+                               .arg(problem));
+}
+
 Answer DirectAccess::cannot_open() const
 {
-    const std::vector<HidOpenFailure> &failures = controller_.open_failure_details();
-    if (failures.empty())
-        return Answer::of(Outcome::refused(Refusal::not_connected));
-    const HidOpenFailure &failure = failures.front();
+    const HidOpenFailure &failure = controller_.open_failure_details().front();
     return Answer::failure(tr("cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules "
                               "(the package puts it in /usr/lib/udev/rules.d), run 'sudo udevadm control --reload "
                               "&& sudo udevadm trigger' and replug the controller")

@@ -2,15 +2,15 @@
 
 #include "controller_access.h"
 #include "model/controller.h"
-#include "model/device_lock.h"
 
 #include <functional>
-#include <memory>
 
 // The controller opened by the client itself, when the program is not
-// running: takes the controller's device lock, opens, identifies and loads, does
-// its one job by driving the same Controller the program runs, synchronously.
-// Writes only what the job asks for; nothing is written back on exit.
+// running: lists the controllers without opening any, then opens only the
+// one chosen, under its device node's lock; identifies and loads it and
+// does its one job by driving the same Controller the program runs,
+// synchronously. Writes only what the job asks for; nothing is written back
+// on exit.
 class DirectAccess : public ControllerAccess
 {
     Q_OBJECT
@@ -19,6 +19,8 @@ public:
     explicit DirectAccess(HidBackend &backend);
 
     QString route() const override { return QStringLiteral("direct"); }
+    std::vector<SelectableController> controllers() override;
+    void choose(int index) override;
     Answer open() override;
     ControllerStatus status() override { return controller_.status(); }
     Answer configuration(ConfigBlock *config) override;
@@ -34,10 +36,12 @@ private:
     Answer settled(const std::function<void(Controller::Reply)> &action, int ticks);
     Answer answer(const Outcome &outcome) const;
     Answer cannot_open() const;
+    static Answer lock_failure(const QString &problem);
     static QString identification_text(int version_found);
 
-    HidDevice scanner_;
-    std::unique_ptr<DeviceLock> lock_; // of the controller chosen at open()
+    HidDevice scanner_; // lists the controllers; opens none
+    std::vector<ControllerIdentity> present_;
+    ControllerIdentity chosen_; // none (no path) until one is chosen
     Controller controller_;
     QString identification_error_;
 };

@@ -1,19 +1,49 @@
 #pragma once
 
+#include "model/controller_identity.h"
 #include "model/outcome.h"
 #include "protocol/commands.h"
 
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QMap>
 #include <QString>
+#include <QVariantMap>
 
-// The names under which the program serves the controller on the session
+// The names under which the program serves the controllers on the session
 // bus, shared by the service and the command-line client.
 namespace bus_names {
 
 constexpr char SERVICE_NAME[] = "io.github.morvane.pwm";
+// The only controller present, and the object manager of the ones below.
 constexpr char OBJECT_PATH[] = "/io/github/morvane/pwm";
 constexpr char INTERFACE_NAME[] = "io.github.morvane.pwm.Controller";
 constexpr char ERROR_PREFIX[] = "io.github.morvane.pwm.Error.";
 constexpr char PROPERTIES_INTERFACE[] = "org.freedesktop.DBus.Properties";
+constexpr char OBJECT_MANAGER_INTERFACE[] = "org.freedesktop.DBus.ObjectManager";
+
+// Each present controller's own object: its id as an object path element.
+inline QString controller_path(const QString &id)
+{
+    return QLatin1String(OBJECT_PATH) + QLatin1String("/controllers/") + escaped_name(id);
+}
+
+// What GetManagedObjects and InterfacesAdded carry: each interface of an
+// object with its properties (a{sa{sv}}), and that for each object (a{oa{sa{sv}}}).
+using InterfaceProperties = QMap<QString, QVariantMap>;
+using ManagedObjects = QMap<QDBusObjectPath, InterfaceProperties>;
+
+// Before the first call or signal that carries them, on either side. Qt
+// relays a signal by its parameters' type names, so these names too (the
+// object path's is not known by name before its first use otherwise).
+inline void register_types()
+{
+    qRegisterMetaType<QDBusObjectPath>("QDBusObjectPath");
+    qDBusRegisterMetaType<InterfaceProperties>();
+    qDBusRegisterMetaType<ManagedObjects>();
+    qRegisterMetaType<InterfaceProperties>("bus_names::InterfaceProperties");
+    qRegisterMetaType<ManagedObjects>("bus_names::ManagedObjects");
+}
 // A document ApplyConfiguration cannot take; the only error that is no Outcome.
 constexpr char INVALID_CONFIGURATION[] = "io.github.morvane.pwm.Error.InvalidConfiguration";
 
@@ -35,6 +65,7 @@ constexpr OutcomeError OUTCOME_ERRORS[] = {
     {{Outcome::Kind::refused, Refusal::held_elsewhere}, "HeldElsewhere"},
     {{Outcome::Kind::refused, Refusal::busy}, "Busy"},
     {{Outcome::Kind::refused, Refusal::closing}, "Closing"},
+    {{Outcome::Kind::refused, Refusal::several_controllers}, "SeveralControllers"},
     {{Outcome::Kind::not_confirmed, Refusal::none}, "NotConfirmed"},
 };
 

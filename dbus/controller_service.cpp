@@ -10,36 +10,80 @@
 
 #include <algorithm>
 
-ControllerService::ControllerService(ControllerThread &controller, QObject *parent)
+ControllerService::ControllerService(ControllerThread &controller, const QString &path, QObject *parent)
+    : ControllerService(&controller, path, parent)
+{
+}
+
+ControllerService::ControllerService(ControllerRegistry &registry, QObject *parent)
+    : ControllerService(registry.only(), QLatin1String(OBJECT_PATH), parent)
+{
+    registry_ = &registry;
+    connect(&registry, &ControllerRegistry::present_changed, this, &ControllerService::follow_registry);
+    // In the signal itself: a controller that went may be deleted next.
+    connect(&registry, &ControllerRegistry::controller_removed, this, &ControllerService::follow_registry);
+}
+
+ControllerService::ControllerService(ControllerThread *controller, const QString &path, QObject *parent)
     : QObject(parent)
-    , controller_(controller)
+    , path_(path)
     , bus_(QString())
 {
     new ControllerAdaptor(this);
-    published_ = property_values();
-
     publish_timer_.setSingleShot(true);
     publish_timer_.setInterval(0);
     connect(&publish_timer_, &QTimer::timeout, this, &ControllerService::publish_changes);
-    connect(&controller_, &ControllerThread::status_changed, this, [this] { publish_timer_.start(); });
+    bind(controller);
+    published_ = property_values();
 }
 
-bool ControllerService::publish(QDBusConnection on, QString *error)
+void ControllerService::bind(ControllerThread *controller)
 {
-    if (!on.isConnected()) {
-        *error = on.lastError().message();
+    disconnect(status_connection_);
+    controller_ = controller;
+    if (controller_)
+        status_connection_ = connect(controller_, &ControllerThread::status_changed, this,
+                                     [this] { publish_timer_.start(); });
+}
+
+void ControllerService::follow_registry()
+{
+    if (registry_->only() == controller_)
+        return;
+    bind(registry_->only());
+    publish_timer_.start();
+}
+
+const ControllerStatus &ControllerService::status() const
+{
+    static const ControllerStatus none;
+    return controller_ ? controller_->status() : none;
+}
+
+bool ControllerService::register_on(QDBusConnection bus)
+{
+    if (!bus.registerObject(path_, this))
         return false;
-    }
-    if (!on.registerObject(QLatin1String(OBJECT_PATH), this)) {
-        *error = QStringLiteral("the object %1 is already registered").arg(QLatin1String(OBJECT_PATH));
+    bus_ = bus;
+    return true;
+}
+
+void ControllerService::unregister()
+{
+    if (bus_.isConnected())
+        bus_.unregisterObject(path_);
+    bus_ = QDBusConnection(QString());
+}
+
+bool ControllerService::refused_as_several()
+{
+    if (controller_)
         return false;
-    }
-    if (!on.registerService(QLatin1String(SERVICE_NAME))) {
-        *error = QStringLiteral("another process holds the name %1").arg(QLatin1String(SERVICE_NAME));
-        on.unregisterObject(QLatin1String(OBJECT_PATH));
-        return false;
-    }
-    bus_ = on;
+    const Outcome several = Outcome::refused(Refusal::several_controllers);
+    QStringList ids;
+    for (const ControllerThread *present : registry_->present())
+        ids << present->identity().id;
+    sendErrorReply(bus_names::error_name(several), outcome_text(several, QString(), ids));
     return true;
 }
 
@@ -49,7 +93,7 @@ bool ControllerService::publish(QDBusConnection on, QString *error)
 ControllerThread::Reply ControllerService::reply_later(std::function<QVariantList()> result)
 {
     setDelayedReply(true);
-    const ControllerThread *controller = &controller_;
+    const ControllerThread *controller = controller_;
     return [controller, bus = connection(), call = message(), result = std::move(result)](const Outcome &outcome) {
         if (outcome.ok())
             bus.send(call.createReply(result ? result() : QVariantList()));
@@ -62,8 +106,10 @@ ControllerThread::Reply ControllerService::reply_later(std::function<QVariantLis
 // Waits for a load under way (right after plug-in) rather than failing.
 QString ControllerService::GetConfiguration()
 {
-    const ControllerThread *controller = &controller_;
-    controller_.when_loaded(reply_later([controller] {
+    if (refused_as_several())
+        return QString();
+    const ControllerThread *controller = controller_;
+    controller_->when_loaded(reply_later([controller] {
         return QVariantList{QString::fromUtf8(config_to_json(controller->applied_config(), supported_controller()))};
     }));
     return QString();
@@ -71,6 +117,8 @@ QString ControllerService::GetConfiguration()
 
 void ControllerService::ApplyConfiguration(const QString &json)
 {
+    if (refused_as_several())
+        return;
     // Measured before conversion: a huge string costs nothing more.
     if (json.size() > CONFIG_DOCUMENT_MAX_SIZE)
         return sendErrorReply(QLatin1String(bus_names::INVALID_CONFIGURATION),
@@ -78,22 +126,26 @@ void ControllerService::ApplyConfiguration(const QString &json)
                                              "Nothing was sent to the controller.")
                                   .arg(json.size())
                                   .arg(CONFIG_DOCUMENT_MAX_SIZE));
-    ConfigBlock config = controller_.applied_config();
+    ConfigBlock config = controller_->applied_config();
     QString why;
     if (!config_from_json(json.toUtf8(), &config, &why))
         return sendErrorReply(QLatin1String(bus_names::INVALID_CONFIGURATION), why);
-    controller_.apply(config, ChangeSource::dbus, reply_later());
+    controller_->apply(config, ChangeSource::dbus, reply_later());
 }
 
 void ControllerService::SetManual(bool manual)
 {
-    controller_.set_manual(manual, ChangeSource::dbus, reply_later());
+    if (refused_as_several())
+        return;
+    controller_->set_manual(manual, ChangeSource::dbus, reply_later());
 }
 
 // A level beyond int stays beyond the range: the model refuses it.
 void ControllerService::SetManualLevel(uint level)
 {
-    controller_.set_manual_level(int(std::min(level, uint(PWM_FULL_SCALE) + 1)), ChangeSource::dbus, reply_later());
+    if (refused_as_several())
+        return;
+    controller_->set_manual_level(int(std::min(level, uint(PWM_FULL_SCALE) + 1)), ChangeSource::dbus, reply_later());
 }
 
 void ControllerService::StepUp()
@@ -108,8 +160,12 @@ void ControllerService::StepDown()
 
 void ControllerService::step(int direction)
 {
+    if (refused_as_several()) {
+        emit step_refused(Refusal::several_controllers);
+        return;
+    }
     QPointer<ControllerService> self(this);
-    controller_.step(direction, ChangeSource::dbus, [answer = reply_later(), self](const Outcome &outcome) {
+    controller_->step(direction, ChangeSource::dbus, [answer = reply_later(), self](const Outcome &outcome) {
         answer(outcome);
         if (self && outcome.kind == Outcome::Kind::refused)
             emit self->step_refused(outcome.refusal);
@@ -136,7 +192,7 @@ void ControllerService::publish_changes()
     published_ = now;
     if (changed.isEmpty() || !bus_.isConnected())
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(OBJECT_PATH),
+    QDBusMessage signal = QDBusMessage::createSignal(path_,
                                                      QLatin1String(bus_names::PROPERTIES_INTERFACE),
                                                      QStringLiteral("PropertiesChanged"));
     signal << QLatin1String(INTERFACE_NAME) << changed << QStringList();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus_names.h"
+#include "model/controller_registry.h"
 #include "model/controller_thread.h"
 #include "protocol/pwm_percent.h"
 
@@ -13,12 +14,17 @@
 
 #include <functional>
 
-// The controller on D-Bus: what the generated ControllerAdaptor reads and
+// A controller on D-Bus: what the generated ControllerAdaptor reads and
 // calls. Properties are the one status value under the interface's names;
 // methods hand the call to the model and reply once its Outcome arrives
 // (delayed replies), so neither the bus nor the GUI thread waits for the
 // controller. Every refusal is the model's, answered with the error the
 // shared table names and the outcome's wording.
+//
+// Either bound to one controller for good (its own object), or the old
+// object that follows the registry's only(): with several present it has
+// no controller, refuses every method as several_controllers and its
+// properties read as with no controller.
 class ControllerService : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -35,18 +41,26 @@ class ControllerService : public QObject, protected QDBusContext
     Q_PROPERTY(uint ManualLevel READ manual_level)
     Q_PROPERTY(bool EditsPending READ edits_pending)
     Q_PROPERTY(QString Holder READ holder)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Serial READ serial)
 
 public:
     static constexpr const char *SERVICE_NAME = bus_names::SERVICE_NAME;
     static constexpr const char *OBJECT_PATH = bus_names::OBJECT_PATH;
     static constexpr const char *INTERFACE_NAME = bus_names::INTERFACE_NAME;
 
-    explicit ControllerService(ControllerThread &controller, QObject *parent = nullptr);
+    // `controller`'s own object at `path`.
+    ControllerService(ControllerThread &controller, const QString &path, QObject *parent = nullptr);
+    // The object at OBJECT_PATH for registry.only().
+    explicit ControllerService(ControllerRegistry &registry, QObject *parent = nullptr);
 
-    // Serves the interface on `bus` under SERVICE_NAME. Returns false, with
-    // the reason in *error and nothing left registered, when the bus is not
-    // there or another process holds the name.
-    bool publish(QDBusConnection bus, QString *error);
+    const QString &path() const { return path_; }
+    // Serves the object at path() on `bus` (the bus name is the caller's);
+    // false when that path is taken.
+    bool register_on(QDBusConnection bus);
+    void unregister();
+    // Every property by its D-Bus name, as Get reads it.
+    QVariantMap property_values() const;
 
     bool connected() const { return status().connected; }
     bool identified() const { return status().identified; }
@@ -61,6 +75,8 @@ public:
     uint manual_level() const { return uint(status().manual_level); }
     bool edits_pending() const { return status().edits_pending; }
     QString holder() const { return status().holder; }
+    QString id() const { return controller_ ? controller_->identity().id : QString(); }
+    QString serial() const { return controller_ ? controller_->identity().serial : QString(); }
 
     // The interface's methods, called by the adaptor.
     QString GetConfiguration();
@@ -76,15 +92,24 @@ signals:
     void step_refused(Refusal refusal);
 
 private:
+    ControllerService(ControllerThread *controller, const QString &path, QObject *parent);
+    void bind(ControllerThread *controller);
     void step(int direction);
-    const ControllerStatus &status() const { return controller_.status(); }
+    const ControllerStatus &status() const;
+    // The old object follows registry.only() (nullptr: several present).
+    void follow_registry();
+    // Answers the call under way as several_controllers when this object has
+    // no controller; false when it has one.
+    bool refused_as_several();
     // Takes over the reply to the call under way: it goes out once the
     // returned reply gets the outcome, carrying `result()` when done.
     ControllerThread::Reply reply_later(std::function<QVariantList()> result = {});
-    QVariantMap property_values() const;
     void publish_changes();
 
-    ControllerThread &controller_;
+    ControllerRegistry *registry_ = nullptr; // the old object's, which follows it
+    ControllerThread *controller_ = nullptr; // nullptr only for the old object with several present
+    QMetaObject::Connection status_connection_;
+    QString path_;
     QDBusConnection bus_;
     QVariantMap published_; // the values the last PropertiesChanged announced
     // Collects the status changes of one turn of the event loop into one

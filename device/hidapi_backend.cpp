@@ -1,8 +1,7 @@
 #include "hidapi_backend.h"
 
 #include <hidapi.h>
-
-#include <cwchar>
+#include <libudev.h>
 
 namespace {
 
@@ -16,16 +15,30 @@ struct HidapiHandle : HidHandle
     bool failed = false;
 };
 
-std::string narrow(const wchar_t *text)
+// hidapi's wide strings (UTF-32 on Linux) as UTF-8, whatever the locale;
+// what is no character becomes U+FFFD. Null gives an empty string.
+std::string utf8(const wchar_t *text)
 {
-    if (!text)
-        return "unknown error";
     std::string out;
-    std::mbstate_t state{};
-    char buffer[8];
-    for (; *text; ++text) {
-        const size_t n = std::wcrtomb(buffer, *text, &state);
-        out.append(buffer, n == size_t(-1) ? 0 : n);
+    for (; text && *text; ++text) {
+        auto code = static_cast<unsigned long>(*text);
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            code = 0xFFFD;
+        if (code < 0x80) {
+            out += char(code);
+        } else if (code < 0x800) {
+            out += char(0xC0 | (code >> 6));
+            out += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += char(0xE0 | (code >> 12));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        } else {
+            out += char(0xF0 | (code >> 18));
+            out += char(0x80 | ((code >> 12) & 0x3F));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        }
     }
     return out;
 }
@@ -33,6 +46,7 @@ std::string narrow(const wchar_t *text)
 } // namespace
 
 HidapiBackend::HidapiBackend()
+    : udev_context_(udev_new())
 {
     hid_init();
 }
@@ -40,26 +54,35 @@ HidapiBackend::HidapiBackend()
 HidapiBackend::~HidapiBackend()
 {
     hid_exit();
+    if (udev_context_)
+        udev_unref(udev_context_);
 }
 
 std::vector<HidInterface> HidapiBackend::enumerate()
 {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<HidInterface> present;
     hid_device_info *list = hid_enumerate(0, 0);
-    for (const hid_device_info *info = list; info; info = info->next)
-        present.push_back({info->path ? info->path : "", info->vendor_id, info->product_id});
+    for (const hid_device_info *info = list; info; info = info->next) {
+        const std::string path = info->path ? info->path : "";
+        present.push_back({path, info->vendor_id, info->product_id, utf8(info->serial_number),
+                           usb_port(path)});
+    }
     hid_free_enumeration(list);
     return present;
 }
 
 HidHandle *HidapiBackend::open(const std::string &path, std::string *error)
 {
+    std::lock_guard<std::mutex> lock(mutex_);
     // hidapi 0.13 must only be given paths that came from hid_enumerate.
     hid_device *device = hid_open_path(path.c_str());
     if (!device) {
         // Open failures are reported through the global error, not the handle.
-        if (error)
-            *error = narrow(hid_error(nullptr));
+        if (error) {
+            const wchar_t *reason = hid_error(nullptr);
+            *error = reason ? utf8(reason) : "unknown error";
+        }
         return nullptr;
     }
     auto *handle = new HidapiHandle;
@@ -103,6 +126,7 @@ int HidapiBackend::read(HidHandle *handle, unsigned char *data, size_t length, i
 // The read may take a queued report: after an error, a stale one.
 bool HidapiBackend::alive(HidHandle *handle)
 {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto *held = static_cast<HidapiHandle *>(handle);
     if (held->failed) {
         unsigned char report[64];
@@ -120,7 +144,26 @@ bool HidapiBackend::alive(HidHandle *handle)
 
 void HidapiBackend::close(HidHandle *handle)
 {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto *held = static_cast<HidapiHandle *>(handle);
     hid_close(held->device);
     delete held;
+}
+
+// The USB device above the hidraw node, named as the kernel names its port
+// ("1-2.3"). Empty when udev is missing or the node is not on USB.
+std::string HidapiBackend::usb_port(const std::string &path)
+{
+    if (!udev_context_)
+        return {};
+    const std::string node = path.substr(path.rfind('/') + 1);
+    udev_device *hidraw = udev_device_new_from_subsystem_sysname(udev_context_, "hidraw", node.c_str());
+    if (!hidraw)
+        return {};
+    // The parent belongs to the child: only the child is released.
+    udev_device *usb = udev_device_get_parent_with_subsystem_devtype(hidraw, "usb", "usb_device");
+    const char *name = usb ? udev_device_get_sysname(usb) : nullptr;
+    std::string port = name ? name : "";
+    udev_device_unref(hidraw);
+    return port;
 }

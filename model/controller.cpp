@@ -2,6 +2,7 @@
 
 #include "device_lock.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -136,8 +137,6 @@ void Controller::share_device(bool shared)
 void Controller::reopen(const ControllerIdentity &identity)
 {
     const bool other_node = identity.path != identity_.path;
-    const bool was_connected = connected();
-    const bool was_identified = identified();
     identity_ = identity;
     link_checked_ = true;
     if (!other_node) {
@@ -151,7 +150,7 @@ void Controller::reopen(const ControllerIdentity &identity)
         forget_failed_reads();
         if (settling())
             answer_all(Outcome::refused(unavailable()));
-        announce_link(was_connected, was_identified);
+        announce_value();
         return;
     }
     check_hid_device();
@@ -159,8 +158,6 @@ void Controller::reopen(const ControllerIdentity &identity)
 
 void Controller::check_hid_device()
 {
-    const bool was_connected = connected();
-    const bool was_identified = identified();
     // While another process holds the lock, the controller is left to it
     // until a later check. A lock that cannot be made at all is said, and
     // the controller is opened uncoordinated rather than never.
@@ -182,20 +179,6 @@ void Controller::check_hid_device()
     if (!connected() && settling())
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
-    const QStringList failures = open_failures();
-    if (failures != announced_open_failures_) {
-        announced_open_failures_ = failures;
-        emit open_failures_changed(failures);
-    }
-    announce_link(was_connected, was_identified);
-}
-
-void Controller::announce_link(bool was_connected, bool was_identified)
-{
-    if (connected() != was_connected)
-        emit connected_changed(connected());
-    if (identified() != was_identified)
-        emit identified_changed(identified());
     announce_value();
 }
 
@@ -223,8 +206,8 @@ Refusal Controller::unavailable() const
 {
     if (closing_)
         return Refusal::closing;
-    if (!connected())
-        return holder_.isEmpty() ? Refusal::not_connected : Refusal::held_elsewhere;
+    if (const Refusal why = link_refusal(connected(), !holder_.isEmpty()); why != Refusal::none)
+        return why;
     if (identification_failed_)
         return Refusal::not_identified;
     if (!config_loaded() || loading_)
@@ -332,7 +315,6 @@ void Controller::choose_mode(RegulationMode mode)
     if (mode == wanted_mode_)
         return;
     wanted_mode_ = mode;
-    emit wanted_mode_changed(mode);
     set_level(int(stored_config_.pwm_width()));
 }
 
@@ -380,11 +362,7 @@ Refusal Controller::change_level(int level, ChangeSource source, Reply reply)
 // The controller may report a width beyond the scale; the level stays on it.
 void Controller::set_level(int level)
 {
-    level = std::clamp(level, 0, PWM_FULL_SCALE);
-    if (level == manual_level_)
-        return;
-    manual_level_ = level;
-    emit manual_level_changed(level);
+    manual_level_ = std::clamp(level, 0, PWM_FULL_SCALE);
 }
 
 void Controller::set_edits_pending(bool pending)
@@ -392,7 +370,6 @@ void Controller::set_edits_pending(bool pending)
     if (pending == edits_pending_)
         return;
     edits_pending_ = pending;
-    emit edits_pending_changed(pending);
     announce_value();
 }
 
@@ -414,15 +391,20 @@ bool Controller::send_config_block(const ConfigBlock &block)
 // Bytes 0..4 go out as the controller last reported them, so nothing is sent
 // before it has reported them on this connection: zeros or another
 // connection's bytes could change its regulation mode.
+Refusal Controller::claim_apply()
+{
+    return apply_claimed_.exchange(true) ? Refusal::busy : Refusal::none;
+}
+
 Outcome Controller::apply_config(const ConfigBlock &config, ChangeSource source)
 {
+    const auto turn_ends = qScopeGuard([this] { apply_claimed_ = false; });
     if (const Refusal why = unavailable(); why != Refusal::none)
         return Outcome::refused(why);
     if (status_connection_ != hid_device_.connection_serial())
         return Outcome::refused(Refusal::loading);
-    // What the user typed in the window is not replaced behind their back.
-    if (source != ChangeSource::window && edits_pending_)
-        return Outcome::refused(Refusal::edits_pending);
+    if (const Refusal why = replacement_refusal(edits_pending_, source); why != Refusal::none)
+        return Outcome::refused(why);
     ConfigBlock block = stored_config_;
     std::copy(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
               block.bytes.begin() + ConfigBlock::STATUS_SIZE);

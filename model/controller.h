@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -119,6 +120,12 @@ public:
     // and the write-back sends. Callers other than the window are refused
     // while the window holds unapplied edits.
     Outcome apply_config(const ConfigBlock &config, ChangeSource source = ChangeSource::window);
+    // One write at a time: a flood of applies from a script would otherwise
+    // queue exchanges ahead of every poll tick. An apply handed over from
+    // another thread claims its turn first (safe from any thread) and is
+    // refused as busy while an earlier one is on its way; apply_config ends
+    // the turn.
+    Refusal claim_apply();
     // Answered once the controller reports the mode (or after SETTLE_MS).
     Refusal set_wanted_mode(RegulationMode mode, ChangeSource source = ChangeSource::window, Reply reply = {});
     // Only while manual regulation is wanted; answered once a status pass
@@ -156,21 +163,12 @@ signals:
     void status_value_changed(const ControllerStatus &status);
     // The controller took a change of the manual level.
     void manual_change(const ManualChange &change);
-    void connected_changed(bool connected);
-    void identified_changed(bool identified);
     // A load filled bytes 5..36, or an apply from any client changed them:
     // views show them. Every load emits it, changed or not.
     void configuration_loaded();
     // A confirmed apply from another program changed bytes 5..36; follows
     // configuration_loaded. `at` is UTC.
     void configuration_changed_elsewhere(ChangeSource via, const QDateTime &at);
-    // Light reading, width, controller mode or brightness_width changed.
-    void status_changed();
-    void live_changed(bool live);
-    void wanted_mode_changed(RegulationMode mode);
-    void manual_level_changed(int level);
-    void open_failures_changed(const QStringList &failures);
-    void edits_pending_changed(bool pending);
     // The controller did not identify as version 1 (version_found, or -1 when
     // it did not answer): the program ends after telling the user. Until then
     // it gets nothing but the load's read, and no poll tick follows.
@@ -186,9 +184,6 @@ private:
     void note_light_reading() const;
     void note_status_read(bool answered, qint64 started_ms);
     void forget_failed_reads();
-    void announce_status();
-    void announce_link(bool was_connected, bool was_identified);
-    void set_live(bool live);
     bool config_write_allowed() const;
     bool send_config_block(const ConfigBlock &block);
     // Why an action cannot reach the controller now (none when it can).
@@ -199,7 +194,7 @@ private:
     void answer_waiting(bool level_sent);
     void answer_all(const Outcome &outcome);
     Refusal change_level(int level, ChangeSource source, Reply reply);
-    void set_level(int level); // emits manual_level_changed on change
+    void set_level(int level);
     void choose_mode(RegulationMode mode);
     void tick();
     void announce_value();
@@ -222,6 +217,7 @@ private:
     bool edits_pending_ = false;
     bool regulation_held_ = false;
     bool closing_ = false;
+    std::atomic<bool> apply_claimed_{false};
     int brightness_width_ = 0;
     bool live_ = false;
     // Status reads failed in a row on this connection, and when the first
@@ -249,11 +245,6 @@ private:
     // A device check ran since the last announcement: the holder, the open
     // failures or the identity may have changed.
     bool link_checked_ = true;
-    // The status last announced with status_changed (none before the first).
-    bool status_announced_ = false;
-    std::array<unsigned char, ConfigBlock::STATUS_SIZE> announced_status_{};
-    int announced_brightness_ = 0;
-    QStringList announced_open_failures_;
     // Connection whose configuration bytes 5..36 of stored_config_ hold (from
     // a load or an Apply on it); 0 while they hold nothing written to or read
     // from the connected controller. Guards command 56.

@@ -128,21 +128,15 @@ void ControllerThread::apply(const ConfigBlock &config, ChangeSource source, Rep
 {
     if (refused_as_closing(reply))
         return;
-    // One write at a time: a flood of applies from a script would otherwise
-    // queue exchanges ahead of every poll tick.
-    if (applying_) {
+    if (const Refusal why = controller_->claim_apply(); why != Refusal::none) {
         if (reply)
-            reply(Outcome::refused(Refusal::busy));
+            reply(Outcome::refused(why));
         return;
     }
-    applying_ = true;
-    Reply finished = [this, reply = std::move(reply)](const Outcome &outcome) {
-        applying_ = false;
-        if (reply)
-            reply(outcome);
-    };
-    run([config, source, answered = answer(std::move(finished))](Controller &controller) {
-        answered(controller.apply_config(config, source));
+    run([config, source, answered = answer(std::move(reply))](Controller &controller) {
+        const Outcome outcome = controller.apply_config(config, source);
+        if (answered)
+            answered(outcome);
     });
 }
 

@@ -107,7 +107,6 @@ private:
     ControllerIdentity identity_;
     ControllerStatus status_;
     ConfigBlock applied_config_;
-    bool applying_ = false;
     bool closing_ = false;
     bool edits_pending_ = false;
 };

@@ -14,6 +14,9 @@ enum class Refusal {
     held_elsewhere, // another program has the controller open
     busy,           // an earlier write is still on its way
     closing,        // the program is ending: its write-back is the last exchange
+    // Several controllers are present and the action named none of them
+    // (ControllerRegistry::only() has none to give).
+    several_controllers,
 };
 
 struct Outcome
@@ -47,3 +50,20 @@ enum class ChangeSource {
     dbus,     // a D-Bus caller, morvane-pwmctl through the program among them
     client,   // morvane-pwmctl on the controller directly
 };
+
+// Why nothing reaches a controller: none is open, or another program has it
+// (Refusal::none while it is open). The model and every view read a status
+// through this one rule.
+inline Refusal link_refusal(bool connected, bool held_elsewhere)
+{
+    if (connected)
+        return Refusal::none;
+    return held_elsewhere ? Refusal::held_elsewhere : Refusal::not_connected;
+}
+
+// What the user typed in the window is not replaced behind their back: a
+// configuration from anyone else is refused while the window holds edits.
+inline Refusal replacement_refusal(bool edits_pending, ChangeSource source)
+{
+    return source != ChangeSource::window && edits_pending ? Refusal::edits_pending : Refusal::none;
+}

@@ -12,7 +12,7 @@ struct OutcomeWords
     Q_DECLARE_TR_FUNCTIONS(Outcome)
 };
 
-QString refusal_text(Refusal refusal, const QString &holder)
+QString refusal_text(Refusal refusal, const QString &holder, const QStringList &candidates)
 {
     switch (refusal) {
     case Refusal::none:
@@ -36,13 +36,19 @@ QString refusal_text(Refusal refusal, const QString &holder)
         return OutcomeWords::tr("An earlier write is still on its way; try again in a moment.");
     case Refusal::closing:
         return OutcomeWords::tr("The program is closing: it takes no more changes.");
+    case Refusal::several_controllers:
+        // Without the ids (a notice on screen) there is no option to name either.
+        return candidates.isEmpty()
+                   ? OutcomeWords::tr("Several controllers are connected; choose one.")
+                   : OutcomeWords::tr("Several controllers are connected (%1); choose one with --device.")
+                         .arg(candidates.join(QLatin1String(", ")));
     }
     return QString();
 }
 
 } // namespace
 
-QString outcome_text(const Outcome &outcome, const QString &holder)
+QString outcome_text(const Outcome &outcome, const QString &holder, const QStringList &candidates)
 {
     switch (outcome.kind) {
     case Outcome::Kind::done:
@@ -52,5 +58,5 @@ QString outcome_text(const Outcome &outcome, const QString &holder)
     case Outcome::Kind::refused:
         break;
     }
-    return refusal_text(outcome.refusal, holder) + QLatin1Char(' ') + OutcomeWords::tr("Nothing was sent to the controller.");
+    return refusal_text(outcome.refusal, holder, candidates) + QLatin1Char(' ') + OutcomeWords::tr("Nothing was sent to the controller.");
 }

@@ -3,9 +3,12 @@
 #include "outcome.h"
 
 #include <QString>
+#include <QStringList>
 
 // The one wording of each outcome: the window's status line, the D-Bus
 // error messages and morvane-pwmctl all use it, each in the language of the
 // process that shows it. `holder` names who has the controller, for
-// Refusal::held_elsewhere.
-QString outcome_text(const Outcome &outcome, const QString &holder = QString());
+// Refusal::held_elsewhere; `candidates` the ids of the controllers present,
+// for Refusal::several_controllers.
+QString outcome_text(const Outcome &outcome, const QString &holder = QString(),
+                     const QStringList &candidates = QStringList());

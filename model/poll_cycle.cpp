@@ -19,7 +19,7 @@ void Controller::tick()
 {
     level_sent_ = false;
     if (!hid_device_.connected()) {
-        set_live(false);
+        live_ = false;
         if (settling())
             answer_all(Outcome::refused(unavailable()));
         return;
@@ -39,7 +39,7 @@ void Controller::tick()
     if (hid_device_.identify_pending())
         return;
     if (status_pass())
-        set_live(true);
+        live_ = true;
 }
 
 void Controller::identify()
@@ -54,7 +54,6 @@ void Controller::identify()
         return;
     }
     hid_device_.clear_identify_pending();
-    emit identified_changed(true);
 }
 
 bool Controller::load_config()
@@ -70,7 +69,6 @@ bool Controller::load_config()
     choose_mode(controller_mode());
     loading_ = false;
     // The brightness read-out waits for the status pass that follows.
-    announce_status();
     return true;
 }
 
@@ -90,7 +88,6 @@ bool Controller::status_pass()
 
     // A client that came to read holds the regulation: nothing is sent.
     const bool passed = regulation_held_ || carry_regulation();
-    announce_status();
     return passed;
 }
 
@@ -154,23 +151,3 @@ void Controller::forget_failed_reads()
     silent_ = false;
 }
 
-// A tick that reads the same state as the last one emits nothing.
-void Controller::announce_status()
-{
-    const bool same = status_announced_ && announced_brightness_ == brightness_width_
-        && std::equal(announced_status_.begin(), announced_status_.end(), stored_config_.bytes.begin());
-    if (same)
-        return;
-    status_announced_ = true;
-    announced_brightness_ = brightness_width_;
-    std::copy_n(stored_config_.bytes.begin(), ConfigBlock::STATUS_SIZE, announced_status_.begin());
-    emit status_changed();
-}
-
-void Controller::set_live(bool live)
-{
-    if (live == live_)
-        return;
-    live_ = live;
-    emit live_changed(live);
-}

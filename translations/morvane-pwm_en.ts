@@ -154,14 +154,6 @@ configuration the controller last held, and says which points would change.
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>
-Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;morvane-pwmctl --version&apos; for the version.
-Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
-2 usage error, 3 no controller.
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Shows whether a controller is connected and answers, its light reading, the brightness
 it drives (percent and PWM width) and its regulation mode. With --json, one JSON object.
 Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the
@@ -194,17 +186,44 @@ Commands:
 </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>--device needs a value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+Every command takes:
+  --device SEL    the controller: its id, its serial number, its number in &apos;list&apos;, or
+                  the first four or more characters of an id or serial number; needed
+                  when several are connected (history and propose pick among the
+                  controllers in the history, the one recorded last first)
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>
+Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;morvane-pwmctl --version&apos; for the version.
+Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
+2 usage error (also: several controllers and no --device), 3 no controller (or none
+that --device names).
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controllers connected, numbered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>One line per controller: its number, its id, its serial number (&apos;-&apos; when it has
+none) and whether it answers. The id, the serial number, the number or the first
+four or more characters of an id or serial number pick one with --device. With
+--json, a JSON array: per controller the keys of &apos;status --json&apos;. Exit codes: 0
+listed; 1 one of them could not be read; 2 usage error; 3 no controller is connected.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
-    <message>
-        <source>controller   not connected</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>controller   connected</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>light        %1</source>
         <translation type="unfinished"></translation>
@@ -361,10 +380,6 @@ Commands:
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>controller   connected, not answering</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>reading it failed</source>
         <translation type="unfinished"></translation>
     </message>
@@ -438,6 +453,34 @@ Commands:
     </message>
     <message>
         <source>%1; a proposal follows once it holds %2 manual changes of the level (hot keys, tray, window or morvane-pwmctl)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>connected, not answering</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>several controllers are connected (%1); choose one with --device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 names several controllers (%2); choose one of them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no controller in the history matches %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no controller matches %1; &apos;morvane-pwmctl list&apos; shows them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>controller   %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -521,6 +564,25 @@ Commands:
     <message>
         <source>Неверная версия устройства!</source>
         <translation>Wrong device version!</translation>
+    </message>
+</context>
+<context>
+    <name>ControllerSelector</name>
+    <message>
+        <source>%1 (серийный номер %2)</source>
+        <translation>%1 (serial number %2)</translation>
+    </message>
+    <message>
+        <source>Ко&amp;нтроллер:</source>
+        <translation>Contr&amp;oller:</translation>
+    </message>
+    <message>
+        <source>Контроллер</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <source>Контроллер, который показывает окно: его настройки, показания и кривая</source>
+        <translation>The controller the window shows: its settings, readings and curve</translation>
     </message>
 </context>
 <context>
@@ -658,6 +720,10 @@ Commands:
     </message>
     <message>
         <source>morvane-pwm did not answer (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the controller %1 was unplugged</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -947,6 +1013,14 @@ Commands:
         <source>The program is closing: it takes no more changes.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Several controllers are connected; choose one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Several controllers are connected (%1); choose one with --device.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
@@ -1055,6 +1129,10 @@ Options:
     <message>
         <source>Изменения настроек не применены.</source>
         <translation>Edits to the settings are not applied.</translation>
+    </message>
+    <message>
+        <source>Контроллер %1</source>
+        <translation>Controller %1</translation>
     </message>
 </context>
 <context>

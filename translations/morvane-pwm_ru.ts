@@ -176,18 +176,6 @@ configuration the controller last held, and says which points would change.
         <translation>--positions принимает keep или time, а не %1</translation>
     </message>
     <message>
-        <source>
-Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;morvane-pwmctl --version&apos; for the version.
-Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
-2 usage error, 3 no controller.
-</source>
-        <translation>
-Подробнее о команде: &apos;morvane-pwmctl КОМАНДА --help&apos;, версия: &apos;morvane-pwmctl --version&apos;.
-Коды выхода: 0 выполнено, 1 не удалось (и когда контроллер не подтвердил изменение),
-2 ошибка в вызове, 3 нет контроллера.
-</translation>
-    </message>
-    <message>
         <source>Shows whether a controller is connected and answers, its light reading, the brightness
 it drives (percent and PWM width) and its regulation mode. With --json, one JSON object.
 Exit codes: 0 the controller answers; 1 it does not answer (the readings shown are the
@@ -233,17 +221,59 @@ Commands:
 Команды:
 </translation>
     </message>
+    <message>
+        <source>--device needs a value</source>
+        <translation>--device требует значения</translation>
+    </message>
+    <message>
+        <source>
+Every command takes:
+  --device SEL    the controller: its id, its serial number, its number in &apos;list&apos;, or
+                  the first four or more characters of an id or serial number; needed
+                  when several are connected (history and propose pick among the
+                  controllers in the history, the one recorded last first)
+</source>
+        <translation>
+Любая команда принимает:
+  --device SEL    контроллер: его идентификатор, серийный номер, номер в &apos;list&apos; или
+                  первые четыре или больше знаков идентификатора или серийного номера;
+                  нужен, когда подключено несколько (history и propose выбирают среди
+                  контроллеров в истории, последний записанный первым)
+</translation>
+    </message>
+    <message>
+        <source>
+Run &apos;morvane-pwmctl COMMAND --help&apos; for more about a command, &apos;morvane-pwmctl --version&apos; for the version.
+Exit codes: 0 done, 1 failed (also when the controller did not confirm a change),
+2 usage error (also: several controllers and no --device), 3 no controller (or none
+that --device names).
+</source>
+        <translation>
+Подробнее о команде: &apos;morvane-pwmctl КОМАНДА --help&apos;, версия: &apos;morvane-pwmctl --version&apos;.
+Коды выхода: 0 выполнено, 1 не удалось (и когда контроллер не подтвердил изменение),
+2 ошибка в вызове (и когда подключено несколько контроллеров, а --device не указан),
+3 нет контроллера (или ни один не подходит под --device).
+</translation>
+    </message>
+    <message>
+        <source>the controllers connected, numbered</source>
+        <translation>подключенные контроллеры по номерам</translation>
+    </message>
+    <message>
+        <source>One line per controller: its number, its id, its serial number (&apos;-&apos; when it has
+none) and whether it answers. The id, the serial number, the number or the first
+four or more characters of an id or serial number pick one with --device. With
+--json, a JSON array: per controller the keys of &apos;status --json&apos;. Exit codes: 0
+listed; 1 one of them could not be read; 2 usage error; 3 no controller is connected.</source>
+        <translation>По строке на контроллер: его номер, идентификатор, серийный номер (&apos;-&apos;, если его
+нет) и отвечает ли он. Идентификатор, серийный номер, номер или первые четыре или
+больше знаков идентификатора или серийного номера выбирают контроллер в --device.
+С --json — массив JSON: для каждого контроллера ключи &apos;status --json&apos;. Коды выхода:
+0 показаны; 1 один из них не удалось прочитать; 2 ошибка в вызове; 3 нет контроллера.</translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
-    <message>
-        <source>controller   not connected</source>
-        <translation>контроллер   не подключен</translation>
-    </message>
-    <message>
-        <source>controller   connected</source>
-        <translation>контроллер   подключен</translation>
-    </message>
     <message>
         <source>light        %1</source>
         <translation>освещенность %1</translation>
@@ -401,10 +431,6 @@ Commands:
         <translation>контроллер не отвечает с %1; показания — последние полученные от него</translation>
     </message>
     <message>
-        <source>controller   connected, not answering</source>
-        <translation>контроллер   подключен, не отвечает</translation>
-    </message>
-    <message>
         <source>reading it failed</source>
         <translation>чтение не удалось</translation>
     </message>
@@ -479,6 +505,34 @@ Commands:
     <message>
         <source>%1; a proposal follows once it holds %2 manual changes of the level (hot keys, tray, window or morvane-pwmctl)</source>
         <translation>%1; предложение появится, когда в ней будет %2 ручных изменений уровня (горячими клавишами, из трея, в окне или morvane-pwmctl)</translation>
+    </message>
+    <message>
+        <source>not connected</source>
+        <translation>не подключен</translation>
+    </message>
+    <message>
+        <source>connected, not answering</source>
+        <translation>подключен, не отвечает</translation>
+    </message>
+    <message>
+        <source>several controllers are connected (%1); choose one with --device</source>
+        <translation>подключено несколько контроллеров (%1); выберите один через --device</translation>
+    </message>
+    <message>
+        <source>%1 names several controllers (%2); choose one of them</source>
+        <translation>%1 подходит под несколько контроллеров (%2); выберите один из них</translation>
+    </message>
+    <message>
+        <source>no controller in the history matches %1</source>
+        <translation>в истории нет контроллера, подходящего под %1</translation>
+    </message>
+    <message>
+        <source>no controller matches %1; &apos;morvane-pwmctl list&apos; shows them</source>
+        <translation>ни один контроллер не подходит под %1; список показывает &apos;morvane-pwmctl list&apos;</translation>
+    </message>
+    <message>
+        <source>controller   %1</source>
+        <translation>контроллер   %1</translation>
     </message>
 </context>
 <context>
@@ -560,6 +614,25 @@ Commands:
     </message>
     <message>
         <source>Неверная версия устройства!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ControllerSelector</name>
+    <message>
+        <source>%1 (серийный номер %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ко&amp;нтроллер:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер, который показывает окно: его настройки, показания и кривая</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -701,6 +774,10 @@ Commands:
     <message>
         <source>morvane-pwm did not answer (%1)</source>
         <translation>morvane-pwm не ответила (%1)</translation>
+    </message>
+    <message>
+        <source>the controller %1 was unplugged</source>
+        <translation>контроллер %1 отключен</translation>
     </message>
 </context>
 <context>
@@ -989,6 +1066,14 @@ Commands:
         <source>The program is closing: it takes no more changes.</source>
         <translation>Программа закрывается: изменения больше не принимаются.</translation>
     </message>
+    <message>
+        <source>Several controllers are connected; choose one.</source>
+        <translation>Подключено несколько контроллеров; выберите один.</translation>
+    </message>
+    <message>
+        <source>Several controllers are connected (%1); choose one with --device.</source>
+        <translation>Подключено несколько контроллеров (%1); выберите один с помощью --device.</translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>
@@ -1101,6 +1186,10 @@ Options:
     </message>
     <message>
         <source>Изменения настроек не применены.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

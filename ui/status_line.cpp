@@ -22,6 +22,19 @@ StatusLine::StatusLine(ControllerThread &controller, QLabel *label)
     : QObject(label)
     , label_(label)
 {
+    label_->installEventFilter(this);
+    follow(controller);
+}
+
+void StatusLine::follow(ControllerThread &controller)
+{
+    if (controller_)
+        disconnect(controller_, nullptr, this, nullptr);
+    controller_ = &controller;
+    note_.clear();
+    state_text_.clear();
+    was_live_ = false;
+    changed_elsewhere_at_ = QDateTime();
     connect(&controller, &ControllerThread::status_changed, this, &StatusLine::update);
     // A load replaces whatever another program applied; its own apply
     // announces itself right after the load it causes.
@@ -35,7 +48,6 @@ StatusLine::StatusLine(ControllerThread &controller, QLabel *label)
                 changed_elsewhere_at_ = at;
                 show();
             });
-    label_->installEventFilter(this);
     update(controller.status());
 }
 
@@ -110,7 +122,7 @@ void StatusLine::update(const ControllerStatus &status)
     // The light and the brightness move every tick; the line's words depend on none of that.
     const auto words_of = [](const ControllerStatus &s) {
         return std::tie(s.live, s.connected, s.loaded, s.answering, s.silent_since, s.holder, s.lock_problem,
-                        s.wanted_mode, s.manual_level, s.edits_pending);
+                        s.wanted_mode, s.manual_level, s.edits_pending, s.identity);
     };
     if (!state_text_.isEmpty() && words_of(status) == words_of(status_) && status.open_failures.empty()
         && status_.open_failures.empty())
@@ -123,10 +135,12 @@ void StatusLine::update(const ControllerStatus &status)
     QStringList reasons;
     for (const HidOpenFailure &failure : status.open_failures)
         reasons << QString::fromStdString(failure.reason).simplified();
-    label_->setToolTip(reasons.isEmpty() ? QString()
-                                         : reasons.join(QLatin1Char('\n')) + QLatin1Char('\n')
-                                               + tr("После установки правила: sudo udevadm control --reload && "
-                                                    "sudo udevadm trigger"));
+    QStringList tip;
+    if (!status.identity.isEmpty())
+        tip << tr("Контроллер %1").arg(status.identity);
+    if (!reasons.isEmpty())
+        tip << reasons << tr("После установки правила: sudo udevadm control --reload && sudo udevadm trigger");
+    label_->setToolTip(tip.join(QLatin1Char('\n')));
     if (status.lock_problem.isEmpty())
         problems_.remove(QStringLiteral("lock"));
     else

@@ -17,6 +17,7 @@ class QLabel;
 // regulation and its level, edits not applied, a configuration another
 // program changed. A note (a write under way, an action the controller
 // refused) stands in front of that until the state changes or it is taken back.
+// The tool tip names the controller by its id.
 // The line is never cut: it wraps, and the window grows to show every line.
 class StatusLine : public QObject
 {
@@ -25,6 +26,10 @@ class StatusLine : public QObject
 public:
     // Lives as long as the label.
     StatusLine(ControllerThread &controller, QLabel *label);
+
+    // From now on the line speaks of `controller`; what it said of the one
+    // before (a note, a change by another program) goes with it.
+    void follow(ControllerThread &controller);
 
     void update(const ControllerStatus &status);
     // An empty note takes the last one back.
@@ -44,6 +49,7 @@ private:
     void fit();
 
     QLabel *label_;
+    ControllerThread *controller_ = nullptr;
     ControllerStatus status_;
     QString state_text_;
     QString note_;

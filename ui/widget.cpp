@@ -1,5 +1,6 @@
 #include "widget.h"
 
+#include "controller_selector.h"
 #include "curve_view.h"
 #include "curve_window.h"
 #include "form_setup.h"
@@ -27,12 +28,16 @@ void set_text(QLineEdit *edit, const QString &text)
 
 } // namespace
 
-Widget::Widget(ControllerThread &controller, QWidget *parent)
+Widget::Widget(ControllerRegistry &registry, QWidget *parent)
     : QWidget(parent)
+    , registry_(registry)
+    , selector_(new ControllerSelector(this))
     , ui(new Ui::Widget)
-    , controller_(controller)
+    , controller_(&registry.first())
 {
     ui->setupUi(this);
+    // Above the form, which stays as it is.
+    ui->window_layout->insertWidget(0, selector_);
     finish_form_setup(*ui, this);
     curve_window_ = new CurveWindow(this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
@@ -45,19 +50,12 @@ Widget::Widget(ControllerThread &controller, QWidget *parent)
         {ui->auto_6_verticalSlider, ui->auto_6_light_spinBox, ui->auto_6_lineEdit},
         {ui->auto_7_verticalSlider, ui->auto_7_light_spinBox, ui->auto_7_lineEdit},
     }};
-    status_line_ = new StatusLine(controller_, ui->status_label);
-    // The draft starts as the form's own values; from here on the controls'
-    // handlers keep the two the same.
-    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        draft_.set_auto_light(n, unsigned(curve_points_[n - 1].light->value()));
-        draft_.set_auto_pwm(n, unsigned(curve_points_[n - 1].slider->value()));
-    }
-    draft_.set_pwm_step_delay(unsigned(ui->pwm_step_delay_spinBox->value()));
-    draft_.set_pwm_slide_delay(unsigned(ui->pwm_slide_delay_spinBox->value()));
-    draft_.set_avrg_light_num(unsigned(ui->avrg_light_num_spinBox->value()));
-    draft_.set_pwm_smooth_alg(ui->pwm_smooth_alg_checkBox->isChecked());
+    status_line_ = new StatusLine(*controller_, ui->status_label);
+    // A draft starts as the form's own values; from here on the controls'
+    // handlers keep the shown one and the form the same.
+    form_defaults_ = form_values();
     connect_form();
-    connect_model();
+    connect_registry();
     show_curve();
 
     // A logout closes the window without asking, as SIGTERM does: nobody
@@ -123,7 +121,7 @@ void Widget::connect_form()
         if (!filling_form_)
             show_curve();
     });
-    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] { apply(); });
+    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] { apply(*controller_); });
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
     connect(curve_window_, &CurveWindow::apply_requested, ui->apply_pushButton, &QPushButton::click);
@@ -135,29 +133,116 @@ void Widget::connect_form()
     connect(ui->groupBox_5, &QGroupBox::toggled, this, [this](bool checked) {
         if (filling_form_)
             return;
-        controller_.set_manual(checked, ChangeSource::window, [this](const Outcome &outcome) {
+        controller_->set_manual(checked, ChangeSource::window, [this](const Outcome &outcome) {
             report(outcome);
             // Refused: the box goes back to what the model carries.
             if (!outcome.sent())
-                show_status(controller_.status());
+                show_status(controller_->status());
         });
     });
     connect(ui->pwm_width_horizontalSlider, &QSlider::valueChanged, this, [this](int level) {
         if (filling_form_)
             return;
         ++levels_on_their_way_;
-        controller_.set_manual_level(level, ChangeSource::window, [this](const Outcome &outcome) {
+        controller_->set_manual_level(level, ChangeSource::window, [this](const Outcome &outcome) {
             --levels_on_their_way_;
             report(outcome);
         });
     });
 }
 
-void Widget::connect_model()
+ConfigBlock Widget::form_values() const
 {
-    connect(&controller_, &ControllerThread::configuration_loaded, this, &Widget::fill_form);
-    connect(&controller_, &ControllerThread::status_changed, this, &Widget::show_status);
-    show_status(controller_.status());
+    ConfigBlock values;
+    for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
+        values.set_auto_light(n, unsigned(curve_points_[n - 1].light->value()));
+        values.set_auto_pwm(n, unsigned(curve_points_[n - 1].slider->value()));
+    }
+    values.set_pwm_step_delay(unsigned(ui->pwm_step_delay_spinBox->value()));
+    values.set_pwm_slide_delay(unsigned(ui->pwm_slide_delay_spinBox->value()));
+    values.set_avrg_light_num(unsigned(ui->avrg_light_num_spinBox->value()));
+    values.set_pwm_smooth_alg(ui->pwm_smooth_alg_checkBox->isChecked());
+    return values;
+}
+
+// Every controller's loads reach its draft, shown or not; only the shown
+// one's status reaches the form.
+void Widget::connect_registry()
+{
+    for (ControllerThread *controller : registry_.places())
+        take_in(*controller);
+    connect(&registry_, &ControllerRegistry::controller_added, this, [this](ControllerThread *controller) {
+        take_in(*controller);
+        list_controllers();
+    });
+    connect(&registry_, &ControllerRegistry::controller_removed, this, &Widget::let_go);
+    connect(&registry_, &ControllerRegistry::controller_renamed, this, &Widget::list_controllers);
+    connect(&registry_, &ControllerRegistry::present_changed, this, &Widget::list_controllers);
+    connect(selector_, &ControllerSelector::chosen, this,
+            [this](ControllerThread *controller) { show_controller(*controller); });
+    connect(controller_, &ControllerThread::status_changed, this, &Widget::show_status);
+    show_status(controller_->status());
+    list_controllers();
+}
+
+void Widget::take_in(ControllerThread &controller)
+{
+    const auto [place, added] = drafts_.try_emplace(&controller);
+    if (!added)
+        return;
+    place->second.config = controller.status().loaded ? controller.applied_config() : form_defaults_;
+    connect(&controller, &ControllerThread::configuration_loaded, this,
+            [this, loaded_by = &controller](const ConfigBlock &config) { take_load(loaded_by, config); });
+}
+
+void Widget::let_go(ControllerThread *controller)
+{
+    if (controller == controller_) {
+        const std::vector<ControllerThread *> present = registry_.present();
+        show_controller(present.empty() ? registry_.first() : *present.front());
+    }
+    // The first place stays, and its draft with it: the next controller
+    // there loads into it, as a replug always did.
+    if (controller != &registry_.first()) {
+        disconnect(controller, nullptr, this, nullptr);
+        drafts_.erase(controller);
+    }
+    list_controllers();
+}
+
+void Widget::list_controllers()
+{
+    const bool had_row = !selector_->isHidden();
+    selector_->list(registry_.present(), controller_);
+    const bool has_row = !selector_->isHidden();
+    // The selector's row adds to the window's height rather than taking it from the form.
+    if (has_row != had_row) {
+        const int row = selector_->sizeHint().height() + ui->window_layout->spacing();
+        resize(width(), height() + (has_row ? row : -row));
+    }
+}
+
+// The draft left behind stays as it is, unapplied edits and all (the model
+// goes on refusing other clients for that controller).
+void Widget::show_controller(ControllerThread &controller)
+{
+    if (&controller == controller_)
+        return;
+    take_in(controller);
+    disconnect(controller_, &ControllerThread::status_changed, this, &Widget::show_status);
+    controller_ = &controller;
+    connect(controller_, &ControllerThread::status_changed, this, &Widget::show_status);
+    status_line_->follow(controller);
+    const ConfigBlock draft = shown_draft().config;
+    fill_form(draft);
+    if (shown_draft().writing)
+        status_line_->show_note(tr("Настройки записываются в контроллер…"));
+    show_apply_state();
+    show_status(controller.status());
+    curve_window_->clear_proposal();
+    if (curve_window_->is_open())
+        want_history();
+    list_controllers();
 }
 
 void Widget::bring_to_front()
@@ -195,17 +280,23 @@ void Widget::closeEvent(QCloseEvent *event)
 
 bool Widget::may_close()
 {
-    if (writing_) {
-        close_when_written_ = true;
-        return false;
+    std::vector<ControllerThread *> pending;
+    for (const auto &[controller, draft] : drafts_) {
+        if (draft.writing) {
+            close_when_written_ = true;
+            return false;
+        }
+        if (draft.pending)
+            pending.push_back(controller);
     }
-    if (!edits_pending_ || session_ending_)
+    if (pending.empty() || session_ending_)
         return true;
     switch (ask_about_unapplied_edits(this)) {
     case UnappliedEditsAnswer::apply:
-        // Set first: the answer may come at once.
+        // Set first: the answers may come at once.
         close_when_written_ = true;
-        apply();
+        for (ControllerThread *controller : pending)
+            apply(*controller);
         return false;
     case UnappliedEditsAnswer::discard:
         return true;
@@ -225,23 +316,33 @@ void Widget::close_again()
     emit closed_for_good();
 }
 
-// Setting a control runs its change handler at once; filling_form_ tells the
-// handlers that this is a load, not the user's editing. The draft is then
-// what the controls hold, after their own limits.
-void Widget::fill_form(const ConfigBlock &config)
+void Widget::take_load(ControllerThread *controller, const ConfigBlock &config)
 {
+    Draft &draft = drafts_[controller];
     // The Apply on its way is confirmed: edits made meanwhile stay on top
     // of it, unapplied.
-    const bool confirmed = writing_
+    const bool confirmed = draft.writing
         && std::equal(config.bytes.begin() + ConfigBlock::STATUS_SIZE, config.bytes.end(),
-                      writing_config_.bytes.begin() + ConfigBlock::STATUS_SIZE);
-    if (confirmed && edited_while_writing_) {
-        show_curve();
+                      draft.writing_config.bytes.begin() + ConfigBlock::STATUS_SIZE);
+    if (confirmed && draft.edited_while_writing) {
+        if (controller == controller_)
+            show_curve();
         return;
     }
     // A reload (after a replug) while edits were unapplied drops them, as
     // it always has; the status line says so.
-    edits_dropped_ = edits_pending_ && !writing_;
+    draft.dropped = draft.pending && !draft.writing;
+    draft.config = config;
+    if (controller == controller_)
+        fill_form(config);
+    set_pending(*controller, false);
+}
+
+// Setting a control runs its change handler at once; filling_form_ tells the
+// handlers that this is not the user's editing. The shown draft is then
+// what the controls hold, after their own limits.
+void Widget::fill_form(const ConfigBlock &config)
+{
     filling_form_ = true;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
         const CurvePoint &point = curve_points_[n - 1];
@@ -255,26 +356,28 @@ void Widget::fill_form(const ConfigBlock &config)
     ui->avrg_light_num_spinBox->setValue(int(config.avrg_light_num()));
     ui->pwm_smooth_alg_checkBox->setChecked(config.pwm_smooth_alg() != 0);
     filling_form_ = false;
-    set_apply_enabled(false);
+    // A control that already held its limit sent no change.
+    shown_draft().config = form_values();
     show_curve();
 }
 
 void Widget::edit_draft(const std::function<void(ConfigBlock &)> &edit)
 {
-    edit(draft_);
+    Draft &draft = shown_draft();
+    edit(draft.config);
     if (filling_form_)
         return;
-    edited_while_writing_ = writing_;
+    draft.edited_while_writing = draft.writing;
     show_curve();
-    set_apply_enabled(true);
+    set_pending(*controller_, true);
 }
 
 // Without a controller the read-outs are empty, not the last values seen.
 void Widget::show_status(const ControllerStatus &status)
 {
     // Said once the reload is complete, so that the line's state change does not take it back.
-    if (edits_dropped_ && status.live) {
-        edits_dropped_ = false;
+    if (shown_draft().dropped && status.live) {
+        shown_draft().dropped = false;
         status_line_->show_note(tr("Контроллер переподключен: непримененные изменения отброшены, настройки "
                                    "загружены из контроллера."));
     }
@@ -323,11 +426,12 @@ void Widget::show_curve_level(const CurvePoint &point)
 // The applied curve is the model's, the edited one the form's.
 void Widget::show_curve()
 {
+    const ConfigBlock &draft = shown_draft().config;
     CurveView::Points points;
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
-        points[size_t(n - 1)] = {int(draft_.auto_light(n)), int(draft_.auto_pwm(n))};
-    curve_window_->view()->set_edited_curve(points, draft_.pwm_smooth_alg() != 0);
-    const ConfigBlock &applied = controller_.applied_config();
+        points[size_t(n - 1)] = {int(draft.auto_light(n)), int(draft.auto_pwm(n))};
+    curve_window_->view()->set_edited_curve(points, draft.pwm_smooth_alg() != 0);
+    const ConfigBlock &applied = controller_->applied_config();
     curve_window_->view()->set_applied_curve(CurveView::points_of(applied), applied.pwm_smooth_alg() != 0);
 }
 
@@ -346,38 +450,46 @@ void Widget::show_curve_editable(const ControllerStatus &status)
     curve_window_->view()->set_read_only(!status.live || status.wanted_mode == RegulationMode::manual);
 }
 
-ConfigBlock Widget::form_config() const
+ConfigBlock Widget::form_config(ControllerThread &controller) const
 {
-    ConfigBlock config = draft_;
-    std::copy_n(controller_.applied_config().bytes.begin(), ConfigBlock::STATUS_SIZE, config.bytes.begin());
-    if (!controller_.status().connected)
+    ConfigBlock config = drafts_.at(&controller).config;
+    std::copy_n(controller.applied_config().bytes.begin(), ConfigBlock::STATUS_SIZE, config.bytes.begin());
+    const ControllerStatus &status = controller.status();
+    if (!status.connected)
         return config;
     // Bytes 0..4 as last reported; the model sends its own copy anyway.
-    config.set_pwm_width(controller_.status().pwm_width);
-    config.set_light_adc(controller_.status().light);
-    config.set_regulation_mode(unsigned(controller_.status().mode));
+    config.set_pwm_width(status.pwm_width);
+    config.set_light_adc(status.light);
+    config.set_regulation_mode(unsigned(status.mode));
     return config;
 }
 
 // A write that was refused or not confirmed leaves the edits marked as
 // unapplied, so the user sees it did not go through and can press again.
-void Widget::apply()
+void Widget::apply(ControllerThread &controller)
 {
-    if (writing_)
+    Draft &draft = drafts_.at(&controller);
+    if (draft.writing)
         return;
-    writing_ = true;
-    writing_config_ = form_config();
-    edited_while_writing_ = false;
-    ui->apply_pushButton->setEnabled(false);
-    status_line_->show_note(tr("Настройки записываются в контроллер…"));
-    setCursor(Qt::BusyCursor);
-    controller_.apply(writing_config_, ChangeSource::window, [this](const Outcome &outcome) {
-        writing_ = false;
-        unsetCursor();
-        status_line_->show_note(QString());
-        set_apply_enabled(!outcome.ok() || edited_while_writing_);
-        edited_while_writing_ = false;
-        report(outcome);
+    draft.writing = true;
+    draft.writing_config = form_config(controller);
+    draft.edited_while_writing = false;
+    if (&controller == controller_)
+        status_line_->show_note(tr("Настройки записываются в контроллер…"));
+    show_apply_state();
+    controller.apply(draft.writing_config, ChangeSource::window, [this, target = &controller](const Outcome &outcome) {
+        // A controller that went meanwhile went with its draft.
+        if (const auto place = drafts_.find(target); place != drafts_.end()) {
+            Draft &written = place->second;
+            written.writing = false;
+            const bool pending = !outcome.ok() || written.edited_while_writing;
+            written.edited_while_writing = false;
+            if (target == controller_)
+                status_line_->show_note(QString());
+            set_pending(*target, pending);
+            if (target == controller_)
+                report(outcome);
+        }
         // Decided from the event loop: this answer may come while the
         // close that waits for it is still under way.
         if (close_when_written_) {
@@ -387,13 +499,24 @@ void Widget::apply()
     });
 }
 
-// The Apply button shows whether the form holds edits not yet applied; the
-// model tells other clients.
-void Widget::set_apply_enabled(bool enabled)
+// Apply shows whether the form holds edits not yet applied; the model
+// tells other clients.
+void Widget::set_pending(ControllerThread &controller, bool pending)
 {
-    ui->apply_pushButton->setEnabled(enabled && !writing_);
-    edits_pending_ = enabled;
-    controller_.set_edits_pending(enabled);
+    drafts_.at(&controller).pending = pending;
+    controller.set_edits_pending(pending);
+    if (&controller == controller_)
+        show_apply_state();
+}
+
+void Widget::show_apply_state()
+{
+    const Draft &draft = shown_draft();
+    ui->apply_pushButton->setEnabled(draft.pending && !draft.writing);
+    if (draft.writing)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 void Widget::want_history()
@@ -402,13 +525,17 @@ void Widget::want_history()
         history_timer_.start();
     else
         history_timer_.stop();
-    emit history_wanted(controller_.applied_config(), curve_window_->proposal_follows_time()
+    emit history_wanted(controller_->applied_config(), curve_window_->proposal_follows_time()
                                                           ? LightPositions::follow_time
                                                           : LightPositions::keep);
 }
 
 void Widget::show_history(const HistorySummary &summary)
 {
+    // Asked for before the user picked another controller.
+    const QString &shown_id = controller_->identity().id;
+    if (!shown_id.isEmpty() && !summary.identity.isEmpty() && summary.identity != shown_id)
+        return;
     CurveView *view = curve_window_->view();
     std::vector<double> shares;
     if (summary.histogram.total_seconds > 0)

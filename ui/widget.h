@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/history_summary.h"
-#include "model/controller_thread.h"
+#include "model/controller_registry.h"
 
 #include "curve_view.h"
 
@@ -10,7 +10,9 @@
 
 #include <array>
 #include <functional>
+#include <map>
 
+class ControllerSelector;
 class CurveWindow;
 class StatusLine;
 class QLineEdit;
@@ -21,12 +23,14 @@ namespace Ui {
 class Widget;
 }
 
-// The program's main window: a view of the controller through
-// ControllerThread. The unapplied configuration is one draft ConfigBlock
-// that the form's controls and the curve window both show and edit; a load
-// replaces it, Apply hands it to the model and settles when the answer
-// comes. The manual-regulation controls go to the model as they change.
-// Nothing here waits for the controller.
+// The program's main window: a view of one controller at a time through
+// its ControllerThread, the registry's first unless the user picks another
+// (the selector shows while several are present). Each controller has its
+// own draft ConfigBlock of unapplied configuration; the shown one's is what
+// the form's controls and the curve window both show and edit. A load
+// replaces a controller's draft, Apply hands the shown one to the model and
+// settles when the answer comes. The manual-regulation controls go to the
+// model as they change. Nothing here waits for a controller.
 class Widget : public QWidget
 {
     Q_OBJECT
@@ -35,30 +39,31 @@ public:
     // What a second start sends to the running instance to bring its window up.
     static constexpr char WAKE_UP_MESSAGE[] = "Rise up!";
 
-    explicit Widget(ControllerThread &controller, QWidget *parent = nullptr);
+    explicit Widget(ControllerRegistry &registry, QWidget *parent = nullptr);
     ~Widget() override;
 
     void bring_to_front();
-    // The draft: bytes 5..36 as the form shows them (disabled controls
-    // too), bytes 0..4 as the controller last reported them.
-    ConfigBlock form_config() const;
-    // An Apply is on its way to the controller.
-    bool writing() const { return writing_; }
+    // The controller the window shows now.
+    ControllerThread &shown() const { return *controller_; }
+    // Binds the form, the read-outs, the status line and the curve window to
+    // `controller`, with the draft the window keeps for it.
+    void show_controller(ControllerThread &controller);
     StatusLine *status_line() const { return status_line_; }
 
 public slots:
     // A message from a second start: the wake-up message brings the window up.
     void message_arrived(const QString &message);
-    // The history in the curve window: the band, the corrections, the time
-    // view and the proposal, if any.
+    // The shown controller's history in the curve window: the band, the
+    // corrections, the time view and the proposal, if any.
     void show_history(const HistorySummary &summary);
 
 signals:
     // The window closed for good (nothing unapplied, or the user chose so):
     // the program ends. Said once per close, where the close is decided.
     void closed_for_good();
-    // The curve window wants the history read again (opened, a minute on,
-    // another placement of a proposal's points).
+    // The curve window wants the shown controller's history read again
+    // (opened, a minute on, another placement of a proposal's points,
+    // another controller shown).
     void history_wanted(const ConfigBlock &applied, LightPositions positions);
 
 protected:
@@ -77,8 +82,35 @@ private:
         QLineEdit *label;
     };
 
+    // One controller's side of the window: its unapplied configuration and
+    // where its Apply stands, kept while another controller is shown.
+    struct Draft
+    {
+        ConfigBlock config;
+        // Not applied (the window's own word; the model is told for other clients).
+        bool pending = false;
+        // An Apply is on its way, with this block; whether the user edited
+        // the draft since: those edits stay unapplied on top of the confirmed block.
+        bool writing = false;
+        ConfigBlock writing_config;
+        bool edited_while_writing = false;
+        // A reload replaced unapplied edits: the status line says so once the controller is live.
+        bool dropped = false;
+    };
+
     void connect_form();
-    void connect_model();
+    void connect_registry();
+    // The window keeps a draft for `controller` and takes its loads.
+    void take_in(ControllerThread &controller);
+    // A controller went: the window forgets it, and shows another if it was shown.
+    void let_go(ControllerThread *controller);
+    void list_controllers();
+    Draft &shown_draft() { return drafts_[controller_]; }
+    // The form's controls as a block (bytes 5..36).
+    ConfigBlock form_values() const;
+    // The controller loaded its configuration (a start, a replug, a confirmed Apply).
+    void take_load(ControllerThread *controller, const ConfigBlock &config);
+    // Sets the controls from `config`; their handlers keep the shown draft.
     void fill_form(const ConfigBlock &config);
     // The user changed the draft through a control.
     void edit_draft(const std::function<void(ConfigBlock &)> &edit);
@@ -89,10 +121,16 @@ private:
     void show_curve();
     void edit_curve_point(int n, int light, int width);
     void show_curve_editable(const ControllerStatus &status);
-    // Hands the draft to the model; a close waiting for the answer goes on after it.
-    void apply();
+    // The controller's draft as a block: bytes 5..36 as the window keeps
+    // them (for the shown one, as the form shows them, disabled controls
+    // too), bytes 0..4 as the controller last reported them.
+    ConfigBlock form_config(ControllerThread &controller) const;
+    // Hands the controller's draft to the model; a close waiting for the
+    // answer goes on after it.
+    void apply(ControllerThread &controller);
     // Whether the window may close now: false while a write is on its way
     // (asked again once it is answered) or when the user chose to stay.
+    // The question covers every controller's unapplied edits at once.
     bool may_close();
     // A close that waited for a write: decided again now.
     void close_again();
@@ -100,27 +138,25 @@ private:
     void want_history();
     // A proposal taken in the curve window becomes unapplied edits.
     void take_proposal(const CurveView::Points &points);
-    void set_apply_enabled(bool enabled);
+    // Whether the controller's draft holds edits not yet applied.
+    void set_pending(ControllerThread &controller, bool pending);
+    // Apply and the cursor say where the shown controller's Apply stands.
+    void show_apply_state();
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
 
+    ControllerRegistry &registry_;
+    ControllerSelector *selector_; // made before the form: first in the Tab chain
     Ui::Widget *ui;
-    ControllerThread &controller_;
-    ConfigBlock draft_;
+    ControllerThread *controller_; // shown
+    // Every controller the window knows: the first place and those present.
+    std::map<ControllerThread *, Draft> drafts_;
+    // What the form holds before any load: a new controller's draft until its own.
+    ConfigBlock form_defaults_;
     StatusLine *status_line_;
     // Set while the controls are set from a load or from the status: their
     // change signals are then not the user's.
     bool filling_form_ = false;
-    bool writing_ = false;
-    // A reload replaced unapplied edits: the status line says so once the controller is live.
-    bool edits_dropped_ = false;
-    // The window's edits are not applied (the window's own word; the
-    // model is told for other clients).
-    bool edits_pending_ = false;
-    // The block on its way to the controller, and whether the user edited
-    // the form since: those edits stay unapplied on top of the confirmed block.
-    ConfigBlock writing_config_;
-    bool edited_while_writing_ = false;
     // The user closed the window while an Apply was on its way: ask again
     // once it is answered.
     bool close_when_written_ = false;

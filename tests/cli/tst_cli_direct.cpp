@@ -14,9 +14,9 @@
 namespace {
 
 // What `status --json` prints in every state.
-const QStringList STATUS_KEYS{"answering", "brightness_percent", "configuration_loaded", "connected", "edits_pending",
-                              "error", "holder", "identified", "light", "manual_level", "mode", "pwm_width", "route",
-                              "silent_since"};
+const QStringList STATUS_KEYS{"answering", "brightness_percent", "configuration_loaded", "connected", "controller",
+                              "edits_pending", "error", "holder", "identified", "light", "manual_level", "mode",
+                              "pwm_width", "route", "serial", "silent_since"};
 
 } // namespace
 
@@ -51,8 +51,8 @@ private slots:
                                         << "\"mode\":\"manual\"" << nothing_but_reads << -1;
         QTest::newRow("no controller") << QStringList{"plugged=0"} << QStringList{"status", "--json"} << QByteArray() << 3
                                        << "{\"answering\":null,\"brightness_percent\":null,\"configuration_loaded\":false,"
-                                          "\"connected\":false,\"edits_pending\":false,\"error\":null,\"holder\":null,"
-                                          "\"identified\":false,\"light\":null" << nothing_but_reads << -1;
+                                          "\"connected\":false,\"controller\":null,\"edits_pending\":false,\"error\":null,"
+                                          "\"holder\":null,\"identified\":false,\"light\":null" << nothing_but_reads << -1;
         QTest::newRow("status's exit codes") << QStringList() << QStringList{"status", "--help"} << QByteArray() << 0
                                              << "1 it does not answer" << nothing_but_reads << -1;
         QTest::newRow("watch interval too short") << QStringList() << QStringList{"watch", "--interval", "0.05"}
@@ -83,6 +83,34 @@ private slots:
         QTest::newRow("negative level") << QStringList() << QStringList{"level", "-5"} << QByteArray() << 2
                                         << "level takes a width 0..564 or a percentage 0%..100%, not -5"
                                         << nothing_but_reads << -1;
+        // One controller: --device may name it, and must not name another.
+        QTest::newRow("list") << QStringList() << QStringList{"list"} << QByteArray() << 0
+                              << "1  usb:1-2  -  connected\n" << nothing_but_reads << -1;
+        QTest::newRow("status by number") << manual_at_300 << QStringList{"status", "--device", "1"} << QByteArray() << 0
+                                          << "mode         manual (level 300)" << nothing_but_reads << -1;
+        QTest::newRow("level on no such controller") << manual_at_300 << QStringList{"level", "--device", "sn:NONE", "50%"}
+                                                     << QByteArray() << 3 << "no controller matches sn:NONE"
+                                                     << nothing_but_reads << -1;
+        // Two controllers (the first's files and wire at the top, the second's
+        // in lamp/): the client names them and touches only the one chosen.
+        const QString two = QStringLiteral("controllers=desk serial=MV-1\nlamp serial=MV-2");
+        QTest::newRow("two, listed") << QStringList{"controllers=desk serial=MV-1\nbare"} << QStringList{"list"}
+                                     << QByteArray() << 0 << "1  sn:MV-1  MV-1  connected\n2  usb:1-3  -     connected\n"
+                                     << nothing_but_reads << -1;
+        QTest::newRow("two, no choice") << (QStringList{two} + manual_at_300) << QStringList{"level", "50%"} << QByteArray()
+                                        << 2 << "several controllers are connected (sn:MV-1, sn:MV-2); choose one"
+                                        << nothing_but_reads << -1;
+        QTest::newRow("two, by serial") << (QStringList{two} + manual_at_300) << QStringList{"level", "50%", "--device", "MV-1"}
+                                        << QByteArray() << 0 << "manual, level 50% (width 282)" << no_write << 282;
+        // The first cannot even be opened: the second is reached without trying it.
+        QTest::newRow("two, the other by number")
+            << QStringList{two, "faults=deny_open", "mode=1"} << QStringList{"level", "50%", "--device", "2"} << QByteArray()
+            << 1 << "Manual regulation is off" << nothing_but_reads << -1;
+        QTest::newRow("twins by their shared serial")
+            << QStringList{"controllers=desk serial=MV-1\nlamp serial=MV-1"} << QStringList{"status", "--device", "MV-1"}
+            << QByteArray() << 2 << "MV-1 names several controllers (sn:MV-1@1-2, sn:MV-1@1-3)" << nothing_but_reads << -1;
+        QTest::newRow("device without value") << QStringList() << QStringList{"up", "--device"} << QByteArray() << 2
+                                              << "--device needs a value" << nothing_but_reads << -1;
         QTest::newRow("version") << QStringList() << QStringList{"--version"} << QByteArray() << 0
                                  << "morvane-pwmctl " MORVANE_VERSION "\n" << nothing_but_reads << -1;
         QTest::newRow("config group help") << QStringList() << QStringList{"config", "--help"} << QByteArray() << 0

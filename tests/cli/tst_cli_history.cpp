@@ -12,14 +12,18 @@
 namespace {
 
 const QString ID = QStringLiteral("8d88:00bb:history-test");
+const QString OTHER = QStringLiteral("sn:OTHER1"); // a second controller, recorded before, never corrected
 
 // Two days of minutes around light 200 and 700, and the owner asking for
-// more brightness at both: enough for a proposal.
-void seed(const QString &path, bool with_corrections)
+// more brightness at both: enough for a proposal. An hour of another
+// controller three days ago, when asked.
+void seed(const QString &path, bool with_corrections, bool with_other)
 {
     HistoryStore store(path);
     HistoryBatch batch;
     const qint64 now = QDateTime::currentSecsSinceEpoch() / 60 * 60;
+    for (int minute = 0; with_other && minute < 60; ++minute)
+        batch.minutes.push_back({now - 3 * 24 * 3600 - 60 * minute, OTHER, 10, 20.0, 30, 100, 0, 60});
     for (int minute = 1; minute <= 48 * 60; minute += 30)
         batch.minutes.push_back({now - 60 * minute, ID, 150, minute % 60 ? 200.0 : 700.0, 750, 282, 0, 60});
     for (int i = 0; with_corrections && i < 6; ++i)
@@ -44,7 +48,7 @@ class CliHistoryTest : public QObject
 private slots:
     void commands_data()
     {
-        QTest::addColumn<QString>("history"); // none, quiet (no corrections), full
+        QTest::addColumn<QString>("history"); // none, quiet (no corrections), full, two (full and OTHER)
         QTest::addColumn<QStringList>("args"); // FILE: a file in the test's directory
         QTest::addColumn<int>("exit_code");
         QTest::addColumn<QString>("says");
@@ -68,6 +72,16 @@ private slots:
         QTest::newRow("propose stars changes only")
             << "full" << QStringList{"propose"} << 0 << "proposed          0    150    300    450    600    750    900\n"
             << "C";
+        // --device picks among the history's controllers; the hours come oldest first.
+        QTest::newRow("history of one") << "two" << QStringList{"history", "--json", "--device", "8d88"} << 0
+                                        << "\"hours\":[{\"controller\":\"8d88:00bb:history-test\"" << "C";
+        QTest::newRow("history by serial") << "two" << QStringList{"history", "--json", "--device", "OTHER1"} << 0
+                                           << "\"corrections\":[],\"days\":30,\"hours\":[{\"controller\":\"sn:OTHER1\""
+                                           << "C";
+        QTest::newRow("propose for one never configured") << "two" << QStringList{"propose", "--device", "sn:OTHER1"}
+                                                          << 1 << "no configuration recorded yet" << "C";
+        QTest::newRow("not in the history") << "two" << QStringList{"propose", "--device", "sn:NONE"} << 3
+                                            << "no controller in the history matches sn:NONE" << "C";
         // For people in the reader's language; --json and --csv keep their machine words.
         QTest::newRow("history in Russian") << "full" << QStringList{"history"} << 0 << "автоматический   2 мин\n"
                                             << "ru_RU.UTF-8";
@@ -88,7 +102,7 @@ private slots:
         QTemporaryDir state;
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
         if (history != QLatin1String("none"))
-            seed(HistoryStore::default_path(), history == QLatin1String("full"));
+            seed(HistoryStore::default_path(), history != QLatin1String("quiet"), history == QLatin1String("two"));
         const QString file_name = state.filePath(QStringLiteral("proposal.json"));
         args.replaceInStrings(QStringLiteral("FILE"), file_name);
 

@@ -47,7 +47,11 @@ private slots:
     void commands_go_through_the_program()
     {
         QCOMPARE(client({"status", "--json"}).section('\n', 0, 0).contains("\"route\":\"program\""), true);
-        QVERIFY(client({"manual", "on"}).contains("manual"));
+        QVERIFY(client({"manual", "on", "--device", "1"}).contains("manual"));
+        QVERIFY(client({"list"}).startsWith("1  "));
+        const CliResult unmatched = session.run({"up", "--device", "sn:NONE"});
+        QVERIFY2(unmatched.exit_code == 3 && unmatched.err.contains("no controller matches sn:NONE"),
+                 qPrintable(unmatched.describe()));
         QVERIFY(client({"level", "50%"}).contains("manual, level 50% (width 282)"));
 
         // Export, import a change, import the export back at once: the

@@ -3,23 +3,28 @@
 // controller: what a client reads, what it is refused, what reaches the wire.
 
 #include "bench.h"
-#include "dbus/controller_service.h"
+#include "dbus/controller_objects.h"
 #include "model/config_file.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QFile>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTest>
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
 const QString PROPERTIES = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString ERROR = QStringLiteral("io.github.morvane.pwm.Error.");
 const QString INTERFACE = QLatin1String(ControllerService::INTERFACE_NAME);
+const QString OBJECT_MANAGER = QLatin1String(bus_names::OBJECT_MANAGER_INTERFACE);
 const QString UNKNOWN_METHOD = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
 
 // Where the controller stands when a client calls.
@@ -27,22 +32,34 @@ enum class Situation { absent, plugged, not_loaded, automatic, manual, deaf_to_w
 
 QString export_of(const ConfigBlock &config)
 {
-    return QString::fromUtf8(
-        config_to_json(config, {CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, CONTROLLER_VERSION}));
+    return QString::fromUtf8(config_to_json(config, supported_controller()));
 }
 
 } // namespace
 
 Q_DECLARE_METATYPE(Situation)
 
-// Keeps every PropertiesChanged of the service, in order.
+// Keeps every PropertiesChanged of the old object, and the object
+// manager's signals, in order.
 class ChangeLog : public QObject
 {
     Q_OBJECT
 public:
     QList<QVariantMap> changes;
+    // "+<path>" for InterfacesAdded, "-<path>" for InterfacesRemoved, with
+    // " malformed" unless they carry the D-Bus types and the interface.
+    QStringList comings_and_goings;
 public slots:
     void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
+    void object_signal(const QDBusMessage &signal)
+    {
+        const bool added = signal.member() == "InterfacesAdded";
+        const QVariant second = signal.arguments().value(1);
+        const bool well_formed = signal.signature() == (added ? "oa{sa{sv}}" : "oas")
+            && (added ? qdbus_cast<bus_names::InterfaceProperties>(second).keys() : second.toStringList()) == QStringList{INTERFACE};
+        comings_and_goings << (added ? "+" : "-") + signal.arguments().value(0).value<QDBusObjectPath>().path()
+                + (well_formed ? "" : " malformed");
+    }
 };
 
 // The program's model on the simulated controller in `situation` (the
@@ -53,9 +70,12 @@ struct Rig
         : bench(ControllerState(), view)
     {
         QString error;
-        QVERIFY2(service.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
+        QVERIFY2(objects.publish(QDBusConnection::sessionBus(), &error), qPrintable(error));
         client.connect(QString(), ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("PropertiesChanged"),
                        &log, SLOT(changed(QString, QVariantMap, QStringList)));
+        for (const char *member : {"InterfacesAdded", "InterfacesRemoved"})
+            client.connect(QString(), ControllerService::OBJECT_PATH, OBJECT_MANAGER, QLatin1String(member), &log,
+                           SLOT(object_signal(QDBusMessage)));
         if (situation == Situation::absent)
             bench.unplug();
         if (situation == Situation::not_loaded)
@@ -75,20 +95,26 @@ struct Rig
         bench.forget_wire();
     }
 
-    QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
-                          const QString &interface = INTERFACE)
+    // A poll tick of every controller present.
+    void tick()
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, interface, method);
+        for (ControllerThread *place : bench.registry().places())
+            place->controller().form_update();
+    }
+
+    QDBusPendingCall send(const QString &method, const QVariantList &arguments = {},
+                          const QString &interface = INTERFACE, const QString &path = ControllerService::OBJECT_PATH)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(ControllerService::SERVICE_NAME, path, interface, method);
         message.setArguments(arguments);
         return client.asyncCall(message);
     }
     // The service answers on this thread: wait in an event loop. A call left
     // unanswered reads as an invalid message.
     QDBusMessage call(const QString &method, const QVariantList &arguments = {},
-                      const QString &interface = INTERFACE)
+                      const QString &interface = INTERFACE, const QString &path = ControllerService::OBJECT_PATH)
     {
-        QDBusPendingCall pending = send(method, arguments, interface);
+        QDBusPendingCall pending = send(method, arguments, interface, path);
         static_cast<void>(QTest::qWaitFor([&] { return pending.isFinished(); }));
         return pending.reply();
     }
@@ -98,15 +124,36 @@ struct Rig
     {
         static_cast<void>(QTest::qWaitFor(
             [&] {
-                bench.tick();
+                tick();
                 return pending.isFinished();
             },
             Controller::WORST_ANSWER_MS));
         return pending.reply();
     }
 
+    // A property of the old object, as Get reads it.
+    QVariant get(const QString &property)
+    {
+        return call("Get", {INTERFACE, property}, PROPERTIES).arguments().value(0).value<QDBusVariant>().variant();
+    }
+    // GetManagedObjects as path -> {Id, Serial}; empty unless of its D-Bus type.
+    QMap<QString, QStringList> managed()
+    {
+        const auto objects = qdbus_cast<bus_names::ManagedObjects>(call("GetManagedObjects", {}, OBJECT_MANAGER).arguments().value(0));
+        QMap<QString, QStringList> listed;
+        for (const QDBusObjectPath &path : objects.keys())
+            listed[path.path()] = {objects[path][INTERFACE]["Id"].toString(), objects[path][INTERFACE]["Serial"].toString()};
+        return listed;
+    }
+    // The object manager's signals from now until there are `count`.
+    QStringList comings_and_goings(qsizetype count)
+    {
+        static_cast<void>(QTest::qWaitFor([&] { return log.comings_and_goings.size() >= count; }));
+        return std::exchange(log.comings_and_goings, {});
+    }
+
     Bench bench;
-    ControllerService service{bench.link()};
+    ControllerObjects objects{bench.registry()};
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
     ChangeLog log;
 };
@@ -123,6 +170,8 @@ private slots:
     void manual_answers_once_switched();
     void flood_of_calls();
     void window_follows_an_apply();
+    void each_controller_its_object_data();
+    void each_controller_its_object();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -135,7 +184,8 @@ void TestDbusService::properties_announce_each_change_once()
     const QList<std::pair<std::function<void()>, QVariantMap>> scenario = {
         {[&] { rig.bench.check(); },
          {{"Connected", true}, {"Identified", true}, {"ConfigurationLoaded", true},
-          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))}}},
+          {"LightReading", live.light_adc()}, {"PwmWidth", width}, {"BrightnessPercent", unsigned(pwm_percent(int(width)))},
+          {"Id", QVariant()}}},
         {[&] { live.set_light_adc(700); }, {{"LightReading", 700u}}},
         {[&] { live.set_pwm_width(282); }, {{"PwmWidth", 282u}, {"BrightnessPercent", 50u}}},
         {[&] { rig.bench.link().set_edits_pending(true); }, {{"EditsPending", true}}},
@@ -144,7 +194,7 @@ void TestDbusService::properties_announce_each_change_once()
          {{"Answering", false}, {"SilentSince", QVariant()}}},
         {[] {}, {{"Answering", true}, {"SilentSince", QString()}}},
         {[&] { rig.bench.unplug(); rig.bench.check(); },
-         {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}}},
+         {{"Connected", false}, {"Identified", false}, {"ConfigurationLoaded", false}, {"Id", QString()}}},
     };
     QList<QVariantMap> expected;
     for (const auto &[act, announced] : scenario) {
@@ -155,13 +205,14 @@ void TestDbusService::properties_announce_each_change_once()
         expected << announced;
         if (announced.contains("SilentSince") && !announced["SilentSince"].isValid())
             expected.last()["SilentSince"] = rig.bench.model().status().silent_since.toString(Qt::ISODate);
+        if (announced.contains("Id") && !announced["Id"].isValid())
+            expected.last()["Id"] = rig.bench.link().identity().id;
         // The bus keeps the order: a stray announcement arrives before this one.
         QVERIFY(QTest::qWaitFor([&] { return rig.log.changes.size() >= expected.size(); }));
     }
     QCOMPARE(rig.log.changes, expected);
 
-    const QDBusMessage get = rig.call("Get", {INTERFACE, "PwmWidth"}, PROPERTIES);
-    QCOMPARE(get.arguments().value(0).value<QDBusVariant>().variant(), QVariant(282u));
+    QCOMPARE(rig.get("PwmWidth"), QVariant(282u));
 }
 
 void TestDbusService::refusals_write_nothing_data()
@@ -228,8 +279,7 @@ void TestDbusService::manual_answers_once_switched()
 {
     Rig rig;
     QDBusPendingCall switching = rig.send("SetManual", {true});
-    const QDBusMessage before = rig.call("Get", {INTERFACE, "RegulationMode"}, PROPERTIES);
-    QCOMPARE(before.arguments().value(0).value<QDBusVariant>().variant().toString(), QString("automatic"));
+    QCOMPARE(rig.get("RegulationMode"), QVariant("automatic"));
     QVERIFY(!switching.isFinished());
     rig.bench.tick(); // sends the switch
     rig.bench.tick(); // reads it back
@@ -279,6 +329,84 @@ void TestDbusService::window_follows_an_apply()
     rig.bench.slide_delay()->setValue(50);
     QCOMPARE(rig.call("ApplyConfiguration", {export_of(wanted)}).errorName(), ERROR + "EditsPending");
     QCOMPARE(rig.bench.form().pwm_slide_delay(), 50u);
+}
+
+// Plugs in a controller ("serial@port", either may be empty) and runs the
+// device check that finds it; its simulator device.
+static int plug(Rig &rig, const QString &controller)
+{
+    const int device = rig.bench.sim().add_controller({}, controller.section('@', 0, 0).toStdString(),
+                                                      controller.section('@', 1).toStdString());
+    rig.bench.check();
+    rig.tick();
+    return device;
+}
+
+// "+<id>" / "-<id>" as ChangeLog writes them for its path.
+static QStringList announced(const QStringList &comings_and_goings)
+{
+    QStringList paths;
+    for (const QString &one : comings_and_goings)
+        paths << one.left(1) + bus_names::controller_path(one.mid(1));
+    return paths;
+}
+
+void TestDbusService::each_controller_its_object_data()
+{
+    QTest::addColumn<QStringList>("controllers"); // plugged in one after the other, the first in the first place
+    QTest::addColumn<QStringList>("plugging_in"); // the object manager's signals meanwhile
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<int>("leaving"); // which of them goes and comes back
+
+    QTest::newRow("no serials, the first place goes") << QStringList{"@", "@"} << QStringList{"+path:/dev/hidraw1", "+path:/dev/hidraw2"} << QStringList{"path:/dev/hidraw1", "path:/dev/hidraw2"} << 0;
+    QTest::newRow("distinct serials, a later place goes") << QStringList{"B2@1-2", "A1@1-1"} << QStringList{"+sn:B2", "+sn:A1"} << QStringList{"sn:B2", "sn:A1"} << 1;
+    // The first one's id changes once its twin is there: its object moves.
+    QTest::newRow("equal serials, the first place goes") << QStringList{"X7@1-1", "X7@1-2"} << QStringList{"+sn:X7", "-sn:X7", "+sn:X7@1-1", "+sn:X7@1-2"} << QStringList{"sn:X7@1-1", "sn:X7@1-2"} << 0;
+}
+
+// Two controllers, each with its own object; the old one reads as with no
+// controller and refuses, naming both. One goes and comes back while the
+// other keeps working, and the old object serves whichever is alone.
+void TestDbusService::each_controller_its_object()
+{
+    QFETCH(QStringList, controllers);
+    QFETCH(QStringList, ids);
+    QFETCH(int, leaving);
+    // A twin serial seen is remembered across runs: not across tests.
+    const auto forget_twins = qScopeGuard(
+        [] { QFile::remove(QSettings("io.github.morvane.pwm", "controllers").fileName()); });
+    Rig rig(Situation::absent);
+    QList<int> devices;
+    for (const QString &controller : controllers)
+        devices << plug(rig, controller);
+    QFETCH(QStringList, plugging_in);
+    QCOMPARE(rig.comings_and_goings(plugging_in.size()), announced(plugging_in));
+    QMap<QString, QStringList> both;
+    for (int i = 0; i < ids.size(); ++i)
+        both[bus_names::controller_path(ids[i])] = {ids[i], controllers[i].section('@', 0, 0)};
+    QCOMPARE(rig.managed(), both);
+    QCOMPARE(rig.get("Connected"), QVariant(false));
+    const QDBusMessage refused = rig.call("SetManual", {true});
+    QCOMPARE(refused.errorName(), ERROR + "SeveralControllers");
+    for (const QString &id : ids)
+        QVERIFY2(refused.errorMessage().contains(id), qPrintable(refused.errorMessage()));
+
+    const QString leaving_id = ids[leaving], staying_path = bus_names::controller_path(ids[1 - leaving]);
+    rig.bench.sim().unplug(devices[leaving]);
+    rig.bench.check();
+    QCOMPARE(rig.comings_and_goings(1), announced({"-" + leaving_id}));
+    QCOMPARE(rig.managed().keys(), QList<QString>{staying_path});
+    QCOMPARE(rig.call("SetManual", {true}, INTERFACE, bus_names::controller_path(leaving_id)).errorName(), QString("org.freedesktop.DBus.Error.UnknownObject"));
+    QCOMPARE(rig.call("SetManualLevel", {"x"}, INTERFACE, staying_path).errorName(), UNKNOWN_METHOD);
+    QCOMPARE(rig.settle(rig.send("SetManual", {true}, INTERFACE, staying_path)).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(rig.get("Id"), QVariant(ids[1 - leaving]));
+    QCOMPARE(rig.settle(rig.send("StepDown")).type(), QDBusMessage::ReplyMessage);
+
+    rig.bench.sim().replug(devices[leaving]);
+    rig.bench.check();
+    QCOMPARE(rig.comings_and_goings(1), announced({"+" + leaving_id}));
+    QCOMPARE(rig.managed(), both);
+    QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
 }
 
 QTEST_MAIN(TestDbusService)

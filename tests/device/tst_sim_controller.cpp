@@ -7,7 +7,9 @@
 #include <QByteArray>
 #include <QTest>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -47,6 +49,7 @@ private slots:
     void regulation_follows_the_curve();
     void each_handle_has_its_own_queue();
     void unplug_kills_old_handles();
+    void controllers_on_threads_of_their_own();
     void faults_wear_off();
     void bad_handles_are_refused();
 };
@@ -220,7 +223,7 @@ void TestSimController::unplug_kills_old_handles()
 {
     SimBackend backend;
     backend.add_decoys(2);
-    const int controller = backend.add_controller();
+    const int controller = backend.add_controller({}, "A1", "1-2");
     const std::string path = backend.path(controller);
     std::string error;
     HidHandle *old = backend.open(path, &error);
@@ -238,6 +241,7 @@ void TestSimController::unplug_kills_old_handles()
 
     backend.replug(controller);
     QCOMPARE(backend.enumerate().back().path, path);
+    QCOMPARE(backend.enumerate().back().port, "1-2");
     QVERIFY(!backend.alive(old)); // a replug is a new device node
     HidHandle *fresh = backend.open(path, &error);
     QVERIFY(backend.alive(fresh));
@@ -251,10 +255,57 @@ void TestSimController::unplug_kills_old_handles()
     HidHandle *again = backend.open(path, &error);
     QVERIFY(again);
 
+    // Moved to another port: the same serial, listed where it is now.
+    backend.unplug(controller);
+    backend.replug(controller, "3-1.4");
+    const HidInterface moved = backend.enumerate().back();
+    QCOMPARE(moved.serial + ' ' + moved.port, "A1 3-1.4");
+    QVERIFY(!backend.alive(again));
+
     backend.close(old);
     backend.close(fresh);
     backend.close(again);
     QVERIFY(backend.open_devices().empty());
+    QCOMPARE(backend.misuses(), 0);
+}
+
+// Two controllers with equal and missing serials, each driven by a thread of
+// its own as the program's workers do.
+void TestSimController::controllers_on_threads_of_their_own()
+{
+    SimBackend backend;
+    backend.add_decoys(1);
+    for (const char *port : {"1-1", "1-2"})
+        backend.add_controller({}, "TWIN", port);
+    backend.add_controller();
+    std::vector<std::string> listed;
+    for (const HidInterface &hid : backend.enumerate())
+        listed.push_back(hid.path + ' ' + hid.serial + '@' + hid.port);
+    QCOMPARE(listed, (std::vector<std::string>{"/dev/hidraw0 @", "/dev/hidraw1 TWIN@1-1",
+                                               "/dev/hidraw2 TWIN@1-2", "/dev/hidraw3 @"}));
+
+    constexpr int EXCHANGES = 20000;
+    std::atomic<bool> start{false};
+    std::vector<std::thread> workers;
+    for (int device = 1; device <= 3; ++device) {
+        workers.emplace_back([&backend, &start, device] {
+            std::string error;
+            HidHandle *handle = backend.open(backend.path(device), &error);
+            const unsigned char request[65] = {0, cmd_identify};
+            while (!start)
+                std::this_thread::yield();
+            for (int i = 0; i < EXCHANGES; ++i) {
+                backend.write(handle, request, sizeof request);
+                read_report(backend, handle);
+                backend.enumerate();
+            }
+            backend.close(handle);
+        });
+    }
+    start = true;
+    for (std::thread &worker : workers)
+        worker.join();
+    QCOMPARE(backend.wire().size(), size_t(3 * EXCHANGES * 2));
     QCOMPARE(backend.misuses(), 0);
 }
 

@@ -41,6 +41,7 @@ for path in \
     usr/share/applications/$app_id.desktop \
     usr/share/icons/hicolor/scalable/apps/$app_id.svg \
     usr/share/metainfo/$app_id.metainfo.xml \
+    usr/share/dbus-1/interfaces/$app_id.Controller.xml \
     usr/share/doc/morvane-pwm/copyright; do
     [ -f "$root/$path" ] || fail "missing /$path"
 done

@@ -38,7 +38,7 @@ void Bench::start()
             while_failure_reported();
     });
     if (view_kind_ == View::attached)
-        view_ = std::make_unique<Widget>(link());
+        view_ = std::make_unique<Widget>(*registry_);
 }
 
 void Bench::check()

@@ -6,6 +6,7 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
@@ -191,6 +192,7 @@ SimController::SimController() = default;
 
 void SimController::set(const QString &file, const QString &content) const
 {
+    QDir(dir_.path()).mkpath(QFileInfo(file).path()); // a further controller's own directory
     QSaveFile out(dir_.filePath(file));
     if (out.open(QIODevice::WriteOnly)) {
         out.write(content.toUtf8() + '\n');
@@ -198,10 +200,15 @@ void SimController::set(const QString &file, const QString &content) const
     }
 }
 
-Wire SimController::wire() const
+QString SimController::log(const QString &controller, const QString &name) const
+{
+    return dir_.filePath(controller.isEmpty() ? name : controller + QLatin1Char('/') + name);
+}
+
+Wire SimController::wire(const QString &controller) const
 {
     Wire wire;
-    for (const QByteArray &line : read_all(dir_.filePath(QStringLiteral("wire.log"))).split('\n')) {
+    for (const QByteArray &line : read_all(log(controller, QStringLiteral("wire.log"))).split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() < 3 || (fields[1] != "out" && fields[1] != "in"))
             continue;
@@ -214,21 +221,22 @@ Wire SimController::wire() const
     return wire;
 }
 
-bool SimController::wait_for_wire(const std::function<bool(const Wire &)> &done, int timeout_ms) const
+bool SimController::wait_for_wire(const std::function<bool(const Wire &)> &done, int timeout_ms,
+                                  const QString &controller) const
 {
-    return wait_until([&] { return done(wire()); }, timeout_ms);
+    return wait_until([&] { return done(wire(controller)); }, timeout_ms);
 }
 
-QStringList SimController::events() const
+QStringList SimController::events(const QString &controller) const
 {
-    const QString text = QString::fromUtf8(read_all(dir_.filePath(QStringLiteral("events.log"))));
+    const QString text = QString::fromUtf8(read_all(log(controller, QStringLiteral("events.log"))));
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QList<qint64> SimController::event_times(const QString &text) const
+QList<qint64> SimController::event_times(const QString &text, const QString &controller) const
 {
     QList<qint64> times;
-    for (const QString &line : events()) {
+    for (const QString &line : events(controller)) {
         const qsizetype blank = line.indexOf(QLatin1Char(' '));
         if (blank > 0 && line.mid(blank + 1).startsWith(text))
             times.append(line.left(blank).toLongLong());
@@ -236,9 +244,9 @@ QList<qint64> SimController::event_times(const QString &text) const
     return times;
 }
 
-qint64 SimController::event_ms(const QString &text) const
+qint64 SimController::event_ms(const QString &text, const QString &controller) const
 {
-    const QList<qint64> times = event_times(text);
+    const QList<qint64> times = event_times(text, controller);
     return times.isEmpty() ? -1 : times.first();
 }
 

@@ -96,16 +96,21 @@ public:
     // Replaces a control file whole (a rename), so the library never reads
     // half of it and always sees it as changed.
     void set(const QString &file, const QString &content) const;
-    Wire wire() const;
-    QStringList events() const;
+    // The logs of the first controller, or of the one named in the
+    // `controllers` file.
+    Wire wire(const QString &controller = QString()) const;
+    QStringList events(const QString &controller = QString()) const;
     // Waits until the wire log satisfies `done`.
-    bool wait_for_wire(const std::function<bool(const Wire &)> &done, int timeout_ms = 10000) const;
+    bool wait_for_wire(const std::function<bool(const Wire &)> &done, int timeout_ms = 10000,
+                       const QString &controller = QString()) const;
     // The moments of the event lines that start with `text`.
-    QList<qint64> event_times(const QString &text) const;
+    QList<qint64> event_times(const QString &text, const QString &controller = QString()) const;
     // The first of them, or -1.
-    qint64 event_ms(const QString &text) const;
+    qint64 event_ms(const QString &text, const QString &controller = QString()) const;
 
 private:
+    QString log(const QString &controller, const QString &name) const;
+
     QTemporaryDir dir_;
 };
 

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 #include <algorithm>
 
 namespace {
@@ -50,6 +52,7 @@ private slots:
     void unplug_and_replug_reloads_data();
     void unplug_and_replug_reloads();
     void unopenable_controller_reported_once_per_appearance();
+    void controllers_run_side_by_side();
     void hot_keys_step_manual_width_data();
     void hot_keys_step_manual_width();
     void wire_faults_do_not_break_program_data();
@@ -345,6 +348,44 @@ void TestController::unopenable_controller_reported_once_per_appearance()
     QCOMPARE(QString::fromUtf8(app.output()).count(notice), 2);
     QVERIFY(sim.wire().requests().isEmpty());
     QVERIFY(app.running());
+}
+
+// Two controllers: each is opened, loaded and polled on its own; one
+// unplugged and plugged back is loaded anew while the other keeps going,
+// and the program's end writes each one's configuration back once.
+void TestController::controllers_run_side_by_side()
+{
+    SimController sim;
+    sim.set(QStringLiteral("controllers"), QStringLiteral("desk serial=DESK-1 port=1-2\nlamp serial=LAMP-7 port=3-1"));
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    QVERIFY2(app.launch(), app.output());
+    const QString lamp = QStringLiteral("lamp");
+    QVERIFY2(sim.wait_for_wire(status_replies_since(0, 3)), app.output());
+    QVERIFY2(sim.wait_for_wire(status_replies_since(0, 3), 10000, lamp), app.output());
+    for (const QString &controller : {QString(), lamp})
+        QCOMPARE(sim.wire(controller).request_commands().mid(0, 3),
+                 (QList<int>{cmd_identify, cmd_read_state, cmd_read_state}));
+
+    sim.set(QStringLiteral("lamp/plugged"), QStringLiteral("0"));
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("close /dev/hidraw2"), lamp) > 0; }, 5000));
+    const qint64 lamp_gone = sim.event_ms(QStringLiteral("close /dev/hidraw2"), lamp);
+    QVERIFY2(sim.wait_for_wire(status_replies_since(lamp_gone, 10)), app.output()); // the desk goes on
+    sim.set(QStringLiteral("lamp/plugged"), QStringLiteral("1"));
+    QVERIFY(wait_until([&] { return sim.event_ms(QStringLiteral("plugged"), lamp) > 0; }, 5000));
+    const qint64 lamp_back = sim.event_ms(QStringLiteral("plugged"), lamp);
+    QVERIFY2(sim.wait_for_wire(status_replies_since(lamp_back, 3), 10000, lamp), app.output());
+    QCOMPARE(sim.wire(lamp).since(lamp_back).request_commands().mid(0, 3),
+             (QList<int>{cmd_identify, cmd_read_state, cmd_read_state}));
+
+    QCOMPARE(::kill(pid_t(app.pid()), SIGTERM), 0);
+    QVERIFY(app.wait_for_exit(10000));
+    QCOMPARE(app.exit_code(), 0);
+    for (const QString &controller : {QString(), lamp}) {
+        const QList<int> sent = sim.wire(controller).request_commands();
+        QCOMPARE(sent.count(cmd_write_config), 1);
+        QCOMPARE(sent.last(), int(cmd_write_config));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestController)

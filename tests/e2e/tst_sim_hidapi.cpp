@@ -2,10 +2,12 @@
 // and driven through hidapi's C API, as the program drives it, plus the text
 // formats of its control directory.
 
+#include "device/hidapi_backend.h"
 #include "protocol/commands.h"
 #include "tools/preload/sim_channel.h"
 
 #include <hidapi.h>
+#include <libudev.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -66,7 +68,7 @@ private slots:
     void cleanupTestCase();
 
     void exports_every_hidapi_function();
-    void lists_controller_behind_decoy();
+    void lists_controllers_behind_decoy();
     void answers_from_firmware();
     void remembers_block_in_state_file();
     void faults_shape_the_exchange_data();
@@ -81,6 +83,8 @@ private slots:
     void rejects_bad_light();
     void fault_lines_data();
     void fault_lines();
+    void controller_lines_data();
+    void controller_lines();
     void state_block_round_trip();
 
 private:
@@ -96,10 +100,13 @@ private:
     Hidapi hid_;
 };
 
+// A second controller, "lamp", with a serial number and a port of its own;
+// the first keeps the top-level files, no serial and the default port.
 void TestSimHidapi::initTestCase()
 {
     QVERIFY(dir_.isValid());
     set(QStringLiteral("state"), QString::fromStdString(format_block(remembered_block())));
+    set(QStringLiteral("controllers"), QStringLiteral("first\nlamp serial=LAMP-7 port=3-1.4\n"));
     qputenv("MORVANE_SIM_DIR", dir_.path().toUtf8());
     library_ = dlopen(SIM_PRELOAD_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     QVERIFY2(library_, dlerror());
@@ -192,23 +199,64 @@ void TestSimHidapi::exports_every_hidapi_function()
     }
 }
 
-void TestSimHidapi::lists_controller_behind_decoy()
+void TestSimHidapi::lists_controllers_behind_decoy()
 {
     const auto list = [this](unsigned short vendor, unsigned short product) {
         QStringList found;
         hid_device_info *head = hid_.enumerate(vendor, product);
         for (const hid_device_info *info = head; info; info = info->next)
-            found.append(QStringLiteral("%1 %2:%3").arg(QString::fromLatin1(info->path))
+            found.append(QStringLiteral("%1 %2:%3 %4").arg(QString::fromLatin1(info->path))
                              .arg(info->vendor_id, 4, 16, QLatin1Char('0'))
-                             .arg(info->product_id, 4, 16, QLatin1Char('0')));
+                             .arg(info->product_id, 4, 16, QLatin1Char('0'))
+                             .arg(QString::fromWCharArray(info->serial_number)));
         hid_.free_enumeration(head);
         return found;
     };
-    QCOMPARE(list(0, 0), (QStringList{"/dev/hidraw0 8d88:00bc", "/dev/hidraw1 8d88:00bb"}));
-    QCOMPARE(list(0x8D88, 0xBB), QStringList{"/dev/hidraw1 8d88:00bb"});
+    // The program's own listing: serial numbers, and ports through libudev.
+    HidapiBackend backend;
+    const auto listed = [&backend] {
+        QStringList found;
+        for (const HidInterface &hid : backend.enumerate())
+            found.append(QString::fromStdString(hid.path + ' ' + hid.serial + '@' + hid.port));
+        return found;
+    };
+    QCOMPARE(list(0, 0), (QStringList{"/dev/hidraw0 8d88:00bc SIM-0002", "/dev/hidraw1 8d88:00bb ",
+                                      "/dev/hidraw2 8d88:00bb LAMP-7"}));
+    QCOMPARE(list(0x8D88, 0xBB), (QStringList{"/dev/hidraw1 8d88:00bb ", "/dev/hidraw2 8d88:00bb LAMP-7"}));
+    QCOMPARE(listed(), (QStringList{"/dev/hidraw0 SIM-0002@1-1", "/dev/hidraw1 @1-2", "/dev/hidraw2 LAMP-7@3-1.4"}));
+
+    // Each controller has its own files: the first unplugged, the lamp stays
+    // and answers, and only its own log has the exchange.
+    const auto identifications = [this](const QString &log) {
+        QFile file(dir_.filePath(log));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count(" out 00 36") : 0;
+    };
+    const int first_before = identifications(QStringLiteral("wire.log"));
     set(QStringLiteral("plugged"), QStringLiteral("0"));
-    QCOMPARE(list(0x8D88, 0xBB), QStringList());
-    QCOMPARE(list(0, 0), QStringList{"/dev/hidraw0 8d88:00bc"});
+    QCOMPARE(list(0x8D88, 0xBB), QStringList{"/dev/hidraw2 8d88:00bb LAMP-7"});
+    hid_device *lamp = hid_.open_path("/dev/hidraw2");
+    QVERIFY(lamp);
+    QCOMPARE(exchange(lamp, cmd_identify), (QStringList{"36:64", "timeout"}));
+    hid_.close(lamp);
+    QCOMPARE(identifications(QStringLiteral("lamp/wire.log")), 1);
+    QCOMPARE(identifications(QStringLiteral("wire.log")), first_before);
+
+    // A port written while plugged in is taken on at the next plug-in.
+    set(QStringLiteral("plugged"), QStringLiteral("1"));
+    set(QStringLiteral("lamp/port"), QStringLiteral("3-2"));
+    QCOMPARE(listed().last(), "/dev/hidraw2 LAMP-7@3-1.4");
+    set(QStringLiteral("lamp/plugged"), QStringLiteral("0"));
+    QCOMPARE(listed(), (QStringList{"/dev/hidraw0 SIM-0002@1-1", "/dev/hidraw1 @1-2"}));
+    set(QStringLiteral("lamp/plugged"), QStringLiteral("1"));
+    QCOMPARE(listed().last(), "/dev/hidraw2 LAMP-7@3-2");
+
+    // Any other device still reaches the real libudev.
+    udev *context = udev_new();
+    udev_device *null_device = udev_device_new_from_subsystem_sysname(context, "mem", "null");
+    QVERIFY(null_device);
+    QCOMPARE(QByteArray(udev_device_get_sysname(null_device)), "null");
+    udev_device_unref(null_device);
+    udev_unref(context);
 }
 
 void TestSimHidapi::answers_from_firmware()
@@ -436,6 +484,34 @@ void TestSimHidapi::fault_lines()
         if (fault.kind == FaultKind::deny_open)
             got += QLatin1Char(' ') + QString::fromStdString(fault.reason);
         QCOMPARE(got, read);
+    }
+}
+
+void TestSimHidapi::controller_lines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("read"); // "name serial port" (port "-": the default), or "" when refused
+
+    QTest::newRow("name alone") << "lamp" << "lamp  -";
+    QTest::newRow("serial and port") << "desk-2 serial=A1 port=1-2.3" << "desk-2 A1 1-2.3";
+    QTest::newRow("no port") << "desk_2 port=" << "desk_2  ";
+    QTest::newRow("name leaving the directory") << "../x" << "";
+    QTest::newRow("unknown key") << "desk colour=red" << "";
+    QTest::newRow("name given twice") << "first serial=B" << "";
+}
+
+void TestSimHidapi::controller_lines()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, read);
+
+    std::vector<std::string> notes;
+    const std::vector<ControllerLine> lines = parse_controllers("first\n# lamp\n\n" + line.toStdString(), &notes);
+    QCOMPARE(lines.size(), read.isEmpty() ? 1u : 2u);
+    QCOMPARE(notes.size(), read.isEmpty() ? 1u : 0u);
+    if (lines.size() == 2) {
+        const ControllerLine &got = lines.back();
+        QCOMPARE(QString::fromStdString(got.name + ' ' + got.serial + ' ' + got.port.value_or("-")), read);
     }
 }
 

@@ -4,13 +4,20 @@
 #include "protocol/commands.h"
 #include "window_bench.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -54,6 +61,8 @@ class TestEditing : public QObject
     Q_OBJECT
 
 private slots:
+    void several_controllers_data();
+    void several_controllers();
     void curve_slider_shows_its_percentage_data();
     void curve_slider_shows_its_percentage();
     void every_configuration_control_marks_an_edit_data();
@@ -335,6 +344,124 @@ void TestEditing::apply_reads_disabled_controls()
     const QByteArray payload = bench.payloads(cmd_write_config).value(0);
     QCOMPARE(payload.at(33), char(77));
     QCOMPARE(payload.at(35), char(1));
+}
+
+void TestEditing::several_controllers_data()
+{
+    // Each controller's serial number and port ("serial@port"); point 2's
+    // light is 200 on the first added, 210 on the second.
+    QTest::addColumn<QStringList>("serials");
+    // edit <light>, down / up (the selector's keys), apply, unplug <n>, close <answer>
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("shown");       // the controller the window shows at the end
+    QTest::addColumn<int>("form");        // point 2's light in the form
+    QTest::addColumn<QString>("written"); // point 2's light in each command 56, per controller
+    QTest::addColumn<QString>("pending"); // the controllers the model holds edits pending for
+
+    const QStringList two{"", ""};
+    QTest::newRow("one: no selector") << QStringList{""} << QStringList{"edit 333"} << 0 << 333 << "0:" << "0";
+    QTest::newRow("two: the first shown") << two << QStringList{} << 0 << 200 << "0: 1:" << "";
+    QTest::newRow("the other picked: its own configuration") << two << QStringList{"down"} << 1 << 210 << "0: 1:"
+                                                             << "";
+    QTest::newRow("serials: the first by id shown") << QStringList{"LAMP01", "DESK02"} << QStringList{} << 1 << 210
+                                                    << "0: 1:" << "";
+    QTest::newRow("twin serials, told apart by port")
+        << QStringList{"AB12@1-2", "AB12@1-1"} << QStringList{"down", "edit 333", "apply"} << 0 << 333 << "0:333 1:"
+        << "";
+    QTest::newRow("drafts kept apart, Apply to the shown one only")
+        << two << QStringList{"edit 333", "down", "edit 344", "apply", "up"} << 0 << 333 << "0: 1:344" << "0";
+    QTest::newRow("back to a draft, and applied")
+        << two << QStringList{"edit 333", "down", "up", "apply"} << 0 << 333 << "0:333 1:" << "";
+    QTest::newRow("the shown one unplugged: the other shown")
+        << two << QStringList{"edit 333", "down", "edit 344", "unplug 1"} << 0 << 333 << "0: 1:" << "0";
+    QTest::newRow("close, asked once: both applied")
+        << two << QStringList{"edit 333", "down", "edit 344", "close Apply"} << 1 << 344 << "0:333 1:344" << "";
+    QTest::newRow("close, asked once: neither applied")
+        << two << QStringList{"edit 333", "down", "edit 344", "close Discard"} << 1 << 344 << "0: 1:" << "0 1";
+}
+
+// Each controller keeps its own unapplied edits while another is shown, and
+// the model goes on refusing other clients for it; Apply and the close
+// prompt write on the wire of the controllers they are meant for.
+void TestEditing::several_controllers()
+{
+    QFETCH(QStringList, serials);
+    QFETCH(QStringList, steps);
+    QFETCH(int, shown);
+    QFETCH(int, form);
+    QFETCH(QString, written);
+    QFETCH(QString, pending);
+
+    // Twins are remembered across runs: not across tests.
+    const auto forget_twins = qScopeGuard([] {
+        QFile::remove(QSettings(QStringLiteral("io.github.morvane.pwm"), QStringLiteral("controllers")).fileName());
+    });
+    Bench bench(ControllerState().point(2, 200, 282), Bench::View::attached);
+    bench.sim().unplug(bench.device()); // the bench's own has neither serial nor port
+    for (qsizetype n = 0; n < serials.size(); ++n)
+        bench.sim().add_controller(ControllerState().point(2, unsigned(200 + 10 * n), 282).state,
+                                   serials[n].section('@', 0, 0).toStdString(),
+                                   serials[n].section('@', 1).toStdString());
+    const auto device = [&bench](int n) { return n + 1; };
+    const auto tick = [&bench] {
+        for (ControllerThread *controller : bench.registry().present())
+            controller->controller().form_update();
+    };
+    bench.check();
+    tick();
+    bench.forget_wire();
+    auto *selector = bench.control<QComboBox>("controller_comboBox");
+    int asked = 0;
+    for (const QString &step : steps) {
+        const QString word = step.section(' ', 0, 0), value = step.section(' ', 1);
+        if (word == QLatin1String("edit"))
+            bench.threshold(2)->setValue(value.toInt());
+        else if (word == QLatin1String("down") || word == QLatin1String("up"))
+            QTest::keyClick(selector, word == QLatin1String("down") ? Qt::Key_Down : Qt::Key_Up);
+        else if (word == QLatin1String("apply"))
+            bench.apply()->click();
+        else if (word == QLatin1String("unplug")) {
+            bench.sim().unplug(device(value.toInt()));
+            bench.check();
+        } else {
+            bench.view().show();
+            QTimer::singleShot(0, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    ++asked;
+                    box->button(value == QLatin1String("Apply") ? QMessageBox::Apply : QMessageBox::Discard)->click();
+                }
+            });
+            bench.view().close();
+            QTRY_VERIFY(!bench.view().isVisible());
+            QCOMPARE(asked, 1);
+        }
+    }
+
+    const ControllerIdentity &identity = bench.view().shown().identity();
+    QCOMPARE(identity.path, QString::fromStdString(bench.sim().path(device(shown))));
+    QCOMPARE(selector->isVisibleTo(&bench.view()), bench.registry().present().size() > 1);
+    QVERIFY2(selector->currentText().startsWith(identity.id), qPrintable(selector->currentText()));
+    QVERIFY(bench.control<QLabel>("status_label")->toolTip().contains(identity.id));
+    QCOMPARE(bench.threshold(2)->value(), form);
+    QStringList wire, held;
+    for (int n = 0; n < serials.size(); ++n) {
+        QStringList lights;
+        for (const SimWireRecord &record : bench.sim().wire()) {
+            ConfigBlock block;
+            const std::vector<unsigned char> payload = record.payload();
+            std::copy_n(payload.begin(), std::min(payload.size(), block.bytes.size()), block.bytes.begin());
+            if (record.device == device(n) && record.direction == SimDirection::out
+                && record.command() == cmd_write_config)
+                lights << QString::number(block.auto_light(2));
+        }
+        wire << QStringLiteral("%1:%2").arg(n).arg(lights.join(','));
+        const QString path = QString::fromStdString(bench.sim().path(device(n)));
+        for (ControllerThread *controller : bench.registry().present())
+            if (controller->identity().path == path && controller->status().edits_pending)
+                held << QString::number(n);
+    }
+    QCOMPARE(wire.join(' '), written);
+    QCOMPARE(held.join(' '), pending);
 }
 
 QTEST_MAIN(TestEditing)

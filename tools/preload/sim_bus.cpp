@@ -15,20 +15,23 @@
 
 namespace {
 
-// The controller sits behind a decoy from the same maker, so a host that
+// The controllers sit behind a decoy from the same maker, so a host that
 // matched on the vendor alone would open the wrong interface.
-const SimInterface INTERFACES[] = {
-    {"/dev/hidraw0", CONTROLLER_VENDOR_ID, 0x00BC, L"Morvane", L"Morvane light sensor", L"SIM-0002",
-     false},
-    {"/dev/hidraw1", CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, L"Morvane",
-     L"Morvane PWM controller", L"SIM-0001", true},
-};
+constexpr unsigned short DECOY_PRODUCT_ID = 0x00BC;
+const char DECOY_PORT[] = "1-1";
+const char FIRST_CONTROLLER_NAME[] = "controller";
 
 constexpr int REPORT_SIZE = 65;         // report ID, command, 63 payload bytes
 constexpr size_t QUEUE_CAPACITY = 64;   // input reports hidraw keeps per reader
 constexpr unsigned char UNSOLICITED_CODE = 0xEE;
 constexpr long long REFRESH_MS = 5;     // control files are looked at this often
 constexpr long long WAIT_SLICE_MS = 5;  // a waiting read looks again this often
+
+// The decoy at hidraw0, controller N (from 0) at hidraw<N + 1>.
+std::string node_path(size_t index)
+{
+    return "/dev/hidraw" + std::to_string(index);
+}
 
 std::wstring widen(const std::string &text)
 {
@@ -51,13 +54,14 @@ wchar_t *copy_string(const wchar_t *text)
 
 void fill_info(hid_device_info *info, const SimInterface &interface)
 {
-    info->path = copy_string(interface.path);
+    info->path = copy_string(interface.path.c_str());
     info->vendor_id = interface.vendor_id;
     info->product_id = interface.product_id;
-    info->serial_number = copy_string(interface.serial);
+    // As hidraw lists a device without a serial number: an empty string.
+    info->serial_number = copy_string(interface.serial.c_str());
     info->release_number = 0x0100;
-    info->manufacturer_string = copy_string(interface.manufacturer);
-    info->product_string = copy_string(interface.product);
+    info->manufacturer_string = copy_string(interface.manufacturer.c_str());
+    info->product_string = copy_string(interface.product.c_str());
     info->usage_page = 0xFF00; // vendor-defined
     info->usage = 1;
     info->interface_number = 0;
@@ -94,11 +98,23 @@ std::FILE *open_log(const std::string &path)
 
 } // namespace
 
-bool SimBus::FileStamp::operator==(const FileStamp &other) const
+bool SimFileStamp::operator==(const SimFileStamp &other) const
 {
     return exists == other.exists && mtime_ns == other.mtime_ns && inode == other.inode
         && size == other.size;
 }
+
+// `port` comes before `plugged`: a port and a plug-in written together take
+// effect together.
+const SimBus::ControlFile SimBus::FILES[] = {
+    {"port", &SimBus::apply_port},
+    {"plugged", &SimBus::apply_plugged},
+    {"version", &SimBus::apply_version},
+    {"light", &SimBus::apply_light},
+    {"mode", &SimBus::apply_mode},
+    {"pwm_width", &SimBus::apply_pwm_width},
+    {"faults", &SimBus::apply_faults},
+};
 
 SimBus &SimBus::instance()
 {
@@ -108,38 +124,63 @@ SimBus &SimBus::instance()
 
 SimBus::SimBus()
     : start_ms_(now_ms())
-    , files_{
-          {"plugged", &SimBus::apply_plugged, {}},
-          {"version", &SimBus::apply_version, {}},
-          {"light", &SimBus::apply_light, {}},
-          {"mode", &SimBus::apply_mode, {}},
-          {"pwm_width", &SimBus::apply_pwm_width, {}},
-          {"faults", &SimBus::apply_faults, {}},
-      }
 {
-    firmware_.state().follow_curve = true;
     if (const char *dir = std::getenv("MORVANE_SIM_DIR"); dir && *dir)
         dir_ = dir;
-    if (dir_.empty())
+    if (!dir_.empty())
+        ::mkdir(dir_.c_str(), 0700);
+
+    // The first controller keeps the top-level files; each further one has
+    // the same files in a directory named after it.
+    std::string text;
+    std::vector<std::string> notes;
+    std::vector<ControllerLine> lines;
+    if (!dir_.empty() && read_file(dir_ + "/controllers", &text))
+        lines = parse_controllers(text, &notes);
+    if (lines.empty())
+        lines.push_back({FIRST_CONTROLLER_NAME, {}, {}});
+
+    interfaces_.push_back({node_path(0), CONTROLLER_VENDOR_ID, DECOY_PRODUCT_ID, L"Morvane",
+                           L"Morvane light sensor", L"SIM-0002", nullptr});
+    for (const ControllerLine &line : lines)
+        add_controller(line, controllers_.empty() || dir_.empty() ? dir_ : dir_ + '/' + line.name);
+    for (const std::string &note : notes)
+        log_event(nullptr, "note " + note);
+    refresh(true);
+}
+
+void SimBus::add_controller(const ControllerLine &line, const std::string &dir)
+{
+    SimController &controller = controllers_.emplace_back();
+    controller.name = line.name;
+    controller.dir = dir;
+    // Further controllers go into the root hub's next free ports by default.
+    controller.port = line.port ? *line.port : "1-" + std::to_string(controllers_.size() + 1);
+    controller.next_port = controller.port;
+    controller.firmware.state().follow_curve = true;
+    controller.seen.resize(std::size(FILES));
+    interfaces_.push_back({node_path(controllers_.size()), CONTROLLER_VENDOR_ID,
+                           CONTROLLER_PRODUCT_ID, L"Morvane", L"Morvane PWM controller",
+                           widen(line.serial), &controller});
+    if (dir.empty())
         return;
 
-    ::mkdir(dir_.c_str(), 0700);
-    wire_log_ = open_log(dir_ + "/wire.log");
-    event_log_ = open_log(dir_ + "/events.log");
-    log_event("loaded pid " + std::to_string(::getpid()));
+    ::mkdir(dir.c_str(), 0700);
+    controller.wire_log = open_log(dir + "/wire.log");
+    controller.event_log = open_log(dir + "/events.log");
+    log_event(&controller, "loaded pid " + std::to_string(::getpid()));
 
     // The state file's presence asks for a controller that remembers its
     // block across restarts of the program.
     std::string state;
-    persist_ = read_file(dir_ + "/state", &state);
-    if (persist_) {
+    controller.persist = read_file(dir + "/state", &state);
+    if (controller.persist) {
         if (const std::optional<ConfigBlock> block = parse_block(state))
-            firmware_.state().config = *block;
+            controller.firmware.state().config = *block;
         else if (!state.empty())
-            log_event("note state file unreadable, factory block used");
+            log_event(&controller, "note state file unreadable, factory block used");
     }
-    saved_ = firmware_.state().config;
-    refresh(true);
+    controller.saved = controller.firmware.state().config;
 }
 
 long long SimBus::now_ms() const
@@ -158,71 +199,86 @@ void SimBus::refresh(bool force)
         return;
     last_refresh_ms_ = now;
 
-    for (ControlFile &file : files_) {
-        const std::string path = dir_ + '/' + file.name;
-        FileStamp stamp;
-        struct stat info;
-        if (::stat(path.c_str(), &info) == 0) {
-            stamp.exists = true;
-            stamp.mtime_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
-            stamp.inode = info.st_ino;
-            stamp.size = info.st_size;
+    for (SimController &controller : controllers_) {
+        for (size_t i = 0; i < std::size(FILES); ++i) {
+            const std::string path = controller.dir + '/' + FILES[i].name;
+            SimFileStamp stamp;
+            struct stat info;
+            if (::stat(path.c_str(), &info) == 0) {
+                stamp.exists = true;
+                stamp.mtime_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+                stamp.inode = info.st_ino;
+                stamp.size = info.st_size;
+            }
+            if (stamp == controller.seen[i])
+                continue;
+            controller.seen[i] = stamp;
+            std::string content;
+            const bool readable = stamp.exists && read_file(path, &content);
+            (this->*FILES[i].apply)(controller, readable ? &content : nullptr);
         }
-        if (stamp == file.seen)
-            continue;
-        file.seen = stamp;
-        std::string content;
-        const bool readable = stamp.exists && read_file(path, &content);
-        (this->*file.apply)(readable ? &content : nullptr);
+        save_state(controller);
     }
-    save_state();
 }
 
-void SimBus::apply_plugged(const std::string *content)
+// A device changes ports only by being unplugged: while plugged in, the new
+// port waits for the next plug-in. Removing the file leaves the port as it is.
+void SimBus::apply_port(SimController &controller, const std::string *content)
+{
+    std::string port;
+    if (content)
+        std::istringstream(*content) >> port;
+    controller.next_port = content ? port : controller.port;
+    if (!controller.plugged)
+        controller.port = controller.next_port;
+}
+
+void SimBus::apply_plugged(SimController &controller, const std::string *content)
 {
     const std::optional<long> plugged = content ? parse_number(*content, 0, 1) : 1;
     if (!plugged) {
-        log_event("note plugged: expected 0 or 1");
+        log_event(&controller, "note plugged: expected 0 or 1");
         return;
     }
-    set_plugged(*plugged == 1);
+    set_plugged(controller, *plugged == 1);
 }
 
-void SimBus::apply_version(const std::string *content)
+void SimBus::apply_version(SimController &controller, const std::string *content)
 {
     const std::optional<long> version = content ? parse_number(*content, 0, 255) : CONTROLLER_VERSION;
     if (version)
-        firmware_.state().version = int(*version);
+        controller.firmware.state().version = int(*version);
     else
-        log_event("note version: expected 0..255");
+        log_event(&controller, "note version: expected 0..255");
 }
 
-void SimBus::apply_light(const std::string *content)
+void SimBus::apply_light(SimController &controller, const std::string *content)
 {
     const std::optional<LightModel> model = content ? LightModel::parse(*content) : LightModel();
     if (model)
-        light_ = *model;
+        controller.light = *model;
     else
-        log_event("note light: expected N, const N, sine MID AMP PERIOD_MS or ramp FROM TO PERIOD_MS");
+        log_event(&controller,
+                  "note light: expected N, const N, sine MID AMP PERIOD_MS or ramp FROM TO PERIOD_MS");
 }
 
 // The mode is set once, when the file appears or changes; the host may
 // switch it later with cmd_set_mode.
-void SimBus::apply_mode(const std::string *content)
+void SimBus::apply_mode(SimController &controller, const std::string *content)
 {
     if (!content)
         return;
     if (const std::optional<long> mode = parse_number(*content, 0, 255))
-        firmware_.state().config.set_regulation_mode(unsigned(*mode));
+        controller.firmware.state().config.set_regulation_mode(unsigned(*mode));
     else
-        log_event("note mode: expected 0..255");
+        log_event(&controller, "note mode: expected 0..255");
 }
 
 // A number pins the width the firmware drives; "curve" (or no file) lets it
 // follow its curve in automatic regulation.
-void SimBus::apply_pwm_width(const std::string *content)
+void SimBus::apply_pwm_width(SimController &controller, const std::string *content)
 {
-    SimState &state = firmware_.state();
+    SimState &state = controller.firmware.state();
     std::string word;
     if (content)
         std::istringstream(*content) >> word;
@@ -232,38 +288,41 @@ void SimBus::apply_pwm_width(const std::string *content)
         state.follow_curve = false;
         state.config.set_pwm_width(unsigned(*width));
     } else {
-        log_event("note pwm_width: expected 0..65535 or curve");
+        log_event(&controller, "note pwm_width: expected 0..65535 or curve");
     }
 }
 
-void SimBus::apply_faults(const std::string *content)
+void SimBus::apply_faults(SimController &controller, const std::string *content)
 {
     std::vector<std::string> notes;
-    faults_ = content ? parse_faults(*content, &notes) : std::vector<WireFault>();
+    controller.faults = content ? parse_faults(*content, &notes) : std::vector<WireFault>();
     for (const std::string &note : notes)
-        log_event("note " + note);
+        log_event(&controller, "note " + note);
 }
 
 // Unplugging kills every handle of the controller for good; after a replug
 // only a new open reaches it, as with a real USB device.
-void SimBus::set_plugged(bool plugged)
+void SimBus::set_plugged(SimController &controller, bool plugged)
 {
-    if (plugged == plugged_)
+    if (plugged == controller.plugged)
         return;
-    plugged_ = plugged;
-    if (!plugged)
-        ++generation_;
-    log_event(plugged ? "plugged" : "unplugged");
+    controller.plugged = plugged;
+    if (plugged)
+        controller.port = controller.next_port;
+    else
+        ++controller.generation;
+    log_event(&controller, plugged ? "plugged" : "unplugged");
 }
 
-bool SimBus::present(const SimInterface &interface) const
+bool SimBus::present(const SimInterface &interface)
 {
-    return !interface.controller || plugged_;
+    return !interface.controller || interface.controller->plugged;
 }
 
-bool SimBus::live(const hid_device &device) const
+bool SimBus::live(const hid_device &device)
 {
-    return !device.interface->controller || (plugged_ && device.generation == generation_);
+    const SimController *controller = device.interface->controller;
+    return !controller || (controller->plugged && device.generation == controller->generation);
 }
 
 bool SimBus::known(hid_device *device) const
@@ -272,81 +331,87 @@ bool SimBus::known(hid_device *device) const
 }
 
 // The faults that hit this request (or this open), each worn down by one use.
-std::vector<WireFault> SimBus::take_faults(bool opening, int command)
+std::vector<WireFault> SimBus::take_faults(SimController &controller, bool opening, int command)
 {
     std::vector<WireFault> hits;
-    for (WireFault &fault : faults_) {
+    for (WireFault &fault : controller.faults) {
         const bool for_open = fault.kind == FaultKind::deny_open;
         if (for_open != opening)
             continue;
         if (!opening && fault.command != FAULT_ANY_COMMAND && fault.command != command)
             continue;
         hits.push_back(fault);
-        log_event(std::string("fault ") + fault_name(fault.kind) + " cmd " + std::to_string(command));
+        log_event(&controller, std::string("fault ") + fault_name(fault.kind) + " cmd "
+                                   + std::to_string(command));
         if (fault.times > 0)
             --fault.times;
     }
-    faults_.erase(std::remove_if(faults_.begin(), faults_.end(),
-                                 [](const WireFault &f) { return f.times == 0; }),
-                  faults_.end());
+    controller.faults.erase(std::remove_if(controller.faults.begin(), controller.faults.end(),
+                                           [](const WireFault &f) { return f.times == 0; }),
+                            controller.faults.end());
     return hits;
 }
 
 // Every live handle of the controller gets its own copy; a full queue drops
 // the new report, as hidraw does.
-void SimBus::deliver(const std::vector<unsigned char> &report, long long ready_ms)
+void SimBus::deliver(SimController &controller, const std::vector<unsigned char> &report,
+                     long long ready_ms)
 {
     for (hid_device *device : handles_) {
-        if (!device->interface->controller || !live(*device))
+        if (device->interface->controller != &controller || !live(*device))
             continue;
         if (device->queue.size() < QUEUE_CAPACITY)
             device->queue.push_back({ready_ms, report});
         else
-            log_event("dropped report " + std::to_string(report.empty() ? -1 : report[0]));
+            log_event(&controller, "dropped report " + std::to_string(report.empty() ? -1 : report[0]));
     }
     arrived_.notify_all();
 }
 
 // The light reading moves with every request, and so does the width while
 // the firmware follows its curve: neither alone is worth remembering.
-bool SimBus::state_changed() const
+bool SimBus::state_changed(const SimController &controller)
 {
-    const SimState &state = firmware_.state();
+    const SimState &state = controller.firmware.state();
     const ConfigBlock &block = state.config;
-    if (!std::equal(block.bytes.begin() + 4, block.bytes.end(), saved_.bytes.begin() + 4))
+    const ConfigBlock &saved = controller.saved;
+    if (!std::equal(block.bytes.begin() + 4, block.bytes.end(), saved.bytes.begin() + 4))
         return true;
     const bool following = state.follow_curve && block.regulation_mode() != 1;
-    return !following && block.pwm_width() != saved_.pwm_width();
+    return !following && block.pwm_width() != saved.pwm_width();
 }
 
 // Written through a temporary file and a rename, so that a reader never sees
 // half a block.
-void SimBus::save_state()
+void SimBus::save_state(SimController &controller)
 {
-    if (!persist_ || !state_changed())
+    if (!controller.persist || !state_changed(controller))
         return;
-    saved_ = firmware_.state().config;
-    const std::string path = dir_ + "/state";
+    controller.saved = controller.firmware.state().config;
+    const std::string path = controller.dir + "/state";
     const std::string temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::trunc);
-        out << format_block(saved_) << '\n';
+        out << format_block(controller.saved) << '\n';
         if (!out)
             return;
     }
     std::rename(temporary.c_str(), path.c_str());
 }
 
-void SimBus::log_wire(const char *direction, const unsigned char *data, size_t length)
+void SimBus::log_wire(SimController &controller, const char *direction, const unsigned char *data,
+                      size_t length)
 {
-    if (wire_log_)
-        std::fprintf(wire_log_, "%lld %s %s\n", now_ms(), direction, hex_bytes(data, length).c_str());
+    if (controller.wire_log)
+        std::fprintf(controller.wire_log, "%lld %s %s\n", now_ms(), direction,
+                     hex_bytes(data, length).c_str());
 }
 
-void SimBus::log_event(const std::string &text)
+void SimBus::log_event(SimController *controller, const std::string &text)
 {
-    if (event_log_)
-        std::fprintf(event_log_, "%lld %s\n", now_ms(), text.c_str());
+    std::FILE *log = (controller ? *controller : controllers_.front()).event_log;
+    if (log)
+        std::fprintf(log, "%lld %s\n", now_ms(), text.c_str());
 }
 
 void SimBus::set_global_error(const std::string &text)
@@ -367,7 +432,7 @@ hid_device_info *SimBus::enumerate(unsigned short vendor_id, unsigned short prod
     refresh();
     hid_device_info *head = nullptr;
     hid_device_info **tail = &head;
-    for (const SimInterface &interface : INTERFACES) {
+    for (const SimInterface &interface : interfaces_) {
         if (!present(interface) || (vendor_id && vendor_id != interface.vendor_id)
             || (product_id && product_id != interface.product_id))
             continue;
@@ -378,7 +443,7 @@ hid_device_info *SimBus::enumerate(unsigned short vendor_id, unsigned short prod
     int count = 0;
     for (const hid_device_info *info = head; info; info = info->next)
         ++count;
-    log_event("enumerate " + std::to_string(count));
+    log_event(nullptr, "enumerate " + std::to_string(count));
     if (head)
         enumerations_.insert(head);
     return head;
@@ -404,10 +469,10 @@ hid_device *SimBus::open(unsigned short vendor_id, unsigned short product_id, co
     {
         std::lock_guard<std::mutex> lock(mutex_);
         refresh();
-        for (const SimInterface &interface : INTERFACES) {
+        for (const SimInterface &interface : interfaces_) {
             if (!found && present(interface) && (!vendor_id || vendor_id == interface.vendor_id)
                 && (!product_id || product_id == interface.product_id)
-                && (!serial || std::wcscmp(serial, interface.serial) == 0))
+                && (!serial || interface.serial == serial))
                 found = &interface;
         }
         if (!found) {
@@ -415,7 +480,7 @@ hid_device *SimBus::open(unsigned short vendor_id, unsigned short product_id, co
             return nullptr;
         }
     }
-    return open_path(found->path);
+    return open_path(found->path.c_str());
 }
 
 hid_device *SimBus::open_path(const char *path)
@@ -426,32 +491,30 @@ hid_device *SimBus::open_path(const char *path)
         set_global_error("Failed to open a device with path '(null)': Invalid argument");
         return nullptr;
     }
-    const SimInterface *found = nullptr;
-    for (const SimInterface &interface : INTERFACES) {
-        if (present(interface) && std::strcmp(path, interface.path) == 0)
-            found = &interface;
-    }
+    const auto found = std::find_if(interfaces_.begin(), interfaces_.end(),
+                                    [path](const SimInterface &i) { return i.path == path; });
+    SimController *controller = found == interfaces_.end() ? nullptr : found->controller;
     const std::string prefix = std::string("Failed to open a device with path '") + path + "': ";
-    if (!found) {
+    if (found == interfaces_.end() || !present(*found)) {
         set_global_error(prefix + "No such file or directory");
-        log_event(std::string("open-failed ") + path + " absent");
+        log_event(controller, std::string("open-failed ") + path + " absent");
         return nullptr;
     }
-    if (found->controller) {
-        for (const WireFault &fault : take_faults(true, 0)) {
+    if (controller) {
+        for (const WireFault &fault : take_faults(*controller, true, 0)) {
             set_global_error(prefix + fault.reason);
-            log_event(std::string("open-failed ") + path + ' ' + fault.reason);
+            log_event(controller, std::string("open-failed ") + path + ' ' + fault.reason);
             return nullptr;
         }
     }
 
     auto *device = new hid_device;
-    device->interface = found;
-    device->generation = generation_;
+    device->interface = &*found;
+    device->generation = controller ? controller->generation : 0;
     fill_info(&device->info, *found);
     handles_.insert(device);
     global_error_.clear();
-    log_event(std::string("open ") + path);
+    log_event(controller, std::string("open ") + path);
     return device;
 }
 
@@ -467,16 +530,17 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
     }
     if (!live(*device)) {
         set_error(device, "No such device");
-        log_event(std::string("write-refused ") + device->interface->path);
+        log_event(device->interface->controller, "write-refused " + device->interface->path);
         return -1;
     }
     if (!device->interface->controller) {
-        log_event(std::string("write ") + device->interface->path);
+        log_event(nullptr, "write " + device->interface->path);
         return int(length);
     }
 
+    SimController &controller = *device->interface->controller;
     const int command = length > 1 ? data[1] : 0;
-    const std::vector<WireFault> faults = take_faults(false, command);
+    const std::vector<WireFault> faults = take_faults(controller, false, command);
     const auto hit = [&faults](FaultKind kind) -> const WireFault * {
         for (const WireFault &fault : faults) {
             if (fault.kind == kind)
@@ -488,16 +552,17 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
         set_error(device, "Broken pipe");
         return -1;
     }
-    log_wire("out", data, length);
+    log_wire(controller, "out", data, length);
     if (hit(FaultKind::silent))
         return int(length);
 
     const long long now = now_ms();
-    firmware_.state().config.set_light_adc(light_.reading_at(now - start_ms_));
-    const SimReply reply = firmware_.handle(data, std::min(length, size_t(REPORT_SIZE)));
-    save_state();
+    SimFirmware &firmware = controller.firmware;
+    firmware.state().config.set_light_adc(controller.light.reading_at(now - start_ms_));
+    const SimReply reply = firmware.handle(data, std::min(length, size_t(REPORT_SIZE)));
+    save_state(controller);
     if (hit(FaultKind::unplug_mid_exchange)) {
-        set_plugged(false);
+        set_plugged(controller, false);
         return int(length);
     }
 
@@ -505,7 +570,7 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
         std::vector<unsigned char> unsolicited(SIM_REPLY_SIZE, 0);
         unsolicited[0] = UNSOLICITED_CODE;
         for (int i = flood->value_or_default(command); i > 0; --i)
-            deliver(unsolicited, now);
+            deliver(controller, unsolicited, now);
     }
     std::vector<unsigned char> out(reply.begin(), reply.end());
     if (const WireFault *fault = hit(FaultKind::wrong_echo))
@@ -513,7 +578,7 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
     if (const WireFault *fault = hit(FaultKind::short_reply))
         out.resize(std::min(size_t(fault->value_or_default(command)), out.size()));
     const WireFault *delay = hit(FaultKind::delay);
-    deliver(out, now + (delay ? delay->value_or_default(command) : 0));
+    deliver(controller, out, now + (delay ? delay->value_or_default(command) : 0));
     return int(length);
 }
 
@@ -540,7 +605,8 @@ int SimBus::read(hid_device *device, unsigned char *data, size_t length, int tim
             const size_t n = std::min(length, ready->bytes.size());
             std::copy_n(ready->bytes.begin(), n, data);
             device->queue.erase(ready);
-            log_wire("in", data, n);
+            if (device->interface->controller)
+                log_wire(*device->interface->controller, "in", data, n);
             return int(n);
         }
         if (timeout_ms >= 0 && now >= deadline)
@@ -594,10 +660,10 @@ int SimBus::string(hid_device *device, StringKind kind, wchar_t *out, size_t max
     if (!known(device) || !out || max_length == 0)
         return -1;
     const SimInterface &interface = *device->interface;
-    const wchar_t *text = kind == StringKind::manufacturer ? interface.manufacturer
-        : kind == StringKind::product                    ? interface.product
-                                                         : interface.serial;
-    std::wcsncpy(out, text, max_length);
+    const std::wstring &text = kind == StringKind::manufacturer ? interface.manufacturer
+        : kind == StringKind::product                         ? interface.product
+                                                              : interface.serial;
+    std::wcsncpy(out, text.c_str(), max_length);
     out[max_length - 1] = L'\0';
     return 0;
 }
@@ -624,8 +690,23 @@ void SimBus::close(hid_device *device)
     if (!known(device))
         return;
     handles_.erase(device);
-    log_event(std::string("close ") + device->interface->path);
+    log_event(device->interface->controller, "close " + device->interface->path);
     free_info_strings(&device->info);
     delete device;
     arrived_.notify_all();
+}
+
+SimBus::Node SimBus::usb_port(const char *sysname, std::string *port)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refresh();
+    for (const SimInterface &interface : interfaces_) {
+        if (!sysname || interface.path.compare(interface.path.rfind('/') + 1, std::string::npos, sysname) != 0)
+            continue;
+        if (!present(interface))
+            return Node::absent;
+        *port = interface.controller ? interface.controller->port : DECOY_PORT;
+        return Node::present;
+    }
+    return Node::foreign;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 // The simulated USB bus behind the hidapi functions of the preload library:
-// one controller (with SimFirmware inside) and one decoy interface, steered
-// through the control directory named by MORVANE_SIM_DIR (see README.md).
+// one decoy interface and one or more controllers (each with SimFirmware
+// inside), steered through the control directory named by MORVANE_SIM_DIR
+// (see README.md).
 // Unlike the in-process test backend this runs in real time: a read with
 // nothing to read waits as long as it was asked to, as on hardware.
 
@@ -22,16 +23,45 @@
 #include <string>
 #include <vector>
 
+// A control file as last seen: re-read only when this changes.
+struct SimFileStamp
+{
+    bool exists = false;
+    long long mtime_ns = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    bool operator==(const SimFileStamp &other) const;
+};
+
+// One simulated controller: its firmware, its control files and its logs.
+struct SimController
+{
+    std::string name;
+    std::string dir;       // its control files and logs; empty: none
+    std::string port;      // the USB port udev reports; empty: none
+    std::string next_port; // from the `port` file, taken on at the next plug-in
+    SimFirmware firmware;
+    LightModel light;
+    std::vector<WireFault> faults;
+    bool plugged = true;
+    unsigned generation = 1; // bumped by every unplug: older handles stay dead
+    bool persist = false;
+    ConfigBlock saved;
+    std::vector<SimFileStamp> seen; // one per control file
+    std::FILE *wire_log = nullptr;
+    std::FILE *event_log = nullptr;
+};
+
 // One interface on the simulated bus.
 struct SimInterface
 {
-    const char *path;
+    std::string path;
     unsigned short vendor_id;
     unsigned short product_id;
-    const wchar_t *manufacturer;
-    const wchar_t *product;
-    const wchar_t *serial;
-    bool controller; // false: a decoy that accepts reports and never answers
+    std::wstring manufacturer;
+    std::wstring product;
+    std::wstring serial;
+    SimController *controller; // nullptr: a decoy that accepts reports and never answers
 };
 
 // An input report on its way to one open handle.
@@ -78,45 +108,47 @@ public:
     const wchar_t *error(hid_device *device);
     void close(hid_device *device);
 
+    // For the library's libudev functions: whether the hidraw node `sysname`
+    // ("hidraw1") is on the simulated bus, and if so, whether it is present
+    // now and the USB port it hangs off.
+    enum class Node { foreign, absent, present };
+    Node usb_port(const char *sysname, std::string *port);
+
 private:
-    // A control file as last seen: re-read only when this changes.
-    struct FileStamp
-    {
-        bool exists = false;
-        long long mtime_ns = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        bool operator==(const FileStamp &other) const;
-    };
     struct ControlFile
     {
         const char *name;
-        void (SimBus::*apply)(const std::string *content); // nullptr: file is absent
-        FileStamp seen;
+        // Given nullptr when the file is absent.
+        void (SimBus::*apply)(SimController &controller, const std::string *content);
     };
 
     SimBus();
+    void add_controller(const ControllerLine &line, const std::string &dir);
 
     long long now_ms() const;
     void refresh(bool force = false);
-    void apply_plugged(const std::string *content);
-    void apply_version(const std::string *content);
-    void apply_light(const std::string *content);
-    void apply_mode(const std::string *content);
-    void apply_pwm_width(const std::string *content);
-    void apply_faults(const std::string *content);
+    void apply_port(SimController &controller, const std::string *content);
+    void apply_plugged(SimController &controller, const std::string *content);
+    void apply_version(SimController &controller, const std::string *content);
+    void apply_light(SimController &controller, const std::string *content);
+    void apply_mode(SimController &controller, const std::string *content);
+    void apply_pwm_width(SimController &controller, const std::string *content);
+    void apply_faults(SimController &controller, const std::string *content);
 
-    void set_plugged(bool plugged);
-    bool present(const SimInterface &interface) const;
-    bool live(const hid_device &device) const;
+    void set_plugged(SimController &controller, bool plugged);
+    static bool present(const SimInterface &interface);
+    static bool live(const hid_device &device);
     bool known(hid_device *device) const;
-    std::vector<WireFault> take_faults(bool opening, int command);
-    void deliver(const std::vector<unsigned char> &report, long long ready_ms);
-    bool state_changed() const;
-    void save_state();
+    std::vector<WireFault> take_faults(SimController &controller, bool opening, int command);
+    void deliver(SimController &controller, const std::vector<unsigned char> &report,
+                 long long ready_ms);
+    static bool state_changed(const SimController &controller);
+    static void save_state(SimController &controller);
 
-    void log_wire(const char *direction, const unsigned char *data, size_t length);
-    void log_event(const std::string &text);
+    void log_wire(SimController &controller, const char *direction, const unsigned char *data,
+                  size_t length);
+    // nullptr: the bus itself, logged with the first controller.
+    void log_event(SimController *controller, const std::string &text);
     void set_global_error(const std::string &text);
     static void set_error(hid_device *device, const std::string &text);
 
@@ -125,19 +157,13 @@ private:
     std::string dir_; // empty: no control directory
     long long start_ms_ = 0;
     long long last_refresh_ms_ = -1;
-    std::vector<ControlFile> files_;
+    static const ControlFile FILES[];
 
-    SimFirmware firmware_;
-    LightModel light_;
-    std::vector<WireFault> faults_;
-    bool plugged_ = true;
-    unsigned generation_ = 1;
-    bool persist_ = false;
-    ConfigBlock saved_;
+    // Built once by the constructor: handles and udev point into them.
+    std::deque<SimController> controllers_;
+    std::deque<SimInterface> interfaces_;
 
     std::set<hid_device *> handles_;
     std::set<hid_device_info *> enumerations_;
     std::wstring global_error_;
-    std::FILE *wire_log_ = nullptr;
-    std::FILE *event_log_ = nullptr;
 };

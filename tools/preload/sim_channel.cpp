@@ -225,6 +225,43 @@ std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::st
     return faults;
 }
 
+std::vector<ControllerLine> parse_controllers(const std::string &text,
+                                              std::vector<std::string> *notes)
+{
+    std::vector<ControllerLine> controllers;
+    std::istringstream in(text);
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        const std::vector<std::string> w = words(line);
+        if (w.empty() || w[0][0] == '#')
+            continue;
+        ControllerLine controller{w[0], {}, {}};
+        std::string why;
+        if (w[0].find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_")
+            != std::string::npos)
+            why = "bad name " + w[0];
+        for (const ControllerLine &other : controllers) {
+            if (other.name == controller.name)
+                why = "name " + w[0] + " given twice";
+        }
+        for (size_t i = 1; i < w.size() && why.empty(); ++i) {
+            const std::string &word = w[i];
+            if (word.rfind("serial=", 0) == 0)
+                controller.serial = word.substr(7);
+            else if (word.rfind("port=", 0) == 0)
+                controller.port = word.substr(5);
+            else
+                why = "unknown " + word;
+        }
+        if (why.empty())
+            controllers.push_back(controller);
+        else if (notes)
+            notes->push_back("controllers line " + std::to_string(number) + " ignored: " + why);
+    }
+    return controllers;
+}
+
 std::optional<long> parse_number(const std::string &text, long min, long max)
 {
     const std::vector<std::string> w = words(text);

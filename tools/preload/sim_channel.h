@@ -66,6 +66,20 @@ const char *fault_name(FaultKind kind);
 // skipped; each line that cannot be read is skipped and described in *notes.
 std::vector<WireFault> parse_faults(const std::string &text, std::vector<std::string> *notes);
 
+// One line of the `controllers` file: NAME [serial=TEXT] [port=TEXT].
+// The name is letters, digits, '-' and '_'; a name given twice is refused.
+struct ControllerLine
+{
+    std::string name;
+    std::string serial;              // empty: the controller reports none
+    std::optional<std::string> port; // absent: the default port; empty: none
+};
+
+// Parses the whole `controllers` file, skipping blank and '#' lines; each
+// line that cannot be read is skipped and described in *notes.
+std::vector<ControllerLine> parse_controllers(const std::string &text,
+                                              std::vector<std::string> *notes);
+
 // A decimal integer within [min, max], surrounding blanks allowed.
 std::optional<long> parse_number(const std::string &text, long min, long max);
 

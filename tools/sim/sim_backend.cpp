@@ -40,24 +40,31 @@ std::vector<unsigned char> SimWireRecord::payload() const
 
 SimBackend::~SimBackend() = default;
 
-int SimBackend::add_controller(const SimState &state)
+int SimBackend::add_controller(const SimState &state, const std::string &serial,
+                               const std::string &port)
 {
-    return add_interface(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, state);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const int device = add_interface(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, state);
+    nodes_[device].id.serial = serial;
+    nodes_[device].id.port = port;
+    return device;
 }
 
 int SimBackend::add_interface(unsigned short vendor, unsigned short product,
                               const SimState &state)
 {
-    const int device = interface_count();
-    Port port;
-    port.id = {"/dev/hidraw" + std::to_string(device), vendor, product};
-    port.firmware = SimFirmware(state);
-    ports_.push_back(std::move(port));
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const int device = int(nodes_.size());
+    Node node;
+    node.id = {"/dev/hidraw" + std::to_string(device), vendor, product, {}, {}};
+    node.firmware = SimFirmware(state);
+    nodes_.push_back(std::move(node));
     return device;
 }
 
 void SimBackend::add_decoys(int count)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (int i = 0; i < count; ++i) {
         const auto other_vendor = static_cast<unsigned short>(0x2000 + i);
         const auto other_product = static_cast<unsigned short>(CONTROLLER_PRODUCT_ID + 1 + i);
@@ -75,50 +82,125 @@ void SimBackend::add_decoys(int count)
     }
 }
 
+int SimBackend::interface_count() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return int(nodes_.size());
+}
+
+const std::string &SimBackend::path(int device) const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return nodes_.at(device).id.path;
+}
+
+SimFirmware &SimBackend::firmware(int device)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return nodes_.at(device).firmware;
+}
+
 void SimBackend::unplug(int device)
 {
-    Port &port = ports_.at(device);
-    port.plugged = false;
-    ++port.generation;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    Node &node = nodes_.at(device);
+    node.plugged = false;
+    ++node.generation;
 }
 
 void SimBackend::replug(int device)
 {
-    ports_.at(device).plugged = true;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nodes_.at(device).plugged = true;
+}
+
+void SimBackend::replug(int device, const std::string &port)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nodes_.at(device).id.port = port;
+    replug(device);
 }
 
 void SimBackend::deny_open(int device, const std::string &reason)
 {
-    ports_.at(device).open_error = reason;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nodes_.at(device).open_error = reason;
 }
 
 void SimBackend::add_fault(int device, const SimFault &fault)
 {
-    ports_.at(device).faults.push_back(fault);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nodes_.at(device).faults.push_back(fault);
 }
 
 void SimBackend::send_report(int device, const SimReply &report, size_t length)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     deliver(device, Report(report.begin(), report.begin() + std::min(length, report.size())),
             false);
 }
 
 int SimBackend::open_attempts(int device) const
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     return int(std::count_if(opens_.begin(), opens_.end(),
                              [device](const SimOpenRecord &r) { return r.device == device; }));
 }
 
 std::vector<int> SimBackend::open_devices() const
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::vector<int> devices;
     for (const auto &handle : handles_)
         devices.push_back(handle->device);
     return devices;
 }
 
+long long SimBackend::now_ms() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return clock_ms_;
+}
+
+const std::vector<SimWireRecord> &SimBackend::wire() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return wire_;
+}
+
+const std::vector<SimReadCall> &SimBackend::reads() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return reads_;
+}
+
+const std::vector<SimOpenRecord> &SimBackend::opens() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return opens_;
+}
+
+const std::vector<int> &SimBackend::closes() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return closes_;
+}
+
+int SimBackend::misuses() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return misuses_;
+}
+
+int SimBackend::dropped_reports() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return dropped_reports_;
+}
+
 void SimBackend::clear_logs()
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     wire_.clear();
     reads_.clear();
     opens_.clear();
@@ -129,21 +211,23 @@ void SimBackend::clear_logs()
 
 std::vector<HidInterface> SimBackend::enumerate()
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::vector<HidInterface> present;
-    for (const Port &port : ports_) {
-        if (port.plugged)
-            present.push_back(port.id);
+    for (const Node &node : nodes_) {
+        if (node.plugged)
+            present.push_back(node.id);
     }
     return present;
 }
 
 HidHandle *SimBackend::open(const std::string &path, std::string *error)
 {
-    const auto port = std::find_if(ports_.begin(), ports_.end(), [&path](const Port &p) {
-        return p.plugged && p.id.path == path;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const auto node = std::find_if(nodes_.begin(), nodes_.end(), [&path](const Node &n) {
+        return n.plugged && n.id.path == path;
     });
-    const int device = port == ports_.end() ? -1 : int(port - ports_.begin());
-    const std::string reason = device < 0 ? "No such file or directory" : port->open_error;
+    const int device = node == nodes_.end() ? -1 : int(node - nodes_.begin());
+    const std::string reason = device < 0 ? "No such file or directory" : node->open_error;
     if (!reason.empty()) {
         opens_.push_back({device, 0});
         if (error)
@@ -154,7 +238,7 @@ HidHandle *SimBackend::open(const std::string &path, std::string *error)
     auto handle = std::make_unique<Handle>();
     handle->serial = next_serial_++;
     handle->device = device;
-    handle->generation = port->generation;
+    handle->generation = node->generation;
     opens_.push_back({device, handle->serial});
     handles_.push_back(std::move(handle));
     return handles_.back().get();
@@ -162,6 +246,7 @@ HidHandle *SimBackend::open(const std::string &path, std::string *error)
 
 int SimBackend::write(HidHandle *handle, const unsigned char *data, size_t length)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     Handle *held = find(handle);
     if (!held || !live(*held) || length == 0)
         return -1;
@@ -175,7 +260,7 @@ int SimBackend::write(HidHandle *handle, const unsigned char *data, size_t lengt
     if (hit(faults, SimFaultKind::silent))
         return int(length);
 
-    const SimReply reply = ports_[device].firmware.handle(data, length);
+    const SimReply reply = nodes_[device].firmware.handle(data, length);
     if (hit(faults, SimFaultKind::unplug_mid_exchange)) {
         unplug(device);
         return int(length);
@@ -199,6 +284,7 @@ int SimBackend::write(HidHandle *handle, const unsigned char *data, size_t lengt
 
 int SimBackend::read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     Handle *held = find(handle);
     if (!held)
         return -1;
@@ -228,12 +314,14 @@ int SimBackend::read(HidHandle *handle, unsigned char *data, size_t length, int 
 
 bool SimBackend::alive(HidHandle *handle)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     const Handle *held = find(handle);
     return held && live(*held);
 }
 
 void SimBackend::close(HidHandle *handle)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     const Handle *held = find(handle);
     if (!held)
         return;
@@ -254,14 +342,14 @@ SimBackend::Handle *SimBackend::find(HidHandle *handle)
 
 bool SimBackend::live(const Handle &handle) const
 {
-    const Port &port = ports_[handle.device];
-    return port.plugged && port.generation == handle.generation;
+    const Node &node = nodes_[handle.device];
+    return node.plugged && node.generation == handle.generation;
 }
 
 // The faults that hit this request, each worn down by one use.
 std::vector<SimFault> SimBackend::take_faults(int device, int command)
 {
-    std::vector<SimFault> &faults = ports_[device].faults;
+    std::vector<SimFault> &faults = nodes_[device].faults;
     std::vector<SimFault> hits;
     for (SimFault &fault : faults) {
         if (fault.times == 0 || (fault.command != SIM_ANY_COMMAND && fault.command != command))

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,10 @@ struct SimOpenRecord
 // returns 0 at once and moves the virtual clock on by the time-out it asked
 // for. Handles the backend does not hold (closed, or foreign) are never
 // dereferenced; such a call fails and counts as a misuse.
+//
+// Every call may come from any thread (each controller has a worker of its
+// own). What the logs and firmware() return by reference is read safely only
+// while no other thread is calling in.
 class SimBackend : public HidBackend
 {
 public:
@@ -90,23 +95,27 @@ public:
     SimBackend &operator=(const SimBackend &) = delete;
 
     // --- The bus ------------------------------------------------------------
-    // The controller's ids (0x8D88 / 0x00BB). Returns the interface index.
-    int add_controller(const SimState &state = {});
+    // The controller's ids (0x8D88 / 0x00BB), with the serial number and USB
+    // port enumerate() reports (empty: none, as a device without a serial
+    // or a system that cannot tell). Returns the interface index.
+    int add_controller(const SimState &state = {}, const std::string &serial = {},
+                       const std::string &port = {});
     int add_interface(unsigned short vendor, unsigned short product,
                       const SimState &state = {});
     // Interfaces that never match the controller: some share its vendor id,
     // some its product id, some neither.
     void add_decoys(int count);
-    int interface_count() const { return int(ports_.size()); }
-    const std::string &path(int device) const { return ports_.at(device).id.path; }
-    SimFirmware &firmware(int device) { return ports_.at(device).firmware; }
+    int interface_count() const;
+    const std::string &path(int device) const;
+    SimFirmware &firmware(int device);
 
     // --- Knobs --------------------------------------------------------------
     // Unplugged: not listed, open fails, existing handles fail for good.
     // Replugged: listed again at the same path with the firmware state kept;
-    // only a new open reaches it.
+    // only a new open reaches it. Given a port, it comes back in that one.
     void unplug(int device);
     void replug(int device);
+    void replug(int device, const std::string &port);
     // open() fails with hidapi's text: "Failed to open a device with path
     // '<path>': <reason>". An empty reason allows opening again.
     void deny_open(int device, const std::string &reason = "Permission denied");
@@ -115,15 +124,15 @@ public:
     void send_report(int device, const SimReply &report, size_t length = SIM_REPLY_SIZE);
 
     // --- What happened --------------------------------------------------------
-    long long now_ms() const { return clock_ms_; }
-    const std::vector<SimWireRecord> &wire() const { return wire_; }
-    const std::vector<SimReadCall> &reads() const { return reads_; }
-    const std::vector<SimOpenRecord> &opens() const { return opens_; }
-    const std::vector<int> &closes() const { return closes_; } // handle serials
+    long long now_ms() const;
+    const std::vector<SimWireRecord> &wire() const;
+    const std::vector<SimReadCall> &reads() const;
+    const std::vector<SimOpenRecord> &opens() const;
+    const std::vector<int> &closes() const; // handle serials
     int open_attempts(int device) const;
     std::vector<int> open_devices() const; // device of each handle open now
-    int misuses() const { return misuses_; }
-    int dropped_reports() const { return dropped_reports_; } // queue was full
+    int misuses() const;
+    int dropped_reports() const; // queue was full
     void clear_logs();
 
     // --- HidBackend -----------------------------------------------------------
@@ -137,7 +146,7 @@ public:
 private:
     using Report = std::vector<unsigned char>;
 
-    struct Port
+    struct Node
     {
         HidInterface id;
         SimFirmware firmware;
@@ -161,7 +170,9 @@ private:
     std::vector<SimFault> take_faults(int device, int command);
     void deliver(int device, const Report &report, bool late);
 
-    std::deque<Port> ports_; // deque: firmware() references stay valid
+    // Recursive: public calls use each other (a fault unplugs, a flood sends).
+    mutable std::recursive_mutex mutex_;
+    std::deque<Node> nodes_; // deque: firmware() references stay valid
     std::vector<std::unique_ptr<Handle>> handles_;
     std::vector<SimWireRecord> wire_;
     std::vector<SimReadCall> reads_;
