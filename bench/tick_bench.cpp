@@ -13,6 +13,10 @@
 //   tick.auto_moving   the same with a new reading and width every tick
 //   tick.manual        running, manual regulation, steady slider
 //   tick.load          a controller just opened: identify, load, status pass
+//   tick.one_of_two    two controllers on the bus, both running automatic
+//                      with a steady reading (the window on the first, as
+//                      in the program): a tick of the first only
+//   tick.two_auto      the same: one tick of each
 //   base.bare_exchange one write + read of cmd_read_state on the backend
 //   base.exchange      one HidDevice::exchange of cmd_read_state
 //   base.set_text      one QLineEdit::setText on a read-out, with a new text
@@ -33,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -151,6 +156,27 @@ int main(int argc, char **argv)
         check_hid_device();
         state.config = ++loads % 2 ? second : first;
     }, tick);
+
+    // Every controller polls on its own: two cost twice one tick at most.
+    Bench pair(ControllerState(), Bench::View::attached);
+    pair.sim().add_controller();
+    pair.check();
+    const std::vector<ControllerThread *> both = pair.registry().present();
+    if (both.size() != 2)
+        fail("the registry found " + std::to_string(both.size()) + " controllers, expected 2");
+    pair.view().show();
+    Controller &desk = both[0]->controller();
+    Controller &lamp = both[1]->controller();
+    const auto tick_both = [&] {
+        desk.form_update();
+        lamp.form_update();
+    };
+    tick_both(); // identifies and loads both
+    // One of them alone first: the simulated bus hands each reply past
+    // every open handle, so a tick on it costs a little more than on a bus
+    // with one controller; that is the simulator's, not the program's.
+    measure("tick.one_of_two", pair.sim(), 1, between_ticks, [&] { desk.form_update(); });
+    measure("tick.two_auto", pair.sim(), 2, between_ticks, tick_both);
 
     // The baselines, on a bus of their own so that the model's handle does
     // not receive their replies.

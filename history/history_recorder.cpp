@@ -2,6 +2,7 @@
 
 #include "history_store.h"
 #include "history_writer.h"
+#include "model/thread_handoff.h"
 
 #include <QDateTime>
 
@@ -49,6 +50,8 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     // now, and it would otherwise record into the future from the start.
     , history_origin_ms_(origin_ms_ - (settings.minute_ms < MINUTE_MS ? 24 * 60 * MINUTE_MS : 0))
     , writer_(new HistoryWriter(settings.path))
+    // The writer's child: it moves to the history's thread with it.
+    , writer_jobs_(new ThreadHandOff(writer_))
 {
     writer_->moveToThread(&thread_);
     connect(writer_, &HistoryWriter::failed, this, [this](const QString &text) {
@@ -61,7 +64,7 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     connect(writer_, &HistoryWriter::summary_ready, this, &HistoryRecorder::summary_ready);
     thread_.setObjectName(QStringLiteral("history"));
     thread_.start(QThread::LowPriority);
-    QMetaObject::invokeMethod(writer_, [writer = writer_, now = now_ms()] { writer->open(now); });
+    writer_jobs_->post([writer = writer_, now = now_ms()] { writer->open(now); });
 
     minute_timer_.setSingleShot(true);
     connect(&minute_timer_, &QTimer::timeout, this, &HistoryRecorder::end_minute);
@@ -73,8 +76,7 @@ void HistoryRecorder::request_summary(const ConfigBlock &current, LightPositions
     const QString identity = of.isEmpty() ? identity_ : of;
     if (!enabled_ || identity.isEmpty())
         return;
-    QMetaObject::invokeMethod(writer_, [writer = writer_, identity, current, positions,
-                                        now = now_ms()] {
+    writer_jobs_->post([writer = writer_, identity, current, positions, now = now_ms()] {
         writer->summarise(identity, current, positions, now);
     });
 }
@@ -85,13 +87,10 @@ HistoryRecorder::~HistoryRecorder()
     if (enabled_)
         send(take_minutes(true));
     // Queued after every batch sent, so it runs once they are written.
-    QMetaObject::invokeMethod(
-        writer_,
-        [writer = writer_] {
-            writer->close();
-            delete writer;
-        },
-        Qt::BlockingQueuedConnection);
+    writer_jobs_->post_and_wait([writer = writer_] {
+        writer->close();
+        delete writer;
+    });
     thread_.quit();
     thread_.wait();
 }
@@ -132,7 +131,7 @@ void HistoryRecorder::record_configuration(const ConfigBlock &config, quintptr k
 void HistoryRecorder::record_present_controllers(const QStringList &ids)
 {
     if (enabled_ && ids.size() == 1)
-        QMetaObject::invokeMethod(writer_, [writer = writer_, id = ids.front()] { writer->adopt_legacy_identity(id); });
+        writer_jobs_->post([writer = writer_, id = ids.front()] { writer->adopt_legacy_identity(id); });
 }
 
 qint64 HistoryRecorder::now_ms() const
@@ -173,7 +172,7 @@ void HistoryRecorder::send(std::vector<MinuteRow> minutes)
         }
     pending_.minutes = std::move(minutes);
     if (!pending_.empty())
-        QMetaObject::invokeMethod(writer_, [writer = writer_, batch = std::move(pending_), now] {
+        writer_jobs_->post([writer = writer_, batch = std::move(pending_), now] {
             writer->write(batch, now);
         });
     pending_ = {};

@@ -16,6 +16,7 @@
 #include <optional>
 
 class HistoryWriter;
+class ThreadHandOff;
 
 // Records what the controller does into the history, fed on the GUI thread
 // with the model's values. It batches a minute at a time and hands each
@@ -113,4 +114,5 @@ private:
     QTimer minute_timer_;
     QThread thread_;
     HistoryWriter *writer_;
+    ThreadHandOff *writer_jobs_; // runs jobs on the history's thread
 };

@@ -217,7 +217,11 @@ private:
     bool edits_pending_ = false;
     bool regulation_held_ = false;
     bool closing_ = false;
-    std::atomic<bool> apply_claimed_{false};
+    // Claimed from the caller's thread while the worker reads its
+    // neighbours: a line of its own, so that the compiler's wider loads of
+    // the plain fields never span it (ThreadSanitizer reported one in
+    // announce_value) and a claim does not evict the worker's line.
+    alignas(64) std::atomic<bool> apply_claimed_{false};
     int brightness_width_ = 0;
     bool live_ = false;
     // Status reads failed in a row on this connection, and when the first

@@ -1,12 +1,16 @@
 #include "controller_thread.h"
 
 #include "controller.h"
+#include "thread_handoff.h"
 
 #include <QThread>
 
 ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QObject *parent)
     : QObject(parent)
     , controller_(std::make_unique<Controller>(backend))
+    // Its child: it moves to the worker with it and ends with it.
+    , worker_jobs_(new ThreadHandOff(controller_.get()))
+    , caller_jobs_(new ThreadHandOff(this))
 {
     qRegisterMetaType<ControllerStatus>();
     qRegisterMetaType<ManualChange>();
@@ -50,13 +54,12 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
 }
 
 // The Controller and its timers end on their own thread, after the exchange
-// under way.
+// under way; then the thread ends.
 ControllerThread::~ControllerThread()
 {
     if (!worker_)
         return;
-    Controller *controller = controller_.release();
-    QMetaObject::invokeMethod(controller, [controller] { delete controller; }, Qt::BlockingQueuedConnection);
+    worker_jobs_->post_and_wait([controller = controller_.release()] { delete controller; });
     worker_->quit();
     worker_->wait();
 }
@@ -95,13 +98,12 @@ void ControllerThread::stop()
 
 void ControllerThread::run(std::function<void(Controller &)> job)
 {
-    Controller *controller = controller_.get();
-    QMetaObject::invokeMethod(controller, [controller, job = std::move(job)] { job(*controller); }, Qt::AutoConnection);
+    worker_jobs_->post([controller = controller_.get(), job = std::move(job)] { job(*controller); });
 }
 
 void ControllerThread::deliver(std::function<void()> deliver)
 {
-    QMetaObject::invokeMethod(this, std::move(deliver), Qt::AutoConnection);
+    caller_jobs_->post(std::move(deliver));
 }
 
 std::function<void(const Outcome &)> ControllerThread::answer(Reply reply)

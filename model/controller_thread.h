@@ -15,6 +15,7 @@
 class Controller;
 class HidBackend;
 class QThread;
+class ThreadHandOff;
 
 // The controller as the GUI thread reaches it. Owns a Controller and, when
 // threaded, the worker thread its poll cycle and exchanges run on; the GUI
@@ -100,6 +101,8 @@ private:
     bool refused_as_closing(const Reply &reply) const;
 
     std::unique_ptr<Controller> controller_;
+    ThreadHandOff *worker_jobs_;  // runs jobs on the Controller's thread
+    ThreadHandOff *caller_jobs_;  // runs jobs on this object's thread
     QThread *worker_ = nullptr;
     ControllerIdentity identity_;
     ControllerStatus status_;

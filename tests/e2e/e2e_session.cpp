@@ -63,12 +63,13 @@ void tie_to_test(QProcess &process)
 
 QString sim_preload()
 {
-#ifdef E2E_ASAN_RUNTIME
-    // An AddressSanitizer program wants its runtime first in the library
-    // list; the preload library would otherwise come before it. The
-    // sanitizer options (leak checking included) pass on to the program, so
-    // a leak shows as an abnormal exit.
-    return QStringLiteral(E2E_ASAN_RUNTIME) + QLatin1Char(':') + QStringLiteral(E2E_PRELOAD_LIBRARY);
+#ifdef E2E_SANITIZER_RUNTIME
+    // A sanitized program wants its runtime (AddressSanitizer's or
+    // ThreadSanitizer's) first in the library list; the preload library
+    // would otherwise come before it. The sanitizer options (leak checking,
+    // the report exit code) pass on to the program, so a leak or a race
+    // shows as an abnormal exit.
+    return QStringLiteral(E2E_SANITIZER_RUNTIME) + QLatin1Char(':') + QStringLiteral(E2E_PRELOAD_LIBRARY);
 #else
     return QStringLiteral(E2E_PRELOAD_LIBRARY);
 #endif
