@@ -211,6 +211,36 @@ private slots:
         QVERIFY2(second.exitCode() == exit_code && printed.contains(says), qPrintable(printed));
     }
 
+    // Two controllers through the program: listed by their ids, a command
+    // without a choice names both, one chosen by a serial's prefix acts on
+    // that one's wire alone.
+    void two_controllers_through_the_program()
+    {
+        SimController two;
+        two.set(QStringLiteral("controllers"), QStringLiteral("desk serial=DESK-1 port=1-2\nlamp serial=LAMP-7 port=3-1"));
+        start_program(two);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(two.wait_for_wire([](const Wire &wire) { return !wire.replies(cmd_read_state).isEmpty(); }, 10000,
+                                  QStringLiteral("lamp")));
+        const CliResult listed = session.run({"list", "--json"});
+        const QJsonArray controllers = QJsonDocument::fromJson(listed.out.toUtf8()).array();
+        QVERIFY2(listed.exit_code == 0 && controllers.size() == 2, qPrintable(listed.describe()));
+        QCOMPARE(controllers[0]["controller"].toString(), QStringLiteral("sn:DESK-1"));
+        QCOMPARE(controllers[1]["serial"].toString(), QStringLiteral("LAMP-7"));
+
+        const CliResult unchosen = session.run({"status"});
+        QVERIFY2(unchosen.exit_code == 2 && unchosen.err.contains("sn:DESK-1") && unchosen.err.contains("sn:LAMP-7"),
+                 qPrintable(unchosen.describe()));
+        const qint64 before = monotonic_ms();
+        QVERIFY(client({"manual", "on", "--device", "LAMP"}).contains("manual"));
+        QVERIFY(two.wait_for_wire([&](const Wire &wire) { return !wire.since(before).requests(cmd_set_mode).isEmpty(); },
+                                  10000, QStringLiteral("lamp")));
+        QVERIFY(two.wire().since(before).requests(cmd_set_mode).isEmpty());
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+    }
+
     // Light drifting over 150..750, a minute every 200 ms, and manual levels
     // set at light 200 (point 3 of the controller's curve) and 700 (point
     // 6), all above the curve. Ended by SIGTERM, the program writes the
