@@ -31,13 +31,12 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     poll_timer_ = new QTimer(this);
     poll_timer_->setObjectName(QStringLiteral("poll_timer"));
     poll_timer_->setSingleShot(true);
-    poll_timer_->setInterval(POLL_MS);
     connect(poll_timer_, &QTimer::timeout, this, [this] {
         form_update();
         // After a failed identification the program is ending: the error
         // box holds the tick that reported it, so no other tick follows.
         if (timers_running_ && !identification_failed_)
-            poll_timer_->start();
+            poll_timer_->start(poll_ms());
     });
 }
 
@@ -47,7 +46,14 @@ void Controller::start()
 {
     timers_running_ = true;
     check_timer_->start();
-    poll_timer_->start();
+    poll_timer_->start(poll_ms());
+}
+
+void Controller::set_quiet(bool quiet)
+{
+    quiet_ = quiet;
+    if (!quiet && poll_timer_->isActive() && poll_timer_->remainingTime() > POLL_MS)
+        poll_timer_->start(0);
 }
 
 void Controller::stop()

@@ -39,6 +39,11 @@ class Controller : public QObject
 public:
     static constexpr int DEVICE_CHECK_MS = 500;
     static constexpr int POLL_MS = 50;
+    // The poll while nobody looks (PollCadence). The history counts each
+    // status as holding until the next one that differs, so a change seen
+    // up to a second late moves a minute's mean by at most 1/60 of that
+    // change, and its connected seconds by at most one.
+    static constexpr int QUIET_POLL_MS = 1000;
     static constexpr int HOTKEY_PWM_STEP = 17;  // one hot-key step, 3 % of PWM_FULL_SCALE
     // How long a mode switch may take to be reported, and a caller waits for
     // a load under way.
@@ -60,6 +65,11 @@ public:
     // check_hid_device() and form_update() themselves.
     void start();
     void stop();
+    // Polls every QUIET_POLL_MS instead of POLL_MS; back from the quiet, a
+    // tick due later than POLL_MS from now runs at once instead, so that an
+    // action never waits for a quiet tick.
+    void set_quiet(bool quiet);
+    int poll_ms() const { return quiet_ ? QUIET_POLL_MS : POLL_MS; }
     // Shares the controller with other processes (the command-line client):
     // the device check opens it only while holding its device node's lock
     // (DeviceLock::for_node), and lets go once it is closed. Unshared,
@@ -257,6 +267,7 @@ private:
     // pass); 0 before the first read.
     unsigned status_connection_ = 0;
     bool timers_running_ = false;
+    bool quiet_ = false;
     bool shared_ = false;
     std::unique_ptr<DeviceLock> device_lock_; // of identity_.path while shared
     QTimer *poll_timer_ = nullptr;

@@ -47,6 +47,7 @@ ControllerRegistry::ControllerRegistry(HidBackend &backend, Threading threading,
         if (started_ && !closing_)
             check_timer_->start();
     });
+    wire_each([this](ControllerThread &each) { cadence_.follow(each); });
 }
 
 ControllerRegistry::~ControllerRegistry() = default;

@@ -3,6 +3,7 @@
 #include "controller_identity.h"
 #include "controller_thread.h"
 #include "device/hid_device.h"
+#include "poll_cadence.h"
 
 #include <QObject>
 #include <QSet>
@@ -60,6 +61,8 @@ public:
     // thread before the place is first announced: what every controller is
     // connected to (the history, the notices) is wired once each.
     void wire_each(std::function<void(ControllerThread &)> wire);
+    // Every place's poll cadence: the window and the watchers say who looks.
+    PollCadence &cadence() { return cadence_; }
 
     // The program ends: every controller ends as ControllerThread::end does;
     // `ended` runs once all of them have answered.
@@ -97,4 +100,5 @@ private:
     bool started_ = false;
     bool closing_ = false;
     QTimer *check_timer_ = nullptr;
+    PollCadence cadence_;
 };

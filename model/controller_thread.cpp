@@ -96,6 +96,11 @@ void ControllerThread::stop()
     run([](Controller &controller) { controller.stop(); });
 }
 
+void ControllerThread::set_quiet(bool quiet)
+{
+    run([quiet](Controller &controller) { controller.set_quiet(quiet); });
+}
+
 void ControllerThread::run(std::function<void(Controller &)> job)
 {
     worker_jobs_->post([controller = controller_.get(), job = std::move(job)] { job(*controller); });
@@ -128,6 +133,7 @@ void ControllerThread::apply(const ConfigBlock &config, ChangeSource source, Rep
 {
     if (refused_as_closing(reply))
         return;
+    emit action_asked();
     if (const Refusal why = controller_->claim_apply(); why != Refusal::none) {
         if (reply)
             reply(Outcome::refused(why));
@@ -144,6 +150,7 @@ void ControllerThread::set_manual(bool manual, ChangeSource source, Reply reply)
 {
     if (refused_as_closing(reply))
         return;
+    emit action_asked();
     const RegulationMode mode = manual ? RegulationMode::manual : RegulationMode::automatic;
     run([mode, source, answered = answer(std::move(reply))](Controller &controller) {
         controller.set_wanted_mode(mode, source, answered);
@@ -154,6 +161,7 @@ void ControllerThread::set_manual_level(int level, ChangeSource source, Reply re
 {
     if (refused_as_closing(reply))
         return;
+    emit action_asked();
     run([level, source, answered = answer(std::move(reply))](Controller &controller) {
         controller.set_manual_level(level, source, answered);
     });
@@ -163,6 +171,7 @@ void ControllerThread::step(int direction, ChangeSource source, Reply reply)
 {
     if (refused_as_closing(reply))
         return;
+    emit action_asked();
     run([direction, source, answered = answer(std::move(reply))](Controller &controller) {
         controller.pwm_width_step(direction * Controller::HOTKEY_PWM_STEP, source, answered);
     });

@@ -53,6 +53,8 @@ public:
     void start();
     // Stops them after the tick under way; actions still reach the controller.
     void stop();
+    // The slow poll while nobody looks (see Controller::set_quiet).
+    void set_quiet(bool quiet);
 
     // The last values the Controller announced (copies on this thread).
     const ControllerStatus &status() const { return status_; }
@@ -81,6 +83,9 @@ public:
     void set_edits_pending(bool pending);
 
 signals:
+    // apply, set_manual, set_manual_level or step was asked (not refused as
+    // closing), before it goes to the Controller.
+    void action_asked();
     void status_changed(const ControllerStatus &status);
     // A load filled bytes 5..36, or an apply confirmed new ones: views show them.
     void configuration_loaded(const ConfigBlock &config);

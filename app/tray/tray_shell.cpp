@@ -49,6 +49,7 @@ TrayShell::TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnec
     keeper_.set_hide_on_close([this] { return (preferences_.keep_running || background_) && tray_.in_tray(); });
     // A signal ends the program as the last window would, minus the question.
     connect(&termination_, &TerminationSignals::received, this, &TrayShell::end_requested);
+    connect(&keeper_, &WindowKeeper::shown_changed, this, &TrayShell::window_shown_changed);
     auto *quit_key = new QShortcut(QKeySequence::Quit, &window_);
     connect(quit_key, &QShortcut::activated, &keeper_, &WindowKeeper::quit);
     connect_menu();

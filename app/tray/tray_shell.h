@@ -50,6 +50,8 @@ signals:
     // A refusal came while the window is active: the window says it, not
     // the on-screen level.
     void refused_in_window(Refusal why);
+    // The window was shown or hidden (see WindowKeeper::shown_changed).
+    void window_shown_changed(bool shown);
 
 private:
     void connect_menu();

@@ -69,6 +69,12 @@ void wire_tray(ControllerRegistry &registry, GlobalHotKeys &hot_keys, TrayShell 
     QObject::connect(&registry, &ControllerRegistry::controller_renamed, &shell, show_now);
     show_now();
 
+    // Hidden to the tray, the window is one looker fewer: the model decides
+    // what that does to the polls.
+    PollCadence &cadence = registry.cadence();
+    cadence.set_window_shown(shell.window_presence() != WindowPresence::hidden);
+    QObject::connect(&shell, &TrayShell::window_shown_changed, &cadence, &PollCadence::set_window_shown);
+
     // Started from the tray or a key, nobody watches a terminal: a refusal
     // shows in the on-screen level.
     const ControllerThread::Reply refused = [&shell](const Outcome &outcome) {

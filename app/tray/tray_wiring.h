@@ -6,8 +6,9 @@ class TrayShell;
 
 // The only place where the tray, the on-screen level and the hot keys meet
 // the model: every controller's status into the shell, the tray's wishes
-// and the keys into the model as actions (ChangeSource::tray, hot_key), and
-// what the model refused into the on-screen level.
+// and the keys into the model as actions (ChangeSource::tray, hot_key),
+// what the model refused into the on-screen level, and whether the window
+// is shown into the poll's cadence.
 //
 // Shown and stepped are the controllers present, or the first place while
 // none is, so that one controller (or none) behaves as it always did. A

@@ -33,7 +33,13 @@ void WindowKeeper::quit()
 
 bool WindowKeeper::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != &window_ || event->type() != QEvent::Close || quitting_)
+    if (watched != &window_)
+        return false;
+    // Minimising hides the window from the window system only (a
+    // spontaneous hide): it stays shown.
+    if (event->type() == QEvent::Show || (event->type() == QEvent::Hide && !event->spontaneous()))
+        emit shown_changed(event->type() == QEvent::Show);
+    if (event->type() != QEvent::Close || quitting_)
         return false;
     if (hide_on_close_ && hide_on_close_()) {
         window_.hide();

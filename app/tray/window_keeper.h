@@ -32,6 +32,11 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+signals:
+    // The window was shown, or hidden (to the tray, or for good); a
+    // minimised window is still shown.
+    void shown_changed(bool shown);
+
 private:
     QWidget &window_;
     std::function<bool()> hide_on_close_;

@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 
 namespace {
@@ -137,6 +138,8 @@ private slots:
     void several_controllers_in_the_tray();
     void steps_reach_each_controller_data();
     void steps_reach_each_controller();
+    void polls_slow_while_nobody_looks_data();
+    void polls_slow_while_nobody_looks();
 
 private:
     QTemporaryDir home_;
@@ -433,6 +436,56 @@ void TestTrayParts::steps_reach_each_controller()
     program.tick();
     QCOMPARE(program.sent_levels(), sent);
     QTRY_COMPARE(server.last, notice);
+}
+
+// The window hidden to the tray and nobody watching: every controller's
+// poll slows, a controller plugged in later's too; the window shown
+// (minimised too) or a key brings back the fast poll, the next tick due
+// at once, not at the end of a slow one.
+void TestTrayParts::polls_slow_while_nobody_looks_data()
+{
+    QTest::addColumn<QStringList>("steps"); // show, minimise, hide, key, plug
+    QTest::addColumn<QList<int>>("poll_ms"); // every place's, after the start and after each step
+
+    const int slow = Controller::QUIET_POLL_MS;
+    const int fast = Controller::POLL_MS;
+    QTest::newRow("started hidden, then shown and hidden again")
+        << QStringList{"show", "hide"} << QList<int>{slow, fast, slow};
+    QTest::newRow("minimised counts as shown") << QStringList{"minimise"} << QList<int>{slow, fast};
+    QTest::newRow("a key while hidden") << QStringList{"key"} << QList<int>{slow, fast};
+    QTest::newRow("a controller plugged in while hidden") << QStringList{"plug"} << QList<int>{slow, slow};
+}
+
+void TestTrayParts::polls_slow_while_nobody_looks()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<int>, poll_ms);
+    Program program({ControllerState().mode(1).pwm_width(300)});
+    program.registry.start();
+    for (qsizetype step = 0; step <= steps.size(); ++step) {
+        const QString done = step ? steps.at(step - 1) : QStringLiteral("start");
+        if (done == "show") {
+            program.window.show();
+        } else if (done == "minimise") {
+            program.window.showMinimized();
+        } else if (done == "hide") {
+            program.window.hide();
+        } else if (done == "key") {
+            emit program.hot_keys.activated(HOTKEY_PWM_UP);
+        } else if (done == "plug") {
+            program.sim.add_controller(ControllerState().state);
+            program.registry.check_devices();
+        }
+        for (ControllerThread *place : program.registry.places()) {
+            const Controller &controller = place->controller();
+            QVERIFY2(controller.poll_ms() == poll_ms.at(step), qPrintable(done));
+            // Timers may fire a little late; fast, the next tick was due at once.
+            if (controller.poll_ms() == Controller::POLL_MS)
+                QVERIFY2(controller.findChild<QTimer *>("poll_timer")->remainingTime() <= Controller::POLL_MS,
+                         qPrintable(done));
+        }
+    }
+    QCOMPARE(int(program.registry.places().size()), steps.contains("plug") ? 2 : 1);
 }
 
 QTEST_MAIN(TestTrayParts)
