@@ -150,6 +150,9 @@ void DbusAccess::watch()
     auto *watcher = new QDBusServiceWatcher(SERVICE, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { emit ended(tr("morvane-pwm has ended")); });
+    // Live values: the program polls fast while someone watches, until this
+    // client leaves the bus. An older program without Watch polls fast anyway.
+    proxy().Watch();
     // A change between the last read and the subscription would be missed.
     if (const Answer answer = refresh(); !answer.ok())
         QMetaObject::invokeMethod(this, [this, answer] { emit ended(answer.problem); }, Qt::QueuedConnection);

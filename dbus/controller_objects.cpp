@@ -44,12 +44,13 @@ private:
 
 ControllerObjects::ControllerObjects(ControllerRegistry &registry, QObject *parent)
     : QObject(parent)
+    , watches_(registry.cadence())
     , root_(registry)
     , bus_(QString())
 {
     bus_names::register_types();
     manager_ = new ObjectManagerAdaptor(root_, *this);
-    connect(&root_, &ControllerService::step_refused, this, &ControllerObjects::step_refused);
+    relay(root_);
 
     for (ControllerThread *present : registry.present())
         add(present);
@@ -81,7 +82,15 @@ bool ControllerObjects::publish(QDBusConnection bus, QString *error)
         return false;
     }
     bus_ = bus;
+    watches_.set_bus(bus);
     return true;
+}
+
+void ControllerObjects::relay(ControllerService &service)
+{
+    connect(&service, &ControllerService::step_refused, this, &ControllerObjects::step_refused);
+    connect(&service, &ControllerService::watch_asked, &watches_, &BusWatches::watch);
+    connect(&service, &ControllerService::unwatch_asked, &watches_, &BusWatches::unwatch);
 }
 
 bus_names::ManagedObjects ControllerObjects::managed_objects() const
@@ -96,7 +105,7 @@ bus_names::ManagedObjects ControllerObjects::managed_objects() const
 void ControllerObjects::add(ControllerThread *controller)
 {
     auto service = std::make_unique<ControllerService>(*controller, bus_names::controller_path(controller->identity().id));
-    connect(service.get(), &ControllerService::step_refused, this, &ControllerObjects::step_refused);
+    relay(*service);
     ControllerService &added = *service;
     services_[controller] = std::move(service);
     // Ids are unique among those present and escaping keeps them apart, so

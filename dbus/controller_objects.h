@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus_names.h"
+#include "bus_watches.h"
 #include "controller_service.h"
 
 #include <QDBusConnection>
@@ -41,7 +42,10 @@ private:
     void add(ControllerThread *controller);
     void remove(ControllerThread *controller);
     void unregister_all();
+    // The service's signals that concern the program, not its controller.
+    void relay(ControllerService &service);
 
+    BusWatches watches_;
     ControllerService root_;
     ObjectManagerAdaptor *manager_; // owned by root_, whose path it serves
     std::map<ControllerThread *, std::unique_ptr<ControllerService>> services_;

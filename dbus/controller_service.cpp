@@ -158,6 +158,19 @@ void ControllerService::StepDown()
     step(-1);
 }
 
+// A watch is the program's, whichever object it was asked of.
+void ControllerService::Watch()
+{
+    if (calledFromDBus())
+        emit watch_asked(message().service());
+}
+
+void ControllerService::Unwatch()
+{
+    if (calledFromDBus())
+        emit unwatch_asked(message().service());
+}
+
 void ControllerService::step(int direction)
 {
     if (refused_as_several()) {

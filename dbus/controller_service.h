@@ -85,11 +85,16 @@ public:
     void SetManualLevel(uint level);
     void StepUp();
     void StepDown();
+    void Watch();
+    void Unwatch();
 
 signals:
     // StepUp or StepDown was refused: its caller (a key binding, most
     // likely) has no terminal to say so.
     void step_refused(Refusal refusal);
+    // Watch or Unwatch from the bus name `caller` (see BusWatches).
+    void watch_asked(const QString &caller);
+    void unwatch_asked(const QString &caller);
 
 private:
     ControllerService(ControllerThread *controller, const QString &path, QObject *parent);

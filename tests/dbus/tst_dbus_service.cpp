@@ -172,6 +172,8 @@ private slots:
     void window_follows_an_apply();
     void each_controller_its_object_data();
     void each_controller_its_object();
+    void watch_lasts_until_unwatched_or_gone_data();
+    void watch_lasts_until_unwatched_or_gone();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -407,6 +409,53 @@ void TestDbusService::each_controller_its_object()
     QCOMPARE(rig.comings_and_goings(1), announced({"+" + leaving_id}));
     QCOMPARE(rig.managed(), both);
     QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
+}
+
+
+// With the window hidden, a watcher keeps the fast poll: each Watch until
+// its own Unwatch, every one of them once its caller leaves the bus; an
+// Unwatch of nobody's watch changes nothing.
+void TestDbusService::watch_lasts_until_unwatched_or_gone_data()
+{
+    QTest::addColumn<QStringList>("steps"); // watch, unwatch, "watch 100", leave: one caller, a new one after it leaves
+    QTest::addColumn<QList<bool>>("watched"); // after each step
+
+    QTest::newRow("the caller leaves") << QStringList{"watch", "leave"} << QList<bool>{true, false};
+    QTest::newRow("Unwatch without Watch") << QStringList{"unwatch", "watch", "unwatch", "unwatch", "watch"}
+                                           << QList<bool>{false, true, false, false, true};
+    QTest::newRow("each Watch counts") << QStringList{"watch", "watch", "unwatch", "unwatch"}
+                                       << QList<bool>{true, true, true, false};
+    QTest::newRow("many watches go with their caller") << QStringList{"watch 100", "leave", "watch"}
+                                                       << QList<bool>{true, false, true};
+}
+
+void TestDbusService::watch_lasts_until_unwatched_or_gone()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<bool>, watched);
+    Rig rig;
+    rig.bench.registry().cadence().set_window_shown(false);
+    QCOMPARE(rig.bench.model().poll_ms(), Controller::QUIET_POLL_MS);
+    int callers = 0;
+    QString caller = QStringLiteral("watcher%1").arg(callers);
+    const auto leave = qScopeGuard([&] { QDBusConnection::disconnectFromBus(caller); });
+    for (qsizetype step = 0; step < steps.size(); ++step) {
+        const QStringList words = steps.at(step).split(' ');
+        if (words.first() == "leave") {
+            QDBusConnection::disconnectFromBus(caller);
+            caller = QStringLiteral("watcher%1").arg(++callers);
+        }
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, caller);
+        const QString method = words.first() == "unwatch" ? "Unwatch" : "Watch";
+        for (int call = 0; words.first() != "leave" && call < words.value(1, "1").toInt(); ++call) {
+            QDBusPendingCall pending = bus.asyncCall(
+                QDBusMessage::createMethodCall(ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, INTERFACE, method));
+            QVERIFY(QTest::qWaitFor([&] { return pending.isFinished(); }));
+            QVERIFY2(!pending.isError(), qPrintable(pending.error().message()));
+        }
+        const int poll_ms = watched.at(step) ? Controller::POLL_MS : Controller::QUIET_POLL_MS;
+        QTRY_COMPARE(rig.bench.model().poll_ms(), poll_ms); // leaving reaches the program in a while
+    }
 }
 
 QTEST_MAIN(TestDbusService)
