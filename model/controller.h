@@ -25,7 +25,7 @@ class QTimer;
 // One controller as the program knows it, apart from any window: owns the
 // HidDevice for the interface it was given (reopen()), the stored
 // ConfigBlock and the two single-shot timers (500 ms device check, 50 ms
-// poll), and runs the poll cycle (identify, load, status pass, mode and
+// poll, 1 s while nobody looks), and runs the poll cycle (identify, load, status pass, mode and
 // manual level). Finding controllers is the registry's job. It is plain single-threaded code: the
 // program runs it on a worker thread through ControllerThread, tests and
 // the direct client drive check_hid_device() and form_update() themselves.

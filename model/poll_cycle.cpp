@@ -1,4 +1,4 @@
-// The poll cycle: every 50 ms, identify a newly opened controller, load its
+// The poll cycle: every 50 ms (every second while nobody looks), identify a newly opened controller, load its
 // configuration, then read its live state and carry the wanted regulation
 // mode and manual level to it.
 
