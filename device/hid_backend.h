@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,25 @@ struct HidInterface
     // The USB port the device hangs off, as the kernel names it ("1-2.3");
     // empty where the system cannot tell.
     std::string port;
+};
+
+// A hidraw node came, went or changed, as udev reports it. Only `path` is
+// sure; a node that went may come without its ids (its parents are gone).
+struct HidEvent
+{
+    enum class Action { add, remove, change, other }; // other: bind, unbind, ...
+    Action action = Action::other;
+    HidInterface hid;
+};
+
+// udev's stream of hidraw events, modelled on libudev's monitor: fd() turns
+// readable when events wait; receive() takes all of them without blocking.
+class HidMonitor
+{
+public:
+    virtual ~HidMonitor() = default;
+    virtual int fd() const = 0;
+    virtual std::vector<HidEvent> receive() = 0;
 };
 
 // An open interface. Each backend derives its own handle type.
@@ -52,4 +72,8 @@ public:
 
     // Closes and deletes the handle.
     virtual void close(HidHandle *handle) = 0;
+
+    // The hidraw events from now on, or nullptr where udev does not run (a
+    // container): then only listing again finds what changed.
+    virtual std::unique_ptr<HidMonitor> monitor() { return nullptr; }
 };

@@ -22,11 +22,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     // alive within one check and one tick.
     check_timer_->setTimerType(Qt::PreciseTimer);
     check_timer_->setInterval(DEVICE_CHECK_MS);
-    connect(check_timer_, &QTimer::timeout, this, [this] {
-        check_hid_device();
-        if (timers_running_)
-            check_timer_->start();
-    });
+    connect(check_timer_, &QTimer::timeout, this, &Controller::check_hid_device);
 
     poll_timer_ = new QTimer(this);
     poll_timer_->setObjectName(QStringLiteral("poll_timer"));
@@ -46,7 +42,7 @@ Controller::~Controller() = default;
 void Controller::start()
 {
     timers_running_ = true;
-    check_timer_->start();
+    keep_checking();
     poll_timer_->start();
 }
 
@@ -134,6 +130,25 @@ void Controller::share_device(bool shared)
                                                            : nullptr);
 }
 
+void Controller::follow_hot_plug(bool followed)
+{
+    hot_plug_followed_ = followed;
+    keep_checking();
+}
+
+bool Controller::check_needed() const
+{
+    return !hot_plug_followed_ || link_failed_
+        || (!identity_.path.isEmpty() && (!connected() || !holder_.isEmpty()));
+}
+
+// Re-armed after each check, so each period counts from the end of the last.
+void Controller::keep_checking()
+{
+    if (timers_running_ && check_needed() && !check_timer_->isActive())
+        check_timer_->start();
+}
+
 void Controller::reopen(const ControllerIdentity &identity)
 {
     const bool other_node = identity.path != identity_.path;
@@ -180,6 +195,7 @@ void Controller::check_hid_device()
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
     announce_value();
+    keep_checking();
 }
 
 // Most ticks change nothing: the live fields are compared before the whole
