@@ -32,7 +32,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
         form_update();
         // After a failed identification the program is ending: the error
         // box holds the tick that reported it, so no other tick follows.
-        if (timers_running_ && !identification_failed_)
+        if (timers_running_ && !identification_failed_ && poll_needed())
             poll_timer_->start();
     });
 }
@@ -43,7 +43,8 @@ void Controller::start()
 {
     timers_running_ = true;
     keep_checking();
-    poll_timer_->start();
+    if (poll_needed())
+        poll_timer_->start();
 }
 
 void Controller::stop()
@@ -142,11 +143,20 @@ bool Controller::check_needed() const
         || (!identity_.path.isEmpty() && (!connected() || !holder_.isEmpty()));
 }
 
+// Under udev nothing is polled while no device is held: the tick after the
+// device went says so, then the program sleeps until a device check opens one.
+bool Controller::poll_needed() const
+{
+    return !hot_plug_followed_ || connected();
+}
+
 // Re-armed after each check, so each period counts from the end of the last.
 void Controller::keep_checking()
 {
     if (timers_running_ && check_needed() && !check_timer_->isActive())
         check_timer_->start();
+    if (timers_running_ && !identification_failed_ && connected() && !poll_timer_->isActive())
+        poll_timer_->start();
 }
 
 void Controller::reopen(const ControllerIdentity &identity)
@@ -163,6 +173,11 @@ void Controller::reopen(const ControllerIdentity &identity)
     share_device(shared_);
     if (identity_.path.isEmpty()) {
         forget_failed_reads();
+        if (!poll_needed()) {
+            // Under udev no tick follows to say so.
+            live_ = false;
+            poll_timer_->stop();
+        }
         if (settling())
             answer_all(Outcome::refused(unavailable()));
         announce_value();

@@ -203,6 +203,8 @@ private:
     void tick();
     void announce_value();
     bool check_needed() const;
+    bool poll_needed() const;
+    // Arms the device check and the poll each where needed.
     void keep_checking();
 
     // An action waiting for the controller.

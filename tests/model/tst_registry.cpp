@@ -195,6 +195,9 @@ private slots:
         QTest::newRow("remove: the other goes on")
             << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"unplug 1"} << QStringList{"sn:A1"}
             << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:B2"} << QStringList{} << 2;
+        QTest::newRow("the only one unplugged: nothing polls") << QStringList{"A1@1-1"} << QStringList{"unplug 0"}
+                                                               << QStringList{} << QStringList{"sn:A1"}
+                                                               << QStringList{"sn:A1"} << QStringList{} << 1;
         QTest::newRow("a second add of a present controller does nothing")
             << QStringList{"A1@1-1"} << QStringList{"add 0", "add 0, add 0"} << QStringList{"sn:A1"}
             << QStringList{"sn:A1"} << QStringList{} << QStringList{} << 1;
@@ -279,13 +282,17 @@ private slots:
         QCOMPARE(int(sim.opens().size()), opens);
         QCOMPARE(int(registry.places().size()), std::max(1, int(present.size())));
 
-        // Each present controller loads from a live handle of its own; none
-        // holding its device checks on a timer, nor does the registry.
+        // Nothing checks on a timer; only a controller holding its device polls.
         QVERIFY(!registry.findChild<QTimer *>(QStringLiteral("registry_check_timer"))->isActive());
+        for (ControllerThread *place : registry.places()) {
+            Controller &controller = place->controller();
+            QVERIFY(!controller.findChild<QTimer *>(QStringLiteral("check_timer"))->isActive());
+            QCOMPARE(controller.findChild<QTimer *>(QStringLiteral("poll_timer"))->isActive(), controller.connected());
+        }
+        // Each present controller loads from a live handle of its own.
         for (ControllerThread *controller : registry.present()) {
             controller->controller().form_update();
             QVERIFY2(controller->controller().config_loaded(), qPrintable(controller->identity().id));
-            QVERIFY(!controller->controller().findChild<QTimer *>(QStringLiteral("check_timer"))->isActive());
         }
         QCOMPARE(int(sim.open_devices().size()), present.size());
     }
