@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,25 @@ struct HidOpenFailure
     // errno of the failed open(2) of the node (EACCES while udev has not yet
     // handed the node to the user); 0 when the platform did not tell.
     int error_number = 0;
+};
+
+// A hidraw node came, went or changed, as udev reports it. Only `path` is
+// sure; a node that went may come without its ids (its parents are gone).
+struct HidEvent
+{
+    enum class Action { add, remove, change, other }; // other: bind, unbind, ...
+    Action action = Action::other;
+    HidInterface hid;
+};
+
+// udev's stream of hidraw events, modelled on libudev's monitor: fd() turns
+// readable when events wait; receive() takes all of them without blocking.
+class HidMonitor
+{
+public:
+    virtual ~HidMonitor() = default;
+    virtual int fd() const = 0;
+    virtual std::vector<HidEvent> receive() = 0;
 };
 
 // An open interface. Each backend derives its own handle type.
@@ -63,4 +83,8 @@ public:
 
     // Closes and deletes the handle.
     virtual void close(HidHandle *handle) = 0;
+
+    // The hidraw events from now on, or nullptr where udev does not run (a
+    // container): then only listing again finds what changed.
+    virtual std::unique_ptr<HidMonitor> monitor() { return nullptr; }
 };

@@ -28,6 +28,7 @@ public:
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
     bool alive(HidHandle *handle) override;
     void close(HidHandle *handle) override;
+    std::unique_ptr<HidMonitor> monitor() override;
 
 private:
     std::string usb_port(const std::string &path);

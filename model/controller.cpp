@@ -23,11 +23,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     // alive within one check and one tick.
     check_timer_->setTimerType(Qt::PreciseTimer);
     check_timer_->setInterval(DEVICE_CHECK_MS);
-    connect(check_timer_, &QTimer::timeout, this, [this] {
-        check_hid_device();
-        if (timers_running_)
-            check_timer_->start();
-    });
+    connect(check_timer_, &QTimer::timeout, this, &Controller::check_hid_device);
 
     // Single-shot too: each retry arms the next one, so a retry and the
     // device check never both have an open on their way.
@@ -48,7 +44,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
         form_update();
         // After a failed identification the program is ending: the error
         // box holds the tick that reported it, so no other tick follows.
-        if (timers_running_ && !identification_failed_)
+        if (timers_running_ && !identification_failed_ && poll_needed())
             poll_timer_->start();
     });
 }
@@ -58,8 +54,9 @@ Controller::~Controller() = default;
 void Controller::start()
 {
     timers_running_ = true;
-    check_timer_->start();
-    poll_timer_->start();
+    keep_checking();
+    if (poll_needed())
+        poll_timer_->start();
 }
 
 void Controller::stop()
@@ -194,6 +191,34 @@ void Controller::share_device(bool shared)
                                                            : nullptr);
 }
 
+void Controller::follow_hot_plug(bool followed)
+{
+    hot_plug_followed_ = followed;
+    keep_checking();
+}
+
+bool Controller::check_needed() const
+{
+    return !hot_plug_followed_ || link_failed_
+        || (!identity_.path.isEmpty() && (!connected() || !holder_.isEmpty()));
+}
+
+// Under udev nothing is polled while no device is held: the tick after the
+// device went says so, then the program sleeps until a device check opens one.
+bool Controller::poll_needed() const
+{
+    return !hot_plug_followed_ || connected();
+}
+
+// Re-armed after each check, so each period counts from the end of the last.
+void Controller::keep_checking()
+{
+    if (timers_running_ && check_needed() && !check_timer_->isActive())
+        check_timer_->start();
+    if (timers_running_ && !identification_failed_ && connected() && !poll_timer_->isActive())
+        poll_timer_->start();
+}
+
 void Controller::reopen(const ControllerIdentity &identity)
 {
     const bool other_node = identity.path != identity_.path;
@@ -209,6 +234,11 @@ void Controller::reopen(const ControllerIdentity &identity)
     share_device(shared_);
     if (identity_.path.isEmpty()) {
         forget_failed_reads();
+        if (!poll_needed()) {
+            // Under udev no tick follows to say so.
+            live_ = false;
+            poll_timer_->stop();
+        }
         if (settling())
             answer_all(Outcome::refused(unavailable()));
         announce_value();
@@ -242,6 +272,7 @@ void Controller::check_hid_device()
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
     announce_value();
+    keep_checking();
 }
 
 // Most ticks change nothing: the live fields are compared before the whole

@@ -71,6 +71,10 @@ public:
     // (DeviceLock::for_node), and lets go once it is closed. Unshared,
     // nothing is coordinated.
     void share_device(bool shared);
+    // udev tells the registry when a device goes, so a controller that holds
+    // its device needs no device check of its own; one still opening it,
+    // left to another process or whose link fails keeps checking.
+    void follow_hot_plug(bool followed);
     // From now on the controller is the interface `identity` names: a
     // handle held for another node is closed (with its lock) and the new
     // one is opened at once. An empty path lets the controller go: nothing
@@ -211,6 +215,10 @@ private:
     void choose_mode(RegulationMode mode);
     void tick();
     void announce_value();
+    bool check_needed() const;
+    bool poll_needed() const;
+    // Arms the device check and the poll each where needed.
+    void keep_checking();
     // After each open: arms the next fast retry of a failure, or forgets the
     // retries once the controller is open or gone.
     void follow_open_failure();
@@ -274,6 +282,7 @@ private:
     // pass); 0 before the first read.
     unsigned status_connection_ = 0;
     bool timers_running_ = false;
+    bool hot_plug_followed_ = false;
     bool shared_ = false;
     std::unique_ptr<DeviceLock> device_lock_; // of identity_.path while shared
     QTimer *poll_timer_ = nullptr;

@@ -69,6 +69,11 @@ void ControllerThread::share_device(bool shared)
     run([shared](Controller &controller) { controller.share_device(shared); });
 }
 
+void ControllerThread::follow_hot_plug(bool followed)
+{
+    run([followed](Controller &controller) { controller.follow_hot_plug(followed); });
+}
+
 void ControllerThread::reopen(const ControllerIdentity &identity)
 {
     identity_ = identity;

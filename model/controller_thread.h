@@ -42,6 +42,8 @@ public:
     // Shares the controller with morvane-pwmctl through its node's lock
     // (see Controller::share_device).
     void share_device(bool shared);
+    // The registry hears of unplugs from udev (see Controller::follow_hot_plug).
+    void follow_hot_plug(bool followed);
     // The controller is now the interface `identity` names (see
     // Controller::reopen); identity() has it at once on this thread.
     void reopen(const ControllerIdentity &identity);

@@ -5,6 +5,7 @@
 #include "device/hid_device.h"
 #include "e2e_session.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +40,14 @@ bool before_time_out(qint64 struck)
     return monotonic_ms() < struck + HID_EXCHANGE_TIMEOUT_MS;
 }
 
+// Entries of /proc/PID/<what>: "fd" (open descriptors), "task" (threads).
+int proc_entries(qint64 pid, const char *what)
+{
+    return int(QDir(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(what)))
+                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                   .size());
+}
+
 } // namespace
 
 class TestController : public QObject
@@ -54,6 +63,7 @@ private slots:
     void unopenable_controller_reported_once_per_appearance();
     void permission_race_is_ridden_out();
     void controllers_run_side_by_side();
+    void hot_plug_from_udev();
     void hot_keys_step_manual_width_data();
     void hot_keys_step_manual_width();
     void wire_faults_do_not_break_program_data();
@@ -408,6 +418,53 @@ void TestController::controllers_run_side_by_side()
         QCOMPARE(sent.count(cmd_write_config), 1);
         QCOMPARE(sent.last(), int(cmd_write_config));
     }
+}
+
+// Under udev a controller is found by its add event, with no device check on
+// a timer: the bus is listed once at the start and then only for events.
+// Quick replugs of the second controller leave one of each, with as many
+// descriptors and threads as before.
+void TestController::hot_plug_from_udev()
+{
+    SimController sim;
+    sim.set(QStringLiteral("udev"), QStringLiteral("1"));
+    sim.set(QStringLiteral("controllers"), QStringLiteral("desk serial=DESK-1 port=1-2\nlamp serial=LAMP-7 port=3-1"));
+    const QString lamp = QStringLiteral("lamp");
+    sim.set(QStringLiteral("lamp/plugged"), QStringLiteral("0"));
+    QTemporaryDir runtime;
+    AppRun app(x_, sim, runtime.path());
+    QVERIFY2(app.launch(), app.output());
+    QVERIFY2(sim.wait_for_wire(status_replies_since(0, 3)), app.output());
+    const int listings = sim.event_times(QStringLiteral("enumerate")).size();
+    QTest::qWait(1500); // three device checks of old
+    QCOMPARE(sim.event_times(QStringLiteral("enumerate")).size(), listings);
+
+    const auto plug = [&](const QString &state, const QString &event) {
+        const int before = sim.event_times(event, lamp).size();
+        sim.set(QStringLiteral("lamp/plugged"), state);
+        return wait_until([&] { return sim.event_times(event, lamp).size() > before; }, 5000);
+    };
+    QVERIFY(plug(QStringLiteral("1"), QStringLiteral("udev add")));
+    const qint64 added = sim.event_ms(QStringLiteral("udev add"), lamp);
+    QVERIFY2(sim.wait_for_wire(status_replies_since(added, 3), 10000, lamp), app.output());
+    const int descriptors = proc_entries(app.pid(), "fd");
+    const int threads = proc_entries(app.pid(), "task");
+
+    for (int replug = 0; replug < 20; ++replug) {
+        QVERIFY(plug(QStringLiteral("0"), QStringLiteral("udev remove")));
+        QVERIFY(plug(QStringLiteral("1"), QStringLiteral("udev add")));
+    }
+    const qint64 back = sim.event_times(QStringLiteral("udev add"), lamp).last();
+    QVERIFY2(sim.wait_for_wire(status_replies_since(back, 3), 10000, lamp), app.output());
+    QCOMPARE(sim.event_times(QStringLiteral("open /dev/hidraw2"), lamp).size(),
+             sim.event_times(QStringLiteral("close /dev/hidraw2"), lamp).size() + 1);
+    // Places let go end their threads once they have answered.
+    wait_until([&] {
+        return proc_entries(app.pid(), "task") == threads && proc_entries(app.pid(), "fd") == descriptors;
+    }, 5000);
+    QCOMPARE(proc_entries(app.pid(), "task"), threads);
+    QCOMPARE(proc_entries(app.pid(), "fd"), descriptors);
+    QVERIFY(app.running());
 }
 
 QTEST_GUILESS_MAIN(TestController)

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -95,6 +97,19 @@ std::FILE *open_log(const std::string &path)
     if (file)
         std::setvbuf(file, nullptr, _IOLBF, 0); // readers see whole lines at once
     return file;
+}
+
+SimFileStamp stamp_of(const std::string &path)
+{
+    SimFileStamp stamp;
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) {
+        stamp.exists = true;
+        stamp.mtime_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+    }
+    return stamp;
 }
 
 } // namespace
@@ -206,14 +221,7 @@ void SimBus::refresh(bool force)
             // member-function call made through the array element itself.
             const ControlFile &file = FILES[i];
             const std::string path = controller.dir + '/' + file.name;
-            SimFileStamp stamp;
-            struct stat info;
-            if (::stat(path.c_str(), &info) == 0) {
-                stamp.exists = true;
-                stamp.mtime_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
-                stamp.inode = info.st_ino;
-                stamp.size = info.st_size;
-            }
+            const SimFileStamp stamp = stamp_of(path);
             if (stamp == controller.seen[i])
                 continue;
             controller.seen[i] = stamp;
@@ -222,6 +230,16 @@ void SimBus::refresh(bool force)
             (this->*file.apply)(controller, readable ? &content : nullptr);
         }
         save_state(controller);
+    }
+
+    // After the plug files: events written with a plug-in follow its add.
+    const std::string events_path = dir_ + "/udev_events";
+    const SimFileStamp events_stamp = stamp_of(events_path);
+    if (!(events_stamp == udev_events_seen_)) {
+        udev_events_seen_ = events_stamp;
+        std::string content;
+        if (events_stamp.exists && read_file(events_path, &content))
+            apply_udev_events(content);
     }
 }
 
@@ -319,6 +337,99 @@ void SimBus::set_plugged(SimController &controller, bool plugged)
         ++controller.generation;
     }
     log_event(&controller, plugged ? "plugged" : "unplugged");
+    for (const SimInterface &interface : interfaces_)
+        if (interface.controller == &controller)
+            queue_udev_event(interface, plugged ? "add" : "remove");
+}
+
+// `ACTION [NAME]` per line: an event udev sends besides the plug's own (a
+// second add, bind, unbind, change) for controller NAME (default: the first).
+void SimBus::apply_udev_events(const std::string &content)
+{
+    std::istringstream lines(content);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        std::string action;
+        std::string name = controllers_.front().name;
+        if (!(words >> action))
+            continue;
+        words >> name;
+        const auto named = std::find_if(interfaces_.begin(), interfaces_.end(), [&name](const SimInterface &each) {
+            return each.controller && each.controller->name == name;
+        });
+        if (named == interfaces_.end())
+            log_event(nullptr, "note udev_events: no controller " + name);
+        else
+            queue_udev_event(*named, action);
+    }
+}
+
+void SimBus::queue_udev_event(const SimInterface &interface, const std::string &action)
+{
+    if (udev_subscribers_.empty())
+        return;
+    SimUdevEvent event;
+    event.action = action;
+    event.sysname = interface.path.substr(interface.path.rfind('/') + 1);
+    event.parents = action != "remove";
+    if (event.parents) {
+        event.vendor_id = interface.vendor_id;
+        event.product_id = interface.product_id;
+        event.serial = std::string(interface.serial.begin(), interface.serial.end());
+        event.port = interface.controller ? interface.controller->port : DECOY_PORT;
+    }
+    log_event(interface.controller, "udev " + action + " " + event.sysname);
+    const std::uint64_t one = 1;
+    for (auto &[number, subscriber] : udev_subscribers_) {
+        subscriber.events.push_back(event);
+        (void)!::write(subscriber.wake_fd, &one, sizeof one);
+    }
+}
+
+bool SimBus::udev_running() const
+{
+    std::string content;
+    if (dir_.empty() || !read_file(dir_ + "/udev", &content))
+        return false;
+    std::string word;
+    std::istringstream(content) >> word;
+    return word == "1";
+}
+
+std::vector<std::string> SimBus::control_dirs() const
+{
+    std::vector<std::string> dirs;
+    if (dir_.empty())
+        return dirs;
+    dirs.push_back(dir_);
+    for (const SimController &controller : controllers_)
+        if (controller.dir != dir_)
+            dirs.push_back(controller.dir);
+    return dirs;
+}
+
+int SimBus::subscribe(int wake_fd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    udev_subscribers_[next_subscriber_] = {wake_fd, {}};
+    return next_subscriber_++;
+}
+
+void SimBus::unsubscribe(int subscriber)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    udev_subscribers_.erase(subscriber);
+}
+
+std::deque<SimUdevEvent> SimBus::take_udev_events(int subscriber)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refresh(true);
+    std::deque<SimUdevEvent> taken;
+    if (const auto found = udev_subscribers_.find(subscriber); found != udev_subscribers_.end())
+        taken.swap(found->second.events);
+    return taken;
 }
 
 bool SimBus::present(const SimInterface &interface)

@@ -2,6 +2,9 @@
 
 #include "protocol/commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -107,12 +110,14 @@ void SimBackend::unplug(int device)
     Node &node = nodes_.at(device);
     node.plugged = false;
     ++node.generation;
+    send_event(device, HidEvent::Action::remove);
 }
 
 void SimBackend::replug(int device)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     nodes_.at(device).plugged = true;
+    send_event(device, HidEvent::Action::add);
 }
 
 void SimBackend::replug(int device, const std::string &port)
@@ -140,6 +145,90 @@ void SimBackend::send_report(int device, const SimReply &report, size_t length)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     deliver(device, Report(report.begin(), report.begin() + std::min(length, report.size())),
             false);
+}
+
+// A pipe carries one byte per event, so the monitor's descriptor is
+// readable exactly while events wait.
+struct SimBackend::EventQueue
+{
+    EventQueue() { pipe_ok = ::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) == 0; }
+    ~EventQueue()
+    {
+        if (pipe_ok) {
+            ::close(pipe[0]);
+            ::close(pipe[1]);
+        }
+    }
+    void push(const HidEvent &event)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back(event);
+        const char byte = 0;
+        if (pipe_ok)
+            (void)!::write(pipe[1], &byte, 1);
+    }
+
+    int pipe[2] = {-1, -1};
+    bool pipe_ok = false;
+    std::mutex mutex;
+    std::vector<HidEvent> events;
+};
+
+namespace {
+
+class SimMonitor : public HidMonitor
+{
+public:
+    explicit SimMonitor(std::shared_ptr<SimBackend::EventQueue> queue)
+        : queue_(std::move(queue))
+    {
+    }
+    int fd() const override { return queue_->pipe[0]; }
+    std::vector<HidEvent> receive() override
+    {
+        std::lock_guard<std::mutex> lock(queue_->mutex);
+        char drained[64];
+        while (::read(queue_->pipe[0], drained, sizeof drained) > 0) {
+        }
+        std::vector<HidEvent> taken;
+        taken.swap(queue_->events);
+        return taken;
+    }
+
+private:
+    std::shared_ptr<SimBackend::EventQueue> queue_;
+};
+
+} // namespace
+
+void SimBackend::run_udev()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    udev_ = true;
+}
+
+void SimBackend::send_event(int device, HidEvent::Action action)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    HidEvent event{action, nodes_.at(device).id};
+    if (action == HidEvent::Action::remove)
+        event.hid = {event.hid.path, 0, 0, {}, {}};
+    monitors_.erase(std::remove_if(monitors_.begin(), monitors_.end(),
+                                   [](const std::weak_ptr<EventQueue> &queue) { return queue.expired(); }),
+                    monitors_.end());
+    for (const std::weak_ptr<EventQueue> &each : monitors_)
+        if (const std::shared_ptr<EventQueue> queue = each.lock())
+            queue->push(event);
+}
+
+std::unique_ptr<HidMonitor> SimBackend::monitor()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!udev_)
+        return nullptr;
+    auto queue = std::make_shared<EventQueue>();
+    monitors_.push_back(queue);
+    return std::make_unique<SimMonitor>(std::move(queue));
 }
 
 int SimBackend::open_attempts(int device) const

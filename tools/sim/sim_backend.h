@@ -124,6 +124,12 @@ public:
     void add_fault(int device, const SimFault &fault);
     // The device sends an input report (length bytes, at most 64) by itself.
     void send_report(int device, const SimReply &report, size_t length = SIM_REPLY_SIZE);
+    // From now on udev runs: monitor() answers, and unplug() and replug()
+    // send remove and add events to every monitor made.
+    void run_udev();
+    // One more event for the interface, as udev may send it (a second add,
+    // a bind, a change); a remove names only the node, as after an unplug.
+    void send_event(int device, HidEvent::Action action);
 
     // --- What happened --------------------------------------------------------
     long long now_ms() const;
@@ -144,6 +150,9 @@ public:
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
     bool alive(HidHandle *handle) override;
     void close(HidHandle *handle) override;
+    std::unique_ptr<HidMonitor> monitor() override;
+
+    struct EventQueue;
 
 private:
     using Report = std::vector<unsigned char>;
@@ -185,4 +194,6 @@ private:
     int next_serial_ = 1;
     int misuses_ = 0;
     int dropped_reports_ = 0;
+    bool udev_ = false;
+    std::vector<std::weak_ptr<EventQueue>> monitors_;
 };
