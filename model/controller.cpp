@@ -134,8 +134,40 @@ void Controller::share_device(bool shared)
                                                            : nullptr);
 }
 
+void Controller::sleep()
+{
+    if (asleep_)
+        return;
+    asleep_ = true;
+    timers_before_sleep_ = timers_running_;
+    stop();
+    config_before_sleep_.reset();
+    if (config_loaded())
+        config_before_sleep_ = stored_config_;
+    hid_device_.close();
+    if (device_lock_)
+        device_lock_->unlock();
+    forget_failed_reads();
+    if (settling())
+        answer_all(Outcome::refused(unavailable()));
+}
+
+void Controller::wake(const ControllerIdentity &identity)
+{
+    if (!asleep_)
+        return;
+    asleep_ = false;
+    identity_ = identity;
+    share_device(shared_);
+    waking_ = true;
+    check_hid_device();
+    if (timers_before_sleep_)
+        start();
+}
+
 void Controller::reopen(const ControllerIdentity &identity)
 {
+    waking_ = false;
     const bool other_node = identity.path != identity_.path;
     identity_ = identity;
     link_checked_ = true;
@@ -186,6 +218,8 @@ void Controller::check_hid_device()
 // value is built. The rest of it changes only at a device check.
 void Controller::announce_value()
 {
+    if (asleep_ || waking_)
+        return;
     const ControllerStatus &last = announced_value_;
     if (!link_checked_ && last.connected == connected() && last.identified == identified()
         && last.loaded == config_loaded() && last.live == live_ && last.answering == answering()

@@ -49,6 +49,11 @@ public:
     // Lets the device go (reopen with no path); `released` runs on this
     // thread once every action that was waiting has been answered.
     void release(std::function<void()> released);
+    // The system is about to sleep (see Controller::sleep); `ready` runs on
+    // this thread once the exchange under way is over and the device let go.
+    void sleep(std::function<void()> ready);
+    // The system woke: the controller is `identity` now (see Controller::wake).
+    void wake(const ControllerIdentity &identity);
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
     // Stops them after the tick under way; actions still reach the controller.

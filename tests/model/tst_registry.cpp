@@ -4,11 +4,14 @@
 
 #include "model/controller.h"
 #include "model/controller_registry.h"
+#include "model/device_lock.h"
 #include "tools/sim/sim_backend.h"
 
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -31,6 +34,18 @@ QStringList ids_of(const std::vector<ControllerThread *> &controllers)
     for (const ControllerThread *controller : controllers)
         ids << controller->identity().id;
     return ids;
+}
+
+// Before the system sleeps every controller lets its device and its lock
+// go, then says it is ready (at once, without threads).
+bool sleep(ControllerRegistry &registry, SimBackend &sim)
+{
+    bool ready = false;
+    registry.prepare_for_sleep([&ready] { ready = true; });
+    for (int device = 0; device < sim.interface_count(); ++device)
+        if (!DeviceLock::for_node(QString::fromStdString(sim.path(device))).try_lock())
+            return false;
+    return ready && sim.open_devices().empty();
 }
 
 } // namespace
@@ -120,6 +135,15 @@ private slots:
         QTest::newRow("no serials: ports") << QStringList{"@1-1", "@1-2"} << QStringList{}
                                            << QStringList{"usb:1-1", "usb:1-2"} << 2
                                            << QStringList{"usb:1-1", "usb:1-2"} << QStringList{};
+        QTest::newRow("asleep and awake: both stay") << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "wake"}
+                                                     << QStringList{"sn:A1", "sn:B2"} << 2
+                                                     << QStringList{"sn:A1", "sn:B2"} << QStringList{};
+        QTest::newRow("moved to another port during sleep: the same controller")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "replug 1 3-1", "wake"}
+            << QStringList{"sn:A1", "sn:B2"} << 2 << QStringList{"sn:A1", "sn:B2"} << QStringList{};
+        QTest::newRow("unplugged during sleep: let go on waking")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "wake"} << QStringList{"sn:A1"}
+            << 1 << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:B2"};
     }
 
     // The registry over a bus that changes between device checks.
@@ -151,6 +175,10 @@ private slots:
                 sim.replug(words.at(1).toInt(), words.at(2).toStdString());
             else if (words.at(0) == "replug")
                 sim.replug(words.at(1).toInt());
+            else if (words.at(0) == "sleep")
+                QVERIFY(sleep(registry, sim));
+            else if (words.at(0) == "wake")
+                registry.wake();
             else
                 sim.add_controller({}, parse(words.at(1)).serial, parse(words.at(1)).port);
             registry.check_devices();
@@ -169,6 +197,60 @@ private slots:
         std::vector<int> open = sim.open_devices();
         QCOMPARE(int(open.size()), present.size());
         QCOMPARE(registry.only(), present.size() > 1 ? nullptr : registry.present().front());
+    }
+
+    // What changes during sleep, and what is said after waking (the first
+    // place's announcements after its first tick).
+    void wakes_quietly_data()
+    {
+        QTest::addColumn<QStringList>("during_sleep"); // "unplug", "replug PORT", "reconfigure"
+        QTest::addColumn<int>("loads");                // configuration_loaded
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("status_said"); // status_changed
+
+        QTest::newRow("nothing changed: nothing said") << QStringList{} << 0 << true << false;
+        QTest::newRow("moved to another port: reopened, nothing said")
+            << QStringList{"unplug", "replug 3-1"} << 0 << true << false;
+        QTest::newRow("reconfigured elsewhere: the load is said") << QStringList{"reconfigure"} << 1 << true << false;
+        QTest::newRow("gone: said") << QStringList{"unplug"} << 0 << false << true;
+    }
+
+    void wakes_quietly()
+    {
+        QFETCH(QStringList, during_sleep);
+        QFETCH(int, loads);
+        QFETCH(bool, connected);
+        QFETCH(bool, status_said);
+
+        SimBackend sim;
+        sim.add_controller({}, "A1", "1-1");
+        ControllerRegistry registry(sim, ControllerRegistry::Threading::caller);
+        registry.share_devices(true);
+        registry.check_devices();
+        ControllerThread &controller = registry.first();
+        controller.controller().form_update();
+        QVERIFY(controller.status().live);
+        QVERIFY(sleep(registry, sim));
+        for (const QString &step : during_sleep) {
+            if (step == "unplug")
+                sim.unplug(0);
+            else if (step.startsWith("replug"))
+                sim.replug(0, step.section(' ', 1).toStdString());
+            else
+                sim.firmware(0).state().config.set_auto_pwm(3, 99);
+        }
+        sim.clear_logs();
+        QSignalSpy loaded(&controller, &ControllerThread::configuration_loaded);
+        QSignalSpy announced(&controller, &ControllerThread::status_changed);
+        registry.wake();
+        controller.controller().form_update();
+        QCOMPARE(loaded.size(), loads);
+        QCOMPARE(controller.status().connected, connected);
+        QCOMPARE(!announced.isEmpty(), status_said);
+        // Reloaded whether or not it is said.
+        const bool read = std::any_of(sim.wire().begin(), sim.wire().end(),
+                                      [](const SimWireRecord &record) { return record.command() == cmd_read_state; });
+        QCOMPARE(read, connected);
     }
 
     // An action for a controller that goes is answered, never dropped.
