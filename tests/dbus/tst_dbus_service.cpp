@@ -4,6 +4,7 @@
 
 #include "bench.h"
 #include "dbus/controller_objects.h"
+#include "dbus/sleep_watch.h"
 #include "model/config_file.h"
 
 #include <QDBusArgument>
@@ -18,6 +19,9 @@
 #include <algorithm>
 #include <functional>
 #include <utility>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -158,6 +162,67 @@ struct Rig
     ChangeLog log;
 };
 
+// logind as far as the program uses it, on the test's bus standing in for
+// the system bus: each Inhibit hands out the write end of a pipe, whose read
+// end shows when the program has let it go.
+class StandInLogin : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    explicit StandInLogin(bool on_bus)
+    {
+        if (on_bus)
+            QVERIFY(bus.registerObject(SleepWatch::LOGIN_PATH, this, QDBusConnection::ExportAllSlots)
+                    && bus.registerService(SleepWatch::LOGIN_SERVICE));
+    }
+    ~StandInLogin() override
+    {
+        bus.unregisterService(SleepWatch::LOGIN_SERVICE);
+        for (const int end : read_ends)
+            ::close(end);
+        QDBusConnection::disconnectFromBus(bus.name());
+    }
+    // Inhibitors handed out and still held.
+    int held() const
+    {
+        return int(std::count_if(read_ends.begin(), read_ends.end(), [](int end) {
+            pollfd hung_up{end, POLLIN, 0};
+            return ::poll(&hung_up, 1, 0) == 0;
+        }));
+    }
+    // Sends PrepareForSleep, then waits for a call behind it to be answered
+    // by the program's connection: by then the signal has been handled.
+    void prepare_for_sleep(bool sleeping)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(SleepWatch::LOGIN_PATH, SleepWatch::LOGIN_MANAGER,
+                                                         QStringLiteral("PrepareForSleep"));
+        signal << sleeping;
+        QVERIFY(bus.send(signal));
+        const QDBusPendingCall behind = bus.asyncCall(QDBusMessage::createMethodCall(
+            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("GetAll"))
+                                                      << INTERFACE);
+        QVERIFY(QTest::qWaitFor([&] { return behind.isFinished(); }));
+    }
+
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("login1"));
+    QStringList calls;
+    std::vector<int> read_ends;
+
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &, const QString &mode)
+    {
+        calls << what + ' ' + mode;
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        read_ends.push_back(ends[0]);
+        const QDBusUnixFileDescriptor handed(ends[1]);
+        ::close(ends[1]);
+        return handed;
+    }
+};
+
 class TestDbusService : public QObject
 {
     Q_OBJECT
@@ -172,6 +237,8 @@ private slots:
     void window_follows_an_apply();
     void each_controller_its_object_data();
     void each_controller_its_object();
+    void follows_sleep_data();
+    void follows_sleep();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -407,6 +474,63 @@ void TestDbusService::each_controller_its_object()
     QCOMPARE(rig.comings_and_goings(1), announced({"+" + leaving_id}));
     QCOMPARE(rig.managed(), both);
     QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
+}
+
+void TestDbusService::follows_sleep_data()
+{
+    QTest::addColumn<bool>("login");         // the stand-in logind is on the bus
+    QTest::addColumn<bool>("bus");           // the program has a system bus
+    QTest::addColumn<bool>("replug");        // unplugged and plugged again during sleep
+    QTest::addColumn<QStringList>("calls");  // Inhibit as logind saw it
+    QTest::newRow("asleep and awake") << true << true << false << QStringList{"sleep delay", "sleep delay"};
+    QTest::newRow("replugged during sleep") << true << true << true << QStringList{"sleep delay", "sleep delay"};
+    QTest::newRow("no logind: nothing changes") << false << true << false << QStringList{};
+    QTest::newRow("no system bus: nothing changes") << true << false << false << QStringList{};
+}
+
+// Before sleep the controller is let go and then the inhibitor; after it,
+// a new inhibitor, and the controller is reloaded without a word on the bus.
+void TestDbusService::follows_sleep()
+{
+    QFETCH(bool, login);
+    QFETCH(bool, bus);
+    QFETCH(bool, replug);
+    QFETCH(QStringList, calls);
+    const bool follows = login && bus;
+
+    Rig rig;
+    StandInLogin logind(login);
+    ControllerRegistry &registry = rig.bench.registry();
+    SleepWatch watch([&](const SleepWatch::Ready &ready) { registry.prepare_for_sleep(ready); },
+                     [&] { registry.wake(); });
+    QCOMPARE(watch.follow(bus ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("none"))), bus);
+    QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
+    // Signals the program sent before its reply have been taken in after it.
+    const auto announced_by_now = [&rig] {
+        const bool connected = rig.get("Connected").toBool();
+        QCoreApplication::processEvents();
+        return connected;
+    };
+    QVERIFY(announced_by_now());
+    rig.log.changes.clear();
+    rig.log.comings_and_goings.clear();
+
+    logind.prepare_for_sleep(true);
+    QCOMPARE(logind.held(), 0);
+    QCOMPARE(rig.bench.sim().open_devices().empty(), follows);
+    if (replug) {
+        rig.bench.unplug();
+        rig.bench.replug();
+    }
+    rig.bench.forget_wire();
+    logind.prepare_for_sleep(false);
+    rig.tick();
+    QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
+    QCOMPARE(logind.calls, calls);
+    QCOMPARE(rig.bench.requests().value(0), follows ? cmd_identify : cmd_read_state); // opened anew, loaded
+    QVERIFY(announced_by_now());
+    QCOMPARE(rig.log.changes, QList<QVariantMap>{});
+    QCOMPARE(rig.log.comings_and_goings, QStringList{});
 }
 
 QTEST_MAIN(TestDbusService)
