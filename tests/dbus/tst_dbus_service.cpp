@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 
@@ -162,28 +163,23 @@ struct Rig
     ChangeLog log;
 };
 
-// logind as far as the program uses it, on the test's bus standing in for
-// the system bus: each Inhibit hands out the write end of a pipe, whose read
-// end shows when the program has let it go.
+// logind as far as the program uses it, on the test's bus in place of the
+// system bus: each Inhibit hands out the write end of a pipe, whose read end
+// shows when the program has let it go.
 class StandInLogin : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 public:
-    explicit StandInLogin(bool on_bus)
-    {
-        if (on_bus)
-            QVERIFY(bus.registerObject(SleepWatch::LOGIN_PATH, this, QDBusConnection::ExportAllSlots)
-                    && bus.registerService(SleepWatch::LOGIN_SERVICE));
-    }
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("login1"));
+    std::vector<int> read_ends;
+
     ~StandInLogin() override
     {
-        bus.unregisterService(SleepWatch::LOGIN_SERVICE);
         for (const int end : read_ends)
             ::close(end);
         QDBusConnection::disconnectFromBus(bus.name());
     }
-    // Inhibitors handed out and still held.
     int held() const
     {
         return int(std::count_if(read_ends.begin(), read_ends.end(), [](int end) {
@@ -191,30 +187,11 @@ public:
             return ::poll(&hung_up, 1, 0) == 0;
         }));
     }
-    // Sends PrepareForSleep, then waits for a call behind it to be answered
-    // by the program's connection: by then the signal has been handled.
-    void prepare_for_sleep(bool sleeping)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(SleepWatch::LOGIN_PATH, SleepWatch::LOGIN_MANAGER,
-                                                         QStringLiteral("PrepareForSleep"));
-        signal << sleeping;
-        QVERIFY(bus.send(signal));
-        const QDBusPendingCall behind = bus.asyncCall(QDBusMessage::createMethodCall(
-            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, PROPERTIES, QStringLiteral("GetAll"))
-                                                      << INTERFACE);
-        QVERIFY(QTest::qWaitFor([&] { return behind.isFinished(); }));
-    }
-
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("login1"));
-    QStringList calls;
-    std::vector<int> read_ends;
-
 public slots:
     QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &, const QString &mode)
     {
-        calls << what + ' ' + mode;
         int ends[2];
-        if (::pipe(ends) != 0)
+        if (what != "sleep" || mode != "delay" || ::pipe(ends) != 0)
             return {};
         read_ends.push_back(ends[0]);
         const QDBusUnixFileDescriptor handed(ends[1]);
@@ -478,57 +455,70 @@ void TestDbusService::each_controller_its_object()
 
 void TestDbusService::follows_sleep_data()
 {
-    QTest::addColumn<bool>("login");         // the stand-in logind is on the bus
-    QTest::addColumn<bool>("bus");           // the program has a system bus
-    QTest::addColumn<bool>("replug");        // unplugged and plugged again during sleep
-    QTest::addColumn<QStringList>("calls");  // Inhibit as logind saw it
-    QTest::newRow("asleep and awake") << true << true << false << QStringList{"sleep delay", "sleep delay"};
-    QTest::newRow("replugged during sleep") << true << true << true << QStringList{"sleep delay", "sleep delay"};
-    QTest::newRow("no logind: nothing changes") << false << true << false << QStringList{};
-    QTest::newRow("no system bus: nothing changes") << true << false << false << QStringList{};
+    QTest::addColumn<bool>("login");   // the stand-in logind is on the bus
+    QTest::addColumn<bool>("bus");     // the program has a system bus
+    QTest::addColumn<QString>("meanwhile"); // during sleep
+    QTest::addColumn<int>("loads");    // configuration_loaded after waking
+    QTest::newRow("asleep and awake: nothing said") << true << true << "" << 0;
+    QTest::newRow("replugged: reopened, nothing said") << true << true << "replug" << 0;
+    QTest::newRow("reconfigured elsewhere: the load is said") << true << true << "reconfigure" << 1;
+    QTest::newRow("no logind: nothing changes") << false << true << "reconfigure" << 0;
+    QTest::newRow("no system bus: nothing changes") << true << false << "reconfigure" << 0;
 }
 
-// Before sleep the controller is let go and then the inhibitor; after it,
-// a new inhibitor, and the controller is reloaded without a word on the bus.
+// Before sleep the controller is let go, then the inhibitor; after it a
+// new inhibitor, and the controller is opened and loaded anew.
 void TestDbusService::follows_sleep()
 {
     QFETCH(bool, login);
     QFETCH(bool, bus);
-    QFETCH(bool, replug);
-    QFETCH(QStringList, calls);
+    QFETCH(QString, meanwhile);
+    QFETCH(int, loads);
     const bool follows = login && bus;
 
     Rig rig;
-    StandInLogin logind(login);
+    StandInLogin logind;
+    if (login)
+        QVERIFY(logind.bus.registerObject(SleepWatch::LOGIN_PATH, &logind, QDBusConnection::ExportAllSlots)
+                && logind.bus.registerService(SleepWatch::LOGIN_SERVICE));
     ControllerRegistry &registry = rig.bench.registry();
     SleepWatch watch([&](const SleepWatch::Ready &ready) { registry.prepare_for_sleep(ready); },
                      [&] { registry.wake(); });
     QCOMPARE(watch.follow(bus ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("none"))), bus);
     QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
-    // Signals the program sent before its reply have been taken in after it.
-    const auto announced_by_now = [&rig] {
-        const bool connected = rig.get("Connected").toBool();
+    // Handled once a call sent behind it is answered; what the program
+    // sent before its answer is taken in after it.
+    const auto prepare_for_sleep = [&](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(SleepWatch::LOGIN_PATH, SleepWatch::LOGIN_MANAGER,
+                                                         QStringLiteral("PrepareForSleep"));
+        QVERIFY(logind.bus.send(signal << sleeping));
+        const QDBusPendingCall behind = logind.bus.asyncCall(QDBusMessage::createMethodCall(
+            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, PROPERTIES, "GetAll") << INTERFACE);
+        QVERIFY(QTest::qWaitFor([&] { return behind.isFinished(); }));
         QCoreApplication::processEvents();
-        return connected;
     };
-    QVERIFY(announced_by_now());
+    prepare_for_sleep(false); // changes nothing
     rig.log.changes.clear();
     rig.log.comings_and_goings.clear();
 
-    logind.prepare_for_sleep(true);
+    prepare_for_sleep(true);
     QCOMPARE(logind.held(), 0);
     QCOMPARE(rig.bench.sim().open_devices().empty(), follows);
-    if (replug) {
+    if (meanwhile == "replug") {
         rig.bench.unplug();
         rig.bench.replug();
+    } else if (meanwhile == "reconfigure") {
+        rig.bench.controller_config().set_auto_pwm(3, 99);
     }
     rig.bench.forget_wire();
-    logind.prepare_for_sleep(false);
+    QSignalSpy loaded(&rig.bench.link(), &ControllerThread::configuration_loaded);
+    prepare_for_sleep(false);
     rig.tick();
     QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
-    QCOMPARE(logind.calls, calls);
+    QCOMPARE(int(logind.read_ends.size()), follows ? 2 : 0);
     QCOMPARE(rig.bench.requests().value(0), follows ? cmd_identify : cmd_read_state); // opened anew, loaded
-    QVERIFY(announced_by_now());
+    QCOMPARE(loaded.size(), loads);
+    prepare_for_sleep(false);
     QCOMPARE(rig.log.changes, QList<QVariantMap>{});
     QCOMPARE(rig.log.comings_and_goings, QStringList{});
 }

@@ -334,18 +334,16 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("history.sqlite"));
-        const auto change = [] {
-            return ManualChange{QDateTime::currentDateTimeUtc(), ID, 500, 10, 20, ChangeSource::hot_key};
-        };
+        const ManualChange change{QDateTime(), ID, 500, 10, 20, ChangeSource::hot_key}; // at once
         {
             HistoryRecorder recorder(HistoryRecorder::Settings{path});
-            recorder.record_manual_change(change());
+            recorder.record_manual_change(change);
             bool written = false;
             recorder.prepare_for_sleep([&written] { written = true; });
             QTRY_VERIFY(written);
             QCOMPARE(HistoryStore(path, HistoryStore::Access::read_only).corrections(ID, 0, T0 * 2).size(), size_t(1));
             recorder.woke();
-            recorder.record_manual_change(change());
+            recorder.record_manual_change(change);
         }
         const HistoryStore store(path, HistoryStore::Access::read_only);
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(2));

@@ -11,8 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 
 // One controller on the bus, as "serial@port", "@port", "serial@" or "@".
@@ -160,6 +158,7 @@ private slots:
         for (const QString &controller : bus)
             sim.add_controller({}, parse(controller).serial, parse(controller).port);
         ControllerRegistry registry(sim, ControllerRegistry::Threading::caller);
+        registry.share_devices(true);
         QStringList announced_added;
         QStringList announced_removed;
         connect(&registry, &ControllerRegistry::controller_added, this,
@@ -197,60 +196,6 @@ private slots:
         std::vector<int> open = sim.open_devices();
         QCOMPARE(int(open.size()), present.size());
         QCOMPARE(registry.only(), present.size() > 1 ? nullptr : registry.present().front());
-    }
-
-    // What changes during sleep, and what is said after waking (the first
-    // place's announcements after its first tick).
-    void wakes_quietly_data()
-    {
-        QTest::addColumn<QStringList>("during_sleep"); // "unplug", "replug PORT", "reconfigure"
-        QTest::addColumn<int>("loads");                // configuration_loaded
-        QTest::addColumn<bool>("connected");
-        QTest::addColumn<bool>("status_said"); // status_changed
-
-        QTest::newRow("nothing changed: nothing said") << QStringList{} << 0 << true << false;
-        QTest::newRow("moved to another port: reopened, nothing said")
-            << QStringList{"unplug", "replug 3-1"} << 0 << true << false;
-        QTest::newRow("reconfigured elsewhere: the load is said") << QStringList{"reconfigure"} << 1 << true << false;
-        QTest::newRow("gone: said") << QStringList{"unplug"} << 0 << false << true;
-    }
-
-    void wakes_quietly()
-    {
-        QFETCH(QStringList, during_sleep);
-        QFETCH(int, loads);
-        QFETCH(bool, connected);
-        QFETCH(bool, status_said);
-
-        SimBackend sim;
-        sim.add_controller({}, "A1", "1-1");
-        ControllerRegistry registry(sim, ControllerRegistry::Threading::caller);
-        registry.share_devices(true);
-        registry.check_devices();
-        ControllerThread &controller = registry.first();
-        controller.controller().form_update();
-        QVERIFY(controller.status().live);
-        QVERIFY(sleep(registry, sim));
-        for (const QString &step : during_sleep) {
-            if (step == "unplug")
-                sim.unplug(0);
-            else if (step.startsWith("replug"))
-                sim.replug(0, step.section(' ', 1).toStdString());
-            else
-                sim.firmware(0).state().config.set_auto_pwm(3, 99);
-        }
-        sim.clear_logs();
-        QSignalSpy loaded(&controller, &ControllerThread::configuration_loaded);
-        QSignalSpy announced(&controller, &ControllerThread::status_changed);
-        registry.wake();
-        controller.controller().form_update();
-        QCOMPARE(loaded.size(), loads);
-        QCOMPARE(controller.status().connected, connected);
-        QCOMPARE(!announced.isEmpty(), status_said);
-        // Reloaded whether or not it is said.
-        const bool read = std::any_of(sim.wire().begin(), sim.wire().end(),
-                                      [](const SimWireRecord &record) { return record.command() == cmd_read_state; });
-        QCOMPARE(read, connected);
     }
 
     // An action for a controller that goes is answered, never dropped.
