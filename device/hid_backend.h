@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,35 @@ struct HidInterface
     // The USB port the device hangs off, as the kernel names it ("1-2.3");
     // empty where the system cannot tell.
     std::string port;
+};
+
+// A matching interface that was found but could not be opened.
+struct HidOpenFailure
+{
+    std::string path;
+    std::string reason; // the platform's text (hidapi's, in the process's language)
+    // errno of the failed open(2) of the node (EACCES while udev has not yet
+    // handed the node to the user); 0 when the platform did not tell.
+    int error_number = 0;
+};
+
+// A hidraw node came, went or changed, as udev reports it. Only `path` is
+// sure; a node that went may come without its ids (its parents are gone).
+struct HidEvent
+{
+    enum class Action { add, remove, change, other }; // other: bind, unbind, ...
+    Action action = Action::other;
+    HidInterface hid;
+};
+
+// udev's stream of hidraw events, modelled on libudev's monitor: fd() turns
+// readable when events wait; receive() takes all of them without blocking.
+class HidMonitor
+{
+public:
+    virtual ~HidMonitor() = default;
+    virtual int fd() const = 0;
+    virtual std::vector<HidEvent> receive() = 0;
 };
 
 // An open interface. Each backend derives its own handle type.
@@ -36,8 +66,9 @@ public:
     virtual std::vector<HidInterface> enumerate() = 0;
 
     // Opens a path returned by enumerate() for reading and writing, shared
-    // with other openers. Returns nullptr and sets *error on failure.
-    virtual HidHandle *open(const std::string &path, std::string *error) = 0;
+    // with other openers. Returns nullptr and fills the reason and the errno
+    // of *failure (when given) on failure.
+    virtual HidHandle *open(const std::string &path, HidOpenFailure *failure) = 0;
 
     // Writes one output report (byte 0 is the report ID).
     // Returns the number of bytes written, or -1 on error.
@@ -52,4 +83,8 @@ public:
 
     // Closes and deletes the handle.
     virtual void close(HidHandle *handle) = 0;
+
+    // The hidraw events from now on, or nullptr where udev does not run (a
+    // container): then only listing again finds what changed.
+    virtual std::unique_ptr<HidMonitor> monitor() { return nullptr; }
 };

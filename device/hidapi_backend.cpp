@@ -3,6 +3,9 @@
 #include <hidapi.h>
 #include <libudev.h>
 
+#include <cstdio>
+#include <cerrno>
+
 namespace {
 
 struct HidapiHandle : HidHandle
@@ -43,6 +46,69 @@ std::string utf8(const wchar_t *text)
     return out;
 }
 
+// The hidraw monitor on a udev context of its own: libudev contexts are not
+// shared between threads, and the backend's serves the workers.
+class UdevHidMonitor : public HidMonitor
+{
+public:
+    UdevHidMonitor(udev *context, udev_monitor *monitor)
+        : context_(context)
+        , monitor_(monitor)
+    {
+    }
+    ~UdevHidMonitor() override
+    {
+        udev_monitor_unref(monitor_);
+        udev_unref(context_);
+    }
+
+    int fd() const override { return udev_monitor_get_fd(monitor_); }
+
+    // The monitor's socket does not block: it answers nullptr once drained.
+    std::vector<HidEvent> receive() override
+    {
+        std::vector<HidEvent> events;
+        while (udev_device *device = udev_monitor_receive_device(monitor_)) {
+            events.push_back(event_of(device));
+            udev_device_unref(device);
+        }
+        return events;
+    }
+
+private:
+    static HidEvent event_of(udev_device *device)
+    {
+        HidEvent event;
+        const char *action = udev_device_get_action(device);
+        const std::string name = action ? action : "";
+        event.action = name == "add"      ? HidEvent::Action::add
+            : name == "remove"            ? HidEvent::Action::remove
+            : name == "change"            ? HidEvent::Action::change
+                                          : HidEvent::Action::other;
+        const char *node = udev_device_get_devnode(device);
+        event.hid.path = node ? node : "";
+        // HID_ID is "BUS:VENDOR:PRODUCT" in hex; HID_UNIQ the serial.
+        if (udev_device *hid = udev_device_get_parent_with_subsystem_devtype(device, "hid", nullptr)) {
+            unsigned bus = 0, vendor = 0, product = 0;
+            const char *ids = udev_device_get_property_value(hid, "HID_ID");
+            if (ids && std::sscanf(ids, "%x:%x:%x", &bus, &vendor, &product) == 3) {
+                event.hid.vendor_id = static_cast<unsigned short>(vendor);
+                event.hid.product_id = static_cast<unsigned short>(product);
+            }
+            const char *serial = udev_device_get_property_value(hid, "HID_UNIQ");
+            event.hid.serial = serial ? serial : "";
+        }
+        if (udev_device *usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device")) {
+            const char *port = udev_device_get_sysname(usb);
+            event.hid.port = port ? port : "";
+        }
+        return event;
+    }
+
+    udev *context_;
+    udev_monitor *monitor_;
+};
+
 } // namespace
 
 HidapiBackend::HidapiBackend()
@@ -72,16 +138,21 @@ std::vector<HidInterface> HidapiBackend::enumerate()
     return present;
 }
 
-HidHandle *HidapiBackend::open(const std::string &path, std::string *error)
+HidHandle *HidapiBackend::open(const std::string &path, HidOpenFailure *failure)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     // hidapi 0.13 must only be given paths that came from hid_enumerate.
+    errno = 0;
     hid_device *device = hid_open_path(path.c_str());
     if (!device) {
-        // Open failures are reported through the global error, not the handle.
-        if (error) {
+        // On hidraw hid_open_path returns right after its failed open(2) of
+        // the node, keeping that call's errno (only freeing and formatting
+        // come between); its text is reported through the global error,
+        // not the handle.
+        if (failure) {
+            failure->error_number = errno;
             const wchar_t *reason = hid_error(nullptr);
-            *error = reason ? utf8(reason) : "unknown error";
+            failure->reason = reason ? utf8(reason) : "unknown error";
         }
         return nullptr;
     }
@@ -166,4 +237,23 @@ std::string HidapiBackend::usb_port(const std::string &path)
     std::string port = name ? name : "";
     udev_device_unref(hidraw);
     return port;
+}
+
+std::unique_ptr<HidMonitor> HidapiBackend::monitor()
+{
+    udev *context = udev_new();
+    if (!context)
+        return nullptr;
+    udev_queue *queue = udev_queue_new(context);
+    const bool running = queue && udev_queue_get_udev_is_active(queue);
+    if (queue)
+        udev_queue_unref(queue);
+    udev_monitor *monitor = running ? udev_monitor_new_from_netlink(context, "udev") : nullptr;
+    if (monitor && udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr) >= 0
+        && udev_monitor_enable_receiving(monitor) >= 0)
+        return std::make_unique<UdevHidMonitor>(context, monitor);
+    if (monitor)
+        udev_monitor_unref(monitor);
+    udev_unref(context);
+    return nullptr;
 }

@@ -23,11 +23,12 @@ public:
     HidapiBackend &operator=(const HidapiBackend &) = delete;
 
     std::vector<HidInterface> enumerate() override;
-    HidHandle *open(const std::string &path, std::string *error) override;
+    HidHandle *open(const std::string &path, HidOpenFailure *failure) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
     bool alive(HidHandle *handle) override;
     void close(HidHandle *handle) override;
+    std::unique_ptr<HidMonitor> monitor() override;
 
 private:
     std::string usb_port(const std::string &path);

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 
 Controller::Controller(HidBackend &backend, QObject *parent)
     : QObject(parent)
@@ -22,10 +23,17 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     // alive within one check and one tick.
     check_timer_->setTimerType(Qt::PreciseTimer);
     check_timer_->setInterval(DEVICE_CHECK_MS);
-    connect(check_timer_, &QTimer::timeout, this, [this] {
+    connect(check_timer_, &QTimer::timeout, this, &Controller::check_hid_device);
+
+    // Single-shot too: each retry arms the next one, so a retry and the
+    // device check never both have an open on their way.
+    open_retry_timer_ = new QTimer(this);
+    open_retry_timer_->setObjectName(QStringLiteral("open_retry_timer"));
+    open_retry_timer_->setSingleShot(true);
+    open_retry_timer_->setTimerType(Qt::PreciseTimer);
+    connect(open_retry_timer_, &QTimer::timeout, this, [this] {
+        ++open_retries_made_;
         check_hid_device();
-        if (timers_running_)
-            check_timer_->start();
     });
 
     poll_timer_ = new QTimer(this);
@@ -36,7 +44,7 @@ Controller::Controller(HidBackend &backend, QObject *parent)
         form_update();
         // After a failed identification the program is ending: the error
         // box holds the tick that reported it, so no other tick follows.
-        if (timers_running_ && !identification_failed_)
+        if (timers_running_ && !identification_failed_ && poll_needed())
             poll_timer_->start();
     });
 }
@@ -46,8 +54,9 @@ Controller::~Controller() = default;
 void Controller::start()
 {
     timers_running_ = true;
-    check_timer_->start();
-    poll_timer_->start();
+    keep_checking();
+    if (poll_needed())
+        poll_timer_->start();
 }
 
 void Controller::stop()
@@ -55,6 +64,51 @@ void Controller::stop()
     timers_running_ = false;
     check_timer_->stop();
     poll_timer_->stop();
+    open_retry_timer_->stop();
+}
+
+bool Controller::open_retried_fast(int error_number)
+{
+    return error_number == EACCES || error_number == ENOENT || error_number == EBUSY;
+}
+
+bool Controller::opening() const
+{
+    return open_retry_timer_->isActive();
+}
+
+void Controller::retry_open()
+{
+    if (connected() || identity_.path.isEmpty() || closing_ || asleep_)
+        return;
+    forget_open_retries();
+    check_hid_device();
+}
+
+void Controller::forget_open_retries()
+{
+    open_retry_timer_->stop();
+    open_retries_made_ = 0;
+}
+
+// The device check may fail an open while retries are under way: it leaves
+// their timer as it is, and a failure once they are spent arms nothing.
+void Controller::follow_open_failure()
+{
+    const std::vector<HidOpenFailure> &failures = hid_device_.open_failures();
+    if (failures.empty()) {
+        forget_open_retries();
+        return;
+    }
+    if (!open_retried_fast(failures.front().error_number))
+        open_retries_made_ = OPEN_RETRY_MS.size();
+    if (open_retries_made_ >= OPEN_RETRY_MS.size() || closing_) {
+        open_retry_timer_->stop();
+        return;
+    }
+    if (!open_retry_timer_->isActive())
+        open_retry_timer_->start(OPEN_RETRY_MS[open_retries_made_]
+                                 - (open_retries_made_ > 0 ? OPEN_RETRY_MS[open_retries_made_ - 1] : 0));
 }
 
 bool Controller::connected() const
@@ -92,6 +146,7 @@ bool ControllerStatus::operator==(const ControllerStatus &other) const
         && brightness_width == other.brightness_width && mode == other.mode && wanted_mode == other.wanted_mode
         && manual_level == other.manual_level && edits_pending == other.edits_pending && holder == other.holder
         && lock_problem == other.lock_problem && identity == other.identity && serial == other.serial
+        && opening == other.opening
         && same_failures(open_failures, other.open_failures);
 }
 
@@ -113,7 +168,9 @@ ControllerStatus Controller::status() const
     now.edits_pending = edits_pending_;
     now.holder = holder_;
     now.lock_problem = lock_problem_;
-    now.open_failures = hid_device_.open_failures();
+    now.opening = opening();
+    if (!now.opening)
+        now.open_failures = hid_device_.open_failures();
     now.identity = identity_.id;
     now.serial = identity_.serial;
     return now;
@@ -159,10 +216,45 @@ void Controller::wake(const ControllerIdentity &identity)
     asleep_ = false;
     identity_ = identity;
     share_device(shared_);
+    // Its node may be new to udev: a failed open gets every retry.
+    forget_open_retries();
     waking_ = true;
     check_hid_device();
+    if (!connected()) {
+        // No tick may follow to say so (under udev none runs without a device).
+        waking_ = false;
+        announce_value();
+    }
     if (timers_before_sleep_)
         start();
+}
+
+void Controller::follow_hot_plug(bool followed)
+{
+    hot_plug_followed_ = followed;
+    keep_checking();
+}
+
+bool Controller::check_needed() const
+{
+    return !hot_plug_followed_ || link_failed_
+        || (!identity_.path.isEmpty() && (!connected() || !holder_.isEmpty()));
+}
+
+// Under udev nothing is polled while no device is held: the tick after the
+// device went says so, then the program sleeps until a device check opens one.
+bool Controller::poll_needed() const
+{
+    return !hot_plug_followed_ || connected();
+}
+
+// Re-armed after each check, so each period counts from the end of the last.
+void Controller::keep_checking()
+{
+    if (timers_running_ && check_needed() && !check_timer_->isActive())
+        check_timer_->start();
+    if (timers_running_ && !identification_failed_ && connected() && !poll_timer_->isActive())
+        poll_timer_->start();
 }
 
 void Controller::reopen(const ControllerIdentity &identity)
@@ -176,10 +268,16 @@ void Controller::reopen(const ControllerIdentity &identity)
         return;
     }
     hid_device_.close();
+    forget_open_retries();
     // The node's lock goes with it: another node has its own.
     share_device(shared_);
     if (identity_.path.isEmpty()) {
         forget_failed_reads();
+        if (!poll_needed()) {
+            // Under udev no tick follows to say so.
+            live_ = false;
+            poll_timer_->stop();
+        }
         if (settling())
             answer_all(Outcome::refused(unavailable()));
         announce_value();
@@ -202,6 +300,7 @@ void Controller::check_hid_device()
         hid_device_.open(identity_.path.toStdString());
     if (device_lock_ && !connected())
         device_lock_->unlock();
+    follow_open_failure();
     const bool same_connection = connected() && check_connection_ == hid_device_.connection_serial();
     check_connection_ = hid_device_.connection_serial();
     if (!same_connection)
@@ -212,6 +311,7 @@ void Controller::check_hid_device()
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
     announce_value();
+    keep_checking();
 }
 
 // Most ticks change nothing: the live fields are compared before the whole

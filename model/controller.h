@@ -50,6 +50,12 @@ public:
     // Status reads that fail in a row before the controller is said to be
     // silent: about 6 s when each waits out the exchange's time limit.
     static constexpr int SILENT_AFTER_FAILED_READS = 2;
+    // An open that fails as a new node's do for a moment (open_retried_fast)
+    // is tried again this many ms after the failure, before it is said.
+    static constexpr std::array<int, 5> OPEN_RETRY_MS = {100, 200, 400, 800, 1600};
+    // EACCES (udev has not handed the node to the user yet), ENOENT (nor
+    // made it) and EBUSY (the driver still holds it).
+    static bool open_retried_fast(int error_number);
 
     // Answers an action once, on the Controller's thread.
     using Reply = std::function<void(const Outcome &)>;
@@ -66,6 +72,10 @@ public:
     // (DeviceLock::for_node), and lets go once it is closed. Unshared,
     // nothing is coordinated.
     void share_device(bool shared);
+    // udev tells the registry when a device goes, so a controller that holds
+    // its device needs no device check of its own; one still opening it,
+    // left to another process or whose link fails keeps checking.
+    void follow_hot_plug(bool followed);
     // From now on the controller is the interface `identity` names: a
     // handle held for another node is closed (with its lock) and the new
     // one is opened at once. An empty path lets the controller go: nothing
@@ -82,6 +92,13 @@ public:
     // after announces only what changed: a load that finds the configuration
     // as it was before the sleep is not announced.
     void wake(const ControllerIdentity &identity);
+    // Opens the controller now if it is not open, and retries a failure of
+    // it afresh at OPEN_RETRY_MS (the node's udev "change" event: its
+    // permissions may have changed). Not while the system sleeps.
+    void retry_open();
+    // A failed open is being retried at OPEN_RETRY_MS; its failure is said
+    // (open_failures in status()) only once the retries are spent.
+    bool opening() const;
 
     // --- State --------------------------------------------------------------
     // Everything the views show, as one value (also emitted on change).
@@ -210,6 +227,14 @@ private:
     void choose_mode(RegulationMode mode);
     void tick();
     void announce_value();
+    bool check_needed() const;
+    bool poll_needed() const;
+    // Arms the device check and the poll each where needed.
+    void keep_checking();
+    // After each open: arms the next fast retry of a failure, or forgets the
+    // retries once the controller is open or gone.
+    void follow_open_failure();
+    void forget_open_retries();
 
     // An action waiting for the controller.
     struct Waiting
@@ -276,8 +301,11 @@ private:
     bool waking_ = false;
     // What was loaded or confirmed before the sleep, if anything.
     std::optional<ConfigBlock> config_before_sleep_;
+    bool hot_plug_followed_ = false;
     bool shared_ = false;
     std::unique_ptr<DeviceLock> device_lock_; // of identity_.path while shared
     QTimer *poll_timer_ = nullptr;
     QTimer *check_timer_ = nullptr;
+    QTimer *open_retry_timer_ = nullptr;
+    size_t open_retries_made_ = 0; // OPEN_RETRY_MS.size(): spent, or not worth one
 };

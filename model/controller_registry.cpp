@@ -2,6 +2,7 @@
 
 #include "controller.h"
 
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -34,7 +35,7 @@ ControllerRegistry::ControllerRegistry(HidBackend &backend, Threading threading,
     , twin_serials_(remembered_twin_serials())
 {
     scanner_.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
-    places_.push_back({std::make_unique<ControllerThread>(backend_, threading_), QString(), false});
+    places_.push_back({std::make_unique<ControllerThread>(backend_, threading_), QString(), false, false});
 
     // Single-shot and re-armed after each check, as the controller's own.
     check_timer_ = new QTimer(this);
@@ -60,10 +61,66 @@ void ControllerRegistry::share_devices(bool shared)
 
 void ControllerRegistry::start()
 {
+    watch_devices();
     started_ = true;
-    check_timer_->start();
     for (Place &place : places_)
         place.controller->start();
+}
+
+// The monitor comes before the listing: what happens in between is an
+// event still to be taken.
+void ControllerRegistry::watch_devices()
+{
+    monitor_ = backend_.monitor();
+    if (!monitor_) {
+        check_timer_->start();
+        return;
+    }
+    for (Place &place : places_)
+        place.controller->follow_hot_plug(true);
+    monitor_notifier_ = new QSocketNotifier(monitor_->fd(), QSocketNotifier::Read, this);
+    connect(monitor_notifier_, &QSocketNotifier::activated, this, &ControllerRegistry::take_events);
+    check_devices();
+}
+
+// Only events about controllers list the bus again: an add or a remove.
+// A second add of a controller present changes nothing in that listing;
+// bind, unbind and the rest say nothing about presence.
+void ControllerRegistry::take_events()
+{
+    bool list_again = false;
+    for (const HidEvent &event : monitor_->receive()) {
+        const QString path = QString::fromStdString(event.hid.path);
+        const auto held = std::find_if(places_.begin(), places_.end(), [&path](const Place &place) {
+            return place.present && place.controller->identity().path == path;
+        });
+        switch (event.action) {
+        case HidEvent::Action::add:
+            list_again = list_again
+                || (event.hid.vendor_id == CONTROLLER_VENDOR_ID && event.hid.product_id == CONTROLLER_PRODUCT_ID);
+            break;
+        case HidEvent::Action::remove:
+            // A replug may list the node again before this is taken; the
+            // handle held died with the device all the same.
+            if (held != places_.end()) {
+                held->removed = true;
+                list_again = true;
+            }
+            break;
+        case HidEvent::Action::change:
+            // An open that failed gets another try: the permissions may
+            // have been set just now.
+            if (held != places_.end()) {
+                held->controller->retry_open();
+                emit node_changed(held->controller.get());
+            }
+            break;
+        case HidEvent::Action::other:
+            break;
+        }
+    }
+    if (list_again)
+        check_devices();
 }
 
 std::vector<ControllerThread *> ControllerRegistry::present() const
@@ -129,7 +186,7 @@ void ControllerRegistry::check_devices()
         const auto same = std::find_if(listed.begin(), listed.end(), [&held](const ControllerIdentity &now) {
             return now.path == held.path && now.serial == held.serial && now.port == held.port;
         });
-        if (same == listed.end()) {
+        if (same == listed.end() || place.removed) {
             let_go(index);
             changed = true;
             continue;
@@ -179,8 +236,10 @@ void ControllerRegistry::wake()
             now.path.clear(); // gone: the device check lets it go
             const auto same = std::find_if(listed.begin(), listed.end(),
                                            [&now](const ControllerIdentity &listed) { return listed.id == now.id; });
-            if (same != listed.end())
+            if (same != listed.end()) {
                 now = *same;
+                place.removed = false; // opened anew all the same
+            }
         }
         place.controller->wake(now);
     }
@@ -196,11 +255,13 @@ ControllerRegistry::Place &ControllerRegistry::take_place(const ControllerIdenti
             return place;
     if (!places_.front().present)
         return places_.front();
-    places_.push_back({std::make_unique<ControllerThread>(backend_, threading_), QString(), false});
+    places_.push_back({std::make_unique<ControllerThread>(backend_, threading_), QString(), false, false});
     ControllerThread &added = *places_.back().controller;
     for (const auto &wire : wirings_)
         wire(added);
     added.share_device(shared_);
+    if (monitor_)
+        added.follow_hot_plug(true);
     if (started_)
         added.start();
     return places_.back();
@@ -210,6 +271,7 @@ void ControllerRegistry::let_go(size_t index)
 {
     Place &place = places_[index];
     place.present = false;
+    place.removed = false;
     ControllerThread *controller = place.controller.get();
     emit controller_removed(controller);
     if (index == 0) {
@@ -235,6 +297,8 @@ void ControllerRegistry::end(std::function<void()> ended)
         return;
     closing_ = true;
     check_timer_->stop();
+    if (monitor_notifier_)
+        monitor_notifier_->setEnabled(false);
     const auto left = std::make_shared<size_t>(places_.size());
     for (Place &place : places_)
         place.controller->end([left, ended](const Outcome &) {

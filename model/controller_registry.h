@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class QSocketNotifier;
 class QTimer;
 
 // The controllers on the bus now, each with its id, in the order of their
@@ -18,8 +19,10 @@ class QTimer;
 // is remembered in *twin_serials.
 std::vector<ControllerIdentity> list_controllers(const HidDevice &scanner, QSet<QString> *twin_serials);
 
-// Every controller present, found by a device check every 500 ms (the
-// device check of old, now for all of them): each gets its own Controller
+// Every controller present, found from udev's hidraw events where udev runs
+// (a listing at the start, then one per event about a controller), else by
+// a device check every 500 ms (the device check of old, now for all of
+// them): each gets its own Controller
 // behind a ControllerThread, and the registry says when one comes and goes.
 //
 // The first ControllerThread is there from the start, with or without a
@@ -39,8 +42,12 @@ public:
 
     // Every Controller shares its device through its node's lock.
     void share_devices(bool shared);
-    // Starts the device check and every controller's poll cycle.
+    // Starts finding controllers and every controller's poll cycle.
     void start();
+    // Starts finding controllers (start() does): under udev a listing now
+    // and one per event about a controller; else the 500 ms device check.
+    void watch_devices();
+    bool follows_udev() const { return monitor_ != nullptr; }
     // One device check (tests and the direct client drive it by hand).
     void check_devices();
 
@@ -84,6 +91,9 @@ signals:
     void controller_renamed(ControllerThread *controller);
     // Once after every device check that changed who is present.
     void present_changed();
+    // udev says the node of a present controller changed (its permissions
+    // were set, say); an open that failed has been tried again.
+    void node_changed(ControllerThread *controller);
 
 private:
     struct Place
@@ -91,9 +101,11 @@ private:
         std::unique_ptr<ControllerThread> controller;
         QString last_id; // who it was last, for a controller that comes back
         bool present = false;
+        bool removed = false; // udev said its node went: let go even if listed again
     };
     Place &take_place(const ControllerIdentity &identity);
     void let_go(size_t index);
+    void take_events();
 
     HidBackend &backend_;
     Threading threading_;
@@ -107,4 +119,6 @@ private:
     bool closing_ = false;
     bool asleep_ = false;
     QTimer *check_timer_ = nullptr;
+    std::unique_ptr<HidMonitor> monitor_; // nullptr: no udev, the timer checks
+    QSocketNotifier *monitor_notifier_ = nullptr;
 };

@@ -69,6 +69,11 @@ void ControllerThread::share_device(bool shared)
     run([shared](Controller &controller) { controller.share_device(shared); });
 }
 
+void ControllerThread::follow_hot_plug(bool followed)
+{
+    run([followed](Controller &controller) { controller.follow_hot_plug(followed); });
+}
+
 void ControllerThread::reopen(const ControllerIdentity &identity)
 {
     identity_ = identity;
@@ -99,6 +104,11 @@ void ControllerThread::wake(const ControllerIdentity &identity)
 {
     identity_ = identity;
     run([identity](Controller &controller) { controller.wake(identity); });
+}
+
+void ControllerThread::retry_open()
+{
+    run([](Controller &controller) { controller.retry_open(); });
 }
 
 void ControllerThread::start()

@@ -42,6 +42,8 @@ public:
     // Shares the controller with morvane-pwmctl through its node's lock
     // (see Controller::share_device).
     void share_device(bool shared);
+    // The registry hears of unplugs from udev (see Controller::follow_hot_plug).
+    void follow_hot_plug(bool followed);
     // The controller is now the interface `identity` names (see
     // Controller::reopen); identity() has it at once on this thread.
     void reopen(const ControllerIdentity &identity);
@@ -54,6 +56,9 @@ public:
     void sleep(std::function<void()> ready);
     // The system woke: the controller is `identity` now (see Controller::wake).
     void wake(const ControllerIdentity &identity);
+    // Opens the controller now if it is not open, and retries a failure of
+    // it afresh (Controller::retry_open): for the node's udev "change" event.
+    void retry_open();
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
     // Stops them after the tick under way; actions still reach the controller.

@@ -149,6 +149,8 @@ void Controller::note_status_read(bool answered, qint64 started_ms)
     link_failed_ = hid_device_.last_failure() == HidDevice::Failure::link;
     if (!link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
         silent_ = true;
+    keep_checking(); // a failed link: gone or silent, a device check tells
+
 }
 
 void Controller::forget_failed_reads()

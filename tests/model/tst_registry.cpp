@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -196,6 +197,131 @@ private slots:
         std::vector<int> open = sim.open_devices();
         QCOMPARE(int(open.size()), present.size());
         QCOMPARE(registry.only(), present.size() > 1 ? nullptr : registry.present().front());
+    }
+
+    void follows_udev_data()
+    {
+        QTest::addColumn<QStringList>("bus");   // serial@port of each controller plugged at the start
+        // Steps taken one event batch each; within a step "a, b" reach the
+        // registry together: "unplug N", "replug N", "ACTION N" (an event
+        // alone: add, bind, unbind, change), "replugs COUNT N", "appears
+        // serial@port" (on the bus with no event of its own).
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("removed");
+        QTest::addColumn<QStringList>("changed"); // node_changed, by id
+        QTest::addColumn<int>("opens");
+
+        QTest::newRow("found by the listing at the start")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{} << QStringList{"sn:A1", "sn:B2"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{} << 2;
+        QTest::newRow("add") << QStringList{"A1@1-1"} << QStringList{"unplug 0", "replug 0"}
+                             << QStringList{"sn:A1"} << QStringList{"sn:A1", "sn:A1"} << QStringList{"sn:A1"}
+                             << QStringList{} << 2;
+        QTest::newRow("remove: the other goes on")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"unplug 1"} << QStringList{"sn:A1"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:B2"} << QStringList{} << 2;
+        QTest::newRow("the only one unplugged: nothing polls") << QStringList{"A1@1-1"} << QStringList{"unplug 0"}
+                                                               << QStringList{} << QStringList{"sn:A1"}
+                                                               << QStringList{"sn:A1"} << QStringList{} << 1;
+        QTest::newRow("a second add of a present controller does nothing")
+            << QStringList{"A1@1-1"} << QStringList{"add 0", "add 0, add 0"} << QStringList{"sn:A1"}
+            << QStringList{"sn:A1"} << QStringList{} << QStringList{} << 1;
+        QTest::newRow("bind and unbind are ignored")
+            << QStringList{"A1@1-1"} << QStringList{"appears B2@1-2", "unbind 1", "bind 1, unbind 1"}
+            << QStringList{"sn:A1"}
+            << QStringList{"sn:A1"} << QStringList{} << QStringList{} << 1;
+        QTest::newRow("change: the hook, nothing listed")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"change 1"} << QStringList{"sn:A1", "sn:B2"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{"sn:B2"} << 2;
+        QTest::newRow("remove and add taken together: the dead handle is not kept")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"unplug 1, replug 1"} << QStringList{"sn:A1", "sn:B2"}
+            << QStringList{"sn:A1", "sn:B2", "sn:B2"} << QStringList{"sn:B2"} << QStringList{} << 3;
+        QTest::newRow("20 quick replugs: one place each, one handle each")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"replugs 20 0", "replugs 20 1"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{} << QStringList{} << 42;
+    }
+
+    // The registry under udev: one listing at the start, then only the
+    // events that concern a controller; nothing checks on a timer.
+    void follows_udev()
+    {
+        QFETCH(QStringList, bus);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, removed);
+        QFETCH(QStringList, changed);
+        QFETCH(int, opens);
+
+        SimBackend sim;
+        sim.run_udev();
+        for (const QString &controller : bus)
+            sim.add_controller({}, parse(controller).serial, parse(controller).port);
+        ControllerRegistry registry(sim, ControllerRegistry::Threading::caller);
+        QStringList announced_added;
+        QStringList announced_removed;
+        QStringList announced_changed;
+        connect(&registry, &ControllerRegistry::controller_added, this,
+                [&](ControllerThread *controller) { announced_added << controller->identity().id; });
+        connect(&registry, &ControllerRegistry::controller_removed, this,
+                [&](ControllerThread *controller) { announced_removed << controller->identity().id; });
+        connect(&registry, &ControllerRegistry::node_changed, this,
+                [&](ControllerThread *controller) { announced_changed << controller->identity().id; });
+        registry.start();
+        QVERIFY(registry.follows_udev());
+        const auto take_events = [&] {
+            for (int pass = 0; pass < 3; ++pass)
+                QCoreApplication::processEvents(); // the monitor's events, then places let go are deleted
+        };
+        for (const QString &step : steps) {
+            for (const QString &part : step.split(QStringLiteral(", "))) {
+                const QStringList words = part.split(' ');
+                const int device = words.last().toInt(); // 0 for "appears"
+                if (words.at(0) == "replugs") {
+                    for (int replug = 0; replug < words.at(1).toInt(); ++replug) {
+                        sim.unplug(device);
+                        take_events();
+                        sim.replug(device);
+                        take_events();
+                    }
+                    announced_added.clear();
+                    announced_removed.clear();
+                } else if (words.at(0) == "appears") {
+                    sim.add_controller({}, parse(words.at(1)).serial, parse(words.at(1)).port);
+                } else if (words.at(0) == "unplug") {
+                    sim.unplug(device);
+                } else if (words.at(0) == "replug") {
+                    sim.replug(device);
+                } else {
+                    const QStringList actions{"add", "remove", "change"};
+                    const int action = actions.indexOf(words.at(0));
+                    sim.send_event(device, action < 0 ? HidEvent::Action::other : HidEvent::Action(action));
+                }
+            }
+            take_events();
+        }
+        QCOMPARE(ids_of(registry.present()), present);
+        QCOMPARE(announced_added, added);
+        QCOMPARE(announced_removed, removed);
+        QCOMPARE(announced_changed, changed);
+        QCOMPARE(int(sim.opens().size()), opens);
+        QCOMPARE(int(registry.places().size()), std::max(1, int(present.size())));
+
+        // Nothing checks on a timer; only a controller holding its device polls.
+        QVERIFY(!registry.findChild<QTimer *>(QStringLiteral("registry_check_timer"))->isActive());
+        for (ControllerThread *place : registry.places()) {
+            Controller &controller = place->controller();
+            QVERIFY(!controller.findChild<QTimer *>(QStringLiteral("check_timer"))->isActive());
+            QCOMPARE(controller.findChild<QTimer *>(QStringLiteral("poll_timer"))->isActive(), controller.connected());
+        }
+        // Each present controller loads from a live handle of its own.
+        for (ControllerThread *controller : registry.present()) {
+            controller->controller().form_update();
+            QVERIFY2(controller->controller().config_loaded(), qPrintable(controller->identity().id));
+        }
+        QCOMPARE(int(sim.open_devices().size()), present.size());
     }
 
     // An action for a controller that goes is answered, never dropped.

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +97,19 @@ std::FILE *open_log(const std::string &path)
     if (file)
         std::setvbuf(file, nullptr, _IOLBF, 0); // readers see whole lines at once
     return file;
+}
+
+SimFileStamp stamp_of(const std::string &path)
+{
+    SimFileStamp stamp;
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) {
+        stamp.exists = true;
+        stamp.mtime_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+    }
+    return stamp;
 }
 
 } // namespace
@@ -205,14 +221,7 @@ void SimBus::refresh(bool force)
             // member-function call made through the array element itself.
             const ControlFile &file = FILES[i];
             const std::string path = controller.dir + '/' + file.name;
-            SimFileStamp stamp;
-            struct stat info;
-            if (::stat(path.c_str(), &info) == 0) {
-                stamp.exists = true;
-                stamp.mtime_ns = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
-                stamp.inode = info.st_ino;
-                stamp.size = info.st_size;
-            }
+            const SimFileStamp stamp = stamp_of(path);
             if (stamp == controller.seen[i])
                 continue;
             controller.seen[i] = stamp;
@@ -221,6 +230,16 @@ void SimBus::refresh(bool force)
             (this->*file.apply)(controller, readable ? &content : nullptr);
         }
         save_state(controller);
+    }
+
+    // After the plug files: events written with a plug-in follow its add.
+    const std::string events_path = dir_ + "/udev_events";
+    const SimFileStamp events_stamp = stamp_of(events_path);
+    if (!(events_stamp == udev_events_seen_)) {
+        udev_events_seen_ = events_stamp;
+        std::string content;
+        if (events_stamp.exists && read_file(events_path, &content))
+            apply_udev_events(content);
     }
 }
 
@@ -299,6 +318,7 @@ void SimBus::apply_faults(SimController &controller, const std::string *content)
 {
     std::vector<std::string> notes;
     controller.faults = content ? parse_faults(*content, &notes) : std::vector<WireFault>();
+    controller.deny_from_ms = now_ms();
     for (const std::string &note : notes)
         log_event(&controller, "note " + note);
 }
@@ -310,11 +330,106 @@ void SimBus::set_plugged(SimController &controller, bool plugged)
     if (plugged == controller.plugged)
         return;
     controller.plugged = plugged;
-    if (plugged)
+    if (plugged) {
         controller.port = controller.next_port;
-    else
+        controller.deny_from_ms = now_ms();
+    } else {
         ++controller.generation;
+    }
     log_event(&controller, plugged ? "plugged" : "unplugged");
+    for (const SimInterface &interface : interfaces_)
+        if (interface.controller == &controller)
+            queue_udev_event(interface, plugged ? "add" : "remove");
+}
+
+// `ACTION [NAME]` per line: an event udev sends besides the plug's own (a
+// second add, bind, unbind, change) for controller NAME (default: the first).
+void SimBus::apply_udev_events(const std::string &content)
+{
+    std::istringstream lines(content);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        std::string action;
+        std::string name = controllers_.front().name;
+        if (!(words >> action))
+            continue;
+        words >> name;
+        const auto named = std::find_if(interfaces_.begin(), interfaces_.end(), [&name](const SimInterface &each) {
+            return each.controller && each.controller->name == name;
+        });
+        if (named == interfaces_.end())
+            log_event(nullptr, "note udev_events: no controller " + name);
+        else
+            queue_udev_event(*named, action);
+    }
+}
+
+void SimBus::queue_udev_event(const SimInterface &interface, const std::string &action)
+{
+    if (udev_subscribers_.empty())
+        return;
+    SimUdevEvent event;
+    event.action = action;
+    event.sysname = interface.path.substr(interface.path.rfind('/') + 1);
+    event.parents = action != "remove";
+    if (event.parents) {
+        event.vendor_id = interface.vendor_id;
+        event.product_id = interface.product_id;
+        event.serial = std::string(interface.serial.begin(), interface.serial.end());
+        event.port = interface.controller ? interface.controller->port : DECOY_PORT;
+    }
+    log_event(interface.controller, "udev " + action + " " + event.sysname);
+    const std::uint64_t one = 1;
+    for (auto &[number, subscriber] : udev_subscribers_) {
+        subscriber.events.push_back(event);
+        (void)!::write(subscriber.wake_fd, &one, sizeof one);
+    }
+}
+
+bool SimBus::udev_running() const
+{
+    std::string content;
+    if (dir_.empty() || !read_file(dir_ + "/udev", &content))
+        return false;
+    std::string word;
+    std::istringstream(content) >> word;
+    return word == "1";
+}
+
+std::vector<std::string> SimBus::control_dirs() const
+{
+    std::vector<std::string> dirs;
+    if (dir_.empty())
+        return dirs;
+    dirs.push_back(dir_);
+    for (const SimController &controller : controllers_)
+        if (controller.dir != dir_)
+            dirs.push_back(controller.dir);
+    return dirs;
+}
+
+int SimBus::subscribe(int wake_fd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    udev_subscribers_[next_subscriber_] = {wake_fd, {}};
+    return next_subscriber_++;
+}
+
+void SimBus::unsubscribe(int subscriber)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    udev_subscribers_.erase(subscriber);
+}
+
+std::deque<SimUdevEvent> SimBus::take_udev_events(int subscriber)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refresh(true);
+    std::deque<SimUdevEvent> taken;
+    if (const auto found = udev_subscribers_.find(subscriber); found != udev_subscribers_.end())
+        taken.swap(found->second.events);
+    return taken;
 }
 
 bool SimBus::present(const SimInterface &interface)
@@ -340,6 +455,9 @@ std::vector<WireFault> SimBus::take_faults(SimController &controller, bool openi
     for (WireFault &fault : controller.faults) {
         const bool for_open = fault.kind == FaultKind::deny_open;
         if (for_open != opening)
+            continue;
+        // A time-limited denial: the permission race after a plug-in.
+        if (opening && fault.for_ms >= 0 && now_ms() - controller.deny_from_ms >= fault.for_ms)
             continue;
         if (!opening && fault.command != FAULT_ANY_COMMAND && fault.command != command)
             continue;
@@ -490,8 +608,10 @@ hid_device *SimBus::open_path(const char *path)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     refresh();
+    // A refusal leaves errno as open(2) of the node does under hidapi.
     if (!path) {
         set_global_error("Failed to open a device with path '(null)': Invalid argument");
+        errno = EINVAL;
         return nullptr;
     }
     const auto found = std::find_if(interfaces_.begin(), interfaces_.end(),
@@ -501,12 +621,15 @@ hid_device *SimBus::open_path(const char *path)
     if (found == interfaces_.end() || !present(*found)) {
         set_global_error(prefix + "No such file or directory");
         log_event(controller, std::string("open-failed ") + path + " absent");
+        errno = ENOENT;
         return nullptr;
     }
     if (controller) {
         for (const WireFault &fault : take_faults(*controller, true, 0)) {
-            set_global_error(prefix + fault.reason);
-            log_event(controller, std::string("open-failed ") + path + ' ' + fault.reason);
+            const std::string reason = fault.reason.empty() ? std::strerror(fault.error_number) : fault.reason;
+            set_global_error(prefix + reason);
+            log_event(controller, std::string("open-failed ") + path + ' ' + reason);
+            errno = fault.error_number;
             return nullptr;
         }
     }

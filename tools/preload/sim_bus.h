@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -43,6 +44,9 @@ struct SimController
     SimFirmware firmware;
     LightModel light;
     std::vector<WireFault> faults;
+    // Where a deny_open's for=MS counts from: the last plug-in or the
+    // faults file's arrival, whichever came later.
+    long long deny_from_ms = 0;
     bool plugged = true;
     unsigned generation = 1; // bumped by every unplug: older handles stay dead
     bool persist = false;
@@ -50,6 +54,19 @@ struct SimController
     std::vector<SimFileStamp> seen; // one per control file
     std::FILE *wire_log = nullptr;
     std::FILE *event_log = nullptr;
+};
+
+// A udev event about a simulated hidraw node, as a monitor hands it out.
+struct SimUdevEvent
+{
+    std::string action; // add, remove, change, bind, unbind, ...
+    std::string sysname; // hidraw1
+    unsigned short vendor_id = 0;
+    unsigned short product_id = 0;
+    std::string serial;
+    std::string port;
+    // A removed node's parents are gone: it comes with its name alone.
+    bool parents = true;
 };
 
 // One interface on the simulated bus.
@@ -114,6 +131,18 @@ public:
     enum class Node { foreign, absent, present };
     Node usb_port(const char *sysname, std::string *port);
 
+    // For the library's udev monitors. udev runs while the control file
+    // `udev` holds 1.
+    bool udev_running() const;
+    // Directories whose control files may bring events.
+    std::vector<std::string> control_dirs() const;
+    // A monitor's own queue of events from now on; `wake_fd` (an eventfd)
+    // is written to whenever one is queued.
+    int subscribe(int wake_fd);
+    void unsubscribe(int subscriber);
+    // Applies the control files, then hands out what was queued.
+    std::deque<SimUdevEvent> take_udev_events(int subscriber);
+
 private:
     struct ControlFile
     {
@@ -136,6 +165,8 @@ private:
     void apply_faults(SimController &controller, const std::string *content);
 
     void set_plugged(SimController &controller, bool plugged);
+    void apply_udev_events(const std::string &content);
+    void queue_udev_event(const SimInterface &interface, const std::string &action);
     static bool present(const SimInterface &interface);
     static bool live(const hid_device &device);
     bool known(hid_device *device) const;
@@ -166,4 +197,13 @@ private:
     std::set<hid_device *> handles_;
     std::set<hid_device_info *> enumerations_;
     std::wstring global_error_;
+
+    struct UdevSubscriber
+    {
+        int wake_fd;
+        std::deque<SimUdevEvent> events;
+    };
+    std::map<int, UdevSubscriber> udev_subscribers_;
+    int next_subscriber_ = 1;
+    SimFileStamp udev_events_seen_;
 };

@@ -2,7 +2,11 @@
 
 #include "protocol/commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -106,12 +110,14 @@ void SimBackend::unplug(int device)
     Node &node = nodes_.at(device);
     node.plugged = false;
     ++node.generation;
+    send_event(device, HidEvent::Action::remove);
 }
 
 void SimBackend::replug(int device)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     nodes_.at(device).plugged = true;
+    send_event(device, HidEvent::Action::add);
 }
 
 void SimBackend::replug(int device, const std::string &port)
@@ -121,10 +127,11 @@ void SimBackend::replug(int device, const std::string &port)
     replug(device);
 }
 
-void SimBackend::deny_open(int device, const std::string &reason)
+void SimBackend::deny_open(int device, int error_number, int times)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    nodes_.at(device).open_error = reason;
+    nodes_.at(device).open_error = times == 0 ? 0 : error_number;
+    nodes_.at(device).open_denials = times;
 }
 
 void SimBackend::add_fault(int device, const SimFault &fault)
@@ -138,6 +145,90 @@ void SimBackend::send_report(int device, const SimReply &report, size_t length)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     deliver(device, Report(report.begin(), report.begin() + std::min(length, report.size())),
             false);
+}
+
+// A pipe carries one byte per event, so the monitor's descriptor is
+// readable exactly while events wait.
+struct SimBackend::EventQueue
+{
+    EventQueue() { pipe_ok = ::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) == 0; }
+    ~EventQueue()
+    {
+        if (pipe_ok) {
+            ::close(pipe[0]);
+            ::close(pipe[1]);
+        }
+    }
+    void push(const HidEvent &event)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back(event);
+        const char byte = 0;
+        if (pipe_ok)
+            (void)!::write(pipe[1], &byte, 1);
+    }
+
+    int pipe[2] = {-1, -1};
+    bool pipe_ok = false;
+    std::mutex mutex;
+    std::vector<HidEvent> events;
+};
+
+namespace {
+
+class SimMonitor : public HidMonitor
+{
+public:
+    explicit SimMonitor(std::shared_ptr<SimBackend::EventQueue> queue)
+        : queue_(std::move(queue))
+    {
+    }
+    int fd() const override { return queue_->pipe[0]; }
+    std::vector<HidEvent> receive() override
+    {
+        std::lock_guard<std::mutex> lock(queue_->mutex);
+        char drained[64];
+        while (::read(queue_->pipe[0], drained, sizeof drained) > 0) {
+        }
+        std::vector<HidEvent> taken;
+        taken.swap(queue_->events);
+        return taken;
+    }
+
+private:
+    std::shared_ptr<SimBackend::EventQueue> queue_;
+};
+
+} // namespace
+
+void SimBackend::run_udev()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    udev_ = true;
+}
+
+void SimBackend::send_event(int device, HidEvent::Action action)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    HidEvent event{action, nodes_.at(device).id};
+    if (action == HidEvent::Action::remove)
+        event.hid = {event.hid.path, 0, 0, {}, {}};
+    monitors_.erase(std::remove_if(monitors_.begin(), monitors_.end(),
+                                   [](const std::weak_ptr<EventQueue> &queue) { return queue.expired(); }),
+                    monitors_.end());
+    for (const std::weak_ptr<EventQueue> &each : monitors_)
+        if (const std::shared_ptr<EventQueue> queue = each.lock())
+            queue->push(event);
+}
+
+std::unique_ptr<HidMonitor> SimBackend::monitor()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!udev_)
+        return nullptr;
+    auto queue = std::make_shared<EventQueue>();
+    monitors_.push_back(queue);
+    return std::make_unique<SimMonitor>(std::move(queue));
 }
 
 int SimBackend::open_attempts(int device) const
@@ -220,18 +311,22 @@ std::vector<HidInterface> SimBackend::enumerate()
     return present;
 }
 
-HidHandle *SimBackend::open(const std::string &path, std::string *error)
+HidHandle *SimBackend::open(const std::string &path, HidOpenFailure *failure)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto node = std::find_if(nodes_.begin(), nodes_.end(), [&path](const Node &n) {
         return n.plugged && n.id.path == path;
     });
     const int device = node == nodes_.end() ? -1 : int(node - nodes_.begin());
-    const std::string reason = device < 0 ? "No such file or directory" : node->open_error;
-    if (!reason.empty()) {
+    const int error_number = device < 0 ? ENOENT : node->open_error;
+    if (error_number != 0) {
         opens_.push_back({device, 0});
-        if (error)
-            *error = "Failed to open a device with path '" + path + "': " + reason;
+        if (device >= 0 && node->open_denials > 0 && --node->open_denials == 0)
+            node->open_error = 0;
+        if (failure) {
+            failure->error_number = error_number;
+            failure->reason = "Failed to open a device with path '" + path + "': " + std::strerror(error_number);
+        }
         return nullptr;
     }
 
