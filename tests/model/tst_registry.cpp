@@ -205,7 +205,7 @@ private slots:
         // Steps taken one event batch each; within a step "a, b" reach the
         // registry together: "unplug N", "replug N", "ACTION N" (an event
         // alone: add, bind, unbind, change), "replugs COUNT N", "appears
-        // serial@port" (on the bus with no event of its own).
+        // serial@port" (on the bus with no event of its own), "sleep", "wake".
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("added");
@@ -241,6 +241,12 @@ private slots:
         QTest::newRow("20 quick replugs: one place each, one handle each")
             << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"replugs 20 0", "replugs 20 1"}
             << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{} << QStringList{} << 42;
+        QTest::newRow("replugged during sleep: opened anew on waking, not announced")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "replug 1", "wake"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{} << 4;
+        QTest::newRow("unplugged during sleep: let go on waking")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "wake"} << QStringList{"sn:A1"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:B2"} << QStringList{} << 3;
     }
 
     // The registry under udev: one listing at the start, then only the
@@ -294,6 +300,10 @@ private slots:
                     sim.unplug(device);
                 } else if (words.at(0) == "replug") {
                     sim.replug(device);
+                } else if (words.at(0) == "sleep") {
+                    QVERIFY(sleep(registry, sim));
+                } else if (words.at(0) == "wake") {
+                    registry.wake();
                 } else {
                     const QStringList actions{"add", "remove", "change"};
                     const int action = actions.indexOf(words.at(0));
