@@ -134,15 +134,9 @@ private slots:
         QTest::newRow("no serials: ports") << QStringList{"@1-1", "@1-2"} << QStringList{}
                                            << QStringList{"usb:1-1", "usb:1-2"} << 2
                                            << QStringList{"usb:1-1", "usb:1-2"} << QStringList{};
-        QTest::newRow("asleep and awake: both stay") << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "wake"}
-                                                     << QStringList{"sn:A1", "sn:B2"} << 2
-                                                     << QStringList{"sn:A1", "sn:B2"} << QStringList{};
         QTest::newRow("moved to another port during sleep: the same controller")
             << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "replug 1 3-1", "wake"}
             << QStringList{"sn:A1", "sn:B2"} << 2 << QStringList{"sn:A1", "sn:B2"} << QStringList{};
-        QTest::newRow("unplugged during sleep: let go on waking")
-            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "wake"} << QStringList{"sn:A1"}
-            << 1 << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:B2"};
     }
 
     // The registry over a bus that changes between device checks.
