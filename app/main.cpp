@@ -8,6 +8,7 @@
 #include "app/tray/tray_shell.h"
 #include "app/tray/tray_wiring.h"
 #include "dbus/controller_objects.h"
+#include "dbus/sleep_watch.h"
 #include "device/hidapi_backend.h"
 #include "history/history_recorder.h"
 #include "model/controller_registry.h"
@@ -118,6 +119,18 @@ int main(int argc, char **argv)
                      qPrintable(QCoreApplication::translate(
                                     "main", "morvane-pwm: no D-Bus interface for scripts and morvane-pwmctl (%1)")
                                     .arg(no_bus)));
+
+    // Before the system sleeps the controllers let go and the history is
+    // written; after it wakes they come back without a word unless changed.
+    SleepWatch sleep_watch(
+        [&](const SleepWatch::Ready &ready) {
+            registry.prepare_for_sleep([&history, ready] { history.prepare_for_sleep(ready); });
+        },
+        [&] {
+            history.woke();
+            registry.wake();
+        });
+    sleep_watch.follow(QDBusConnection::systemBus());
 
     // The tray, the on-screen level and closing to the tray; the program ends
     // when the shell says so, not on its last window.

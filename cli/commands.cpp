@@ -608,7 +608,7 @@ ExitCode CommandRunner::propose(const CommandLine &line)
     const qint64 now_ms = QDateTime::currentMSecsSinceEpoch();
     const qint64 histogram_days = 30;
     const CurveProposal proposal = CurveFit::propose(
-        store.corrections(current->identity, 0, now_ms + 1),
+        store.corrections_to_learn_from(current->identity, now_ms + 1),
         store.light_histogram(current->identity, now_ms / 1000 - histogram_days * 24 * 3600), current->config,
         line.positions_time ? LightPositions::follow_time : LightPositions::keep);
     if (!proposal.made)

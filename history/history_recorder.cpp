@@ -52,6 +52,7 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     , writer_(new HistoryWriter(settings.path))
     // The writer's child: it moves to the history's thread with it.
     , writer_jobs_(new ThreadHandOff(writer_))
+    , own_jobs_(new ThreadHandOff(this))
 {
     writer_->moveToThread(&thread_);
     connect(writer_, &HistoryWriter::failed, this, [this](const QString &text) {
@@ -97,7 +98,7 @@ HistoryRecorder::~HistoryRecorder()
 
 HistoryRecorder::Stream &HistoryRecorder::stream(quintptr key)
 {
-    return streams_.try_emplace(key, Stream{MinuteAccumulator(history_origin_ms_), QString(), std::nullopt})
+    return streams_.try_emplace(key, Stream{MinuteAccumulator(history_origin_ms_), QString(), std::nullopt, {}})
         .first->second;
 }
 
@@ -110,8 +111,10 @@ void HistoryRecorder::record_status(const ControllerStatus &status, quintptr key
         identity_ = status.identity;
         recorded.identity = status.identity;
     }
-    recorded.minutes.set(now_ms(), {status.identity, status.connected && status.live, status.light,
-                                    status.pwm_width, status.mode == RegulationMode::manual ? 1 : 0});
+    recorded.last = {status.identity, status.connected && status.live, status.light, status.pwm_width,
+                     status.mode == RegulationMode::manual ? 1 : 0};
+    if (!asleep_since_)
+        recorded.minutes.set(now_ms(), recorded.last);
 }
 
 void HistoryRecorder::record_manual_change(const ManualChange &change)
@@ -132,6 +135,33 @@ void HistoryRecorder::record_present_controllers(const QStringList &ids)
 {
     if (enabled_ && ids.size() == 1)
         writer_jobs_->post([writer = writer_, id = ids.front()] { writer->adopt_legacy_identity(id); });
+}
+
+void HistoryRecorder::prepare_for_sleep(std::function<void()> written)
+{
+    const qint64 now = now_ms();
+    asleep_since_ = now;
+    if (!enabled_) {
+        written();
+        return;
+    }
+    for (auto &[key, recorded] : streams_)
+        recorded.minutes.set(now, LightSample());
+    pending_.sleeps.push_back({now, 0});
+    send(take_minutes(true));
+    // Queued after the batch, so it runs once that is written.
+    writer_jobs_->post([own_jobs = own_jobs_, written = std::move(written)] { own_jobs->post(written); });
+}
+
+void HistoryRecorder::woke()
+{
+    if (!asleep_since_)
+        return;
+    const qint64 now = now_ms();
+    pending_.sleeps.push_back({*asleep_since_, now});
+    asleep_since_.reset();
+    for (auto &[key, recorded] : streams_)
+        recorded.minutes.set(now, recorded.last);
 }
 
 qint64 HistoryRecorder::now_ms() const

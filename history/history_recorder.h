@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -66,6 +67,15 @@ public:
     void record_manual_change(const ManualChange &change);
     void record_configuration(const ConfigBlock &config, quintptr stream = 0);
 
+    // The system is about to sleep: what was counted so far (the minute
+    // under way among it) is written with the sleep's start, and `written`
+    // runs on this thread once it is stored. Nothing is counted while the
+    // system sleeps.
+    void prepare_for_sleep(std::function<void()> written);
+    // The system woke: the sleep's end is recorded (corrections around it
+    // never reach a proposal) and each controller's last status counts again.
+    void woke();
+
     // Reads what the curve window shows of the controller `identity` (the
     // one last recorded when empty), on the history's thread; answered with
     // summary_ready (nothing while history is off). The minute under way is
@@ -103,6 +113,7 @@ private:
         MinuteAccumulator minutes;
         QString identity; // of its last status that named one
         std::optional<ConfigBlock> configuration; // loaded, not yet stored
+        LightSample last; // counted again after a sleep
     };
     Stream &stream(quintptr key);
     std::vector<MinuteRow> take_minutes(bool all);
@@ -110,9 +121,11 @@ private:
     QString identity_; // the controller of the last status
     std::map<quintptr, Stream> streams_;
     HistoryBatch pending_;
+    std::optional<qint64> asleep_since_; // history time
     bool enabled_ = true;
     QTimer minute_timer_;
     QThread thread_;
     HistoryWriter *writer_;
     ThreadHandOff *writer_jobs_; // runs jobs on the history's thread
+    ThreadHandOff *own_jobs_;    // runs jobs on this object's thread
 };

@@ -43,14 +43,23 @@ struct StoredConfiguration
     ConfigBlock config; // bytes 5..36 meaningful
 };
 
+// A time the system slept, from the moment it was about to until it woke
+// (end_ms 0 while it has not woken, or the program never saw it wake).
+struct SleepSpan
+{
+    qint64 start_ms = 0; // milliseconds since the epoch
+    qint64 end_ms = 0;
+};
+
 // What one minute's write carries.
 struct HistoryBatch
 {
     std::vector<MinuteRow> minutes;
     std::vector<CorrectionRow> corrections;
     std::vector<StoredConfiguration> configurations; // one per controller at most
+    std::vector<SleepSpan> sleeps;                    // a span again when it ends
 
-    bool empty() const { return minutes.empty() && corrections.empty() && configurations.empty(); }
+    bool empty() const { return minutes.empty() && corrections.empty() && configurations.empty() && sleeps.empty(); }
 };
 
 // Share of connected time per light bin, bins of equal width over 0..LIGHT_FULL_SCALE.

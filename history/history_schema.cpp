@@ -33,6 +33,8 @@ const char *const STEPS[][4] = {
     {"CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID",
      "INSERT INTO meta SELECT 'legacy_identities', 'pending' WHERE EXISTS(SELECT 1 FROM controllers)",
      nullptr, nullptr},
+    // 4: when the system slept: corrections around it are left out of proposals.
+    {"CREATE TABLE sleeps(start_ms INTEGER PRIMARY KEY, end_ms INTEGER NOT NULL)", nullptr, nullptr, nullptr},
 };
 static_assert(sizeof(STEPS) / sizeof(STEPS[0]) == HISTORY_SCHEMA_VERSION);
 

@@ -257,6 +257,8 @@ bool HistoryStore::write(const HistoryBatch &batch)
     correction.prepare(QStringLiteral("INSERT INTO corrections(time_ms, controller, light, level_before, level_after, source)"
                                       " VALUES(?, ?, ?, ?, ?, ?)"));
     configuration.prepare(QStringLiteral("INSERT OR REPLACE INTO configurations VALUES(?, ?, ?)"));
+    QSqlQuery sleep(db);
+    sleep.prepare(QStringLiteral("INSERT OR REPLACE INTO sleeps VALUES(?, ?)"));
     QString reason;
     const auto run = [&reason](QSqlQuery &query, const QVariantList &values) {
         for (const QVariant &value : values)
@@ -275,6 +277,8 @@ bool HistoryStore::write(const HistoryBatch &batch)
         run(configuration, {controller_id(stored.identity, true), stored.time_ms,
                             QByteArray(block, ConfigBlock::SIZE - ConfigBlock::STATUS_SIZE)});
     }
+    for (const SleepSpan &span : batch.sleeps)
+        run(sleep, {span.start_ms, span.end_ms});
     if (reason.isEmpty() && db.commit())
         return true;
     if (reason.isEmpty())
@@ -290,7 +294,8 @@ bool HistoryStore::prune(qint64 now_ms)
     const qint64 cutoff_ms = now_ms - RETENTION_DAYS * DAY_MS;
     QSqlQuery query(database());
     for (const auto &[statement, cutoff] : {std::pair{"DELETE FROM minutes WHERE minute_start < ?", cutoff_ms / 1000},
-                                            std::pair{"DELETE FROM corrections WHERE time_ms < ?", cutoff_ms}}) {
+                                            std::pair{"DELETE FROM corrections WHERE time_ms < ?", cutoff_ms},
+                                            std::pair{"DELETE FROM sleeps WHERE start_ms < ?", cutoff_ms}}) {
         query.prepare(QLatin1String(statement));
         query.addBindValue(cutoff);
         if (!query.exec())
@@ -338,6 +343,22 @@ bool HistoryStore::controller_to_read(const QString &identity, qint64 *id) const
 
 std::vector<CorrectionRow> HistoryStore::corrections(const QString &identity, qint64 from_ms, qint64 to_ms) const
 {
+    return corrections_where(identity, from_ms, to_ms, QString());
+}
+
+// A sleep not seen to end counts as ending where it began.
+std::vector<CorrectionRow> HistoryStore::corrections_to_learn_from(const QString &identity, qint64 to_ms) const
+{
+    return corrections_where(identity, 0, to_ms,
+                             QStringLiteral(" AND NOT EXISTS(SELECT 1 FROM sleeps s WHERE m.time_ms >= s.start_ms - %1"
+                                            " AND m.time_ms <= MAX(s.end_ms, s.start_ms) + %2)")
+                                 .arg(BEFORE_SLEEP_MS)
+                                 .arg(AFTER_WAKE_MS));
+}
+
+std::vector<CorrectionRow> HistoryStore::corrections_where(const QString &identity, qint64 from_ms, qint64 to_ms,
+                                                           const QString &condition) const
+{
     std::vector<CorrectionRow> rows;
     qint64 id = -1;
     if (!controller_to_read(identity, &id))
@@ -346,8 +367,8 @@ std::vector<CorrectionRow> HistoryStore::corrections(const QString &identity, qi
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT m.time_ms, c.identity, m.light, m.level_before, m.level_after, m.source"
                                  " FROM corrections m JOIN controllers c ON c.id = m.controller"
-                                 " WHERE m.time_ms >= ? AND m.time_ms < ?%1 ORDER BY m.time_ms")
-                      .arg(controller_clause(id)));
+                                 " WHERE m.time_ms >= ? AND m.time_ms < ?%1%2 ORDER BY m.time_ms")
+                      .arg(controller_clause(id), condition));
     query.addBindValue(from_ms);
     query.addBindValue(to_ms);
     if (!query.exec())

@@ -72,6 +72,12 @@ public:
     // order. An empty identity takes every controller.
     std::vector<MinuteRow> periods(const QString &identity, qint64 from, qint64 to, int period_seconds) const;
     std::vector<CorrectionRow> corrections(const QString &identity, qint64 from_ms, qint64 to_ms) const;
+    // The corrections a proposal learns from: every one before to_ms but
+    // those from BEFORE_SLEEP_MS before a sleep to AFTER_WAKE_MS after it,
+    // when the light and the controller were not what the owner answered.
+    std::vector<CorrectionRow> corrections_to_learn_from(const QString &identity, qint64 to_ms) const;
+    static constexpr qint64 BEFORE_SLEEP_MS = 10'000;
+    static constexpr qint64 AFTER_WAKE_MS = 60'000;
     // Connected time per light bin (by each minute's mean light) from `from` on.
     LightHistogram light_histogram(const QString &identity, qint64 from, int bins = HISTOGRAM_BINS) const;
     // The configuration stored last (of the controller named, or of any).
@@ -99,6 +105,8 @@ private:
     qint64 controller_id(const QString &identity, bool make) const;
     bool controller_to_read(const QString &identity, qint64 *id) const;
     QString take_over_legacy(const QString &id, LegacyAdoption *adoption);
+    std::vector<CorrectionRow> corrections_where(const QString &identity, qint64 from_ms, qint64 to_ms,
+                                                 const QString &condition) const;
 
     QString path_;
     QString connection_;

@@ -15,6 +15,6 @@ HistorySummary summarise_history(const HistoryStore &store, const QString &ident
                                     HistorySummary::SAMPLE_SECONDS);
     // The proposal learns from every correction kept, not only the band's month.
     summary.proposal =
-        CurveFit::propose(store.corrections(identity, 0, now_ms + 1), summary.histogram, current, positions);
+        CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram, current, positions);
     return summary;
 }

@@ -85,7 +85,7 @@ bool Controller::opening() const
 
 void Controller::retry_open()
 {
-    if (connected() || identity_.path.isEmpty() || closing_)
+    if (connected() || identity_.path.isEmpty() || closing_ || asleep_)
         return;
     forget_open_retries();
     check_hid_device();
@@ -197,6 +197,44 @@ void Controller::share_device(bool shared)
                                                            : nullptr);
 }
 
+void Controller::sleep()
+{
+    if (asleep_)
+        return;
+    asleep_ = true;
+    timers_before_sleep_ = timers_running_;
+    stop();
+    config_before_sleep_.reset();
+    if (config_loaded())
+        config_before_sleep_ = stored_config_;
+    hid_device_.close();
+    if (device_lock_)
+        device_lock_->unlock();
+    forget_failed_reads();
+    if (settling())
+        answer_all(Outcome::refused(unavailable()));
+}
+
+void Controller::wake(const ControllerIdentity &identity)
+{
+    if (!asleep_)
+        return;
+    asleep_ = false;
+    identity_ = identity;
+    share_device(shared_);
+    // Its node may be new to udev: a failed open gets every retry.
+    forget_open_retries();
+    waking_ = true;
+    check_hid_device();
+    if (!connected()) {
+        // No tick may follow to say so (under udev none runs without a device).
+        waking_ = false;
+        announce_value();
+    }
+    if (timers_before_sleep_)
+        start();
+}
+
 void Controller::follow_hot_plug(bool followed)
 {
     hot_plug_followed_ = followed;
@@ -227,6 +265,7 @@ void Controller::keep_checking()
 
 void Controller::reopen(const ControllerIdentity &identity)
 {
+    waking_ = false;
     const bool other_node = identity.path != identity_.path;
     identity_ = identity;
     link_checked_ = true;
@@ -285,6 +324,8 @@ void Controller::check_hid_device()
 // value is built. The rest of it changes only at a device check.
 void Controller::announce_value()
 {
+    if (asleep_ || waking_)
+        return;
     const ControllerStatus &last = announced_value_;
     if (!link_checked_ && last.connected == connected() && last.identified == identified()
         && last.loaded == config_loaded() && last.live == live_ && last.answering == answering()

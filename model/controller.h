@@ -17,6 +17,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class DeviceLock;
@@ -91,9 +92,19 @@ public:
     // is opened until the next reopen, and waiting actions are answered.
     void reopen(const ControllerIdentity &identity);
     const ControllerIdentity &identity() const { return identity_; }
+    // The system is about to sleep: the timers stop, the device and its lock
+    // are let go and waiting actions answered as after an unplug. The views
+    // keep what they were told: nothing is announced until after wake().
+    void sleep();
+    // The system woke: the controller is `identity` now (its node may be
+    // another after a replug during sleep; an empty path when it is gone),
+    // opened at once, and the timers run again if they ran. The first tick
+    // after announces only what changed: a load that finds the configuration
+    // as it was before the sleep is not announced.
+    void wake(const ControllerIdentity &identity);
     // Opens the controller now if it is not open, and retries a failure of
     // it afresh at OPEN_RETRY_MS (the node's udev "change" event: its
-    // permissions may have changed).
+    // permissions may have changed). Not while the system sleeps.
     void retry_open();
     // A failed open is being retried at OPEN_RETRY_MS; its failure is said
     // (open_failures in status()) only once the retries are spent.
@@ -191,7 +202,8 @@ signals:
     // The controller took a change of the manual level.
     void manual_change(const ManualChange &change);
     // A load filled bytes 5..36, or an apply from any client changed them:
-    // views show them. Every load emits it, changed or not.
+    // views show them. Every load emits it, changed or not, but the first
+    // after a sleep that found it as it was.
     void configuration_loaded();
     // A confirmed apply from another program changed bytes 5..36; follows
     // configuration_loaded. `at` is UTC.
@@ -293,6 +305,13 @@ private:
     unsigned status_connection_ = 0;
     bool timers_running_ = false;
     bool quiet_ = false;
+    bool timers_before_sleep_ = false;
+    bool asleep_ = false;
+    // From wake() to the end of the first tick or reopen after it:
+    // announcements wait.
+    bool waking_ = false;
+    // What was loaded or confirmed before the sleep, if anything.
+    std::optional<ConfigBlock> config_before_sleep_;
     bool hot_plug_followed_ = false;
     bool shared_ = false;
     std::unique_ptr<DeviceLock> device_lock_; // of identity_.path while shared

@@ -171,7 +171,7 @@ ControllerThread *ControllerRegistry::only() const
 // node) is opened anew; a place whose node went is let go.
 void ControllerRegistry::check_devices()
 {
-    if (closing_)
+    if (closing_ || asleep_)
         return;
     const QSet<QString> twins_before = twin_serials_;
     std::vector<ControllerIdentity> listed = list_controllers(scanner_, &twin_serials_);
@@ -209,6 +209,42 @@ void ControllerRegistry::check_devices()
     }
     if (changed)
         emit present_changed();
+}
+
+void ControllerRegistry::prepare_for_sleep(std::function<void()> ready)
+{
+    asleep_ = true;
+    const auto left = std::make_shared<size_t>(places_.size());
+    for (Place &place : places_)
+        place.controller->sleep([left, ready] {
+            if (--*left == 0 && ready)
+                ready();
+        });
+}
+
+// The twins are left to the device check that follows.
+void ControllerRegistry::wake()
+{
+    if (!asleep_)
+        return;
+    asleep_ = false;
+    QSet<QString> twins = twin_serials_;
+    const std::vector<ControllerIdentity> listed = list_controllers(scanner_, &twins);
+    for (Place &place : places_) {
+        ControllerIdentity now; // a place without a controller wakes without one
+        if (place.present) {
+            now = place.controller->identity();
+            now.path.clear(); // gone: the device check lets it go
+            const auto same = std::find_if(listed.begin(), listed.end(),
+                                           [&now](const ControllerIdentity &listed) { return listed.id == now.id; });
+            if (same != listed.end()) {
+                now = *same;
+                place.removed = false; // opened anew all the same
+            }
+        }
+        place.controller->wake(now);
+    }
+    check_devices();
 }
 
 // A controller that comes back takes the place it had; otherwise the first

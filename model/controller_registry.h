@@ -52,6 +52,15 @@ public:
     // One device check (tests and the direct client drive it by hand).
     void check_devices();
 
+    // The system is about to sleep: device checks wait, and every controller
+    // finishes the exchange under way and lets its device and lock go;
+    // `ready` runs once all of them have.
+    void prepare_for_sleep(std::function<void()> ready);
+    // The system woke: each controller present before is opened again where
+    // its id is now (moved to another port during sleep, it stays the same
+    // controller), and the device check runs at once for the rest.
+    void wake();
+
     // The first place, always there.
     ControllerThread &first() { return *places_.front().controller; }
     // Controllers with a device, in the order of their ids: the order people
@@ -111,6 +120,7 @@ private:
     bool shared_ = false;
     bool started_ = false;
     bool closing_ = false;
+    bool asleep_ = false;
     QTimer *check_timer_ = nullptr;
     std::unique_ptr<HidMonitor> monitor_; // nullptr: no udev, the timer checks
     QSocketNotifier *monitor_notifier_ = nullptr;

@@ -91,6 +91,21 @@ void ControllerThread::release(std::function<void()> released)
     });
 }
 
+// Runs after the job under way: the exchange it was in is over.
+void ControllerThread::sleep(std::function<void()> ready)
+{
+    run([this, ready = std::move(ready)](Controller &controller) {
+        controller.sleep();
+        deliver(ready);
+    });
+}
+
+void ControllerThread::wake(const ControllerIdentity &identity)
+{
+    identity_ = identity;
+    run([identity](Controller &controller) { controller.wake(identity); });
+}
+
 void ControllerThread::retry_open()
 {
     run([](Controller &controller) { controller.retry_open(); });

@@ -51,6 +51,11 @@ public:
     // Lets the device go (reopen with no path); `released` runs on this
     // thread once every action that was waiting has been answered.
     void release(std::function<void()> released);
+    // The system is about to sleep (see Controller::sleep); `ready` runs on
+    // this thread once the exchange under way is over and the device let go.
+    void sleep(std::function<void()> ready);
+    // The system woke: the controller is `identity` now (see Controller::wake).
+    void wake(const ControllerIdentity &identity);
     // Opens the controller now if it is not open, and retries a failure of
     // it afresh (Controller::retry_open): for the node's udev "change" event.
     void retry_open();

@@ -67,10 +67,15 @@ QString open_failure_reason(const HidOpenFailure &failure)
 {
     if (failure.error_number <= 0)
         return QString::fromStdString(failure.reason);
+#ifdef __GLIBC__
+    // hidapi calls strerror on the controllers' threads meanwhile: the
+    // GNU strerror_r, which may hand back its table's text, not the buffer.
     char buffer[256];
-    // The GNU strerror_r: the text may come from the C library's own table.
     QString reason = QString::fromLocal8Bit(strerror_r(failure.error_number, buffer, sizeof buffer));
     if (const char *name = strerrorname_np(failure.error_number))
         reason += QStringLiteral(" (%1)").arg(QLatin1String(name));
     return reason;
+#else
+    return QString::fromLocal8Bit(std::strerror(failure.error_number));
+#endif
 }

@@ -11,6 +11,7 @@
 void Controller::form_update()
 {
     tick();
+    waking_ = false;
     answer_waiting(level_sent_);
     announce_value();
 }
@@ -64,8 +65,14 @@ bool Controller::load_config()
     config_connection_ = hid_device_.connection_serial();
     status_connection_ = config_connection_;
     note_light_reading();
+    // After a sleep, only a configuration that changed meanwhile is news.
+    const bool as_before_sleep = waking_ && config_before_sleep_
+        && std::equal(stored_config_.bytes.begin() + ConfigBlock::STATUS_SIZE, stored_config_.bytes.end(),
+                      config_before_sleep_->bytes.begin() + ConfigBlock::STATUS_SIZE);
+    config_before_sleep_.reset();
     loading_ = true;
-    emit configuration_loaded();
+    if (!as_before_sleep)
+        emit configuration_loaded();
     choose_mode(controller_mode());
     loading_ = false;
     // The brightness read-out waits for the status pass that follows.

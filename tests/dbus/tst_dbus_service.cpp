@@ -4,6 +4,7 @@
 
 #include "bench.h"
 #include "dbus/controller_objects.h"
+#include "dbus/sleep_watch.h"
 #include "model/config_file.h"
 
 #include <QDBusArgument>
@@ -12,12 +13,16 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 
 #include <algorithm>
 #include <functional>
 #include <utility>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -158,6 +163,43 @@ struct Rig
     ChangeLog log;
 };
 
+// logind as far as the program uses it, on the test's bus in place of the
+// system bus: each Inhibit hands out the write end of a pipe, whose read end
+// shows when the program has let it go.
+class StandInLogin : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("login1"));
+    std::vector<int> read_ends;
+
+    ~StandInLogin() override
+    {
+        for (const int end : read_ends)
+            ::close(end);
+        QDBusConnection::disconnectFromBus(bus.name());
+    }
+    int held() const
+    {
+        return int(std::count_if(read_ends.begin(), read_ends.end(), [](int end) {
+            pollfd hung_up{end, POLLIN, 0};
+            return ::poll(&hung_up, 1, 0) == 0;
+        }));
+    }
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &, const QString &mode)
+    {
+        int ends[2];
+        if (what != "sleep" || mode != "delay" || ::pipe(ends) != 0)
+            return {};
+        read_ends.push_back(ends[0]);
+        const QDBusUnixFileDescriptor handed(ends[1]);
+        ::close(ends[1]);
+        return handed;
+    }
+};
+
 class TestDbusService : public QObject
 {
     Q_OBJECT
@@ -174,6 +216,8 @@ private slots:
     void each_controller_its_object();
     void watch_lasts_until_unwatched_or_gone_data();
     void watch_lasts_until_unwatched_or_gone();
+    void follows_sleep_data();
+    void follows_sleep();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -411,7 +455,6 @@ void TestDbusService::each_controller_its_object()
     QCOMPARE(rig.call("StepDown").errorName(), ERROR + "SeveralControllers");
 }
 
-
 // With the window hidden, a watcher keeps the fast poll: each Watch until
 // its own Unwatch, every one of them once its caller leaves the bus; an
 // Unwatch of nobody's watch changes nothing.
@@ -454,6 +497,76 @@ void TestDbusService::watch_lasts_until_unwatched_or_gone()
         const int poll_ms = watched.at(step) ? Controller::POLL_MS : Controller::QUIET_POLL_MS;
         QTRY_COMPARE(rig.bench.model().poll_ms(), poll_ms); // leaving reaches the program in a while
     }
+}
+
+void TestDbusService::follows_sleep_data()
+{
+    QTest::addColumn<bool>("login");   // the stand-in logind is on the bus
+    QTest::addColumn<bool>("bus");     // the program has a system bus
+    QTest::addColumn<QString>("meanwhile"); // during sleep
+    QTest::addColumn<int>("loads");    // configuration_loaded after waking
+    QTest::newRow("asleep and awake: nothing said") << true << true << "" << 0;
+    QTest::newRow("replugged: reopened, nothing said") << true << true << "replug" << 0;
+    QTest::newRow("reconfigured elsewhere: the load is said") << true << true << "reconfigure" << 1;
+    QTest::newRow("no logind: nothing changes") << false << true << "reconfigure" << 0;
+    QTest::newRow("no system bus: nothing changes") << true << false << "reconfigure" << 0;
+}
+
+// Before sleep the controller is let go, then the inhibitor; after it a
+// new inhibitor, and the controller is opened and loaded anew.
+void TestDbusService::follows_sleep()
+{
+    QFETCH(bool, login);
+    QFETCH(bool, bus);
+    QFETCH(QString, meanwhile);
+    QFETCH(int, loads);
+    const bool follows = login && bus;
+
+    Rig rig;
+    StandInLogin logind;
+    if (login)
+        QVERIFY(logind.bus.registerObject(SleepWatch::LOGIN_PATH, &logind, QDBusConnection::ExportAllSlots)
+                && logind.bus.registerService(SleepWatch::LOGIN_SERVICE));
+    ControllerRegistry &registry = rig.bench.registry();
+    SleepWatch watch([&](const SleepWatch::Ready &ready) { registry.prepare_for_sleep(ready); },
+                     [&] { registry.wake(); });
+    QCOMPARE(watch.follow(bus ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("none"))), bus);
+    QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
+    // Handled once a call sent behind it is answered; what the program
+    // sent before its answer is taken in after it.
+    const auto prepare_for_sleep = [&](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(SleepWatch::LOGIN_PATH, SleepWatch::LOGIN_MANAGER,
+                                                         QStringLiteral("PrepareForSleep"));
+        QVERIFY(logind.bus.send(signal << sleeping));
+        const QDBusPendingCall behind = logind.bus.asyncCall(QDBusMessage::createMethodCall(
+            ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, PROPERTIES, "GetAll") << INTERFACE);
+        QVERIFY(QTest::qWaitFor([&] { return behind.isFinished(); }));
+        QCoreApplication::processEvents();
+    };
+    prepare_for_sleep(false); // changes nothing
+    rig.log.changes.clear();
+    rig.log.comings_and_goings.clear();
+
+    prepare_for_sleep(true);
+    QCOMPARE(logind.held(), 0);
+    QCOMPARE(rig.bench.sim().open_devices().empty(), follows);
+    if (meanwhile == "replug") {
+        rig.bench.unplug();
+        rig.bench.replug();
+    } else if (meanwhile == "reconfigure") {
+        rig.bench.controller_config().set_auto_pwm(3, 99);
+    }
+    rig.bench.forget_wire();
+    QSignalSpy loaded(&rig.bench.link(), &ControllerThread::configuration_loaded);
+    prepare_for_sleep(false);
+    rig.tick();
+    QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
+    QCOMPARE(int(logind.read_ends.size()), follows ? 2 : 0);
+    QCOMPARE(rig.bench.requests().value(0), follows ? cmd_identify : cmd_read_state); // opened anew, loaded
+    QCOMPARE(loaded.size(), loads);
+    prepare_for_sleep(false);
+    QCOMPARE(rig.log.changes, QList<QVariantMap>{});
+    QCOMPARE(rig.log.comings_and_goings, QStringList{});
 }
 
 QTEST_MAIN(TestDbusService)

@@ -469,10 +469,8 @@ void TestSimHidapi::fault_lines_data()
     QTest::newRow("reason takes the rest") << "deny_open reason=Device or resource busy"
                                            << "deny_open -1 -1 -1 13 -1 Device or resource busy";
     QTest::newRow("errno by name, for a while") << "deny_open errno=EBUSY for=1500" << "deny_open -1 -1 -1 16 1500";
-    QTest::newRow("errno by number") << "deny_open times=3 errno=5" << "deny_open -1 3 -1 5 -1";
     QTest::newRow("unknown errno") << "deny_open errno=EWHAT" << "";
     QTest::newRow("errno of another kind") << "silent errno=EACCES" << "";
-    QTest::newRow("no time") << "deny_open for=0" << "";
     QTest::newRow("unknown kind") << "explode" << "";
     QTest::newRow("command out of range") << "silent cmd=300" << "";
     QTest::newRow("negative delay") << "delay ms=-1" << "";

@@ -51,6 +51,7 @@ HistoryBatch one_minute(qint64 minute_start, int light)
 {
     return {{{minute_start, ID, unsigned(light), double(light), unsigned(light), 100, 0, 60}},
             {{minute_start * 1000, ID, unsigned(light), 100, 200, QStringLiteral("window")}},
+            {},
             {}};
 }
 
@@ -289,6 +290,64 @@ private slots:
         QCOMPARE(reader.controller_ids(), ids);
         after.sort();
         QCOMPARE(recorded(path), after);
+    }
+
+    // One correction near a sleep from T0 + 1 h (to T0 + 2 h when it woke),
+    // and whether a proposal learns from it.
+    void corrections_around_sleep_data()
+    {
+        QTest::addColumn<bool>("woke");
+        QTest::addColumn<QString>("after");  // "sleep" or "wake"
+        QTest::addColumn<int>("offset_ms");  // after that moment
+        QTest::addColumn<bool>("learnt");
+
+        QTest::newRow("11 s before sleep") << true << "sleep" << -11'000 << true;
+        QTest::newRow("9 s before sleep") << true << "sleep" << -9'000 << false;
+        QTest::newRow("59 s after waking") << true << "wake" << 59'000 << false;
+        QTest::newRow("61 s after waking") << true << "wake" << 61'000 << true;
+        QTest::newRow("never seen to wake: 59 s after its start") << false << "sleep" << 59'000 << false;
+        QTest::newRow("never seen to wake: 61 s after its start") << false << "sleep" << 61'000 << true;
+    }
+
+    void corrections_around_sleep()
+    {
+        QFETCH(bool, woke);
+        QFETCH(QString, after);
+        QFETCH(int, offset_ms);
+        QFETCH(bool, learnt);
+
+        QTemporaryDir dir;
+        HistoryStore store(dir.filePath(QStringLiteral("history.sqlite")));
+        const SleepSpan span{T0 + 3'600'000, woke ? T0 + 7'200'000 : 0};
+        HistoryBatch batch;
+        batch.sleeps = {span};
+        batch.corrections = {{(after == "sleep" ? span.start_ms : span.end_ms) + offset_ms, ID, 500, 10, 20,
+                              QStringLiteral("hot_key")}};
+        QVERIFY(store.write(batch));
+        QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(1)); // still shown
+        QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(learnt));
+    }
+
+    // The recorder marks the sleep it is told of: the changes just before
+    // and just after it are kept, but not learnt from.
+    void recorder_marks_sleep()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        const ManualChange change{QDateTime(), ID, 500, 10, 20, ChangeSource::hot_key}; // at once
+        {
+            HistoryRecorder recorder(HistoryRecorder::Settings{path});
+            recorder.record_manual_change(change);
+            bool written = false;
+            recorder.prepare_for_sleep([&written] { written = true; });
+            QTRY_VERIFY(written);
+            QCOMPARE(HistoryStore(path, HistoryStore::Access::read_only).corrections(ID, 0, T0 * 2).size(), size_t(1));
+            recorder.woke();
+            recorder.record_manual_change(change);
+        }
+        const HistoryStore store(path, HistoryStore::Access::read_only);
+        QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(2));
+        QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(0));
     }
 
     void retention()

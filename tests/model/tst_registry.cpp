@@ -4,6 +4,7 @@
 
 #include "model/controller.h"
 #include "model/controller_registry.h"
+#include "model/device_lock.h"
 #include "tools/sim/sim_backend.h"
 
 #include <QSettings>
@@ -32,6 +33,18 @@ QStringList ids_of(const std::vector<ControllerThread *> &controllers)
     for (const ControllerThread *controller : controllers)
         ids << controller->identity().id;
     return ids;
+}
+
+// Before the system sleeps every controller lets its device and its lock
+// go, then says it is ready (at once, without threads).
+bool sleep(ControllerRegistry &registry, SimBackend &sim)
+{
+    bool ready = false;
+    registry.prepare_for_sleep([&ready] { ready = true; });
+    for (int device = 0; device < sim.interface_count(); ++device)
+        if (!DeviceLock::for_node(QString::fromStdString(sim.path(device))).try_lock())
+            return false;
+    return ready && sim.open_devices().empty();
 }
 
 } // namespace
@@ -121,6 +134,9 @@ private slots:
         QTest::newRow("no serials: ports") << QStringList{"@1-1", "@1-2"} << QStringList{}
                                            << QStringList{"usb:1-1", "usb:1-2"} << 2
                                            << QStringList{"usb:1-1", "usb:1-2"} << QStringList{};
+        QTest::newRow("moved to another port during sleep: the same controller")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "replug 1 3-1", "wake"}
+            << QStringList{"sn:A1", "sn:B2"} << 2 << QStringList{"sn:A1", "sn:B2"} << QStringList{};
     }
 
     // The registry over a bus that changes between device checks.
@@ -137,6 +153,7 @@ private slots:
         for (const QString &controller : bus)
             sim.add_controller({}, parse(controller).serial, parse(controller).port);
         ControllerRegistry registry(sim, ControllerRegistry::Threading::caller);
+        registry.share_devices(true);
         QStringList announced_added;
         QStringList announced_removed;
         connect(&registry, &ControllerRegistry::controller_added, this,
@@ -152,6 +169,10 @@ private slots:
                 sim.replug(words.at(1).toInt(), words.at(2).toStdString());
             else if (words.at(0) == "replug")
                 sim.replug(words.at(1).toInt());
+            else if (words.at(0) == "sleep")
+                QVERIFY(sleep(registry, sim));
+            else if (words.at(0) == "wake")
+                registry.wake();
             else
                 sim.add_controller({}, parse(words.at(1)).serial, parse(words.at(1)).port);
             registry.check_devices();
@@ -178,7 +199,7 @@ private slots:
         // Steps taken one event batch each; within a step "a, b" reach the
         // registry together: "unplug N", "replug N", "ACTION N" (an event
         // alone: add, bind, unbind, change), "replugs COUNT N", "appears
-        // serial@port" (on the bus with no event of its own).
+        // serial@port" (on the bus with no event of its own), "sleep", "wake".
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("added");
@@ -214,6 +235,12 @@ private slots:
         QTest::newRow("20 quick replugs: one place each, one handle each")
             << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"replugs 20 0", "replugs 20 1"}
             << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{} << QStringList{} << 42;
+        QTest::newRow("replugged during sleep: opened anew on waking, not announced")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "replug 1", "wake"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:A1", "sn:B2"} << QStringList{} << QStringList{} << 4;
+        QTest::newRow("unplugged during sleep: let go on waking")
+            << QStringList{"A1@1-1", "B2@1-2"} << QStringList{"sleep", "unplug 1", "wake"} << QStringList{"sn:A1"}
+            << QStringList{"sn:A1", "sn:B2"} << QStringList{"sn:B2"} << QStringList{} << 3;
     }
 
     // The registry under udev: one listing at the start, then only the
@@ -267,6 +294,10 @@ private slots:
                     sim.unplug(device);
                 } else if (words.at(0) == "replug") {
                     sim.replug(device);
+                } else if (words.at(0) == "sleep") {
+                    QVERIFY(sleep(registry, sim));
+                } else if (words.at(0) == "wake") {
+                    registry.wake();
                 } else {
                     const QStringList actions{"add", "remove", "change"};
                     const int action = actions.indexOf(words.at(0));
