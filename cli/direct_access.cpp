@@ -2,7 +2,9 @@
 
 #include "model/controller_registry.h"
 #include "model/device_lock.h"
+#include "model/outcome_text.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -72,6 +74,10 @@ Answer DirectAccess::open()
             QThread::msleep(LOCK_RETRY_MS);
             controller_.check_hid_device();
         }
+        // A node the system is still setting up gets the program's fast
+        // retries before its failure is said.
+        while (controller_.opening())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (!controller_.connected() && !controller_.open_failure_details().empty())
             return cannot_open();
     }
@@ -95,10 +101,10 @@ Answer DirectAccess::lock_failure(const QString &problem)
 Answer DirectAccess::cannot_open() const
 {
     const HidOpenFailure &failure = controller_.open_failure_details().front();
-    return Answer::failure(tr("cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules "
+    return Answer::failure(tr("cannot open the controller at %1: %2; install the udev rule 70-morvane-pwm.rules "
                               "(the package puts it in /usr/lib/udev/rules.d), run 'sudo udevadm control --reload "
                               "&& sudo udevadm trigger' and replug the controller")
-                               .arg(QString::fromStdString(failure.path), QString::fromStdString(failure.reason)));
+                               .arg(QString::fromStdString(failure.path), open_failure_reason(failure)));
 }
 
 Answer DirectAccess::configuration(ConfigBlock *config)

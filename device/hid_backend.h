@@ -18,6 +18,16 @@ struct HidInterface
     std::string port;
 };
 
+// A matching interface that was found but could not be opened.
+struct HidOpenFailure
+{
+    std::string path;
+    std::string reason; // the platform's text (hidapi's, in the process's language)
+    // errno of the failed open(2) of the node (EACCES while udev has not yet
+    // handed the node to the user); 0 when the platform did not tell.
+    int error_number = 0;
+};
+
 // A hidraw node came, went or changed, as udev reports it. Only `path` is
 // sure; a node that went may come without its ids (its parents are gone).
 struct HidEvent
@@ -56,8 +66,9 @@ public:
     virtual std::vector<HidInterface> enumerate() = 0;
 
     // Opens a path returned by enumerate() for reading and writing, shared
-    // with other openers. Returns nullptr and sets *error on failure.
-    virtual HidHandle *open(const std::string &path, std::string *error) = 0;
+    // with other openers. Returns nullptr and fills the reason and the errno
+    // of *failure (when given) on failure.
+    virtual HidHandle *open(const std::string &path, HidOpenFailure *failure) = 0;
 
     // Writes one output report (byte 0 is the report ID).
     // Returns the number of bytes written, or -1 on error.

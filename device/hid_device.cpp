@@ -82,11 +82,12 @@ bool HidDevice::open(const std::string &path)
         close();
         return false;
     }
-    std::string error;
-    HidHandle *handle = backend_.open(path, &error);
+    HidOpenFailure failure;
+    HidHandle *handle = backend_.open(path, &failure);
     if (!handle) {
         close();
-        open_failures_.push_back({path, error});
+        failure.path = path;
+        open_failures_.push_back(failure);
         return false;
     }
     handle_ = handle;

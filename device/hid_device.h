@@ -14,13 +14,6 @@ constexpr int HID_REPLY_SIZE = 64;      // echoed command + 63 reply payload byt
 constexpr int HID_EXCHANGE_TIMEOUT_MS = 3000;
 constexpr int HID_MAX_INTERFACES = 64;  // interfaces examined per scan
 
-// A matching interface that was found but could not be opened.
-struct HidOpenFailure
-{
-    std::string path;
-    std::string reason;
-};
-
 // The link to one controller: lists the interfaces with its ids, keeps the
 // one it was given open, notices when it has gone, and exchanges one
 // request report for one echoed reply. Reports nothing itself; callers

@@ -4,6 +4,7 @@
 #include <libudev.h>
 
 #include <cstdio>
+#include <cerrno>
 
 namespace {
 
@@ -137,16 +138,21 @@ std::vector<HidInterface> HidapiBackend::enumerate()
     return present;
 }
 
-HidHandle *HidapiBackend::open(const std::string &path, std::string *error)
+HidHandle *HidapiBackend::open(const std::string &path, HidOpenFailure *failure)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     // hidapi 0.13 must only be given paths that came from hid_enumerate.
+    errno = 0;
     hid_device *device = hid_open_path(path.c_str());
     if (!device) {
-        // Open failures are reported through the global error, not the handle.
-        if (error) {
+        // On hidraw hid_open_path returns right after its failed open(2) of
+        // the node, keeping that call's errno (only freeing and formatting
+        // come between); its text is reported through the global error,
+        // not the handle.
+        if (failure) {
+            failure->error_number = errno;
             const wchar_t *reason = hid_error(nullptr);
-            *error = reason ? utf8(reason) : "unknown error";
+            failure->reason = reason ? utf8(reason) : "unknown error";
         }
         return nullptr;
     }

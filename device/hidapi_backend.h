@@ -23,7 +23,7 @@ public:
     HidapiBackend &operator=(const HidapiBackend &) = delete;
 
     std::vector<HidInterface> enumerate() override;
-    HidHandle *open(const std::string &path, std::string *error) override;
+    HidHandle *open(const std::string &path, HidOpenFailure *failure) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
     bool alive(HidHandle *handle) override;

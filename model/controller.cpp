@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 
 Controller::Controller(HidBackend &backend, QObject *parent)
     : QObject(parent)
@@ -23,6 +24,17 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     check_timer_->setTimerType(Qt::PreciseTimer);
     check_timer_->setInterval(DEVICE_CHECK_MS);
     connect(check_timer_, &QTimer::timeout, this, &Controller::check_hid_device);
+
+    // Single-shot too: each retry arms the next one, so a retry and the
+    // device check never both have an open on their way.
+    open_retry_timer_ = new QTimer(this);
+    open_retry_timer_->setObjectName(QStringLiteral("open_retry_timer"));
+    open_retry_timer_->setSingleShot(true);
+    open_retry_timer_->setTimerType(Qt::PreciseTimer);
+    connect(open_retry_timer_, &QTimer::timeout, this, [this] {
+        ++open_retries_made_;
+        check_hid_device();
+    });
 
     poll_timer_ = new QTimer(this);
     poll_timer_->setObjectName(QStringLiteral("poll_timer"));
@@ -52,6 +64,51 @@ void Controller::stop()
     timers_running_ = false;
     check_timer_->stop();
     poll_timer_->stop();
+    open_retry_timer_->stop();
+}
+
+bool Controller::open_retried_fast(int error_number)
+{
+    return error_number == EACCES || error_number == ENOENT || error_number == EBUSY;
+}
+
+bool Controller::opening() const
+{
+    return open_retry_timer_->isActive();
+}
+
+void Controller::retry_open()
+{
+    if (connected() || identity_.path.isEmpty() || closing_)
+        return;
+    forget_open_retries();
+    check_hid_device();
+}
+
+void Controller::forget_open_retries()
+{
+    open_retry_timer_->stop();
+    open_retries_made_ = 0;
+}
+
+// The device check may fail an open while retries are under way: it leaves
+// their timer as it is, and a failure once they are spent arms nothing.
+void Controller::follow_open_failure()
+{
+    const std::vector<HidOpenFailure> &failures = hid_device_.open_failures();
+    if (failures.empty()) {
+        forget_open_retries();
+        return;
+    }
+    if (!open_retried_fast(failures.front().error_number))
+        open_retries_made_ = OPEN_RETRY_MS.size();
+    if (open_retries_made_ >= OPEN_RETRY_MS.size() || closing_) {
+        open_retry_timer_->stop();
+        return;
+    }
+    if (!open_retry_timer_->isActive())
+        open_retry_timer_->start(OPEN_RETRY_MS[open_retries_made_]
+                                 - (open_retries_made_ > 0 ? OPEN_RETRY_MS[open_retries_made_ - 1] : 0));
 }
 
 bool Controller::connected() const
@@ -89,6 +146,7 @@ bool ControllerStatus::operator==(const ControllerStatus &other) const
         && brightness_width == other.brightness_width && mode == other.mode && wanted_mode == other.wanted_mode
         && manual_level == other.manual_level && edits_pending == other.edits_pending && holder == other.holder
         && lock_problem == other.lock_problem && identity == other.identity && serial == other.serial
+        && opening == other.opening
         && same_failures(open_failures, other.open_failures);
 }
 
@@ -110,7 +168,9 @@ ControllerStatus Controller::status() const
     now.edits_pending = edits_pending_;
     now.holder = holder_;
     now.lock_problem = lock_problem_;
-    now.open_failures = hid_device_.open_failures();
+    now.opening = opening();
+    if (!now.opening)
+        now.open_failures = hid_device_.open_failures();
     now.identity = identity_.id;
     now.serial = identity_.serial;
     return now;
@@ -169,6 +229,7 @@ void Controller::reopen(const ControllerIdentity &identity)
         return;
     }
     hid_device_.close();
+    forget_open_retries();
     // The node's lock goes with it: another node has its own.
     share_device(shared_);
     if (identity_.path.isEmpty()) {
@@ -200,6 +261,7 @@ void Controller::check_hid_device()
         hid_device_.open(identity_.path.toStdString());
     if (device_lock_ && !connected())
         device_lock_->unlock();
+    follow_open_failure();
     const bool same_connection = connected() && check_connection_ == hid_device_.connection_serial();
     check_connection_ = hid_device_.connection_serial();
     if (!same_connection)

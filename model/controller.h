@@ -49,6 +49,12 @@ public:
     // Status reads that fail in a row before the controller is said to be
     // silent: about 6 s when each waits out the exchange's time limit.
     static constexpr int SILENT_AFTER_FAILED_READS = 2;
+    // An open that fails as a new node's do for a moment (open_retried_fast)
+    // is tried again this many ms after the failure, before it is said.
+    static constexpr std::array<int, 5> OPEN_RETRY_MS = {100, 200, 400, 800, 1600};
+    // EACCES (udev has not handed the node to the user yet), ENOENT (nor
+    // made it) and EBUSY (the driver still holds it).
+    static bool open_retried_fast(int error_number);
 
     // Answers an action once, on the Controller's thread.
     using Reply = std::function<void(const Outcome &)>;
@@ -75,6 +81,13 @@ public:
     // is opened until the next reopen, and waiting actions are answered.
     void reopen(const ControllerIdentity &identity);
     const ControllerIdentity &identity() const { return identity_; }
+    // Opens the controller now if it is not open, and retries a failure of
+    // it afresh at OPEN_RETRY_MS (the node's udev "change" event: its
+    // permissions may have changed).
+    void retry_open();
+    // A failed open is being retried at OPEN_RETRY_MS; its failure is said
+    // (open_failures in status()) only once the retries are spent.
+    bool opening() const;
 
     // --- State --------------------------------------------------------------
     // Everything the views show, as one value (also emitted on change).
@@ -206,6 +219,10 @@ private:
     bool poll_needed() const;
     // Arms the device check and the poll each where needed.
     void keep_checking();
+    // After each open: arms the next fast retry of a failure, or forgets the
+    // retries once the controller is open or gone.
+    void follow_open_failure();
+    void forget_open_retries();
 
     // An action waiting for the controller.
     struct Waiting
@@ -270,4 +287,6 @@ private:
     std::unique_ptr<DeviceLock> device_lock_; // of identity_.path while shared
     QTimer *poll_timer_ = nullptr;
     QTimer *check_timer_ = nullptr;
+    QTimer *open_retry_timer_ = nullptr;
+    size_t open_retries_made_ = 0; // OPEN_RETRY_MS.size(): spent, or not worth one
 };

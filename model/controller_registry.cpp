@@ -108,10 +108,12 @@ void ControllerRegistry::take_events()
             }
             break;
         case HidEvent::Action::change:
-            // Hook for opens waiting for another try (the permissions may
-            // have been set just now).
-            if (held != places_.end())
+            // An open that failed gets another try: the permissions may
+            // have been set just now.
+            if (held != places_.end()) {
+                held->controller->retry_open();
                 emit node_changed(held->controller.get());
+            }
             break;
         case HidEvent::Action::other:
             break;

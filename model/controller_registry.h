@@ -83,7 +83,7 @@ signals:
     // Once after every device check that changed who is present.
     void present_changed();
     // udev says the node of a present controller changed (its permissions
-    // were set, say): the moment to try again an open that failed.
+    // were set, say); an open that failed has been tried again.
     void node_changed(ControllerThread *controller);
 
 private:

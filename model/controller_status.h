@@ -37,8 +37,12 @@ struct ControllerStatus
     QString holder;
     // The device lock could not be made (why); the program then goes on uncoordinated.
     QString lock_problem;
-    // Matching interfaces the last device search could not open.
+    // Matching interfaces the last device search could not open; empty while
+    // `opening`.
     std::vector<HidOpenFailure> open_failures;
+    // Found, but its open failed as a new node's do for a moment (permission
+    // not yet given, node not yet made): retried before it is said.
+    bool opening = false;
     // Tells one controller from another for people, the history and D-Bus
     // (ControllerIdentity::id: "sn:<serial>", "usb:<port>", ...); empty
     // while the controller has no device.

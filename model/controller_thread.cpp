@@ -91,6 +91,11 @@ void ControllerThread::release(std::function<void()> released)
     });
 }
 
+void ControllerThread::retry_open()
+{
+    run([](Controller &controller) { controller.retry_open(); });
+}
+
 void ControllerThread::start()
 {
     run([](Controller &controller) { controller.start(); });

@@ -51,6 +51,9 @@ public:
     // Lets the device go (reopen with no path); `released` runs on this
     // thread once every action that was waiting has been answered.
     void release(std::function<void()> released);
+    // Opens the controller now if it is not open, and retries a failure of
+    // it afresh (Controller::retry_open): for the node's udev "change" event.
+    void retry_open();
     // Starts the device check and the poll cycle on the Controller's thread.
     void start();
     // Stops them after the tick under way; actions still reach the controller.

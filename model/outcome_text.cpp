@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <cstring>
+
 namespace {
 
 // The words' translation context, "Outcome".
@@ -59,4 +61,16 @@ QString outcome_text(const Outcome &outcome, const QString &holder, const QStrin
         break;
     }
     return refusal_text(outcome.refusal, holder, candidates) + QLatin1Char(' ') + OutcomeWords::tr("Nothing was sent to the controller.");
+}
+
+QString open_failure_reason(const HidOpenFailure &failure)
+{
+    if (failure.error_number <= 0)
+        return QString::fromStdString(failure.reason);
+    char buffer[256];
+    // The GNU strerror_r: the text may come from the C library's own table.
+    QString reason = QString::fromLocal8Bit(strerror_r(failure.error_number, buffer, sizeof buffer));
+    if (const char *name = strerrorname_np(failure.error_number))
+        reason += QStringLiteral(" (%1)").arg(QLatin1String(name));
+    return reason;
 }

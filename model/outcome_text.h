@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/hid_backend.h"
 #include "outcome.h"
 
 #include <QString>
@@ -12,3 +13,8 @@
 // for Refusal::several_controllers.
 QString outcome_text(const Outcome &outcome, const QString &holder = QString(),
                      const QStringList &candidates = QStringList());
+
+// Why an open failed, in the system's words for its errno with the errno's
+// name ("Permission denied (EACCES)"), or the platform's own text when it
+// gave no errno. The window, the notice on stderr and morvane-pwmctl say it.
+QString open_failure_reason(const HidOpenFailure &failure);

@@ -750,7 +750,7 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <source>cannot open the controller at %1: %2; install the udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -962,7 +962,7 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>morvane-pwm: cannot open the controller at %1 (%2); install the tool&apos;s udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <source>morvane-pwm: cannot open the controller at %1: %2; install the tool&apos;s udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -803,8 +803,8 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <translation>у запущенной morvane-pwm нет сеансовой шины, morvane-pwmctl не может до нее дотянуться, а контроллер остается за ней; пользуйтесь ее окном или запускайте ее в сеансе с сеансовой шиной D-Bus</translation>
     </message>
     <message>
-        <source>cannot open the controller at %1 (%2); install the udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
-        <translation>не удалось открыть контроллер %1 (%2); установите правило udev 70-morvane-pwm.rules (пакет кладет его в /usr/lib/udev/rules.d), выполните &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; и переподключите контроллер</translation>
+        <source>cannot open the controller at %1: %2; install the udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <translation>не удалось открыть контроллер %1: %2; установите правило udev 70-morvane-pwm.rules (пакет кладет его в /usr/lib/udev/rules.d), выполните &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; и переподключите контроллер</translation>
     </message>
 </context>
 <context>
@@ -1015,8 +1015,8 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <translation>неизвестная ошибка</translation>
     </message>
     <message>
-        <source>morvane-pwm: cannot open the controller at %1 (%2); install the tool&apos;s udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
-        <translation>morvane-pwm: не удается открыть контроллер %1 (%2); установите правило udev программы 70-morvane-pwm.rules (пакет кладет его в /usr/lib/udev/rules.d), выполните &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; и переподключите контроллер</translation>
+        <source>morvane-pwm: cannot open the controller at %1: %2; install the tool&apos;s udev rule 70-morvane-pwm.rules (the package puts it in /usr/lib/udev/rules.d), run &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; and replug the controller</source>
+        <translation>morvane-pwm: не удается открыть контроллер %1: %2; установите правило udev программы 70-morvane-pwm.rules (пакет кладет его в /usr/lib/udev/rules.d), выполните &apos;sudo udevadm control --reload &amp;&amp; sudo udevadm trigger&apos; и переподключите контроллер</translation>
     </message>
 </context>
 <context>

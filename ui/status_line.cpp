@@ -97,7 +97,9 @@ QString StatusLine::state_text(const ControllerStatus &status) const
             .arg(clock_time(status.silent_since));
     if (status.live)
         return tr("Контроллер подключен, настройки загружены.");
-    if (status.connected)
+    // An open retried while the system sets a new node up is not yet a
+    // failure to tell.
+    if (status.connected || status.opening)
         return tr("Контроллер найден, настройки загружаются…");
     if (!status.holder.isEmpty())
         return tr("Контроллер занят другой программой: %1. Он будет открыт, когда она его освободит.")
@@ -122,7 +124,7 @@ void StatusLine::update(const ControllerStatus &status)
     // The light and the brightness move every tick; the line's words depend on none of that.
     const auto words_of = [](const ControllerStatus &s) {
         return std::tie(s.live, s.connected, s.loaded, s.answering, s.silent_since, s.holder, s.lock_problem,
-                        s.wanted_mode, s.manual_level, s.edits_pending, s.identity);
+                        s.wanted_mode, s.manual_level, s.edits_pending, s.identity, s.opening);
     };
     if (!state_text_.isEmpty() && words_of(status) == words_of(status_) && status.open_failures.empty()
         && status_.open_failures.empty())
@@ -134,7 +136,7 @@ void StatusLine::update(const ControllerStatus &status)
         note_.clear();
     QStringList reasons;
     for (const HidOpenFailure &failure : status.open_failures)
-        reasons << QString::fromStdString(failure.reason).simplified();
+        reasons << open_failure_reason(failure).simplified();
     QStringList tip;
     if (!status.identity.isEmpty())
         tip << tr("Контроллер %1").arg(status.identity);

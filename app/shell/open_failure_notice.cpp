@@ -1,5 +1,7 @@
 #include "open_failure_notice.h"
 
+#include "model/outcome_text.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -7,9 +9,8 @@ namespace {
 // The device path and hidapi's error text come from outside; a control
 // character in either (a line break, a terminal escape) must not break the
 // one-line notice or reach the terminal.
-QString printable(const std::string &text)
+QString printable(QString out)
 {
-    QString out = QString::fromStdString(text);
     for (QChar &c : out) {
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char('?');
@@ -19,7 +20,7 @@ QString printable(const std::string &text)
 
 QString notice_line(const HidOpenFailure &failure)
 {
-    QString reason = printable(failure.reason);
+    QString reason = printable(open_failure_reason(failure));
     if (reason.isEmpty())
         reason = QCoreApplication::translate("OpenFailureNotice", "unknown error");
     // On Linux the usual cause is a hidraw node readable by root only: the
@@ -27,11 +28,11 @@ QString notice_line(const HidOpenFailure &failure)
     // Written for the terminal and for logs in English, the language of the
     // system's own messages there; translatable like every other text.
     return QCoreApplication::translate("OpenFailureNotice",
-                                       "morvane-pwm: cannot open the controller at %1 (%2); "
+                                       "morvane-pwm: cannot open the controller at %1: %2; "
                                        "install the tool's udev rule 70-morvane-pwm.rules (the package "
                                        "puts it in /usr/lib/udev/rules.d), run 'sudo udevadm control "
                                        "--reload && sudo udevadm trigger' and replug the controller")
-        .arg(printable(failure.path), reason);
+        .arg(printable(QString::fromStdString(failure.path)), reason);
 }
 
 } // namespace

@@ -59,7 +59,7 @@ private slots:
                                                   << QByteArray() << 2 << "--interval takes 0.1..3600 seconds, not 0.05"
                                                   << nothing_but_reads << -1;
         QTest::newRow("cannot open") << QStringList{"faults=deny_open"} << QStringList{"up"} << QByteArray() << 1
-                                     << "Permission denied); install the udev rule 70-morvane-pwm.rules"
+                                     << "Permission denied (EACCES); install the udev rule 70-morvane-pwm.rules"
                                      << nothing_but_reads << -1;
         QTest::newRow("cannot open, JSON") << QStringList{"faults=deny_open"} << QStringList{"status", "--json"}
                                            << QByteArray() << 1 << "\"error\":\"cannot open the controller"

@@ -190,7 +190,7 @@ void TestSimController::each_handle_has_its_own_queue()
 {
     SimBackend backend;
     const int controller = backend.add_controller();
-    std::string error;
+    HidOpenFailure error;
     HidHandle *first = backend.open(backend.path(controller), &error);
     HidHandle *second = backend.open(backend.path(controller), &error);
     QVERIFY(first && second);
@@ -225,7 +225,7 @@ void TestSimController::unplug_kills_old_handles()
     backend.add_decoys(2);
     const int controller = backend.add_controller({}, "A1", "1-2");
     const std::string path = backend.path(controller);
-    std::string error;
+    HidOpenFailure error;
     HidHandle *old = backend.open(path, &error);
     backend.firmware(controller).state().version = 7;
 
@@ -237,7 +237,8 @@ void TestSimController::unplug_kills_old_handles()
     unsigned char buffer[SIM_REPLY_SIZE];
     QCOMPARE(backend.read(old, buffer, sizeof buffer, 0), -1);
     QVERIFY(!backend.open(path, &error));
-    QCOMPARE(error, "Failed to open a device with path '" + path + "': No such file or directory");
+    QCOMPARE(error.reason, "Failed to open a device with path '" + path + "': No such file or directory");
+    QCOMPARE(error.error_number, ENOENT);
 
     backend.replug(controller);
     QCOMPARE(backend.enumerate().back().path, path);
@@ -250,10 +251,17 @@ void TestSimController::unplug_kills_old_handles()
 
     backend.deny_open(controller);
     QVERIFY(!backend.open(path, &error));
-    QCOMPARE(error, "Failed to open a device with path '" + path + "': Permission denied");
-    backend.deny_open(controller, "");
+    QCOMPARE(error.reason, "Failed to open a device with path '" + path + "': Permission denied");
+    QCOMPARE(error.error_number, EACCES);
+    backend.deny_open(controller, 0);
     HidHandle *again = backend.open(path, &error);
     QVERIFY(again);
+    // Denied for a number of opens only: as udev hands the node over late.
+    backend.deny_open(controller, EBUSY, 2);
+    QVERIFY(!backend.open(path, &error) && !backend.open(path, &error));
+    QCOMPARE(error.error_number, EBUSY);
+    HidHandle *third = backend.open(path, &error);
+    QVERIFY(third);
 
     // Moved to another port: the same serial, listed where it is now.
     backend.unplug(controller);
@@ -265,6 +273,7 @@ void TestSimController::unplug_kills_old_handles()
     backend.close(old);
     backend.close(fresh);
     backend.close(again);
+    backend.close(third);
     QVERIFY(backend.open_devices().empty());
     QCOMPARE(backend.misuses(), 0);
 }
@@ -289,7 +298,7 @@ void TestSimController::controllers_on_threads_of_their_own()
     std::vector<std::thread> workers;
     for (int device = 1; device <= 3; ++device) {
         workers.emplace_back([&backend, &start, device] {
-            std::string error;
+            HidOpenFailure error;
             HidHandle *handle = backend.open(backend.path(device), &error);
             const unsigned char request[65] = {0, cmd_identify};
             while (!start)
@@ -313,7 +322,7 @@ void TestSimController::faults_wear_off()
 {
     SimBackend backend;
     const int controller = backend.add_controller();
-    std::string error;
+    HidOpenFailure error;
     HidHandle *handle = backend.open(backend.path(controller), &error);
     backend.add_fault(controller, {SimFaultKind::silent, cmd_read_state, 2});
 
@@ -347,7 +356,7 @@ void TestSimController::bad_handles_are_refused()
     }
     QCOMPARE(paths.size(), size_t(100));
 
-    std::string error;
+    HidOpenFailure error;
     HidHandle *handle = backend.open(backend.path(0), &error);
     backend.close(handle);
     unsigned char buffer[SIM_REPLY_SIZE] = {};

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -46,7 +48,7 @@ public:
         return out;
     }
 
-    HidHandle *open(const std::string &path, std::string *error) override
+    HidHandle *open(const std::string &path, HidOpenFailure *failure) override
     {
         const Interface *entry = find(path);
         if (entry && entry->accessible) {
@@ -55,7 +57,8 @@ public:
             return node;
         }
         // hidapi's wording for an EACCES from open(2).
-        *error = "Failed to open a device with path '" + path + "': Permission denied";
+        failure->reason = "Failed to open a device with path '" + path + "': Permission denied";
+        failure->error_number = EACCES;
         return nullptr;
     }
 
@@ -169,7 +172,7 @@ void TestOpenFailureNotice::reports_each_unopenable_device_once()
         QCOMPARE(lines.size(), named.at(i).size());
         for (int n = 0; n < lines.size(); ++n) {
             const QString &path = named.at(i).at(n);
-            QVERIFY2(lines.at(n).contains(QStringLiteral(" at %1 ").arg(path)),
+            QVERIFY2(lines.at(n).contains(QStringLiteral(" at %1: ").arg(path)),
                      qPrintable(QStringLiteral("check %1: %2").arg(i).arg(lines.at(n))));
         }
     }
@@ -181,19 +184,25 @@ void TestOpenFailureNotice::line_names_path_reason_and_fix_data()
     QTest::addColumn<QByteArray>("reason");
     QTest::addColumn<QString>("shown_path");
     QTest::addColumn<QString>("shown_reason");
+    QTest::addColumn<int>("error_number");
 
-    QTest::newRow("hidapi's permission error")
+    QTest::newRow("errno: the system's words and its name")
+        << QByteArray("/dev/hidraw3")
+        << QByteArray("Failed to open a device with path '/dev/hidraw3': Permission denied")
+        << QStringLiteral("/dev/hidraw3") << QString::fromLocal8Bit(std::strerror(EBUSY)) + QStringLiteral(" (EBUSY)")
+        << EBUSY;
+    QTest::newRow("hidapi's text without an errno")
         << QByteArray("/dev/hidraw3")
         << QByteArray("Failed to open a device with path '/dev/hidraw3': Permission denied")
         << QStringLiteral("/dev/hidraw3")
-        << QStringLiteral("Failed to open a device with path '/dev/hidraw3': Permission denied");
+        << QStringLiteral("Failed to open a device with path '/dev/hidraw3': Permission denied") << 0;
     QTest::newRow("no error text") << QByteArray("/dev/hidraw3") << QByteArray()
-                                   << QStringLiteral("/dev/hidraw3") << QStringLiteral("unknown error");
+                                   << QStringLiteral("/dev/hidraw3") << QStringLiteral("unknown error") << 0;
     QTest::newRow("line break and terminal escape")
         << QByteArray("/dev/hid\nraw3") << QByteArray("Device busy\r\n\x1b[2J")
-        << QStringLiteral("/dev/hid?raw3") << QStringLiteral("Device busy??\?[2J");
+        << QStringLiteral("/dev/hid?raw3") << QStringLiteral("Device busy??\?[2J") << 0;
     QTest::newRow("not UTF-8") << QByteArray("/dev/hidraw\xff") << QByteArray("\xc3(")
-                               << QStringLiteral("/dev/hidraw\uFFFD") << QStringLiteral("\uFFFD(");
+                               << QStringLiteral("/dev/hidraw\uFFFD") << QStringLiteral("\uFFFD(") << 0;
 }
 
 void TestOpenFailureNotice::line_names_path_reason_and_fix()
@@ -202,13 +211,14 @@ void TestOpenFailureNotice::line_names_path_reason_and_fix()
     QFETCH(QByteArray, reason);
     QFETCH(QString, shown_path);
     QFETCH(QString, shown_reason);
+    QFETCH(int, error_number);
 
     OpenFailureNotice notice;
-    const QStringList lines = notice.update({{path.toStdString(), reason.toStdString()}});
+    const QStringList lines = notice.update({{path.toStdString(), reason.toStdString(), error_number}});
 
     QCOMPARE(lines.size(), 1);
     const QString &line = lines.first();
-    QVERIFY2(line.contains(QStringLiteral(" at %1 (%2); ").arg(shown_path, shown_reason)), qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral(" at %1: %2; ").arg(shown_path, shown_reason)), qPrintable(line));
     QVERIFY(line.contains(QLatin1String("udevadm control --reload && sudo udevadm trigger")));
     QVERIFY(line.contains(QLatin1String("replug")));
     for (const QChar c : line)

@@ -19,6 +19,8 @@
 #include <poll.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -385,10 +387,18 @@ void TestSimHidapi::unplug_kills_handles_until_reopened()
 
 void TestSimHidapi::denied_open_reports_hidapi_text()
 {
-    set(QStringLiteral("faults"), QStringLiteral("deny_open times=1 reason=Device or resource busy"));
+    set(QStringLiteral("faults"), QStringLiteral("deny_open times=2 errno=EBUSY"));
+    errno = 0;
     QVERIFY(!open_controller());
+    QCOMPARE(errno, EBUSY);
     QCOMPARE(QString::fromWCharArray(hid_.error(nullptr)),
-             QStringLiteral("Failed to open a device with path '/dev/hidraw1': Device or resource busy"));
+             QStringLiteral("Failed to open a device with path '/dev/hidraw1': ")
+                 + QString::fromLocal8Bit(std::strerror(EBUSY)));
+    // The program's backend passes the errno on.
+    HidapiBackend backend;
+    HidOpenFailure failure;
+    QVERIFY(!backend.open("/dev/hidraw1", &failure));
+    QCOMPARE(failure.error_number, EBUSY);
     hid_device *device = open_controller();
     QVERIFY(device);
     hid_.close(device);
@@ -522,7 +532,12 @@ void TestSimHidapi::fault_lines_data()
     QTest::newRow("one command, some times") << "wrong_echo cmd=55 times=2 code=9" << "wrong_echo 55 2 9";
     QTest::newRow("any command, always") << "delay cmd=any times=always ms=200" << "delay -1 -1 200";
     QTest::newRow("reason takes the rest") << "deny_open reason=Device or resource busy"
-                                           << "deny_open -1 -1 -1 Device or resource busy";
+                                           << "deny_open -1 -1 -1 13 -1 Device or resource busy";
+    QTest::newRow("errno by name, for a while") << "deny_open errno=EBUSY for=1500" << "deny_open -1 -1 -1 16 1500";
+    QTest::newRow("errno by number") << "deny_open times=3 errno=5" << "deny_open -1 3 -1 5 -1";
+    QTest::newRow("unknown errno") << "deny_open errno=EWHAT" << "";
+    QTest::newRow("errno of another kind") << "silent errno=EACCES" << "";
+    QTest::newRow("no time") << "deny_open for=0" << "";
     QTest::newRow("unknown kind") << "explode" << "";
     QTest::newRow("command out of range") << "silent cmd=300" << "";
     QTest::newRow("negative delay") << "delay ms=-1" << "";
@@ -547,7 +562,8 @@ void TestSimHidapi::fault_lines()
         QString got = QStringLiteral("%1 %2 %3 %4").arg(QLatin1String(fault_name(fault.kind)))
                           .arg(fault.command).arg(fault.times).arg(fault.value);
         if (fault.kind == FaultKind::deny_open)
-            got += QLatin1Char(' ') + QString::fromStdString(fault.reason);
+            got += QStringLiteral(" %1 %2").arg(fault.error_number).arg(fault.for_ms)
+                + QString::fromStdString(fault.reason.empty() ? "" : ' ' + fault.reason);
         QCOMPARE(got, read);
     }
 }

@@ -14,9 +14,9 @@ public:
     FaultInjector(SimBackend &sim, int controller, ByteSource &input);
 
     std::vector<HidInterface> enumerate() override { return sim_.enumerate(); }
-    HidHandle *open(const std::string &path, std::string *error) override
+    HidHandle *open(const std::string &path, HidOpenFailure *failure) override
     {
-        return sim_.open(path, error);
+        return sim_.open(path, failure);
     }
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;

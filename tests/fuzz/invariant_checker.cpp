@@ -402,9 +402,9 @@ std::vector<HidInterface> InvariantChecker::enumerate()
     return inner_.enumerate();
 }
 
-HidHandle *InvariantChecker::open(const std::string &path, std::string *error)
+HidHandle *InvariantChecker::open(const std::string &path, HidOpenFailure *failure)
 {
-    HidHandle *handle = inner_.open(path, error);
+    HidHandle *handle = inner_.open(path, failure);
     if (!handle)
         return nullptr;
     if (!open_.empty())

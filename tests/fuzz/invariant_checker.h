@@ -79,7 +79,7 @@ public:
     const CheckerStats &stats() const { return stats_; }
 
     std::vector<HidInterface> enumerate() override;
-    HidHandle *open(const std::string &path, std::string *error) override;
+    HidHandle *open(const std::string &path, HidOpenFailure *failure) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
     bool alive(HidHandle *handle) override;

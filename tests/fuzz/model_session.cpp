@@ -110,7 +110,7 @@ void bus_event(SimBackend &sim, int controller, ByteSource &input)
         break;
     case 4:
     case 5:
-        sim.deny_open(controller, "");
+        sim.deny_open(controller, 0);
         break;
     case 6: {
         // A report nobody asked for; its code may equal a command's, like a

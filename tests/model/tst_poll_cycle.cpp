@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 using Requests = QList<int>;
 
 class TestPollCycle : public QObject
@@ -21,6 +23,8 @@ private slots:
     void first_tick_comes_before_the_controller_is_opened();
     void connecting_identifies_and_loads_in_one_tick();
     void device_check_takes_turns_under_the_lock();
+    void open_retried_while_the_node_is_set_up_data();
+    void open_retried_while_the_node_is_set_up();
     void identification_failure_data();
     void identification_failure();
     void manual_width_on_the_wire_data();
@@ -87,6 +91,73 @@ void TestPollCycle::device_check_takes_turns_under_the_lock()
     bench.check();
     QVERIFY(!bench.model().connected());
     QVERIFY(client.try_lock());
+}
+
+void TestPollCycle::open_retried_while_the_node_is_set_up_data()
+{
+    QTest::addColumn<int>("error_number");
+    QTest::addColumn<int>("denied");      // opens refused (SIM_ALWAYS: all)
+    QTest::addColumn<int>("check_after"); // the 500 ms device check runs after this many opens (-1: never)
+    QTest::addColumn<QString>("opens");   // each open, in order: r refused, o opened
+    // What the status said, each change once: retrying, open, said (the failure with its fix).
+    QTest::addColumn<QStringList>("said");
+
+    const QStringList opened{"retrying", "open"};
+    const QStringList given_up{"retrying", "said"};
+    QTest::newRow("EACCES for the first 1.5 s") << EACCES << 5 << -1 << "rrrrro" << opened;
+    QTest::newRow("permission never comes") << EACCES << SIM_ALWAYS << -1 << "rrrrrr" << given_up;
+    QTest::newRow("node not made yet") << ENOENT << 2 << -1 << "rro" << opened;
+    QTest::newRow("node busy") << EBUSY << 1 << -1 << "ro" << opened;
+    QTest::newRow("other errors are said at once") << EIO << SIM_ALWAYS << -1 << "r" << QStringList{"said"};
+    QTest::newRow("device check between retries") << EACCES << SIM_ALWAYS << 2 << "rrrrrrr" << given_up;
+    QTest::newRow("device check opens first") << EACCES << 2 << 2 << "rro" << opened;
+}
+
+// An open refused as a node just plugged in is refused is tried again at
+// 0.1..1.6 s, and only then said; the device check in between neither
+// restarts nor prolongs the retries; retry_open() starts them afresh.
+void TestPollCycle::open_retried_while_the_node_is_set_up()
+{
+    QFETCH(int, error_number);
+    QFETCH(int, denied);
+    QFETCH(int, check_after);
+    QFETCH(QString, opens);
+    QFETCH(QStringList, said);
+
+    Bench bench;
+    Controller &model = bench.model();
+    bench.sim().deny_open(bench.device(), error_number, denied);
+    QStringList statuses;
+    QObject::connect(&model, &Controller::status_value_changed, [&statuses](const ControllerStatus &now) {
+        const QString word = now.opening           ? QStringLiteral("retrying")
+            : now.connected                        ? QStringLiteral("open")
+            : !now.open_failures.empty()           ? QStringLiteral("said")
+                                                   : QStringLiteral("none");
+        if (statuses.value(statuses.size() - 1) != word)
+            statuses << word;
+    });
+    const auto opened = [&bench] {
+        QString line;
+        for (const SimOpenRecord &open : bench.sim().opens())
+            line += open.handle ? QLatin1Char('o') : QLatin1Char('r');
+        return line;
+    };
+
+    bench.registry().check_devices(); // finds the controller and opens it
+    while (model.opening()) {
+        if (opened().size() == check_after)
+            model.check_hid_device();
+        QTest::qWait(5);
+    }
+    QCOMPARE(opened(), opens);
+    QCOMPARE(statuses, said);
+    if (model.connected())
+        return;
+    QCOMPARE(model.status().open_failures.front().error_number, error_number);
+
+    bench.sim().deny_open(bench.device(), 0);
+    model.retry_open();
+    QVERIFY(model.connected());
 }
 
 void TestPollCycle::identification_failure_data()

@@ -30,7 +30,8 @@ private slots:
 
 void TestStatusAndClose::status_line_data()
 {
-    // unplug, replug, deny, held, edit, manual, dbus (an apply over D-Bus), connect, check, tick
+    // unplug, replug, deny, held, edit, manual, dbus (an apply over D-Bus), connect, check, tick,
+    // retried (the fast retries of a failed open are spent)
     QTest::addColumn<QStringList>("steps");
     // "%1": the controller's device path, "%2": who holds it, "%3": the clock at the last step
     QTest::addColumn<QString>("status");
@@ -39,11 +40,13 @@ void TestStatusAndClose::status_line_data()
 
     QTest::newRow("absent") << QStringList{"unplug", "connect"}
                             << "Контроллер не найден. Подключите его к USB." << "" << false;
+    QTest::newRow("open denied, retrying") << QStringList{"deny", "connect"}
+                                           << "Контроллер найден, настройки загружаются…" << "" << false;
     QTest::newRow("open denied")
-        << QStringList{"deny", "connect"}
+        << QStringList{"deny", "connect", "retried"}
         << "Контроллер %1 найден, но открыть его не удалось. Установите правило udev 70-morvane-pwm.rules и "
            "переподключите контроллер."
-        << "Permission denied" << false;
+        << "(EACCES)" << false;
     QTest::newRow("identified and loaded") << QStringList{"connect"} << "Контроллер подключен, настройки загружены."
                                            << "" << true;
     QTest::newRow("unplugged") << QStringList{"connect", "unplug", "check", "tick"}
@@ -108,6 +111,8 @@ void TestStatusAndClose::status_line()
             bench.connect();
         else if (step == QLatin1String("check"))
             bench.check();
+        else if (step == QLatin1String("retried"))
+            QTRY_VERIFY_WITH_TIMEOUT(!bench.model().opening(), 5000);
         else
             bench.tick();
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -317,6 +318,7 @@ void SimBus::apply_faults(SimController &controller, const std::string *content)
 {
     std::vector<std::string> notes;
     controller.faults = content ? parse_faults(*content, &notes) : std::vector<WireFault>();
+    controller.deny_from_ms = now_ms();
     for (const std::string &note : notes)
         log_event(&controller, "note " + note);
 }
@@ -328,10 +330,12 @@ void SimBus::set_plugged(SimController &controller, bool plugged)
     if (plugged == controller.plugged)
         return;
     controller.plugged = plugged;
-    if (plugged)
+    if (plugged) {
         controller.port = controller.next_port;
-    else
+        controller.deny_from_ms = now_ms();
+    } else {
         ++controller.generation;
+    }
     log_event(&controller, plugged ? "plugged" : "unplugged");
     for (const SimInterface &interface : interfaces_)
         if (interface.controller == &controller)
@@ -451,6 +455,9 @@ std::vector<WireFault> SimBus::take_faults(SimController &controller, bool openi
     for (WireFault &fault : controller.faults) {
         const bool for_open = fault.kind == FaultKind::deny_open;
         if (for_open != opening)
+            continue;
+        // A time-limited denial: the permission race after a plug-in.
+        if (opening && fault.for_ms >= 0 && now_ms() - controller.deny_from_ms >= fault.for_ms)
             continue;
         if (!opening && fault.command != FAULT_ANY_COMMAND && fault.command != command)
             continue;
@@ -601,8 +608,10 @@ hid_device *SimBus::open_path(const char *path)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     refresh();
+    // A refusal leaves errno as open(2) of the node does under hidapi.
     if (!path) {
         set_global_error("Failed to open a device with path '(null)': Invalid argument");
+        errno = EINVAL;
         return nullptr;
     }
     const auto found = std::find_if(interfaces_.begin(), interfaces_.end(),
@@ -612,12 +621,15 @@ hid_device *SimBus::open_path(const char *path)
     if (found == interfaces_.end() || !present(*found)) {
         set_global_error(prefix + "No such file or directory");
         log_event(controller, std::string("open-failed ") + path + " absent");
+        errno = ENOENT;
         return nullptr;
     }
     if (controller) {
         for (const WireFault &fault : take_faults(*controller, true, 0)) {
-            set_global_error(prefix + fault.reason);
-            log_event(controller, std::string("open-failed ") + path + ' ' + fault.reason);
+            const std::string reason = fault.reason.empty() ? std::strerror(fault.error_number) : fault.reason;
+            set_global_error(prefix + reason);
+            log_event(controller, std::string("open-failed ") + path + ' ' + reason);
+            errno = fault.error_number;
             return nullptr;
         }
     }

@@ -44,6 +44,9 @@ struct SimController
     SimFirmware firmware;
     LightModel light;
     std::vector<WireFault> faults;
+    // Where a deny_open's for=MS counts from: the last plug-in or the
+    // faults file's arrival, whichever came later.
+    long long deny_from_ms = 0;
     bool plugged = true;
     unsigned generation = 1; // bumped by every unplug: older handles stay dead
     bool persist = false;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sstream>
 
@@ -77,6 +78,20 @@ std::optional<ValueKey> value_key(FaultKind kind)
     }
 }
 
+constexpr long MAX_DENY_MS = 3600000;
+constexpr int MAX_ERRNO = 4095; // the kernel's errno range
+
+// An errno as a number or by its name ("EACCES").
+std::optional<long> parse_errno(const std::string &text)
+{
+    for (int number = 1; number < 256; ++number) {
+        const char *name = strerrorname_np(number);
+        if (name && text == name)
+            return number;
+    }
+    return parse_number(text, 1, MAX_ERRNO);
+}
+
 // Reads one line; on failure says why in *why.
 std::optional<WireFault> parse_fault(const std::vector<std::string> &line, std::string *why)
 {
@@ -119,6 +134,14 @@ std::optional<WireFault> parse_fault(const std::vector<std::string> &line, std::
             number = arg == "always" ? std::optional<long>(FAULT_ALWAYS) : parse_number(arg, 1, 1000000);
             if (number)
                 fault.times = int(*number);
+        } else if (key == "errno" && fault.kind == FaultKind::deny_open) {
+            number = parse_errno(arg);
+            if (number)
+                fault.error_number = int(*number);
+        } else if (key == "for" && fault.kind == FaultKind::deny_open) {
+            number = parse_number(arg, 1, MAX_DENY_MS);
+            if (number)
+                fault.for_ms = int(*number);
         } else if (value && key == value->key) {
             number = parse_number(arg, value->min, value->max);
             if (number)

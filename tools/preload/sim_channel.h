@@ -43,17 +43,23 @@ constexpr int FAULT_ANY_COMMAND = -1;
 constexpr int FAULT_ALWAYS = -1;
 
 // One line of the `faults` file:
-//   KIND [cmd=N|any] [times=N|always] [code=N] [len=N] [ms=N] [count=N] [reason=TEXT...]
+//   KIND [cmd=N|any] [times=N|always] [code=N] [len=N] [ms=N] [count=N]
+//        [errno=N|NAME] [for=MS] [reason=TEXT...]
 // cmd picks the requests it hits (any by default; for deny_open it is not
-// used), times how many of them (always by default). reason takes the rest
-// of the line.
+// used), times how many of them (always by default). deny_open alone takes
+// errno (a number or a name such as EACCES; default EACCES), for (denies
+// only during the first MS ms after the controller was plugged in or the
+// file applied, whichever came later) and reason, which takes the rest of
+// the line (default: the C library's text for the errno).
 struct WireFault
 {
     FaultKind kind = FaultKind::silent;
     int command = FAULT_ANY_COMMAND;
     int times = FAULT_ALWAYS;
     int value = -1; // code, len, ms or count; < 0 picks the default
-    std::string reason = "Permission denied";
+    int error_number = 13; // EACCES, as open(2) sets it without the udev rule
+    int for_ms = -1;       // < 0: for as long as `times` lasts
+    std::string reason;    // empty: strerror(error_number)
 
     // The value, or the kind's default when none was given.
     int value_or_default(int command_code) const;

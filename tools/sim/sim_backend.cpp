@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -126,10 +127,11 @@ void SimBackend::replug(int device, const std::string &port)
     replug(device);
 }
 
-void SimBackend::deny_open(int device, const std::string &reason)
+void SimBackend::deny_open(int device, int error_number, int times)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    nodes_.at(device).open_error = reason;
+    nodes_.at(device).open_error = times == 0 ? 0 : error_number;
+    nodes_.at(device).open_denials = times;
 }
 
 void SimBackend::add_fault(int device, const SimFault &fault)
@@ -309,18 +311,22 @@ std::vector<HidInterface> SimBackend::enumerate()
     return present;
 }
 
-HidHandle *SimBackend::open(const std::string &path, std::string *error)
+HidHandle *SimBackend::open(const std::string &path, HidOpenFailure *failure)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto node = std::find_if(nodes_.begin(), nodes_.end(), [&path](const Node &n) {
         return n.plugged && n.id.path == path;
     });
     const int device = node == nodes_.end() ? -1 : int(node - nodes_.begin());
-    const std::string reason = device < 0 ? "No such file or directory" : node->open_error;
-    if (!reason.empty()) {
+    const int error_number = device < 0 ? ENOENT : node->open_error;
+    if (error_number != 0) {
         opens_.push_back({device, 0});
-        if (error)
-            *error = "Failed to open a device with path '" + path + "': " + reason;
+        if (device >= 0 && node->open_denials > 0 && --node->open_denials == 0)
+            node->open_error = 0;
+        if (failure) {
+            failure->error_number = error_number;
+            failure->reason = "Failed to open a device with path '" + path + "': " + std::strerror(error_number);
+        }
         return nullptr;
     }
 

@@ -3,6 +3,7 @@
 #include "device/hid_backend.h"
 #include "sim_firmware.h"
 
+#include <cerrno>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -116,9 +117,10 @@ public:
     void unplug(int device);
     void replug(int device);
     void replug(int device, const std::string &port);
-    // open() fails with hidapi's text: "Failed to open a device with path
-    // '<path>': <reason>". An empty reason allows opening again.
-    void deny_open(int device, const std::string &reason = "Permission denied");
+    // The next `times` opens (or all, SIM_ALWAYS) fail as open(2) of the node
+    // fails with `error_number`, in hidapi's words: "Failed to open a device
+    // with path '<path>': <strerror>". Error 0 allows opening again.
+    void deny_open(int device, int error_number = EACCES, int times = SIM_ALWAYS);
     void add_fault(int device, const SimFault &fault);
     // The device sends an input report (length bytes, at most 64) by itself.
     void send_report(int device, const SimReply &report, size_t length = SIM_REPLY_SIZE);
@@ -143,7 +145,7 @@ public:
 
     // --- HidBackend -----------------------------------------------------------
     std::vector<HidInterface> enumerate() override;
-    HidHandle *open(const std::string &path, std::string *error) override;
+    HidHandle *open(const std::string &path, HidOpenFailure *failure) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     int read(HidHandle *handle, unsigned char *data, size_t length, int timeout_ms) override;
     bool alive(HidHandle *handle) override;
@@ -161,7 +163,8 @@ private:
         SimFirmware firmware;
         bool plugged = true;
         unsigned generation = 0; // bumped by unplug: older handles stay dead
-        std::string open_error;
+        int open_error = 0;            // errno of a denied open; 0: allowed
+        int open_denials = SIM_ALWAYS; // opens still denied
         std::vector<SimFault> faults;
     };
 
