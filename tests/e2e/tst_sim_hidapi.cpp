@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <array>
 #include <cerrno>
@@ -58,6 +59,22 @@ std::array<unsigned char, 65> request(int command, const QByteArray &payload = {
     return report;
 }
 
+bool readable(int fd, int timeout_ms)
+{
+    pollfd watched{fd, POLLIN, 0};
+    return ::poll(&watched, 1, timeout_ms) == 1;
+}
+
+QString described(const HidEvent &event)
+{
+    const char *actions[] = {"add", "remove", "change", "other"};
+    return QStringLiteral("%1 %2 %3:%4 %5@%6")
+        .arg(QLatin1String(actions[int(event.action)]), QString::fromStdString(event.hid.path))
+        .arg(event.hid.vendor_id, 4, 16, QLatin1Char('0'))
+        .arg(event.hid.product_id, 4, 16, QLatin1Char('0'))
+        .arg(QString::fromStdString(event.hid.serial), QString::fromStdString(event.hid.port));
+}
+
 } // namespace
 
 class TestSimHidapi : public QObject
@@ -78,6 +95,8 @@ private slots:
     void unplug_kills_handles_until_reopened();
     void denied_open_reports_hidapi_text();
     void bad_calls_are_refused();
+    void udev_events_data();
+    void udev_events();
 
     void light_model_data();
     void light_model();
@@ -413,6 +432,52 @@ void TestSimHidapi::bad_calls_are_refused()
     QCOMPARE(QString::fromWCharArray(text), QStringLiteral("Mor"));
     hid_.close(device);
     hid_.close(device); // twice
+}
+
+void TestSimHidapi::udev_events_data()
+{
+    QTest::addColumn<QStringList>("writes"); // "FILE CONTENT", the events of each taken before the next
+    QTest::addColumn<QStringList>("events");
+
+    const QString lamp_gone = QStringLiteral("remove /dev/hidraw2 0000:0000 @");
+    const QString lamp = QStringLiteral(" /dev/hidraw2 8d88:00bb LAMP-7@3-1.4");
+    QTest::newRow("unplug: the node alone") << QStringList{"lamp/plugged 0"} << QStringList{lamp_gone};
+    QTest::newRow("plug: ids, serial and port") << QStringList{"lamp/plugged 0", "lamp/plugged 1"}
+                                                << QStringList{lamp_gone, "add" + lamp};
+    QTest::newRow("written events, after a plug's own")
+        << QStringList{"lamp/plugged 0", "udev_events bind lamp\nunbind lamp\nchange\nadd lamp"}
+        << QStringList{lamp_gone, "other" + lamp, "other" + lamp, "change /dev/hidraw1 8d88:00bb @1-2", "add" + lamp};
+    QTest::newRow("nothing written: nothing") << QStringList{"light 100"} << QStringList{};
+}
+
+// HidapiBackend's monitor on the library's udev: events come as the writes
+// make them, and the descriptor stays quiet while nothing happens.
+void TestSimHidapi::udev_events()
+{
+    QFETCH(QStringList, writes);
+    QFETCH(QStringList, events);
+
+    HidapiBackend backend;
+    set(QStringLiteral("udev"), QStringLiteral("0"));
+    QVERIFY(!backend.monitor());
+    set(QStringLiteral("lamp/port"), QStringLiteral("3-1.4"));
+    set(QStringLiteral("lamp/plugged"), QStringLiteral("1"));
+    set(QStringLiteral("udev"), QStringLiteral("1"));
+    backend.enumerate(); // the files above are taken before the monitor listens
+    const std::unique_ptr<HidMonitor> monitor = backend.monitor();
+    QVERIFY(monitor);
+
+    QStringList received;
+    for (const QString &write : writes) {
+        set(write.section(' ', 0, 0), write.section(' ', 1).replace(QLatin1String("\\n"), QLatin1String("\n")));
+        if (readable(monitor->fd(), 1000))
+            for (const HidEvent &event : monitor->receive())
+                received << described(event);
+    }
+    QCOMPARE(received, events);
+    QVERIFY(!readable(monitor->fd(), 0));
+    set(QStringLiteral("udev_events"), QString());
+    set(QStringLiteral("udev"), QStringLiteral("0"));
 }
 
 void TestSimHidapi::light_model_data()

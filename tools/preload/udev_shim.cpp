@@ -91,11 +91,12 @@ SimUdevDevice *node_device(const std::string &sysname, const std::string &port, 
     if (event) {
         node->action = event->action;
         if (event->parents) {
+            // As the kernel names a USB HID device and udev its ids.
+            char name[32];
             char ids[32];
+            std::snprintf(name, sizeof name, "0003:%04X:%04X.0001", event->vendor_id, event->product_id);
             std::snprintf(ids, sizeof ids, "0003:%08X:%08X", event->vendor_id, event->product_id);
-            node->hid_parent.reset(new SimUdevDevice{"0003:" + std::string(ids + 5, 4) + ':'
-                                                         + std::string(ids + 14, 4) + ".0001",
-                                                     nullptr, nullptr, {}, {}, {}});
+            node->hid_parent.reset(new SimUdevDevice{name, nullptr, nullptr, {}, {}, {}});
             node->hid_parent->properties = {{"HID_ID", ids}, {"HID_UNIQ", event->serial}};
         }
     }
