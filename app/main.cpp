@@ -1,5 +1,6 @@
 #include "app/hotkeys/global_hot_keys.h"
 #include "app/hotkeys/hot_key_ids.h"
+#include "app/shell/after_first_frame.h"
 #include "app/shell/identification_error.h"
 #include "app/shell/open_failure_notice.h"
 #include "app/shell/single_application.h"
@@ -160,6 +161,9 @@ int main(int argc, char **argv)
 
     registry.start();
     shell.start(options.background);
+    // The history's database is opened once the window is on screen; what
+    // happens meanwhile is recorded for it.
+    after_first_frame(window, [&history] { history.start(); });
     const int exit_code = app.exec();
     // The loop left by itself (the identification error): the same end,
     // with that exit code. The exchange's own time limits bound the wait.

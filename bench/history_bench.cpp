@@ -56,6 +56,7 @@ int minute(const QString &dir)
     // An hour of status changes at 50 ms, counted as the recorder counts
     // them (its minute never ends here: the writes are the part above).
     HistoryRecorder recorder({dir + QStringLiteral("/hour.sqlite"), 60'000});
+    recorder.start();
     ControllerStatus status;
     status.connected = status.live = true;
     status.identity = ID;

@@ -42,8 +42,11 @@ void ControllerService::bind(ControllerThread *controller)
     disconnect(status_connection_);
     controller_ = controller;
     if (controller_)
-        status_connection_ = connect(controller_, &ControllerThread::status_changed, this,
-                                     [this] { publish_timer_.start(); });
+        status_connection_ = connect(controller_, &ControllerThread::status_changed, this, [this] {
+            // Off the bus nobody hears a change: the properties are not read for it.
+            if (bus_.isConnected())
+                publish_timer_.start();
+        });
 }
 
 void ControllerService::follow_registry()
@@ -65,6 +68,7 @@ bool ControllerService::register_on(QDBusConnection bus)
     if (!bus.registerObject(path_, this))
         return false;
     bus_ = bus;
+    published_ = property_values();
     return true;
 }
 

@@ -64,7 +64,7 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     qRegisterMetaType<HistorySummary>();
     connect(writer_, &HistoryWriter::summary_ready, this, &HistoryRecorder::summary_ready);
     thread_.setObjectName(QStringLiteral("history"));
-    thread_.start(QThread::LowPriority);
+    // Runs first once the thread runs: every batch waits behind it.
     writer_jobs_->post([writer = writer_, now = now_ms()] { writer->open(now); });
 
     minute_timer_.setSingleShot(true);
@@ -82,8 +82,16 @@ void HistoryRecorder::request_summary(const ConfigBlock &current, LightPositions
     });
 }
 
+void HistoryRecorder::start()
+{
+    if (!thread_.isRunning())
+        thread_.start(QThread::LowPriority);
+}
+
 HistoryRecorder::~HistoryRecorder()
 {
+    // Never started, what was recorded is still written.
+    start();
     minute_timer_.stop();
     if (enabled_)
         send(take_minutes(true));

@@ -35,6 +35,7 @@ class ThreadHandOff;
 //   connect(&controller_thread, &ControllerThread::manual_change, &recorder, &HistoryRecorder::record_manual_change);
 //   ... configuration_loaded -> recorder.record_configuration(config, stream);
 //   recorder.record_present_controllers(ids); // at start and whenever the controllers present change
+//   recorder.start(); // once the window has drawn its first frame
 //   connect(&recorder, &HistoryRecorder::problem, ...); // one line on stderr and in the status line
 class HistoryRecorder : public QObject
 {
@@ -53,10 +54,15 @@ public:
         static Settings from_environment();
     };
 
+    // Records from here on; the database is opened by start().
     explicit HistoryRecorder(const Settings &settings, QObject *parent = nullptr);
     // Writes what has been counted so far, the minute under way among it,
     // and waits for the writer to finish.
     ~HistoryRecorder() override;
+
+    // Opens the database and writes, on the history's thread, what has been
+    // recorded so far and what follows (the program: after its first frame).
+    void start();
 
     // False once the store failed: nothing more is recorded.
     bool enabled() const { return enabled_; }

@@ -62,12 +62,14 @@ CurveWindow::CurveWindow(QWidget *parent)
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &CurveWindow::apply_requested);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 
-    show_texts();
+    // The texts are worded, and their heights measured, when the window is
+    // first shown: not on the main window's way to its first frame.
     parent->installEventFilter(this);
 }
 
 void CurveWindow::show_texts()
 {
+    worded_ = true;
     setWindowTitle(tr("Кривая яркости"));
     pages_->setTabText(0, tr("Кривая"));
     pages_->setTabText(1, tr("По времени"));
@@ -122,9 +124,10 @@ void CurveWindow::accept_proposal()
 
 void CurveWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    // Unworded, the first show words it as things are then.
+    if (worded_ && event->type() == QEvent::LanguageChange)
         show_texts();
-    else if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    else if (worded_ && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
         reserve_text_heights();
     QWidget::changeEvent(event);
 }
@@ -145,6 +148,8 @@ void CurveWindow::open()
 
 void CurveWindow::show_where_it_was()
 {
+    if (!worded_)
+        show_texts();
     if (!saved_geometry_.isEmpty())
         restoreGeometry(saved_geometry_);
     show();

@@ -72,6 +72,7 @@ private:
     QPushButton *proposal_button_;
     QCheckBox *follow_time_;
     QLabel *legend_;
+    bool worded_ = false; // show_texts() has run
     bool open_ = false;
     QByteArray saved_geometry_;
 };

@@ -1,6 +1,7 @@
 #include "tray_shell.h"
 
 #include "app/hotkeys/global_hot_keys.h"
+#include "app/shell/after_first_frame.h"
 #include "autostart_entry.h"
 
 #include <QCoreApplication>
@@ -75,11 +76,14 @@ void TrayShell::connect_menu()
 void TrayShell::start(bool background)
 {
     background_ = background;
-    tray_.show();
     if (!background) {
         window_.show();
+        // Looking for a tray asks the session bus and the display: after
+        // the window's first frame.
+        after_first_frame(window_, [this] { tray_.show(); });
         return;
     }
+    tray_.show();
     if (tray_.in_tray())
         return;
     QTimer::singleShot(tray_wait_ms(), this, [this] {

@@ -28,8 +28,8 @@ public:
     TrayShell(QWidget &window, GlobalHotKeys &hot_keys, const QDBusConnection &bus,
               QObject *parent = nullptr);
 
-    // Shows the tray icon (once a tray is there) and, unless in the
-    // background, the window. In the background the program waits for a
+    // Shows the tray icon (once a tray is there; with the window, after its
+    // first frame) and, unless in the background, the window. In the background the program waits for a
     // tray for a while (MORVANE_PWM_TRAY_WAIT_MS, for tests); with none by
     // then the window starts minimised (shown, on Wayland), and one line on
     // stderr says so. Closing the window of a background start hides it

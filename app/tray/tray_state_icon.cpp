@@ -1,8 +1,12 @@
 #include "tray_state_icon.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QtMath>
+
+#include <algorithm>
+#include <map>
 
 namespace {
 
@@ -60,12 +64,58 @@ QPixmap draw(TrayState state, int size)
     return pixmap;
 }
 
+// Draws a size only when a panel asks for it, once: at start the icon
+// costs nothing until a tray shows it, and then only the size it shows.
+class StateIconEngine : public QIconEngine
+{
+public:
+    explicit StateIconEngine(TrayState state)
+        : state_(state)
+    {
+    }
+
+    QIconEngine *clone() const override { return new StateIconEngine(state_); }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int size : {16, 22, 24, 32, 48, 64})
+            sizes << QSize(size, size);
+        return sizes;
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1);
+    }
+
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode, QIcon::State, qreal scale) override
+    {
+        const int side = qRound(std::min(size.width(), size.height()) * scale);
+        if (side <= 0)
+            return QPixmap();
+        auto drawn = drawn_.find(side);
+        if (drawn == drawn_.end())
+            drawn = drawn_.emplace(side, draw(state_, side)).first;
+        QPixmap pixmap = drawn->second;
+        pixmap.setDevicePixelRatio(scale);
+        return pixmap;
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal scale = painter->device()->devicePixelRatioF();
+        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, scale));
+    }
+
+private:
+    TrayState state_;
+    std::map<int, QPixmap> drawn_; // by side in device pixels
+};
+
 } // namespace
 
 QIcon tray_state_icon(TrayState state)
 {
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(draw(state, size));
-    return icon;
+    return QIcon(new StateIconEngine(state));
 }

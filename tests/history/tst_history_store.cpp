@@ -281,6 +281,7 @@ private slots:
             }
             program.reset(); // before the next opens the database
             program = std::make_unique<HistoryRecorder>(HistoryRecorder::Settings{path});
+            program->start();
             connect(program.get(), &HistoryRecorder::problem, this, [&](const QString &text) { problems << text; });
         }
         QTRY_VERIFY2(problems.join(' ').contains(says), qPrintable(problems.join(' ')));
@@ -364,8 +365,9 @@ private slots:
         QCOMPARE(store.corrections(ID, 0, now_ms).size(), size_t(2));
     }
 
-    // A writer killed mid-minute keeps every minute it ended before, and
-    // a reader beside it sees them as they come.
+    // A writer killed mid-minute keeps every minute it ended before, those
+    // ended before its database was opened too, and a reader beside it sees
+    // them as they come.
     void killed_writer_keeps_earlier_minutes()
     {
         QTemporaryDir dir;
