@@ -68,7 +68,14 @@ public:
     bool enabled() const { return enabled_; }
 
     // The model's announcements, on this object's thread (connected directly:
-    // the model's signals reach the GUI thread already).
+    // the model's signals reach the GUI thread already). While nobody looks
+    // the readings come at most every Controller::QUIET_READINGS_MS, each
+    // counted until the next: a minute's mean is then that of some 12
+    // evenly spaced samples of a light that drifts over minutes, late by at
+    // most one pace (a ramp's mean by half its rise over 5 s). Connection
+    // and mode are never paced, and minutes end on this object's own timer,
+    // the last status counting on through them: a minute without a new
+    // status keeps its rows and its connected seconds.
     void record_status(const ControllerStatus &status, quintptr stream = 0);
     void record_manual_change(const ManualChange &change);
     void record_configuration(const ConfigBlock &config, quintptr stream = 0);

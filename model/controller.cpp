@@ -8,6 +8,18 @@
 #include <algorithm>
 #include <cerrno>
 
+namespace {
+
+bool readings_alone_differ(const ControllerStatus &announced, ControllerStatus now)
+{
+    now.light = announced.light;
+    now.pwm_width = announced.pwm_width;
+    now.brightness_width = announced.brightness_width;
+    return now == announced;
+}
+
+} // namespace
+
 Controller::Controller(HidBackend &backend, QObject *parent)
     : QObject(parent)
     , hid_device_(backend)
@@ -322,7 +334,7 @@ void Controller::check_hid_device()
 
 // Most ticks change nothing: the live fields are compared before the whole
 // value is built. The rest of it changes only at a device check.
-void Controller::announce_value()
+void Controller::announce_value(bool paced)
 {
     if (asleep_ || waking_)
         return;
@@ -336,10 +348,20 @@ void Controller::announce_value()
         return;
     link_checked_ = false;
     const ControllerStatus now = status();
-    if (now != announced_value_) {
-        announced_value_ = now;
-        emit status_value_changed(now);
-    }
+    if (now == announced_value_ || (paced && readings_held(now)))
+        return;
+    announced_value_ = now;
+    announced_at_.start();
+    emit status_value_changed(now);
+}
+
+// Each announcement opens a pace; a change of the readings alone waits for
+// its end, any other change goes through it.
+bool Controller::readings_held(const ControllerStatus &now) const
+{
+    return readings_paced_ && announced_at_.isValid()
+        && announced_at_.elapsed() < (quiet_ ? QUIET_READINGS_MS : READINGS_MS)
+        && readings_alone_differ(announced_value_, now);
 }
 
 Refusal Controller::unavailable() const

@@ -9,6 +9,7 @@
 #include "protocol/config_block.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,14 @@ public:
     // up to a second late moves a minute's mean by at most 1/60 of that
     // change, and its connected seconds by at most one.
     static constexpr int QUIET_POLL_MS = 1000;
+    // How often a change of the readings alone (light, width, brightness)
+    // is announced while paced (pace_readings): three times a second while
+    // someone looks, so a changing number stays readable and each change
+    // costs every view, D-Bus and the history little; once in 5 s while
+    // nobody looks, as nobody reads them then but the history (see
+    // HistoryRecorder on why its minutes stay sound).
+    static constexpr int READINGS_MS = 333;
+    static constexpr int QUIET_READINGS_MS = 5000;
     static constexpr int HOTKEY_PWM_STEP = 17;  // one hot-key step, 3 % of PWM_FULL_SCALE
     // How long a mode switch may take to be reported, and a caller waits for
     // a load under way.
@@ -77,6 +86,14 @@ public:
     // action never waits for a quiet tick.
     void set_quiet(bool quiet);
     int poll_ms() const { return quiet_ ? QUIET_POLL_MS : POLL_MS; }
+    // From now on a change of the readings alone is announced at most every
+    // READINGS_MS (QUIET_READINGS_MS while quiet), by the first tick after
+    // that pace has passed, with the latest readings; every other change at
+    // once, with the latest readings too. No timer of its own: a reading
+    // held is announced by a later tick, the poll going on anyway. The
+    // program's worker paces; tests and the direct client drive ticks
+    // themselves and see every change.
+    void pace_readings(bool paced) { readings_paced_ = paced; }
     // Shares the controller with other processes (the command-line client):
     // the device check opens it only while holding its device node's lock
     // (DeviceLock::for_node), and lets go once it is closed. Unshared,
@@ -236,7 +253,9 @@ private:
     void set_level(int level);
     void choose_mode(RegulationMode mode);
     void tick();
-    void announce_value();
+    // Unpaced, a change of the readings alone is announced at once too.
+    void announce_value(bool paced = true);
+    bool readings_held(const ControllerStatus &now) const;
     bool check_needed() const;
     bool poll_needed() const;
     // Arms the device check and the poll each where needed.
@@ -293,6 +312,8 @@ private:
     ControllerIdentity identity_; // the interface this controller is (reopen)
     unsigned check_connection_ = 0; // the connection the last device check saw
     ControllerStatus announced_value_;
+    bool readings_paced_ = false;
+    QElapsedTimer announced_at_; // the last announcement, for the pace
     // A device check ran since the last announcement: the holder, the open
     // failures or the identity may have changed.
     bool link_checked_ = true;

@@ -1,7 +1,6 @@
 #include "controller_thread.h"
 
 #include "controller.h"
-#include "status_pacer.h"
 #include "thread_handoff.h"
 
 #include <QThread>
@@ -12,14 +11,12 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
     // Its child: it moves to the worker with it and ends with it.
     , worker_jobs_(new ThreadHandOff(controller_.get()))
     , caller_jobs_(new ThreadHandOff(this))
-    , seen_(new StatusPacer(threading == Threading::worker ? StatusPacer::READINGS_MS : 0, this))
 {
     qRegisterMetaType<ControllerStatus>();
     qRegisterMetaType<ManualChange>();
     status_ = controller_->status();
     applied_config_ = controller_->stored_config();
 
-    connect(seen_, &StatusPacer::paced, this, &ControllerThread::status_seen);
     // The Controller's signals are taken on its own thread, where its state
     // can be read; only copies go on to this one.
     Controller *controller = controller_.get();
@@ -28,7 +25,6 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
             status_ = now;
             status_.edits_pending = edits_pending_;
             emit status_changed(status_);
-            seen_->take(status_);
         });
     }, Qt::DirectConnection);
     connect(controller, &Controller::configuration_loaded, this, [this, controller] {
@@ -50,6 +46,9 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
     }, Qt::DirectConnection);
 
     if (threading == Threading::worker) {
+        // Every consumer on this thread (views, D-Bus, the history) takes
+        // fewer statuses, and none wakes for a reading nobody would see.
+        controller_->pace_readings(true);
         worker_ = new QThread(this);
         worker_->setObjectName(QStringLiteral("controller"));
         controller_->moveToThread(worker_);

@@ -14,7 +14,6 @@
 
 class Controller;
 class HidBackend;
-class StatusPacer;
 class QThread;
 class ThreadHandOff;
 
@@ -97,10 +96,9 @@ signals:
     // apply, set_manual, set_manual_level or step was asked (not refused as
     // closing), before it goes to the Controller.
     void action_asked();
+    // Threaded, changes of the readings alone come paced (see
+    // Controller::pace_readings); unthreaded, every change.
     void status_changed(const ControllerStatus &status);
-    // The same for what people read: changes of the readings alone come at
-    // most every StatusPacer::READINGS_MS, the last always (unthreaded, at once).
-    void status_seen(const ControllerStatus &status);
     // A load filled bytes 5..36, or an apply confirmed new ones: views show them.
     void configuration_loaded(const ConfigBlock &config);
     // Another program's apply changed the configuration (see Controller).
@@ -122,7 +120,6 @@ private:
     std::unique_ptr<Controller> controller_;
     ThreadHandOff *worker_jobs_;  // runs jobs on the Controller's thread
     ThreadHandOff *caller_jobs_;  // runs jobs on this object's thread
-    StatusPacer *seen_;
     QThread *worker_ = nullptr;
     ControllerIdentity identity_;
     ControllerStatus status_;

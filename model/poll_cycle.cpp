@@ -10,10 +10,13 @@
 
 void Controller::form_update()
 {
+    // What a tick shows of an action (a level sent, a mode reported) is
+    // said at once, readings and all.
+    const bool action_waiting = settling();
     tick();
     waking_ = false;
     answer_waiting(level_sent_);
-    announce_value();
+    announce_value(!action_waiting);
 }
 
 void Controller::tick()

@@ -180,7 +180,7 @@ void Widget::connect_registry()
     connect(&registry_, &ControllerRegistry::present_changed, this, &Widget::list_controllers);
     connect(selector_, &ControllerSelector::chosen, this,
             [this](ControllerThread *controller) { show_controller(*controller); });
-    connect(controller_, &ControllerThread::status_seen, this, &Widget::show_status);
+    connect(controller_, &ControllerThread::status_changed, this, &Widget::show_status);
     show_status(controller_->status());
     list_controllers();
 }
@@ -229,9 +229,9 @@ void Widget::show_controller(ControllerThread &controller)
     if (&controller == controller_)
         return;
     take_in(controller);
-    disconnect(controller_, &ControllerThread::status_seen, this, &Widget::show_status);
+    disconnect(controller_, &ControllerThread::status_changed, this, &Widget::show_status);
     controller_ = &controller;
-    connect(controller_, &ControllerThread::status_seen, this, &Widget::show_status);
+    connect(controller_, &ControllerThread::status_changed, this, &Widget::show_status);
     status_line_->follow(controller);
     const ConfigBlock draft = shown_draft().config;
     fill_form(draft);

@@ -63,7 +63,7 @@ void wire_tray(ControllerRegistry &registry, GlobalHotKeys &hot_keys, TrayShell 
     const auto show_now = [&registry, &shell] { show(registry, shell); };
     // A place let go is deleted with its connection.
     registry.wire_each([&shell, show_now](ControllerThread &each) {
-        QObject::connect(&each, &ControllerThread::status_seen, &shell, show_now);
+        QObject::connect(&each, &ControllerThread::status_changed, &shell, show_now);
     });
     QObject::connect(&registry, &ControllerRegistry::present_changed, &shell, show_now);
     QObject::connect(&registry, &ControllerRegistry::controller_renamed, &shell, show_now);

@@ -103,6 +103,13 @@ private slots:
                                              << Rows{{0, 200, 200, 200, 30}, {1, 200, 200, 200, 30}};
         QTest::newRow("disconnected time not counted") << Samples{{0, 300}, {20'000, -1}, {50'000, 900}}
                                                        << 60'000 << Rows{{0, 300, 500, 900, 30}};
+        // Nobody looking: a rising light announced every 5 s, none at 60 s.
+        Samples paced;
+        for (int at = 0; at <= 65'000; at += 5'000)
+            if (at != 60'000)
+                paced << qMakePair(at, 100 + at / 1000);
+        QTest::newRow("paced to 5 s, held across the minute")
+            << paced << 70'000 << Rows{{0, 100, 127.5, 155, 60}, {1, 155, 160, 165, 10}};
     }
 
     void minutes()

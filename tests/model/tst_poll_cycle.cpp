@@ -1,7 +1,7 @@
 // The poll cycle of the model: the tick that finds no controller, the tick
 // that identifies and loads one, the identification failures that end the
 // program, which requests each tick sends, what a failed exchange leaves
-// behind, and the hot keys' step. Unplugging and replugging: tests/window
+// behind, the hot keys' step, and how often a drifting light is announced. Unplugging and replugging: tests/window
 // tst_view, which drives this model with the form attached.
 
 #include "bench.h"
@@ -42,6 +42,8 @@ private slots:
     void hot_keys_data();
     void hot_keys();
     void hot_keys_wait_for_the_controller_to_report_manual();
+    void readings_paced_data();
+    void readings_paced();
 };
 
 void TestPollCycle::first_tick_comes_before_the_controller_is_opened()
@@ -500,6 +502,77 @@ void TestPollCycle::hot_keys_wait_for_the_controller_to_report_manual()
     bench.tick();
     QCOMPARE(bench.payloads(cmd_set_pwm_width).value(0).left(2), QByteArray::fromHex("3601"));
     QCOMPARE(bench.controller_config().pwm_width(), 217u);
+}
+
+void TestPollCycle::readings_paced_data()
+{
+    QTest::addColumn<bool>("paced");
+    // l: the light moves by one and a tick runs; t: a tick; w: the pace
+    // passes (READINGS_MS); e: the window holds edits (a state change);
+    // v: manual level 300 is asked for; q, Q: nobody looks from now on,
+    // someone does again.
+    QTest::addColumn<QString>("steps");
+    // What was announced meanwhile: light/brightness, "e" while edits are held.
+    QTest::addColumn<QStringList>("announced");
+
+    QTest::newRow("a burst of readings: the first, then the latest")
+        << true << "lllwl" << QStringList{"501/200", "504/200"};
+    QTest::newRow("the latest comes with the first tick after the pace")
+        << true << "llwt" << QStringList{"501/200", "502/200"};
+    QTest::newRow("a state change goes through the pace, with the latest readings")
+        << true << "llle" << QStringList{"501/200", "503/200e"};
+    QTest::newRow("readings after a state change wait for its pace")
+        << true << "lelwt" << QStringList{"501/200", "501/200e", "502/200e"};
+    QTest::newRow("nobody looks: held past the pace, until someone looks")
+        << true << "qlwlwtQt" << QStringList{"502/200"};
+    QTest::newRow("an action: asked and sent, each said at once")
+        << true << "lvtl" << QStringList{"501/200", "501/200", "501/300"};
+    QTest::newRow("unpaced: every reading")
+        << false << "llle" << QStringList{"501/200", "502/200", "503/200", "503/200e"};
+}
+
+// A drifting light costs every view, D-Bus and the history a few statuses
+// a second, none while nobody looks; whatever else changes is said at once.
+void TestPollCycle::readings_paced()
+{
+    QFETCH(bool, paced);
+    QFETCH(QString, steps);
+    QFETCH(QStringList, announced);
+
+    Bench bench(ControllerState().light(500).mode(1).pwm_width(200));
+    Controller &model = bench.model();
+    model.pace_readings(paced);
+    bench.connect();
+    QTest::qWait(Controller::READINGS_MS);
+    QStringList said;
+    QObject::connect(&model, &Controller::status_value_changed, [&said](const ControllerStatus &now) {
+        said << QStringLiteral("%1/%2").arg(now.light).arg(now.brightness_width) + (now.edits_pending ? "e" : "");
+    });
+    for (const QChar step : steps) {
+        switch (step.toLatin1()) {
+        case 'l':
+            bench.controller_config().set_light_adc(bench.controller_config().light_adc() + 1);
+            bench.tick();
+            break;
+        case 't':
+            bench.tick();
+            break;
+        case 'w':
+            QTest::qWait(Controller::READINGS_MS);
+            break;
+        case 'e':
+            model.set_edits_pending(true);
+            break;
+        case 'v':
+            QCOMPARE(model.set_manual_level(300), Refusal::none);
+            break;
+        case 'q':
+        case 'Q':
+            model.set_quiet(step == QLatin1Char('q'));
+            break;
+        }
+    }
+    QCOMPARE(said, announced);
 }
 
 QTEST_MAIN(TestPollCycle)
