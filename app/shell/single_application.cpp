@@ -61,7 +61,7 @@ QString short_hash(const QString &text)
 enum class Frame { incomplete, invalid, complete };
 
 // Judges what a connection delivered so far: a complete frame's text goes to `message`.
-Frame take_frame(const QByteArray &bytes, QString *message)
+Frame check_frame(const QByteArray &bytes, QString *message)
 {
     if (bytes.size() < FRAME_HEADER_BYTES)
         return Frame::incomplete;
@@ -479,9 +479,9 @@ void SingleApplication::read_frame(Connection *connection)
         return;
     QString message;
 #ifdef Q_OS_WIN
-    const Frame frame = take_frame(connection->peek(FRAME_BYTES), &message);
+    const Frame frame = check_frame(connection->peek(FRAME_BYTES), &message);
 #else
-    const Frame frame = take_frame(connection->received(), &message);
+    const Frame frame = check_frame(connection->received(), &message);
     // Gone before its frame was complete.
     if (frame == Frame::incomplete && connection->ended()) {
         drop(connection);
