@@ -68,11 +68,8 @@ bool readable(int fd, int timeout_ms)
 QString described(const HidEvent &event)
 {
     const char *actions[] = {"add", "remove", "change", "other"};
-    return QStringLiteral("%1 %2 %3:%4 %5@%6")
-        .arg(QLatin1String(actions[int(event.action)]), QString::fromStdString(event.hid.path))
-        .arg(event.hid.vendor_id, 4, 16, QLatin1Char('0'))
-        .arg(event.hid.product_id, 4, 16, QLatin1Char('0'))
-        .arg(QString::fromStdString(event.hid.serial), QString::fromStdString(event.hid.port));
+    return QString::asprintf("%s %s %04x:%04x %s@%s", actions[int(event.action)], event.hid.path.c_str(),
+                             event.hid.vendor_id, event.hid.product_id, event.hid.serial.c_str(), event.hid.port.c_str());
 }
 
 } // namespace
