@@ -129,8 +129,9 @@ private slots:
         QTest::newRow("the first unplugged: its place waits, the other keeps its own")
             << false << ab << Ids{"unplug 0", "replug 0"} << a_b << Ids{"sn:A1", "sn:B2", "sn:A1"} << Ids{"sn:A1"}
             << Ids{} << 3;
-        QTest::newRow("another port keeps a serial's id") << false << ab << Ids{"unplug 1", "replug 1 3-1"} << a_b
-                                                          << Ids{"sn:A1", "sn:B2", "sn:B2"} << Ids{"sn:B2"} << Ids{} << 3;
+        QTest::newRow("another port keeps a serial's id")
+            << false << ab << Ids{"unplug 1", "replug 1 3-1"} << a_b << Ids{"sn:A1", "sn:B2", "sn:B2"} << Ids{"sn:B2"}
+            << Ids{} << 3;
         QTest::newRow("a twin comes: both take their ports, and keep them")
             << false << Ids{"SAME@1-1"} << Ids{"appears SAME@1-2", "unplug 1"} << Ids{"sn:SAME@1-1"}
             << Ids{"sn:SAME", "sn:SAME@1-2"} << Ids{"sn:SAME@1-2"} << Ids{} << 2;
@@ -139,7 +140,8 @@ private slots:
         QTest::newRow("moved to another port during sleep: the same controller")
             << false << ab << Ids{"sleep", "unplug 1", "replug 1 3-1", "wake"} << a_b << a_b << Ids{} << Ids{} << 4;
 
-        QTest::newRow("udev: found by the listing at the start") << true << ab << Ids{} << a_b << a_b << Ids{} << Ids{} << 2;
+        QTest::newRow("udev: found by the listing at the start")
+            << true << ab << Ids{} << a_b << a_b << Ids{} << Ids{} << 2;
         QTest::newRow("udev: add") << true << Ids{"A1@1-1"} << Ids{"unplug 0", "replug 0"} << Ids{"sn:A1"}
                                    << Ids{"sn:A1", "sn:A1"} << Ids{"sn:A1"} << Ids{} << 2;
         QTest::newRow("udev: remove: the other goes on")
