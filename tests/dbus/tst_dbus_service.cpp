@@ -486,8 +486,8 @@ void TestDbusService::watch_lasts_until_unwatched_or_gone()
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, caller);
         const QString method = words.first() == "unwatch" ? "Unwatch" : "Watch";
         for (int call = 0; words.first() != "leave" && call < words.value(1, "1").toInt(); ++call) {
-            QDBusPendingCall pending = bus.asyncCall(
-                QDBusMessage::createMethodCall(ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, INTERFACE, method));
+            QDBusPendingCall pending = bus.asyncCall(QDBusMessage::createMethodCall(
+                ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, INTERFACE, method));
             QVERIFY(QTest::qWaitFor([&] { return pending.isFinished(); }));
             QVERIFY2(!pending.isError(), qPrintable(pending.error().message()));
         }

@@ -68,8 +68,9 @@ bool readable(int fd, int timeout_ms)
 QString described(const HidEvent &event)
 {
     const char *actions[] = {"add", "remove", "change", "other"};
-    return QString::asprintf("%s %s %04x:%04x %s@%s", actions[int(event.action)], event.hid.path.c_str(),
-                             event.hid.vendor_id, event.hid.product_id, event.hid.serial.c_str(), event.hid.port.c_str());
+    const HidInterface &hid = event.hid;
+    return QString::asprintf("%s %s %04x:%04x %s@%s", actions[int(event.action)], hid.path.c_str(), hid.vendor_id,
+                             hid.product_id, hid.serial.c_str(), hid.port.c_str());
 }
 
 } // namespace
