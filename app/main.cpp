@@ -131,7 +131,6 @@ int main(int argc, char **argv)
             history.woke();
             registry.wake();
         });
-    sleep_watch.follow(QDBusConnection::systemBus());
 
     // The tray, the on-screen level and closing to the tray; the program ends
     // when the shell says so, not on its last window.
@@ -162,8 +161,12 @@ int main(int argc, char **argv)
     registry.start();
     shell.start(options.background);
     // The history's database is opened once the window is on screen; what
-    // happens meanwhile is recorded for it.
-    after_first_frame(window, [&history] { history.start(); });
+    // happens meanwhile is recorded for it. The system bus (connecting
+    // blocks) is not needed for a sleep in the first instants either.
+    after_first_frame(window, [&history, &sleep_watch] {
+        history.start();
+        sleep_watch.follow(QDBusConnection::systemBus());
+    });
     const int exit_code = app.exec();
     // The loop left by itself (the identification error): the same end,
     // with that exit code. The exchange's own time limits bound the wait.

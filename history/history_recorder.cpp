@@ -157,6 +157,9 @@ void HistoryRecorder::prepare_for_sleep(std::function<void()> written)
         recorded.minutes.set(now, LightSample());
     pending_.sleeps.push_back({now, 0});
     send(take_minutes(true));
+    // A sleep before the first frame: the store opens now, or the answer
+    // the inhibitor waits for would never come.
+    start();
     // Queued after the batch, so it runs once that is written.
     writer_jobs_->post([own_jobs = own_jobs_, written = std::move(written)] { own_jobs->post(written); });
 }

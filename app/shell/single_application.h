@@ -6,9 +6,14 @@
 
 #include <memory>
 
+class QDeadlineTimer;
+class QLockFile;
+#ifdef Q_OS_WIN
 class QLocalServer;
 class QLocalSocket;
-class QLockFile;
+#else
+class QSocketNotifier;
+#endif
 
 // The application object that keeps the tool to one instance per executable
 // and user. The first start holds a lock file and listens on a local socket
@@ -57,17 +62,32 @@ signals:
     void startup_id_received(const QString &startup_id);
 
 private:
+#ifdef Q_OS_WIN
+    using Connection = QLocalSocket;
+#else
+    // On Unix a plain socket: QtNetwork would cost start-up for one socket.
+    class Connection;
+#endif
     bool other_instance_answers() const;
+    // Hands `frame` to the running instance; true once it acknowledged it.
+    bool deliver(const QByteArray &frame, const QDeadlineTimer &deadline) const;
     void listen();
     void accept_connections();
-    void read_frame(QLocalSocket *socket);
+    void take(Connection *connection);
+    void read_frame(Connection *connection);
     void hand_on(const QString &message);
-    void drop(QLocalSocket *socket);
+    void drop(Connection *connection);
 
     QString server_name_;
     std::unique_ptr<QLockFile> lock_;
     bool running_ = false;
     // Declared after the lock: the socket goes away before the lock is freed.
+#ifdef Q_OS_WIN
     std::unique_ptr<QLocalServer> server_;
-    QList<QLocalSocket *> open_connections_;
+#else
+    void close_server();
+    int listening_fd_ = -1;
+    QSocketNotifier *listening_ = nullptr;
+#endif
+    QList<Connection *> open_connections_;
 };

@@ -456,19 +456,17 @@ void TestDbusService::each_controller_its_object()
 }
 
 // With the window hidden, a watcher keeps the fast poll: each Watch until
-// its own Unwatch, every one of them once its caller leaves the bus; an
-// Unwatch of nobody's watch changes nothing.
+// its own Unwatch, all of them once its caller leaves the bus.
 void TestDbusService::watch_lasts_until_unwatched_or_gone_data()
 {
-    QTest::addColumn<QStringList>("steps"); // watch, unwatch, "watch 100", leave: one caller, a new one after it leaves
+    QTest::addColumn<QStringList>("steps"); // watch, unwatch, "watch 100", leave (a new caller comes after)
     QTest::addColumn<QList<bool>>("watched"); // after each step
-
     QTest::newRow("the caller leaves") << QStringList{"watch", "leave"} << QList<bool>{true, false};
     QTest::newRow("each Watch counts, an Unwatch without one does nothing")
         << QStringList{"unwatch", "watch", "watch", "unwatch", "unwatch", "unwatch", "watch"}
         << QList<bool>{false, true, true, true, false, false, true};
-    QTest::newRow("many watches go with their caller") << QStringList{"watch 100", "leave", "watch"}
-                                                       << QList<bool>{true, false, true};
+    QTest::newRow("many watches go with their caller")
+        << QStringList{"watch 100", "leave", "watch"} << QList<bool>{true, false, true};
 }
 
 void TestDbusService::watch_lasts_until_unwatched_or_gone()
@@ -477,73 +475,70 @@ void TestDbusService::watch_lasts_until_unwatched_or_gone()
     QFETCH(QList<bool>, watched);
     Rig rig;
     rig.bench.registry().cadence().set_window_shown(false);
-    int callers = 0;
-    QString caller = QStringLiteral("watcher%1").arg(callers);
+    QString caller = QStringLiteral("watcher");
     const auto leave = qScopeGuard([&] { QDBusConnection::disconnectFromBus(caller); });
     for (qsizetype step = 0; step < steps.size(); ++step) {
         const QStringList words = steps.at(step).split(' ');
         if (words.first() == "leave") {
             QDBusConnection::disconnectFromBus(caller);
-            caller = QStringLiteral("watcher%1").arg(++callers);
+            caller = QStringLiteral("watcher%1").arg(step);
         }
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, caller);
         const QString method = words.first() == "unwatch" ? "Unwatch" : "Watch";
         for (int call = 0; words.first() != "leave" && call < words.value(1, "1").toInt(); ++call) {
-            QDBusPendingCall pending = bus.asyncCall(
-                QDBusMessage::createMethodCall(ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, INTERFACE, method));
+            QDBusPendingCall pending = bus.asyncCall(QDBusMessage::createMethodCall(
+                ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, INTERFACE, method));
             QVERIFY(QTest::qWaitFor([&] { return pending.isFinished(); }));
             QVERIFY2(!pending.isError(), qPrintable(pending.error().message()));
         }
-        const int poll_ms = watched.at(step) ? Controller::POLL_MS : Controller::QUIET_POLL_MS;
-        QTRY_COMPARE(rig.bench.model().poll_ms(), poll_ms); // leaving reaches the program in a while
+        // A caller's leaving reaches the program in a while.
+        QTRY_COMPARE(rig.bench.model().poll_ms(), watched.at(step) ? Controller::POLL_MS : Controller::QUIET_POLL_MS);
     }
-}
-
-void TestDbusService::follows_sleep_data()
-{
-    QTest::addColumn<bool>("login");   // the stand-in logind is on the bus
-    QTest::addColumn<bool>("bus");     // the program has a system bus
-    QTest::addColumn<QString>("meanwhile"); // during sleep
-    QTest::addColumn<int>("loads");    // configuration_loaded after waking
-    QTest::newRow("asleep and awake: nothing said") << true << true << "" << 0;
-    QTest::newRow("replugged: reopened, nothing said") << true << true << "replug" << 0;
-    QTest::newRow("reconfigured elsewhere: the load is said") << true << true << "reconfigure" << 1;
-    QTest::newRow("no logind: nothing changes") << false << true << "reconfigure" << 0;
-    QTest::newRow("no system bus: nothing changes") << true << false << "reconfigure" << 0;
 }
 
 // Before sleep the controller is let go, then the inhibitor; after it a
 // new inhibitor, and the controller is opened and loaded anew.
+void TestDbusService::follows_sleep_data()
+{
+    QTest::addColumn<QString>("missing");   // "logind", "system bus": then nothing changes
+    QTest::addColumn<QString>("meanwhile"); // during sleep
+    QTest::addColumn<int>("loads");         // configuration_loaded after waking
+    QTest::newRow("asleep and awake: nothing said") << "" << "" << 0;
+    QTest::newRow("replugged: reopened, nothing said") << "" << "replug" << 0;
+    QTest::newRow("reconfigured elsewhere: the load is said") << "" << "reconfigure" << 1;
+    QTest::newRow("no logind") << "logind" << "reconfigure" << 0;
+    QTest::newRow("no system bus") << "system bus" << "reconfigure" << 0;
+}
+
 void TestDbusService::follows_sleep()
 {
-    QFETCH(bool, login);
-    QFETCH(bool, bus);
+    QFETCH(QString, missing);
     QFETCH(QString, meanwhile);
     QFETCH(int, loads);
-    const bool follows = login && bus;
+    const bool follows = missing.isEmpty();
 
     Rig rig;
     StandInLogin logind;
-    if (login)
+    if (missing != "logind")
         QVERIFY(logind.bus.registerObject(SleepWatch::LOGIN_PATH, &logind, QDBusConnection::ExportAllSlots)
                 && logind.bus.registerService(SleepWatch::LOGIN_SERVICE));
     ControllerRegistry &registry = rig.bench.registry();
     SleepWatch watch([&](const SleepWatch::Ready &ready) { registry.prepare_for_sleep(ready); },
                      [&] { registry.wake(); });
+    const bool bus = missing != "system bus";
     QCOMPARE(watch.follow(bus ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("none"))), bus);
     QVERIFY(QTest::qWaitFor([&] { return logind.held() == int(follows); }));
     // Handled once a call sent behind it is answered; what the program
     // sent before its answer is taken in after it.
     const auto prepare_for_sleep = [&](bool sleeping) {
-        QDBusMessage signal = QDBusMessage::createSignal(SleepWatch::LOGIN_PATH, SleepWatch::LOGIN_MANAGER,
-                                                         QStringLiteral("PrepareForSleep"));
-        QVERIFY(logind.bus.send(signal << sleeping));
+        QVERIFY(logind.bus.send(QDBusMessage::createSignal(SleepWatch::LOGIN_PATH, SleepWatch::LOGIN_MANAGER,
+                                                           QStringLiteral("PrepareForSleep")) << sleeping));
         const QDBusPendingCall behind = logind.bus.asyncCall(QDBusMessage::createMethodCall(
             ControllerService::SERVICE_NAME, ControllerService::OBJECT_PATH, PROPERTIES, "GetAll") << INTERFACE);
         QVERIFY(QTest::qWaitFor([&] { return behind.isFinished(); }));
         QCoreApplication::processEvents();
     };
-    prepare_for_sleep(false); // changes nothing
+    prepare_for_sleep(false); // awake already: changes nothing
     rig.log.changes.clear();
     rig.log.comings_and_goings.clear();
 

@@ -12,6 +12,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -40,12 +41,15 @@ bool before_time_out(qint64 struck)
     return monotonic_ms() < struck + HID_EXCHANGE_TIMEOUT_MS;
 }
 
-// Entries of /proc/PID/<what>: "fd" (open descriptors), "task" (threads).
-int proc_entries(qint64 pid, const char *what)
+// The program's threads and open descriptors, as /proc lists them.
+std::pair<int, int> threads_and_descriptors(qint64 pid)
 {
-    return int(QDir(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(what)))
-                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
-                   .size());
+    const auto count = [pid](const char *what) {
+        return int(QDir(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(what)))
+                       .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                       .size());
+    };
+    return {count("task"), count("fd")};
 }
 
 } // namespace
@@ -447,8 +451,7 @@ void TestController::hot_plug_from_udev()
     QVERIFY(plug(QStringLiteral("1"), QStringLiteral("udev add")));
     const qint64 added = sim.event_ms(QStringLiteral("udev add"), lamp);
     QVERIFY2(sim.wait_for_wire(status_replies_since(added, 3), 10000, lamp), app.output());
-    const int descriptors = proc_entries(app.pid(), "fd");
-    const int threads = proc_entries(app.pid(), "task");
+    const std::pair<int, int> before = threads_and_descriptors(app.pid());
 
     for (int replug = 0; replug < 20; ++replug) {
         QVERIFY(plug(QStringLiteral("0"), QStringLiteral("udev remove")));
@@ -459,11 +462,7 @@ void TestController::hot_plug_from_udev()
     QCOMPARE(sim.event_times(QStringLiteral("open /dev/hidraw2"), lamp).size(),
              sim.event_times(QStringLiteral("close /dev/hidraw2"), lamp).size() + 1);
     // Places let go end their threads once they have answered.
-    wait_until([&] {
-        return proc_entries(app.pid(), "task") == threads && proc_entries(app.pid(), "fd") == descriptors;
-    }, 5000);
-    QCOMPARE(proc_entries(app.pid(), "task"), threads);
-    QCOMPARE(proc_entries(app.pid(), "fd"), descriptors);
+    QTRY_COMPARE_WITH_TIMEOUT(threads_and_descriptors(app.pid()), before, 5000);
     QVERIFY(app.running());
 }
 

@@ -68,11 +68,9 @@ bool readable(int fd, int timeout_ms)
 QString described(const HidEvent &event)
 {
     const char *actions[] = {"add", "remove", "change", "other"};
-    return QStringLiteral("%1 %2 %3:%4 %5@%6")
-        .arg(QLatin1String(actions[int(event.action)]), QString::fromStdString(event.hid.path))
-        .arg(event.hid.vendor_id, 4, 16, QLatin1Char('0'))
-        .arg(event.hid.product_id, 4, 16, QLatin1Char('0'))
-        .arg(QString::fromStdString(event.hid.serial), QString::fromStdString(event.hid.port));
+    const HidInterface &hid = event.hid;
+    return QString::asprintf("%s %s %04x:%04x %s@%s", actions[int(event.action)], hid.path.c_str(), hid.vendor_id,
+                             hid.product_id, hid.serial.c_str(), hid.port.c_str());
 }
 
 } // namespace

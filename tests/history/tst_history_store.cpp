@@ -300,36 +300,33 @@ private slots:
         QCOMPARE(recorded(path), after);
     }
 
-    // One correction near a sleep from T0 + 1 h (to T0 + 2 h when it woke),
-    // and whether a proposal learns from it.
+    // One correction near a sleep from T0 + 1 h to T0 + 2 h, and whether a
+    // proposal learns from it.
     void corrections_around_sleep_data()
     {
-        QTest::addColumn<bool>("woke");
-        QTest::addColumn<QString>("after");  // "sleep" or "wake"
-        QTest::addColumn<int>("offset_ms");  // after that moment
+        QTest::addColumn<QString>("after"); // "sleep", "wake", "endless sleep" (one never seen to wake: its start)
+        QTest::addColumn<int>("offset_ms");
         QTest::addColumn<bool>("learnt");
-
-        QTest::newRow("11 s before sleep") << true << "sleep" << -11'000 << true;
-        QTest::newRow("9 s before sleep") << true << "sleep" << -9'000 << false;
-        QTest::newRow("59 s after waking") << true << "wake" << 59'000 << false;
-        QTest::newRow("61 s after waking") << true << "wake" << 61'000 << true;
-        QTest::newRow("never seen to wake: 59 s after its start") << false << "sleep" << 59'000 << false;
-        QTest::newRow("never seen to wake: 61 s after its start") << false << "sleep" << 61'000 << true;
+        QTest::newRow("11 s before sleep") << "sleep" << -11'000 << true;
+        QTest::newRow("9 s before sleep") << "sleep" << -9'000 << false;
+        QTest::newRow("59 s after waking") << "wake" << 59'000 << false;
+        QTest::newRow("61 s after waking") << "wake" << 61'000 << true;
+        QTest::newRow("never seen to wake: 59 s after its start") << "endless sleep" << 59'000 << false;
+        QTest::newRow("never seen to wake: 61 s after its start") << "endless sleep" << 61'000 << true;
     }
 
     void corrections_around_sleep()
     {
-        QFETCH(bool, woke);
         QFETCH(QString, after);
         QFETCH(int, offset_ms);
         QFETCH(bool, learnt);
 
         QTemporaryDir dir;
         HistoryStore store(dir.filePath(QStringLiteral("history.sqlite")));
-        const SleepSpan span{T0 + 3'600'000, woke ? T0 + 7'200'000 : 0};
+        const SleepSpan span{T0 + 3'600'000, after == "endless sleep" ? 0 : T0 + 7'200'000};
         HistoryBatch batch;
         batch.sleeps = {span};
-        batch.corrections = {{(after == "sleep" ? span.start_ms : span.end_ms) + offset_ms, ID, 500, 10, 20,
+        batch.corrections = {{(after == "wake" ? span.end_ms : span.start_ms) + offset_ms, ID, 500, 10, 20,
                               QStringLiteral("hot_key")}};
         QVERIFY(store.write(batch));
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(1)); // still shown

@@ -6,7 +6,9 @@
 #include "probe_process.h"
 
 #include <QDir>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -50,6 +52,7 @@ private slots:
     void delivers_message_data();
     void delivers_message();
     void recovers_after_kill();
+    void reaches_instance_of_older_build();
     void second_start_gives_up_on_frozen_instance();
     void separate_users_do_not_meet();
     void socket_is_private();
@@ -181,6 +184,36 @@ void TestSingleApplication::recovers_after_kill()
     QVERIFY2(next, "the start after a killed instance must become the first instance");
     QVERIFY(send("Rise up!"));
     QVERIFY(next->wait_for_line(received("Rise up!")));
+}
+
+void TestSingleApplication::reaches_instance_of_older_build()
+{
+    // An instance from before an update in place: the lock held, Qt's local
+    // server on the same socket.
+    ProbeProcess *dead = start_primary();
+    QVERIFY(dead);
+    dead->process().kill();
+    QVERIFY(dead->process().waitForFinished(ProbeProcess::WAIT_MS));
+    const QString path = socket_path();
+    QLockFile lock(path.left(path.lastIndexOf('.')) + ".lock");
+    lock.setStaleLockTime(0);
+    QVERIFY(lock.tryLock(0));
+    QLocalServer older;
+    older.setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(path);
+    QVERIFY(older.listen(path));
+
+    ProbeProcess &newer = start_probe({"Rise up!"});
+    QVERIFY(older.waitForNewConnection(ProbeProcess::WAIT_MS));
+    QLocalSocket *connection = older.nextPendingConnection();
+    const QByteArray expected = frame(8, "Rise up!");
+    while (connection->bytesAvailable() < expected.size())
+        QVERIFY(connection->waitForReadyRead(ProbeProcess::WAIT_MS));
+    QCOMPARE(connection->readAll(), expected);
+    connection->putChar('\x06');
+    QVERIFY(connection->waitForBytesWritten(ProbeProcess::WAIT_MS));
+    QVERIFY(newer.wait_for_exit());
+    QCOMPARE(newer.lines(), QStringList{"delivered"});
 }
 
 void TestSingleApplication::second_start_gives_up_on_frozen_instance()

@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <functional>
+
 namespace {
 
 ControllerStatus status(bool ready, RegulationMode mode, int manual_level, int brightness)
@@ -462,20 +464,17 @@ void TestTrayParts::polls_slow_while_nobody_looks()
     QFETCH(QList<int>, poll_ms);
     Program program({ControllerState().mode(1).pwm_width(300)});
     program.registry.start();
+    const QMap<QString, std::function<void()>> take{
+        {"start", [] {}},
+        {"show", [&] { program.window.show(); }},
+        {"minimise", [&] { program.window.showMinimized(); }},
+        {"hide", [&] { program.window.hide(); }},
+        {"key", [&] { emit program.hot_keys.activated(HOTKEY_PWM_UP); }},
+        {"plug", [&] { program.sim.add_controller(ControllerState().state); program.registry.check_devices(); }},
+    };
     for (qsizetype step = 0; step <= steps.size(); ++step) {
         const QString done = step ? steps.at(step - 1) : QStringLiteral("start");
-        if (done == "show") {
-            program.window.show();
-        } else if (done == "minimise") {
-            program.window.showMinimized();
-        } else if (done == "hide") {
-            program.window.hide();
-        } else if (done == "key") {
-            emit program.hot_keys.activated(HOTKEY_PWM_UP);
-        } else if (done == "plug") {
-            program.sim.add_controller(ControllerState().state);
-            program.registry.check_devices();
-        }
+        take[done]();
         for (ControllerThread *place : program.registry.places()) {
             const Controller &controller = place->controller();
             QVERIFY2(controller.poll_ms() == poll_ms.at(step), qPrintable(done));
