@@ -47,6 +47,8 @@ private slots:
     void curve_width_data();
     void curve_width();
     void regulation_follows_the_curve();
+    void room_reading_data();
+    void room_reading();
     void each_handle_has_its_own_queue();
     void unplug_kills_old_handles();
     void controllers_on_threads_of_their_own();
@@ -184,6 +186,61 @@ void TestSimController::regulation_follows_the_curve()
 
     handle(firmware, cmd_set_mode, QByteArray("\x00", 1));
     QCOMPARE(firmware.state().config.pwm_width(), 30u);
+}
+
+// The lamp goes from off to `width` at 0 ms; the reading is taken at
+// `at_ms`, many times over where noise may move it.
+void TestSimController::room_reading_data()
+{
+    QTest::addColumn<double>("ambient");
+    QTest::addColumn<double>("k");
+    QTest::addColumn<int>("noise");
+    QTest::addColumn<int>("settle_ms");
+    QTest::addColumn<double>("drift");
+    QTest::addColumn<unsigned>("width");
+    QTest::addColumn<qint64>("at_ms");
+    QTest::addColumn<unsigned>("low");
+    QTest::addColumn<unsigned>("high");
+
+    QTest::newRow("no room: the reading stays as set") << 0.0 << 0.0 << 0 << 0 << 0.0 << 564u << qint64(900) << 512u << 512u;
+    QTest::newRow("no coupling: the ambient alone") << 300.0 << 0.0 << 0 << 0 << 0.0 << 564u << qint64(900) << 300u << 300u;
+    QTest::newRow("at the change: still dark") << 300.0 << 2.5 << 0 << 150 << 0.0 << 282u << qint64(0) << 300u << 300u;
+    QTest::newRow("halfway through settling") << 300.0 << 2.5 << 0 << 150 << 0.0 << 282u << qint64(75) << 362u << 363u;
+    QTest::newRow("settled: k per percent") << 300.0 << 2.5 << 0 << 150 << 0.0 << 282u << qint64(150) << 425u << 425u;
+    QTest::newRow("noise stays within its bounds") << 300.0 << 2.5 << 3 << 0 << 0.0 << 282u << qint64(900) << 422u << 428u;
+    QTest::newRow("the ambient drifts") << 300.0 << 2.5 << 0 << 0 << 10.0 << 282u << qint64(2000) << 445u << 445u;
+}
+
+void TestSimController::room_reading()
+{
+    QFETCH(double, ambient);
+    QFETCH(double, k);
+    QFETCH(int, noise);
+    QFETCH(int, settle_ms);
+    QFETCH(double, drift);
+    QFETCH(unsigned, width);
+    QFETCH(qint64, at_ms);
+    QFETCH(unsigned, low);
+    QFETCH(unsigned, high);
+
+    SimState state;
+    state.config.set_regulation_mode(1);
+    state.config.set_pwm_width(0);
+    state.room = {ambient, drift, k, noise, settle_ms};
+    SimFirmware firmware(state);
+    const unsigned char request[2] = {0, cmd_read_state};
+    const unsigned char set_width[4] = {0, cmd_set_pwm_width, static_cast<unsigned char>(width / 4),
+                                         static_cast<unsigned char>(width % 4)};
+    firmware.handle(set_width, sizeof set_width, 0);
+
+    std::set<unsigned> seen;
+    for (int i = 0; i < 200; ++i) {
+        const SimReply reply = firmware.handle(request, sizeof request, at_ms);
+        seen.insert(reply[3] * 256u + reply[4]);
+    }
+    QVERIFY2(*seen.begin() >= low && *seen.rbegin() <= high,
+             qPrintable(QStringLiteral("%1..%2").arg(*seen.begin()).arg(*seen.rbegin())));
+    QCOMPARE(seen.size() > 1, noise > 0); // noise really moves the reading
 }
 
 void TestSimController::each_handle_has_its_own_queue()

@@ -4,10 +4,27 @@
 #include "protocol/curve_width.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int REPORT_SIZE = 65; // report ID, command, 63 payload bytes
+constexpr double LIGHT_MAX = 0xFFFF; // light_adc is a 16-bit field
+
+double width_percent(unsigned width)
+{
+    return width * 100.0 / PWM_FULL_SCALE;
+}
+
+// One well-mixed 64-bit value per input, so the noise is a pure function of
+// the seed and the number of readings taken.
+unsigned long long mix(unsigned long long x)
+{
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
 
 struct CurvePoint
 {
@@ -38,8 +55,10 @@ ConfigBlock sim_default_config()
     return config;
 }
 
-SimReply SimFirmware::handle(const unsigned char *report, size_t length)
+SimReply SimFirmware::handle(const unsigned char *report, size_t length, long long now_ms)
 {
+    now_ms_ = std::max(now_ms_, now_ms);
+    sense();
     std::array<unsigned char, REPORT_SIZE> request{};
     std::copy_n(report, std::min(length, request.size()), request.begin());
     const unsigned char command = request[1];
@@ -75,6 +94,7 @@ SimReply SimFirmware::handle(const unsigned char *report, size_t length)
     }
 
     regulate();
+    sense();
     return reply;
 }
 
@@ -85,4 +105,41 @@ void SimFirmware::regulate()
     ConfigBlock &config = state_.config;
     if (state_.follow_curve && config.regulation_mode() != 1)
         config.set_pwm_width(curve_width(config, config.light_adc()));
+}
+
+void SimFirmware::sense()
+{
+    const SimRoom &room = state_.room;
+    if (!room.present())
+        return;
+    const double target = width_percent(state_.config.pwm_width());
+    if (!lamp_known_) {
+        lamp_known_ = true;
+        lamp_from_ = lamp_to_ = target;
+    } else if (target != lamp_to_) {
+        lamp_from_ = lit_percent();
+        lamp_to_ = target;
+        lamp_since_ms_ = now_ms_;
+    }
+    const double reading = room.ambient + room.ambient_drift_per_s * double(now_ms_) / 1000
+        + room.lamp_counts_per_percent * lit_percent() + noise();
+    state_.config.set_light_adc(unsigned(std::lround(std::clamp(reading, 0.0, LIGHT_MAX))));
+}
+
+double SimFirmware::lit_percent() const
+{
+    const long long settle = state_.room.lamp_settle_ms;
+    const long long since = now_ms_ - lamp_since_ms_;
+    if (settle <= 0 || since >= settle)
+        return lamp_to_;
+    return lamp_from_ + (lamp_to_ - lamp_from_) * double(since) / double(settle);
+}
+
+int SimFirmware::noise()
+{
+    const int counts = state_.room.noise_counts;
+    if (counts <= 0)
+        return 0;
+    const unsigned long long draw = mix((static_cast<unsigned long long>(state_.room.noise_seed) << 32) ^ noise_draws_++);
+    return int(draw % (2ULL * unsigned(counts) + 1)) - counts;
 }
