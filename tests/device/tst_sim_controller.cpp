@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -49,6 +50,8 @@ private slots:
     void regulation_follows_the_curve();
     void room_reading_data();
     void room_reading();
+    void timed_regulation_data();
+    void timed_regulation();
     void each_handle_has_its_own_queue();
     void unplug_kills_old_handles();
     void controllers_on_threads_of_their_own();
@@ -241,6 +244,82 @@ void TestSimController::room_reading()
     QVERIFY2(*seen.begin() >= low && *seen.rbegin() <= high,
              qPrintable(QStringLiteral("%1..%2").arg(*seen.begin()).arg(*seen.rbegin())));
     QCOMPARE(seen.size() > 1, noise > 0); // noise really moves the reading
+}
+
+// The timed model in a room with ambient 320: the curve goes linearly from
+// (light_low, percent_low) to (light_high, percent_high), flat beyond. The
+// host reads the state every 500 ms for a minute, starting from a dark lamp.
+void TestSimController::timed_regulation_data()
+{
+    QTest::addColumn<QList<int>>("curve"); // light_low, percent_low, light_high, percent_high
+    QTest::addColumn<double>("k");
+    QTest::addColumn<int>("noise");
+        QTest::addColumn<int>("min_reversals"); // of at least 2 % of the width
+    QTest::addColumn<int>("max_reversals");
+    QTest::addColumn<QList<int>>("final_percent"); // lowest, highest over the last 10 s
+
+    const QList<int> steep_falling{300, 100, 500, 0};
+    const QList<int> flat_falling{300, 60, 700, 40};
+    QTest::newRow("steep falling curve, strong coupling: hunts") << steep_falling << 4.0 << 0 << 6 << 60 << QList<int>{0, 100};
+    QTest::newRow("steep falling curve, no coupling: settles") << steep_falling << 0.0 << 0 << 0 << 0 << QList<int>{90, 90};
+    QTest::newRow("flat falling curve, strong coupling: settles") << flat_falling << 4.0 << 0 << 0 << 1 << QList<int>{48, 50};
+    QTest::newRow("loop gain 0.4: settles") << QList<int>{300, 70, 500, 50} << 4.0 << 0 << 0 << 1 << QList<int>{47, 50};
+    QTest::newRow("flat curve, noisy sensor: settles") << flat_falling << 4.0 << 3 << 0 << 1 << QList<int>{48, 50};
+    QTest::newRow("steep rising curve, strong coupling: runs away") << QList<int>{300, 0, 500, 100} << 4.0 << 0 << 0 << 0 << QList<int>{100, 100};
+}
+
+void TestSimController::timed_regulation()
+{
+    QFETCH(QList<int>, curve);
+    QFETCH(double, k);
+    QFETCH(int, noise);
+    QFETCH(int, min_reversals);
+    QFETCH(int, max_reversals);
+    QFETCH(QList<int>, final_percent);
+
+    SimState state;
+    state.follow_curve = state.timed_regulation = true;
+    state.room = {320, 0, k, noise, 150};
+    ConfigBlock &config = state.config;
+    config.set_pwm_width(0);
+    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
+        const int light = curve[0] + (curve[2] - curve[0]) * (point - 2) / 4; // points 2..6 span the slope
+        const int percent = curve[1] + (curve[3] - curve[1]) * std::clamp(point - 2, 0, 4) / 4;
+        config.set_auto_light(point, unsigned(point == 1 ? 0 : light));
+        config.set_auto_pwm(point, unsigned(percent * PWM_FULL_SCALE / 100));
+    }
+    SimFirmware firmware(state);
+
+    const unsigned char request[2] = {0, cmd_read_state};
+    QList<int> widths;
+    for (long long ms = 0; ms <= 60000; ms += 500) {
+        const SimReply reply = firmware.handle(request, sizeof request, ms);
+        widths.append(reply[1] * 256 + reply[2]);
+    }
+    // Reversals as the history counts them: a move of at least 2 % against
+    // the last one, measured from the extreme reached since.
+    constexpr int THRESHOLD = PWM_FULL_SCALE / 50;
+    int reversals = 0;
+    int direction = 0;
+    int extreme = widths.first();
+    for (const int width : widths) {
+        const int moved = width - extreme;
+        if (std::abs(moved) >= THRESHOLD && (moved > 0 ? 1 : -1) != direction) {
+            reversals += direction != 0;
+            direction = moved > 0 ? 1 : -1;
+            extreme = width;
+        } else if (moved * direction > 0) {
+            extreme = width;
+        }
+    }
+    const QList<int> last = widths.mid(widths.size() - 21);
+    const QList<int> final{*std::min_element(last.begin(), last.end()) * 100 / PWM_FULL_SCALE,
+                           *std::max_element(last.begin(), last.end()) * 100 / PWM_FULL_SCALE};
+    QVERIFY2(reversals >= min_reversals && reversals <= max_reversals, qPrintable(QString::number(reversals)));
+    QVERIFY2(final[0] >= final_percent[0] && final[1] <= final_percent[1],
+             qPrintable(QStringLiteral("%1..%2").arg(final[0]).arg(final[1])));
+    if (min_reversals > 0)
+        QVERIFY(final[1] - final[0] >= 10); // still swinging at the end
 }
 
 void TestSimController::each_handle_has_its_own_queue()

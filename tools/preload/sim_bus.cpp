@@ -130,6 +130,7 @@ const SimBus::ControlFile SimBus::FILES[] = {
     {"room", &SimBus::apply_room},
     {"mode", &SimBus::apply_mode},
     {"pwm_width", &SimBus::apply_pwm_width},
+    {"regulate", &SimBus::apply_regulate},
     {"faults", &SimBus::apply_faults},
 };
 
@@ -322,6 +323,14 @@ void SimBus::apply_pwm_width(SimController &controller, const std::string *conte
     } else {
         log_event(&controller, "note pwm_width: expected 0..65535 or curve");
     }
+}
+
+void SimBus::apply_regulate(SimController &controller, const std::string *content)
+{
+    if (const std::optional<long> timed = content ? parse_number(*content, 0, 1) : 0)
+        controller.firmware.state().timed_regulation = *timed == 1;
+    else
+        log_event(&controller, "note regulate: expected 0 or 1");
 }
 
 void SimBus::apply_faults(SimController &controller, const std::string *content)

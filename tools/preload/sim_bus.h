@@ -164,6 +164,7 @@ private:
     void apply_room(SimController &controller, const std::string *content);
     void apply_mode(SimController &controller, const std::string *content);
     void apply_pwm_width(SimController &controller, const std::string *content);
+    void apply_regulate(SimController &controller, const std::string *content);
     void apply_faults(SimController &controller, const std::string *content);
 
     void set_plugged(SimController &controller, bool plugged);

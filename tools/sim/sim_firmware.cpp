@@ -57,6 +57,7 @@ ConfigBlock sim_default_config()
 
 SimReply SimFirmware::handle(const unsigned char *report, size_t length, long long now_ms)
 {
+    run_until(now_ms);
     now_ms_ = std::max(now_ms_, now_ms);
     sense();
     std::array<unsigned char, REPORT_SIZE> request{};
@@ -98,20 +99,68 @@ SimReply SimFirmware::handle(const unsigned char *report, size_t length, long lo
     return reply;
 }
 
-// The real controller regulates continuously; here it happens around each
-// request, so a reading and a mode switch take effect at once.
+// The instant form: the real controller regulates continuously; here it
+// happens around each request, so a reading and a mode switch take effect at
+// once.
 void SimFirmware::regulate()
 {
     ConfigBlock &config = state_.config;
-    if (state_.follow_curve && config.regulation_mode() != 1)
+    if (state_.follow_curve && !state_.timed_regulation && config.regulation_mode() != 1)
         config.set_pwm_width(curve_width(config, config.light_adc()));
 }
 
-void SimFirmware::sense()
+bool SimFirmware::regulating_in_time() const
 {
-    const SimRoom &room = state_.room;
-    if (!room.present())
+    return state_.follow_curve && state_.timed_regulation && state_.config.regulation_mode() != 1;
+}
+
+void SimFirmware::run_until(long long now_ms)
+{
+    if (!regulating_in_time()) {
+        // Regulation starts afresh: the next reading decides at once.
+        samples_.clear();
+        samples_to_decision_ = 0;
+        next_sample_ms_ = std::max(next_sample_ms_, (now_ms / SIM_SAMPLE_MS + 1) * SIM_SAMPLE_MS);
         return;
+    }
+    // After a long silence only the last minute matters: the loop has long
+    // forgotten anything before.
+    constexpr long long CATCH_UP_MS = 60000;
+    if (now_ms - next_sample_ms_ > CATCH_UP_MS)
+        next_sample_ms_ += (now_ms - next_sample_ms_ - CATCH_UP_MS) / SIM_SAMPLE_MS * SIM_SAMPLE_MS;
+    for (; next_sample_ms_ <= now_ms; next_sample_ms_ += SIM_SAMPLE_MS) {
+        now_ms_ = std::max(now_ms_, next_sample_ms_);
+        take_sample();
+    }
+}
+
+void SimFirmware::take_sample()
+{
+    ConfigBlock &config = state_.config;
+    sense();
+    samples_.push_back(config.light_adc());
+    while (samples_.size() > std::max(1u, config.avrg_light_num()))
+        samples_.pop_front();
+
+    if (--samples_to_decision_ <= 0) {
+        double sum = 0;
+        for (unsigned sample : samples_)
+            sum += sample;
+        target_width_ = curve_width(config, unsigned(std::lround(sum / double(samples_.size()))));
+        samples_to_decision_ = std::max(1, int(config.pwm_step_delay()) * 1000 / SIM_SAMPLE_MS);
+    }
+
+    const int width = int(config.pwm_width());
+    const int slide_ms_per_percent = int(config.pwm_slide_delay()) * 10;
+    const int step = slide_ms_per_percent == 0
+        ? std::abs(int(target_width_) - width)
+        : std::max(1, int(std::lround(PWM_FULL_SCALE / 100.0 * SIM_SAMPLE_MS / slide_ms_per_percent)));
+    config.set_pwm_width(unsigned(std::clamp(int(target_width_), width - step, width + step)));
+    follow_lamp();
+}
+
+void SimFirmware::follow_lamp()
+{
     const double target = width_percent(state_.config.pwm_width());
     if (!lamp_known_) {
         lamp_known_ = true;
@@ -121,6 +170,14 @@ void SimFirmware::sense()
         lamp_to_ = target;
         lamp_since_ms_ = now_ms_;
     }
+}
+
+void SimFirmware::sense()
+{
+    follow_lamp();
+    const SimRoom &room = state_.room;
+    if (!room.present())
+        return;
     const double reading = room.ambient + room.ambient_drift_per_s * double(now_ms_) / 1000
         + room.lamp_counts_per_percent * lit_percent() + noise();
     state_.config.set_light_adc(unsigned(std::lround(std::clamp(reading, 0.0, LIGHT_MAX))));

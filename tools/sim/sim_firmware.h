@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstddef>
+#include <deque>
 
 // The controller's input report as the host reads it: byte 0 the echoed
 // command, bytes 1..63 the reply payload (no report ID).
 constexpr int SIM_REPLY_SIZE = 64;
+constexpr int SIM_SAMPLE_MS = 100; // timed regulation: one reading per this
 using SimReply = std::array<unsigned char, SIM_REPLY_SIZE>;
 
 // A plausible factory configuration: a rising curve, automatic regulation,
@@ -49,6 +51,9 @@ struct SimState
     // after every request, as the real controller does between requests.
     // Off by default so that a test's pwm_width stays as it set it.
     bool follow_curve = false;
+    // With follow_curve: regulate in time as the model below does, instead
+    // of at once.
+    bool timed_regulation = false;
     SimRoom room;
     unsigned requests = 0;                  // requests handled so far
     unsigned unknown_requests = 0;          // of them, with an unknown command
@@ -67,6 +72,15 @@ struct SimState
 //
 // Every reply echoes the command in byte 0; payload bytes not named above
 // are zero.
+//
+// Timed regulation is a model of the controller's own loop, whose inner
+// working is not documented; it exists so that tests see a lamp that lights
+// its own sensor hunt or run away, and nothing in the program may depend on
+// it. Every SIM_SAMPLE_MS of the firmware's clock it takes a reading; once
+// per switching delay (pwm_step_delay seconds, as the form labels it; 0:
+// every reading) the curve's width at the mean of the last avrg_light_num
+// readings becomes its target, and the width moves towards the target by 1 %
+// of full scale per pwm_slide_delay x 10 ms (0: at once).
 class SimFirmware
 {
 public:
@@ -86,13 +100,23 @@ public:
 
 private:
     void regulate();
+    bool regulating_in_time() const;
+    // Runs the timed regulation's readings up to `now_ms`.
+    void run_until(long long now_ms);
+    void take_sample();
     // The room's reading at now_ms_, into light_adc.
     void sense();
+    // Starts the lamp's way to a new width at now_ms_.
+    void follow_lamp();
     double lit_percent() const;
     int noise();
 
     SimState state_;
     long long now_ms_ = 0;
+    long long next_sample_ms_ = 0;
+    std::deque<unsigned> samples_; // the latest readings, oldest first
+    int samples_to_decision_ = 0;
+    unsigned target_width_ = 0;
     // The lamp's way from one width to the next, in % of full scale.
     bool lamp_known_ = false;
     double lamp_from_ = 0;
