@@ -191,37 +191,28 @@ void TestSimController::regulation_follows_the_curve()
     QCOMPARE(firmware.state().config.pwm_width(), 30u);
 }
 
-// The lamp goes from off to `width` at 0 ms; the reading is taken at
-// `at_ms`, many times over where noise may move it.
+// The room as {ambient, drift, k, noise, settle_ms}: the lamp goes from off
+// to half width at 0 ms and the reading, taken 200 times at `at_ms`, stays in
+// [low, high] and moves exactly when there is noise.
 void TestSimController::room_reading_data()
 {
-    QTest::addColumn<double>("ambient");
-    QTest::addColumn<double>("k");
-    QTest::addColumn<int>("noise");
-    QTest::addColumn<int>("settle_ms");
-    QTest::addColumn<double>("drift");
-    QTest::addColumn<unsigned>("width");
+    QTest::addColumn<QList<double>>("room");
     QTest::addColumn<qint64>("at_ms");
     QTest::addColumn<unsigned>("low");
     QTest::addColumn<unsigned>("high");
 
-    QTest::newRow("no room: the reading stays as set") << 0.0 << 0.0 << 0 << 0 << 0.0 << 564u << qint64(900) << 512u << 512u;
-    QTest::newRow("no coupling: the ambient alone") << 300.0 << 0.0 << 0 << 0 << 0.0 << 564u << qint64(900) << 300u << 300u;
-    QTest::newRow("at the change: still dark") << 300.0 << 2.5 << 0 << 150 << 0.0 << 282u << qint64(0) << 300u << 300u;
-    QTest::newRow("halfway through settling") << 300.0 << 2.5 << 0 << 150 << 0.0 << 282u << qint64(75) << 362u << 363u;
-    QTest::newRow("settled: k per percent") << 300.0 << 2.5 << 0 << 150 << 0.0 << 282u << qint64(150) << 425u << 425u;
-    QTest::newRow("noise stays within its bounds") << 300.0 << 2.5 << 3 << 0 << 0.0 << 282u << qint64(900) << 422u << 428u;
-    QTest::newRow("the ambient drifts") << 300.0 << 2.5 << 0 << 0 << 10.0 << 282u << qint64(2000) << 445u << 445u;
+    QTest::newRow("no room: the reading stays as set") << QList<double>{0, 0, 0, 0, 0} << qint64(900) << 512u << 512u;
+    QTest::newRow("no coupling: the ambient alone") << QList<double>{300, 0, 0, 0, 0} << qint64(900) << 300u << 300u;
+    QTest::newRow("at the change: still dark") << QList<double>{300, 0, 2.5, 0, 150} << qint64(0) << 300u << 300u;
+    QTest::newRow("halfway through settling") << QList<double>{300, 0, 2.5, 0, 150} << qint64(75) << 362u << 363u;
+    QTest::newRow("settled: k per percent") << QList<double>{300, 0, 2.5, 0, 150} << qint64(150) << 425u << 425u;
+    QTest::newRow("noise within its bounds") << QList<double>{300, 0, 2.5, 3, 0} << qint64(900) << 422u << 428u;
+    QTest::newRow("the ambient drifts") << QList<double>{300, 10, 2.5, 0, 0} << qint64(2000) << 445u << 445u;
 }
 
 void TestSimController::room_reading()
 {
-    QFETCH(double, ambient);
-    QFETCH(double, k);
-    QFETCH(int, noise);
-    QFETCH(int, settle_ms);
-    QFETCH(double, drift);
-    QFETCH(unsigned, width);
+    QFETCH(QList<double>, room);
     QFETCH(qint64, at_ms);
     QFETCH(unsigned, low);
     QFETCH(unsigned, high);
@@ -229,43 +220,48 @@ void TestSimController::room_reading()
     SimState state;
     state.config.set_regulation_mode(1);
     state.config.set_pwm_width(0);
-    state.room = {ambient, drift, k, noise, settle_ms};
+    state.room = {room[0], room[1], room[2], int(room[3]), int(room[4])};
     SimFirmware firmware(state);
-    const unsigned char request[2] = {0, cmd_read_state};
-    const unsigned char set_width[4] = {0, cmd_set_pwm_width, static_cast<unsigned char>(width / 4),
-                                         static_cast<unsigned char>(width % 4)};
-    firmware.handle(set_width, sizeof set_width, 0);
+    const unsigned char half_width[4] = {0, cmd_set_pwm_width, 282 / 4, 282 % 4};
+    firmware.handle(half_width, sizeof half_width, 0);
 
     std::set<unsigned> seen;
+    const unsigned char read_state[2] = {0, cmd_read_state};
     for (int i = 0; i < 200; ++i) {
-        const SimReply reply = firmware.handle(request, sizeof request, at_ms);
+        const SimReply reply = firmware.handle(read_state, sizeof read_state, at_ms);
         seen.insert(reply[3] * 256u + reply[4]);
     }
     QVERIFY2(*seen.begin() >= low && *seen.rbegin() <= high,
              qPrintable(QStringLiteral("%1..%2").arg(*seen.begin()).arg(*seen.rbegin())));
-    QCOMPARE(seen.size() > 1, noise > 0); // noise really moves the reading
+    QCOMPARE(seen.size() > 1, room[3] > 0);
 }
 
-// The timed model in a room with ambient 320: the curve goes linearly from
-// (light_low, percent_low) to (light_high, percent_high), flat beyond. The
-// host reads the state every 500 ms for a minute, starting from a dark lamp.
+// The timed model in a room with ambient 320 and the lamp settling in 150 ms;
+// the curve runs linearly from (light, %) to (light, %), flat beyond. The
+// host reads the width every 500 ms for a minute, from a dark lamp on.
 void TestSimController::timed_regulation_data()
 {
-    QTest::addColumn<QList<int>>("curve"); // light_low, percent_low, light_high, percent_high
+    QTest::addColumn<QList<int>>("curve");
     QTest::addColumn<double>("k");
     QTest::addColumn<int>("noise");
-        QTest::addColumn<int>("min_reversals"); // of at least 2 % of the width
+    QTest::addColumn<int>("min_reversals"); // moves of at least 2 % against the last
     QTest::addColumn<int>("max_reversals");
     QTest::addColumn<QList<int>>("final_percent"); // lowest, highest over the last 10 s
 
     const QList<int> steep_falling{300, 100, 500, 0};
     const QList<int> flat_falling{300, 60, 700, 40};
-    QTest::newRow("steep falling curve, strong coupling: hunts") << steep_falling << 4.0 << 0 << 6 << 60 << QList<int>{0, 100};
-    QTest::newRow("steep falling curve, no coupling: settles") << steep_falling << 0.0 << 0 << 0 << 0 << QList<int>{90, 90};
-    QTest::newRow("flat falling curve, strong coupling: settles") << flat_falling << 4.0 << 0 << 0 << 1 << QList<int>{48, 50};
-    QTest::newRow("loop gain 0.4: settles") << QList<int>{300, 70, 500, 50} << 4.0 << 0 << 0 << 1 << QList<int>{47, 50};
+    const QList<int> steep_rising{300, 0, 500, 100};
+    const QList<int> gain_0_4{300, 70, 500, 50};
+    QTest::newRow("steep falling curve, strong coupling: hunts")
+        << steep_falling << 4.0 << 0 << 6 << 60 << QList<int>{0, 100};
+    QTest::newRow("steep falling curve, no coupling: settles")
+        << steep_falling << 0.0 << 0 << 0 << 0 << QList<int>{90, 90};
+    QTest::newRow("flat falling curve, strong coupling: settles")
+        << flat_falling << 4.0 << 0 << 0 << 1 << QList<int>{48, 50};
+    QTest::newRow("loop gain 0.4: settles") << gain_0_4 << 4.0 << 0 << 0 << 1 << QList<int>{47, 50};
     QTest::newRow("flat curve, noisy sensor: settles") << flat_falling << 4.0 << 3 << 0 << 1 << QList<int>{48, 50};
-    QTest::newRow("steep rising curve, strong coupling: runs away") << QList<int>{300, 0, 500, 100} << 4.0 << 0 << 0 << 0 << QList<int>{100, 100};
+    QTest::newRow("steep rising curve, strong coupling: runs away")
+        << steep_rising << 4.0 << 0 << 0 << 0 << QList<int>{100, 100};
 }
 
 void TestSimController::timed_regulation()
@@ -280,46 +276,34 @@ void TestSimController::timed_regulation()
     SimState state;
     state.follow_curve = state.timed_regulation = true;
     state.room = {320, 0, k, noise, 150};
-    ConfigBlock &config = state.config;
-    config.set_pwm_width(0);
-    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
-        const int light = curve[0] + (curve[2] - curve[0]) * (point - 2) / 4; // points 2..6 span the slope
-        const int percent = curve[1] + (curve[3] - curve[1]) * std::clamp(point - 2, 0, 4) / 4;
-        config.set_auto_light(point, unsigned(point == 1 ? 0 : light));
-        config.set_auto_pwm(point, unsigned(percent * PWM_FULL_SCALE / 100));
+    state.config.set_pwm_width(0);
+    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) { // points 2..6 span the slope
+        const int along = point - 2;
+        const int percent = curve[1] + (curve[3] - curve[1]) * std::clamp(along, 0, 4) / 4;
+        state.config.set_auto_light(point, unsigned(point == 1 ? 0 : curve[0] + (curve[2] - curve[0]) * along / 4));
+        state.config.set_auto_pwm(point, unsigned(percent * PWM_FULL_SCALE / 100));
     }
     SimFirmware firmware(state);
 
-    const unsigned char request[2] = {0, cmd_read_state};
-    QList<int> widths;
-    for (long long ms = 0; ms <= 60000; ms += 500) {
-        const SimReply reply = firmware.handle(request, sizeof request, ms);
-        widths.append(reply[1] * 256 + reply[2]);
-    }
-    // Reversals as the history counts them: a move of at least 2 % against
-    // the last one, measured from the extreme reached since.
-    constexpr int THRESHOLD = PWM_FULL_SCALE / 50;
+    const unsigned char read_state[2] = {0, cmd_read_state};
     int reversals = 0;
     int direction = 0;
-    int extreme = widths.first();
-    for (const int width : widths) {
-        const int moved = width - extreme;
-        if (std::abs(moved) >= THRESHOLD && (moved > 0 ? 1 : -1) != direction) {
-            reversals += direction != 0;
-            direction = moved > 0 ? 1 : -1;
-            extreme = width;
-        } else if (moved * direction > 0) {
-            extreme = width;
+    QList<int> percents;
+    for (int ms = 0, width = 0; ms <= 60000; ms += 500) {
+        const SimReply reply = firmware.handle(read_state, sizeof read_state, ms);
+        const int moved = reply[1] * 256 + reply[2] - width;
+        width += moved;
+        percents.append(width * 100 / PWM_FULL_SCALE);
+        if (std::abs(moved) >= PWM_FULL_SCALE / 50) {
+            reversals += direction != 0 && (moved > 0) != (direction > 0);
+            direction = moved;
         }
     }
-    const QList<int> last = widths.mid(widths.size() - 21);
-    const QList<int> final{*std::min_element(last.begin(), last.end()) * 100 / PWM_FULL_SCALE,
-                           *std::max_element(last.begin(), last.end()) * 100 / PWM_FULL_SCALE};
+    const auto [lowest, highest] = std::minmax_element(percents.end() - 21, percents.end());
     QVERIFY2(reversals >= min_reversals && reversals <= max_reversals, qPrintable(QString::number(reversals)));
-    QVERIFY2(final[0] >= final_percent[0] && final[1] <= final_percent[1],
-             qPrintable(QStringLiteral("%1..%2").arg(final[0]).arg(final[1])));
-    if (min_reversals > 0)
-        QVERIFY(final[1] - final[0] >= 10); // still swinging at the end
+    QVERIFY2(*lowest >= final_percent[0] && *highest <= final_percent[1],
+             qPrintable(QStringLiteral("%1..%2").arg(*lowest).arg(*highest)));
+    QCOMPARE(*highest - *lowest >= 10, min_reversals > 0); // hunting swings to the end
 }
 
 void TestSimController::each_handle_has_its_own_queue()

@@ -100,8 +100,6 @@ private slots:
     void light_model();
     void rejects_bad_light_data();
     void rejects_bad_light();
-    void room_lines_data();
-    void room_lines();
     void fault_lines_data();
     void fault_lines();
     void controller_lines_data();
@@ -310,8 +308,8 @@ void TestSimHidapi::answers_from_firmware()
     // A lamp at half width adds k per percent to the ambient; without
     // ambient= the light file gives it.
     const auto light_at_half_width = [&] {
-        for (const auto &each : {request(cmd_set_mode, QByteArray("\x01")), request(cmd_set_pwm_width, QByteArray("\x46\x02")),
-                                 request(cmd_read_state)}) {
+        for (const auto &each : {request(cmd_set_mode, QByteArray("\x01")),
+                                 request(cmd_set_pwm_width, QByteArray("\x46\x02")), request(cmd_read_state)}) {
             hid_.write(device, each.data(), each.size());
             hid_.read_timeout(device, reply, sizeof reply, SLICE_MS);
         }
@@ -319,7 +317,9 @@ void TestSimHidapi::answers_from_firmware()
     };
     set(QStringLiteral("room"), QStringLiteral("k=2 ambient=300"));
     QCOMPARE(light_at_half_width(), 400u);
-    set(QStringLiteral("room"), QStringLiteral("k=2"));
+    set(QStringLiteral("room"), QStringLiteral("settle_ms=0 k=2"));
+    QCOMPARE(light_at_half_width(), 877u);
+    set(QStringLiteral("room"), QStringLiteral("k=1 k=3")); // unreadable: the last good one stays
     QCOMPARE(light_at_half_width(), 877u);
     QFile::remove(dir_.filePath(QStringLiteral("room")));
     QTest::qSleep(6);
@@ -539,40 +539,6 @@ void TestSimHidapi::rejects_bad_light()
 {
     QFETCH(QString, text);
     QVERIFY(!LightModel::parse(text.toStdString()));
-}
-
-void TestSimHidapi::room_lines_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("read"); // "k ambient noise settle drift seed", ambient "-" from `light`; "" refused
-
-    QTest::newRow("every key") << "k=2.5 ambient=300 noise=3 settle_ms=150 drift=-0.5 seed=9" << "2.5 300 3 150 -0.5 9";
-    QTest::newRow("coupling alone, ambient from the light file") << "settle_ms=40 k=4" << "4 - 0 40 0 1";
-    QTest::newRow("empty: no lamp") << "" << "0 - 0 0 0 1";
-    QTest::newRow("a key twice") << "k=1 k=2" << "";
-    QTest::newRow("unknown key") << "k=1 colour=red" << "";
-    QTest::newRow("fractional settle time") << "settle_ms=1.5" << "";
-    QTest::newRow("not a finite coupling") << "k=nan" << "";
-}
-
-void TestSimHidapi::room_lines()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, read);
-
-    const std::optional<RoomSettings> settings = parse_room(text.toStdString());
-    QCOMPARE(settings.has_value(), !read.isEmpty());
-    if (!settings)
-        return;
-    const SimRoom &room = settings->room;
-    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
-                 .arg(room.lamp_counts_per_percent)
-                 .arg(settings->own_ambient ? QString::number(room.ambient) : QStringLiteral("-"))
-                 .arg(room.noise_counts)
-                 .arg(room.lamp_settle_ms)
-                 .arg(room.ambient_drift_per_s)
-                 .arg(room.noise_seed),
-             read);
 }
 
 void TestSimHidapi::fault_lines_data()

@@ -292,7 +292,8 @@ void SimBus::apply_room(SimController &controller, const std::string *content)
     if (settings)
         controller.room_file = *settings;
     else
-        log_event(&controller, "note room: expected k=N ambient=N noise=N settle_ms=N drift=N seed=N, each at most once");
+        log_event(&controller,
+                  "note room: expected k=N ambient=N noise=N settle_ms=N drift=N seed=N, each at most once");
 }
 
 // The mode is set once, when the file appears or changes; the host may

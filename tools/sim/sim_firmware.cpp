@@ -197,6 +197,7 @@ int SimFirmware::noise()
     const int counts = state_.room.noise_counts;
     if (counts <= 0)
         return 0;
-    const unsigned long long draw = mix((static_cast<unsigned long long>(state_.room.noise_seed) << 32) ^ noise_draws_++);
+    const unsigned long long seed = state_.room.noise_seed;
+    const unsigned long long draw = mix((seed << 32) ^ noise_draws_++);
     return int(draw % (2ULL * unsigned(counts) + 1)) - counts;
 }
