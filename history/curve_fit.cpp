@@ -17,6 +17,9 @@ constexpr double PRIOR_WEIGHT = 1.0; // the current curve counts as one correcti
 // it, near its neighbours) leave it where it is.
 constexpr double MIN_POINT_WEIGHT = 0.5;
 constexpr qint64 DAY_MS = 24 * 3600 * 1000;
+// Each round closes a share of every point's difference; histories settle in
+// a hundred rounds at most in the tests, so this only stops a curve flipping.
+constexpr int MAX_ROUNDS = 400;
 
 struct Observation
 {
@@ -146,6 +149,58 @@ std::optional<std::array<double, POINTS>> time_quantiles(const LightHistogram &h
     return lights;
 }
 
+// One round of the rule on `curve` (its lights stay): each point moves by
+// the weighted median of the corrections' differences from `curve`, shrunk
+// by one correction's weight; then, where the owner's curve never falls,
+// the levels are made non-decreasing.
+Curve pulled_once(const Curve &curve, const std::vector<Observation> &observations, const std::array<int, POINTS> &order,
+                  bool rising)
+{
+    std::array<double, POINTS> lights;
+    for (int i = 0; i < POINTS; ++i)
+        lights[i] = curve[i].light;
+    std::vector<double> levels;
+    std::vector<double> trust;
+    for (int k = 0; k < POINTS; ++k) {
+        std::vector<std::pair<double, double>> pulls;
+        double weights = 0;
+        for (const Observation &seen : observations) {
+            const double w = weight(lights, order, k, seen.light);
+            if (w > 0) {
+                pulls.emplace_back(seen.level - level_at(curve, seen.light), w);
+                weights += w;
+            }
+        }
+        const bool pulled = weights >= MIN_POINT_WEIGHT;
+        levels.push_back(curve[order[k]].width + (pulled ? weighted_median(pulls) * weights / (weights + PRIOR_WEIGHT) : 0));
+        trust.push_back(weights + PRIOR_WEIGHT);
+    }
+    if (rising)
+        levels = isotonic(levels, trust);
+    Curve moved = curve;
+    for (int k = 0; k < POINTS; ++k)
+        moved[order[k]].width = clamped(std::lround(levels[k]), AUTO_PWM_RANGE);
+    return moved;
+}
+
+// The rule applied until a round moves nothing: the corrections' differences
+// are measured against the curve they would leave behind, so that proposing
+// again after this curve is applied finds nothing to change. Shrinking,
+// rounding and the isotonic step each stop short of that in one round.
+// Nothing when the rounds keep moving (rounding that flips a point to and fro).
+std::optional<Curve> settle(Curve curve, const std::vector<Observation> &observations,
+                            const std::array<int, POINTS> &order, bool rising)
+{
+    for (int round = 0; round < MAX_ROUNDS; ++round) {
+        const Curve moved = pulled_once(curve, observations, order, rising);
+        if (std::equal(moved.begin(), moved.end(), curve.begin(),
+                       [](const CurvePoint &a, const CurvePoint &b) { return a.width == b.width; }))
+            return curve;
+        curve = moved;
+    }
+    return std::nullopt;
+}
+
 QString points_text(const std::array<bool, POINTS> &changed)
 {
     QStringList numbers;
@@ -222,37 +277,27 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
         return proposal;
     }
 
-    // Each point in light order: where it would be, and how far the
-    // corrections around it pull it.
-    std::vector<double> levels;
-    std::vector<double> trust;
-    for (int k = 0; k < POINTS; ++k) {
-        const int point = order[k];
-        const double base = positions == LightPositions::keep ? now[point].width : level_at(now, lights[point]);
-        std::vector<std::pair<double, double>> pulls;
-        double weights = 0;
-        for (const Observation &seen : observations) {
-            const double w = weight(lights, order, k, seen.light);
-            if (w > 0) {
-                pulls.emplace_back(seen.level - level_at(now, seen.light), w);
-                weights += w;
-            }
-        }
-        const bool pulled = weights >= MIN_POINT_WEIGHT;
-        levels.push_back(base + (pulled ? weighted_median(pulls) * weights / (weights + PRIOR_WEIGHT) : 0));
-        trust.push_back(weights + PRIOR_WEIGHT);
-    }
+    // The curve the rule starts from: the points where they will be, each at
+    // the level the current curve drives there.
+    Curve start;
+    for (int point = 0; point < POINTS; ++point)
+        start[point] = {clamped(std::lround(lights[point]), AUTO_LIGHT_RANGE),
+                        clamped(std::lround(positions == LightPositions::keep ? now[point].width
+                                                                              : level_at(now, lights[point])),
+                                AUTO_PWM_RANGE)};
     bool owner_rises = true;
     for (int k = 1; k < POINTS; ++k)
         owner_rises = owner_rises && now[order[k]].width >= now[order[k - 1]].width;
-    if (owner_rises)
-        levels = isotonic(levels, trust);
+    const std::optional<Curve> settled = settle(start, observations, order, owner_rises);
+    if (!settled) {
+        proposal.explanation = tr("the corrections pull the curve back and forth; no proposal");
+        return proposal;
+    }
 
     proposal.config = current;
     for (int k = 0; k < POINTS; ++k) {
         const int point = order[k];
-        proposal.points[point] = {clamped(std::lround(lights[point]), AUTO_LIGHT_RANGE),
-                                  clamped(std::lround(levels[k]), AUTO_PWM_RANGE)};
+        proposal.points[point] = (*settled)[point];
         proposal.changed[point] = proposal.points[point].light != current.auto_light(point + 1)
                                   || proposal.points[point].width != current.auto_pwm(point + 1);
         proposal.config.set_auto_light(point + 1, proposal.points[point].light);

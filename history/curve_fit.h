@@ -15,13 +15,16 @@
 // Each correction says "at this light I wanted this level". It counts for
 // the curve points on either side of its light, the nearer one more (the
 // weights of linear interpolation between the points), as the difference
-// between the level chosen and what the current curve drives there. A
+// between the level chosen and what the curve drives there. In a round, a
 // point moves by the weighted median of those differences (robust against
-// a stray correction), shrunk towards the current curve by one correction's
-// weight, so that a point with few corrections moves little and one with
-// none (or less than half of one's weight) keeps its level. When the current curve never falls as light rises,
-// neither does the proposal (weighted isotonic regression); an owner's
-// curve that does fall keeps its shape wherever there are no corrections.
+// a stray correction), shrunk by one correction's weight; a point with none
+// (or less than half of one's weight) keeps its level. When the current
+// curve never falls as light rises, neither does the proposal (weighted
+// isotonic regression); an owner's curve that does fall keeps its shape
+// wherever there are no corrections. Rounds repeat, each measuring the
+// differences against the curve the last one left, until one moves no
+// point: the proposal is that settled curve, so proposing again from the
+// same history once it is applied changes nothing.
 //
 // A band is the stretch of light nearer one point than any other. A
 // proposal needs MIN_CORRECTIONS corrections in at least MIN_BANDS bands:
