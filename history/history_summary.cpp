@@ -2,11 +2,17 @@
 
 #include "history_store.h"
 
-HistorySummary summarise_history(const HistoryStore &store, const QString &identity, const ConfigBlock &current,
+HistorySummary summarise_history(const HistoryStore &store, QString identity, const std::optional<ConfigBlock> &current,
                                  LightPositions positions, qint64 now_ms)
 {
     const qint64 now = now_ms / 1000;
     HistorySummary summary;
+    if (!current) {
+        summary.last_configuration = store.latest_configuration(identity);
+        if (!summary.last_configuration)
+            return summary;
+        identity = summary.last_configuration->identity;
+    }
     summary.identity = identity;
     summary.histogram = store.light_histogram(identity, now - qint64(HistorySummary::BAND_DAYS) * 24 * 3600);
     summary.corrections =
@@ -15,6 +21,7 @@ HistorySummary summarise_history(const HistoryStore &store, const QString &ident
                                     HistorySummary::SAMPLE_SECONDS);
     // The proposal learns from every correction kept, not only the band's month.
     summary.proposal =
-        CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram, current, positions);
+        CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram,
+                                          current ? *current : summary.last_configuration->config, positions);
     return summary;
 }

@@ -5,6 +5,8 @@
 
 #include <QMetaType>
 
+#include <optional>
+
 class HistoryStore;
 
 // What the curve window shows of one controller's history: where the light
@@ -21,10 +23,15 @@ struct HistorySummary
     std::vector<CorrectionRow> corrections;
     std::vector<MinuteRow> samples; // SAMPLE_SECONDS each, oldest first
     CurveProposal proposal;
+    // Asked without a controller: the configuration the controller last
+    // loaded, which the proposal starts from (none recorded: nothing).
+    std::optional<StoredConfiguration> last_configuration;
 };
 Q_DECLARE_METATYPE(HistorySummary)
 
 // Reads the summary from `store` at `now_ms`; `current` is the controller's
-// applied configuration, which the proposal starts from.
-HistorySummary summarise_history(const HistoryStore &store, const QString &identity, const ConfigBlock &current,
+// applied configuration, which the proposal starts from. Without one, the
+// configuration it last loaded stands in (the controller recorded last for
+// an empty identity).
+HistorySummary summarise_history(const HistoryStore &store, QString identity, const std::optional<ConfigBlock> &current,
                                  LightPositions positions, qint64 now_ms);

@@ -329,7 +329,8 @@ QPolygonF CurveView::response_line(const Curve &curve) const
 }
 
 // The applied curve solid; the edited one, while it differs, dashed in the
-// handles' colour; the proposal dashed in its own.
+// handles' colour; the proposal a wide, pale line in its own colour under
+// them, with small squares.
 void CurveView::paint_curves(QPainter &painter) const
 {
     const QPalette::ColorGroup group = read_only_ ? QPalette::Disabled : QPalette::Active;
@@ -337,11 +338,16 @@ void CurveView::paint_curves(QPainter &painter) const
                                            : palette().color(group, QPalette::Highlight);
     painter.setBrush(Qt::NoBrush);
     if (proposal_) {
-        painter.setPen(QPen(PROPOSAL_COLOR, 2, Qt::DashLine));
+        QColor pale = PROPOSAL_COLOR;
+        pale.setAlphaF(0.45f);
+        painter.setPen(QPen(pale, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(response_line({*proposal_, edited_.linear}));
-        painter.setPen(QPen(PROPOSAL_COLOR, 1.5));
+        painter.setPen(QPen(palette().color(QPalette::Base), 1));
+        painter.setBrush(PROPOSAL_COLOR);
+        const qreal side = HANDLE_RADIUS + 1;
         for (const Point &point : *proposal_)
-            painter.drawEllipse(position_of(point.light, point.width), HANDLE_RADIUS - 2, HANDLE_RADIUS - 2);
+            painter.drawRect(QRectF(position_of(point.light, point.width) - QPointF(side / 2, side / 2), QSizeF(side, side)));
+        painter.setBrush(Qt::NoBrush);
     }
     if (edited_ == applied_) {
         painter.setPen(QPen(handle_color, 2));

@@ -24,7 +24,8 @@
 //
 // Under the plot a band shows how much of the time the light spent at each
 // level, and dots mark the owner's manual corrections; a proposed curve, when
-// there is one, is drawn dashed beside the others.
+// there is one, is drawn beside the others in a colour of its own, its points
+// squares: nothing like the handles, which it does not move.
 //
 // A handle is dragged with the mouse, or clicked (or reached with Tab) and
 // moved with the keys: left and right by one reading (Shift: ten), up and
@@ -63,6 +64,7 @@ public:
     void set_applied_curve(const Points &points, bool linear);
     void set_edited_curve(const Points &points, bool linear);
     const Points &points() const { return edited_.points; }
+    const Points &applied_points() const { return applied_.points; }
 
     // The controller's present state; it also extends the trail.
     void set_operating_point(int light, int width);

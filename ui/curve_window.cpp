@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -19,6 +20,7 @@ CurveWindow::CurveWindow(QWidget *parent)
     , view_(new CurveView(this))
     , time_view_(new LightTimeView(this))
     , pages_(new QTabWidget(this))
+    , read_only_note_(new QLabel(this))
     , day_button_(new QRadioButton(this))
     , week_button_(new QRadioButton(this))
     , proposal_row_(new QWidget(this))
@@ -39,7 +41,13 @@ CurveWindow::CurveWindow(QWidget *parent)
     connect(day_button_, &QRadioButton::toggled, this, [this](bool day) {
         time_view_->set_span(day ? LightTimeView::Span::day : LightTimeView::Span::week);
     });
-    pages_->addTab(view_, QString());
+    // The proposal and the legend speak of the curve: they go with its page.
+    auto *curve_page = new QWidget(pages_);
+    auto *curve_layout = new QVBoxLayout(curve_page);
+    curve_layout->addWidget(view_, 1);
+    curve_layout->addWidget(proposal_row_);
+    curve_layout->addWidget(legend_);
+    pages_->addTab(curve_page, QString());
     pages_->addTab(time_page, QString());
 
     auto *proposal_layout = new QHBoxLayout(proposal_row_);
@@ -53,10 +61,11 @@ CurveWindow::CurveWindow(QWidget *parent)
     connect(proposal_button_, &QPushButton::clicked, this, &CurveWindow::accept_proposal);
 
     legend_->setWordWrap(true);
+    read_only_note_->setWordWrap(true);
+    read_only_note_->hide();
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(read_only_note_);
     layout->addWidget(pages_, 1);
-    layout->addWidget(proposal_row_);
-    layout->addWidget(legend_);
 
     for (const int key : {Qt::Key_Return, Qt::Key_Enter})
         connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &CurveWindow::apply_requested);
@@ -79,13 +88,46 @@ void CurveWindow::show_texts()
     follow_time_->setText(tr("Точки — где бывает свет"));
     follow_time_->setToolTip(tr("Переносит точки кривой на те уровни освещенности, где проходит больше всего "
                                 "времени; иначе точки остаются на своих местах"));
-    proposal_button_->setToolTip(tr("Переносит предложенные точки в форму; контроллер получит их только по «Применить»"));
+    show_proposal_usable();
+    show_legend();
+}
+
+// The proposal's key is there while a proposal is drawn.
+void CurveWindow::show_legend()
+{
+    if (!worded_)
+        return;
+    const QString proposal_key = view_->proposal() ? QLatin1Char(' ') + tr("Зеленая линия с квадратами — кривая, "
+                                                                           "предложенная по ручным поправкам.")
+                                                   : QString();
     legend_->setText(tr("Сплошная линия — что делает контроллер с примененными настройками (без линейной "
                         "интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — "
                         "освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на "
                         "10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые "
-                        "точки — ручные поправки."));
+                        "точки — ручные поправки.")
+                     + proposal_key);
     reserve_text_heights();
+}
+
+void CurveWindow::show_proposal_usable()
+{
+    const bool differs = view_->proposal() && *view_->proposal() != view_->applied_points();
+    proposal_button_->setEnabled(differs && read_only_note_->isHidden());
+    if (!worded_)
+        return;
+    proposal_button_->setToolTip(!read_only_note_->isHidden()
+                                     ? tr("Без контроллера предложение можно только посмотреть")
+                                     : tr("Переносит предложенные точки в форму; контроллер получит их только по "
+                                          "«Применить»"));
+}
+
+void CurveWindow::set_read_only_note(const QString &note)
+{
+    read_only_note_->setText(note);
+    read_only_note_->setVisible(!note.isEmpty());
+    show_proposal_usable();
+    if (worded_)
+        reserve_text_heights();
 }
 
 // A wrapped text takes the height it needs at the narrowest the window gets,
@@ -93,7 +135,8 @@ void CurveWindow::show_texts()
 // it.
 void CurveWindow::reserve_text_heights()
 {
-    const int narrowest = pages_->minimumSizeHint().width();
+    const int narrowest = view_->minimumSizeHint().width();
+    read_only_note_->setMinimumHeight(read_only_note_->isHidden() ? 0 : std::max(0, read_only_note_->heightForWidth(narrowest)));
     legend_->setMinimumHeight(std::max(0, legend_->heightForWidth(narrowest)));
     proposal_text_->setMinimumHeight(
         std::max(0, proposal_text_->heightForWidth(narrowest - proposal_button_->sizeHint().width())));
@@ -105,19 +148,36 @@ void CurveWindow::set_proposal(const CurveView::Points &points, const QString &e
     reserve_text_heights();
     proposal_row_->show();
     view_->set_proposal(points);
+    show_proposal_usable();
+    show_legend();
 }
 
 void CurveWindow::clear_proposal()
 {
     proposal_row_->hide();
     view_->set_proposal(std::nullopt);
+    show_legend();
 }
 
+// The form's curve, edited and not applied, is the owner's: the proposal
+// replaces it only when the owner says so.
 void CurveWindow::accept_proposal()
 {
     if (!view_->proposal())
         return;
     const CurveView::Points points = *view_->proposal();
+    const CurveView::Points &edited = view_->points();
+    if (edited != view_->applied_points() && edited != points) {
+        QMessageBox box(QMessageBox::Question, windowTitle(), tr("Кривая в форме изменена и не применена."),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setInformativeText(tr("Заменить эти изменения предложением?"));
+        // Qt's own button texts would stay English under the Russian source.
+        box.button(QMessageBox::Yes)->setText(tr("&Заменить"));
+        box.button(QMessageBox::No)->setText(tr("&Оставить мои"));
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
     clear_proposal();
     emit proposal_accepted(points);
 }

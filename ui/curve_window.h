@@ -30,9 +30,13 @@ public:
     bool is_open() const { return open_; }
 
     // A proposed curve, drawn beside the current one, with one line that
-    // says where it comes from; "Использовать предложение" hands it on.
+    // says where it comes from; "Использовать предложение" hands it on, after
+    // asking when it would replace the owner's unapplied edits of the curve.
     void set_proposal(const CurveView::Points &points, const QString &explanation);
     void clear_proposal();
+    // Without a controller the window only shows: `note` says what and why,
+    // and a proposal cannot be used. Empty: the controller is there.
+    void set_read_only_note(const QString &note);
     // The owner's choice for a proposal: the points' light positions move to
     // where the time is spent, or stay where they are.
     bool proposal_follows_time() const;
@@ -60,10 +64,13 @@ private:
     void show_texts();
     void reserve_text_heights();
     void accept_proposal();
+    void show_legend();
+    void show_proposal_usable();
 
     CurveView *view_;
     LightTimeView *time_view_;
     QTabWidget *pages_;
+    QLabel *read_only_note_;
     // Made in this order: the row's parts need the row.
     QRadioButton *day_button_;
     QRadioButton *week_button_;

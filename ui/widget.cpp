@@ -57,6 +57,9 @@ Widget::Widget(ControllerRegistry &registry, QWidget *parent)
     connect_form();
     connect_registry();
     show_curve();
+    // Only the groups that need a controller go grey without one: the curve
+    // window's button stays, to show the history.
+    ui->configuration_frame->setEnabled(true);
 
     // A logout closes the window without asking, as SIGTERM does: nobody
     // may be there to answer. The write-back still follows.
@@ -318,6 +321,9 @@ void Widget::close_again()
 
 void Widget::take_load(ControllerThread *controller, const ConfigBlock &config)
 {
+    // A confirmed Apply (or a load) is what the next proposal starts from.
+    if (controller == controller_ && curve_window_->is_open())
+        want_history();
     Draft &draft = drafts_[controller];
     // The Apply on its way is confirmed: edits made meanwhile stay on top
     // of it, unapplied.
@@ -405,12 +411,23 @@ void Widget::show_status(const ControllerStatus &status)
     if (levels_on_their_way_ == 0 && !ui->pwm_width_horizontalSlider->isSliderDown())
         ui->pwm_width_horizontalSlider->setValue(status.manual_level);
     filling_form_ = false;
-    ui->auto_groupBox->setEnabled(!manual);
-    ui->configuration_frame->setEnabled(status.live);
     // Disabled rather than hidden without a controller, so that nothing
-    // around it moves.
-    ui->curve_pushButton->setEnabled(status.live);
+    // around it moves; the curve window opens still, to show the history.
+    ui->auto_groupBox->setEnabled(status.live && !manual);
+    ui->groupBox_2->setEnabled(status.live);
+    ui->groupBox_5->setEnabled(status.live);
     show_curve_editable(status);
+    if (status.live != curve_live_) {
+        curve_live_ = status.live;
+        if (curve_live_) {
+            curve_window_->set_read_only_note(QString());
+            show_curve();
+        } else {
+            show_last_known(std::nullopt); // until the history says more
+        }
+        if (curve_window_->is_open())
+            want_history();
+    }
     // What the controller reports it drives at the light it reports.
     if (status.live)
         curve_window_->view()->set_operating_point(int(status.light), int(status.pwm_width));
@@ -525,9 +542,8 @@ void Widget::want_history()
         history_timer_.start();
     else
         history_timer_.stop();
-    emit history_wanted(controller_->applied_config(), curve_window_->proposal_follows_time()
-                                                          ? LightPositions::follow_time
-                                                          : LightPositions::keep);
+    emit history_wanted(curve_live_ ? std::optional(controller_->applied_config()) : std::nullopt,
+                        curve_window_->proposal_follows_time() ? LightPositions::follow_time : LightPositions::keep);
 }
 
 void Widget::show_history(const HistorySummary &summary)
@@ -550,6 +566,8 @@ void Widget::show_history(const HistorySummary &summary)
     for (const MinuteRow &row : summary.samples)
         samples.push_back({row.minute_start * 1000, qRound(row.light_mean), qRound(row.width_mean)});
     curve_window_->time_view()->set_samples(samples);
+    if (!curve_live_)
+        show_last_known(summary.last_configuration);
     if (!summary.proposal.made) {
         curve_window_->clear_proposal();
         return;
@@ -558,6 +576,24 @@ void Widget::show_history(const HistorySummary &summary)
     for (size_t i = 0; i < points.size(); ++i)
         points[i] = {int(summary.proposal.points[i].light), int(summary.proposal.points[i].width)};
     curve_window_->set_proposal(points, summary.proposal.explanation);
+}
+
+void Widget::show_last_known(const std::optional<StoredConfiguration> &stored)
+{
+    if (!stored) {
+        curve_window_->set_read_only_note(tr("Контроллер не подключен, и его настроек в истории нет: показана только "
+                                             "история."));
+        return;
+    }
+    const CurveView::Points points = CurveView::points_of(stored->config);
+    const bool linear = stored->config.pwm_smooth_alg() != 0;
+    curve_window_->view()->set_applied_curve(points, linear);
+    curve_window_->view()->set_edited_curve(points, linear);
+    const QDateTime loaded = QDateTime::fromMSecsSinceEpoch(stored->time_ms);
+    curve_window_->set_read_only_note(
+        tr("Контроллер не подключен: кривая — последняя загруженная из него (%1). Здесь ее можно только посмотреть; "
+           "применить изменения и использовать предложение можно, когда контроллер подключен.")
+            .arg(locale().toString(loaded, QLocale::ShortFormat)));
 }
 
 // Only Apply writes it: a proposal never reaches the controller by itself.

@@ -7,6 +7,7 @@
 #include "history/history_recorder.h"
 #include "history/history_schema.h"
 #include "history/history_store.h"
+#include "history/history_summary.h"
 #include "history/minute_accumulator.h"
 
 #include <QDateTime>
@@ -331,6 +332,32 @@ private slots:
         QVERIFY(store.write(batch));
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(1)); // still shown
         QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(learnt));
+    }
+
+    // Without a controller the curve window's summary starts from the
+    // configuration recorded last, of the controller it belongs to.
+    void summary_without_a_controller()
+    {
+        QTemporaryDir dir;
+        HistoryStore store(dir.filePath(QStringLiteral("history.sqlite")));
+        const QString other = QStringLiteral("8d88:00bb:other");
+        HistoryBatch batch;
+        ConfigBlock older, last;
+        older.set_auto_pwm(1, 10);
+        last.set_auto_pwm(1, 20);
+        batch.configurations = {{other, T0, older}, {ID, T0 + 60'000, last}};
+        for (int n = 0; n < CurveFit::MIN_CORRECTIONS; ++n)
+            batch.corrections.push_back({T0 + n, n % 2 ? other : ID, unsigned(n % 2 ? 0 : 1023), 0, 300, "window"});
+        QVERIFY(store.write(batch));
+
+        const HistorySummary summary = summarise_history(store, QString(), std::nullopt, LightPositions::keep, T0 + DAY_MS);
+        QVERIFY(summary.last_configuration);
+        QCOMPARE(summary.identity, ID);
+        QCOMPARE(summary.last_configuration->config.auto_pwm(1), 20u);
+        QCOMPARE(summary.corrections.size(), size_t(3)); // its own alone
+        QVERIFY(!summarise_history(HistoryStore(dir.filePath(QStringLiteral("none.sqlite"))), QString(), std::nullopt,
+                                   LightPositions::keep, T0)
+                     .last_configuration);
     }
 
     // The recorder marks the sleep it is told of: the changes just before

@@ -8,14 +8,17 @@
 #include "protocol/commands.h"
 #include "ui/curve_view.h"
 #include "ui/curve_window.h"
+#include "ui/light_time_view.h"
 #include "ui/operating_trail.h"
 #include "ui/widget.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <memory>
@@ -72,7 +75,11 @@ private slots:
     void window_remembers_place_and_follows_parent();
     void window_keys_data();
     void window_keys();
+    void proposal_goes_to_whoever_takes_it_data();
     void proposal_goes_to_whoever_takes_it();
+    void history_follows_the_controller();
+    void week_axis_dates_data();
+    void week_axis_dates();
     void drag_edits_the_form_data();
     void drag_edits_the_form();
 
@@ -339,28 +346,138 @@ void TestCurveView::window_keys()
     QCOMPARE(curve->is_open(), open);
 }
 
+void TestCurveView::proposal_goes_to_whoever_takes_it_data()
+{
+    QTest::addColumn<bool>("edited");  // the form's curve differs from the applied one
+    QTest::addColumn<bool>("applied"); // the controller holds the proposal already
+    QTest::addColumn<QString>("note"); // read-only, and why
+    QTest::addColumn<int>("answer");   // to the question; NoButton: none may come
+    QTest::addColumn<bool>("taken");
+
+    QTest::newRow("no edits: taken at once") << false << false << QString() << int(QMessageBox::NoButton) << true;
+    QTest::newRow("unapplied edits: replaced when the owner says so")
+        << true << false << QString() << int(QMessageBox::Yes) << true;
+    QTest::newRow("unapplied edits: kept when the owner says no") << true << false << QString() << int(QMessageBox::No)
+                                                                  << false;
+    QTest::newRow("applied already: nothing to use") << false << true << QString() << int(QMessageBox::NoButton) << false;
+    QTest::newRow("no controller: only shown") << false << false << QStringLiteral("no controller")
+                                               << int(QMessageBox::NoButton) << false;
+}
+
 void TestCurveView::proposal_goes_to_whoever_takes_it()
 {
+    QFETCH(bool, edited);
+    QFETCH(bool, applied);
+    QFETCH(QString, note);
+    QFETCH(int, answer);
+    QFETCH(bool, taken);
     QWidget main_window;
     auto *curve = new CurveWindow(&main_window);
     QSignalSpy accepted(curve, &CurveWindow::proposal_accepted);
     CurveView::Points proposal = SPREAD;
     proposal[2].width = 260;
+    CurveView::Points form = SPREAD;
+    form[0].width = edited ? 10 : form[0].width;
+    curve->view()->set_applied_curve(applied ? proposal : SPREAD, true);
+    curve->view()->set_edited_curve(form, true);
+    curve->set_read_only_note(note);
     const QString explanation = QStringLiteral("12 corrections over 9 days; point 3 would change");
     curve->set_proposal(proposal, explanation);
     curve->open();
     QVERIFY(QTest::qWaitForWindowExposed(curve));
     const QList<QLabel *> labels = curve->findChildren<QLabel *>();
-    QVERIFY(std::any_of(labels.begin(), labels.end(),
-                        [&](const QLabel *label) { return label->isVisible() && label->text() == explanation; }));
+    const auto shown = [&](const QString &text) {
+        return std::any_of(labels.begin(), labels.end(),
+                           [&](const QLabel *label) { return label->isVisible() && label->text().contains(text); });
+    };
+    QVERIFY(shown(explanation));
+    QCOMPARE(shown(QStringLiteral("no controller")), !note.isEmpty());
+    const QString key = QStringLiteral("Зеленая линия с квадратами");
+    QVERIFY(shown(key));
 
     auto *use = curve->findChild<QPushButton *>();
     QVERIFY(use->isVisible());
+    bool asked = false;
+    QTimer::singleShot(0, curve, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = true;
+            box->button(answer == QMessageBox::NoButton ? QMessageBox::No : QMessageBox::StandardButton(answer))->click();
+        }
+    });
     QTest::mouseClick(use, Qt::LeftButton);
-    QCOMPARE(accepted.count(), 1);
-    QCOMPARE(accepted[0][0].value<CurveView::Points>(), proposal);
-    QVERIFY(!use->isVisible());
-    QCOMPARE(curve->view()->proposal(), std::nullopt);
+    QTest::qWait(0);
+    QCOMPARE(asked, answer != QMessageBox::NoButton);
+    QCOMPARE(accepted.count(), taken ? 1 : 0);
+    if (taken)
+        QCOMPARE(accepted[0][0].value<CurveView::Points>(), proposal);
+    QCOMPARE(use->isVisible(), !taken);
+    QCOMPARE(curve->view()->proposal().has_value(), !taken);
+    QCOMPARE(shown(key), !taken);
+    QCOMPARE(curve->view()->points(), form); // the form's own until the owner takes it
+
+    // The legend and the proposal belong to the curve's page.
+    curve->findChild<QTabWidget *>()->setCurrentIndex(1);
+    QVERIFY(!shown(QStringLiteral("Сплошная линия")) && !shown(explanation));
+}
+
+// The curve window reads the history again once an Apply is confirmed, the
+// proposal then starting from the new curve; without a controller it shows
+// the history's last configuration, read-only, and says so.
+void TestCurveView::history_follows_the_controller()
+{
+    Bench bench(ControllerState().light(300), Bench::View::attached);
+    bench.connect();
+    bench.tick();
+    std::vector<std::optional<ConfigBlock>> asked;
+    QObject::connect(&bench.view(), &Widget::history_wanted,
+                     [&](const std::optional<ConfigBlock> &applied, LightPositions) { asked.push_back(applied); });
+    bench.view().show();
+    QTest::mouseClick(bench.control<QPushButton>("curve_pushButton"), Qt::LeftButton);
+    auto *curve = bench.view().findChild<CurveWindow *>();
+    QVERIFY(QTest::qWaitForWindowExposed(curve));
+    QVERIFY(!asked.empty() && asked.back());
+
+    bench.level(3)->setValue(300);
+    bench.apply()->click();
+    bench.tick();
+    QVERIFY(asked.back() && asked.back()->auto_pwm(3) == 300);
+
+    bench.unplug();
+    bench.check();
+    bench.tick();
+    QVERIFY(!asked.back());
+    HistorySummary summary;
+    summary.last_configuration = StoredConfiguration{QStringLiteral("8d88:00bb:x"), 0, ConfigBlock()};
+    summary.last_configuration->config.set_auto_pwm(2, 100);
+    summary.proposal.made = true;
+    summary.proposal.explanation = QStringLiteral("5 corrections over 2 days; point 1 would change");
+    summary.proposal.points[0].width = 50;
+    bench.view().show_history(summary);
+    const CurveView::Points last = CurveView::points_of(summary.last_configuration->config);
+    QCOMPARE(curve->view()->applied_points(), last);
+    QCOMPARE(curve->view()->points(), last);
+    QVERIFY(curve->view()->read_only());
+    auto *use = curve->findChild<QPushButton *>();
+    QVERIFY(use->isVisible() && !use->isEnabled());
+    QVERIFY(!use->toolTip().isEmpty());
+}
+
+void TestCurveView::week_axis_dates_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("label"); // 8 December
+
+    QTest::newRow("en_US: month first") << "en_US" << "12/8";
+    QTest::newRow("ru_RU") << "ru_RU" << "08.12";
+    QTest::newRow("sv_SE: the year led") << "sv_SE" << "12-08";
+    QTest::newRow("ko_KR: its own separators") << "ko_KR" << "12. 8.";
+}
+
+void TestCurveView::week_axis_dates()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, label);
+    QCOMPARE(LightTimeView::day_label(QDate(2026, 12, 8), QLocale(locale)), label);
 }
 
 void TestCurveView::drag_edits_the_form_data()
@@ -392,9 +509,8 @@ void TestCurveView::drag_edits_the_form()
         bench.unplug();
         bench.check();
         bench.tick();
-        // Greyed in its place: the layout does not jump.
-        const auto *button = bench.control<QPushButton>("curve_pushButton");
-        QVERIFY(button->isVisible() && !button->isEnabled());
+        // Still there to show the history, the proposal unusable.
+        QVERIFY(bench.control<QPushButton>("curve_pushButton")->isEnabled());
     }
 
     // The keys step a level as the form's sliders do.
