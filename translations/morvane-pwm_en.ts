@@ -637,6 +637,10 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>every correction is near point %1; a proposal needs corrections near at least %2 points</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the corrections pull the curve back and forth; no proposal</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CurveView</name>
@@ -698,6 +702,30 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     <message>
         <source>Сплошная линия — что делает контроллер с примененными настройками (без линейной интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые точки — ручные поправки.</source>
         <translation>Solid line: what the controller does with the applied settings (steps without linear interpolation); dashed line with handles: edits until &quot;Apply&quot;. Selected point: ←/→ light by 1 count (Shift: 10), ↑/↓ brightness by 1 % (PgUp/PgDn or Shift: 10 %); Enter applies, Esc closes the window. Orange disc: where the controller is now; purple dots: manual corrections.</translation>
+    </message>
+    <message>
+        <source>Зеленая линия с квадратами — кривая, предложенная по ручным поправкам.</source>
+        <translation>The green line with squares is the curve proposed from the manual corrections.</translation>
+    </message>
+    <message>
+        <source>Без контроллера предложение можно только посмотреть</source>
+        <translation>Without a controller the proposal can only be looked at</translation>
+    </message>
+    <message>
+        <source>Кривая в форме изменена и не применена.</source>
+        <translation>The curve in the form has changes that are not applied.</translation>
+    </message>
+    <message>
+        <source>Заменить эти изменения предложением?</source>
+        <translation>Replace these changes with the proposal?</translation>
+    </message>
+    <message>
+        <source>&amp;Заменить</source>
+        <translation>&amp;Replace</translation>
+    </message>
+    <message>
+        <source>&amp;Оставить мои</source>
+        <translation>&amp;Keep mine</translation>
     </message>
 </context>
 <context>
@@ -1356,6 +1384,14 @@ Options:
     <message>
         <source>Контроллер не отвечает с %1: это последнее показание.</source>
         <translation>The controller has not answered since %1: this is its last reading.</translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен, и его настроек в истории нет: показана только история.</source>
+        <translation>No controller is connected and the history holds no settings of one: only the history is shown.</translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен: кривая — последняя загруженная из него (%1). Здесь ее можно только посмотреть; применить изменения и использовать предложение можно, когда контроллер подключен.</source>
+        <translation>No controller is connected: the curve is the one last loaded from it (%1). It can only be looked at here; changes can be applied and the proposal used once the controller is connected.</translation>
     </message>
 </context>
 <context>

@@ -690,6 +690,10 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>every correction is near point %1; a proposal needs corrections near at least %2 points</source>
         <translation>все поправки у точки %1; для предложения нужны поправки хотя бы у %2 точек</translation>
     </message>
+    <message>
+        <source>the corrections pull the curve back and forth; no proposal</source>
+        <translation>поправки тянут кривую то туда, то обратно; предложения нет</translation>
+    </message>
 </context>
 <context>
     <name>CurveView</name>
@@ -750,6 +754,30 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
     <message>
         <source>Сплошная линия — что делает контроллер с примененными настройками (без линейной интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые точки — ручные поправки.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Зеленая линия с квадратами — кривая, предложенная по ручным поправкам.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Без контроллера предложение можно только посмотреть</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Кривая в форме изменена и не применена.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Заменить эти изменения предложением?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Заменить</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Оставить мои</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1413,6 +1441,14 @@ Options:
     </message>
     <message>
         <source>Контроллер не отвечает с %1: это последнее показание.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен, и его настроек в истории нет: показана только история.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен: кривая — последняя загруженная из него (%1). Здесь ее можно только посмотреть; применить изменения и использовать предложение можно, когда контроллер подключен.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
