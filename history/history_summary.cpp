@@ -1,6 +1,7 @@
 #include "history_summary.h"
 
 #include "history_store.h"
+#include "model/loop_gain.h"
 
 HistorySummary summarise_history(const HistoryStore &store, const QString &identity, const ConfigBlock &current,
                                  LightPositions positions, qint64 now_ms)
@@ -13,8 +14,9 @@ HistorySummary summarise_history(const HistoryStore &store, const QString &ident
         store.corrections(identity, now_ms - qint64(HistorySummary::BAND_DAYS) * 24 * 3600 * 1000, now_ms + 1);
     summary.samples = store.periods(identity, now - qint64(HistorySummary::SAMPLES_DAYS) * 24 * 3600, now + 1,
                                     HistorySummary::SAMPLE_SECONDS);
+    summary.coupling = store.last_coupling(identity);
     // The proposal learns from every correction kept, not only the band's month.
-    summary.proposal =
-        CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram, current, positions);
+    summary.proposal = CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram,
+                                         current, positions, measured_coupling(summary.coupling));
     return summary;
 }

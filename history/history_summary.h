@@ -2,6 +2,7 @@
 
 #include "curve_fit.h"
 #include "history_rows.h"
+#include "model/coupling_result.h"
 
 #include <QMetaType>
 
@@ -21,6 +22,8 @@ struct HistorySummary
     std::vector<CorrectionRow> corrections;
     std::vector<MinuteRow> samples; // SAMPLE_SECONDS each, oldest first
     CurveProposal proposal;
+    // The lamp's coupling measured last; the proposal keeps within it.
+    std::optional<CouplingResult> coupling;
 };
 Q_DECLARE_METATYPE(HistorySummary)
 
