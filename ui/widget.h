@@ -144,6 +144,11 @@ private:
     void show_apply_state();
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
+    // The curve window asked to measure the shown controller's lamp light.
+    void measure_coupling();
+    // Apply from the window's button: a curve that the lamp's measured
+    // light would make hunt or run away is applied only if the user says so.
+    bool may_apply_curve();
 
     ControllerRegistry &registry_;
     ControllerSelector *selector_; // made before the form: first in the Tab chain
@@ -173,4 +178,6 @@ private:
     static constexpr int SESSION_ENDING_MS = 60 * 1000;
     std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
     CurveWindow *curve_window_;
+    // The controller whose lamp the curve window measures; none while it measures none.
+    ControllerThread *measured_ = nullptr;
 };
