@@ -1,5 +1,6 @@
 #include "curve_fit.h"
 
+#include "model/loop_gain.h"
 #include "protocol/config_ranges.h"
 
 #include <QStringList>
@@ -149,12 +150,36 @@ std::optional<std::array<double, POINTS>> time_quantiles(const LightHistogram &h
     return lights;
 }
 
+// Flattens the levels (by light order, whole widths) so that every segment's
+// loop gain stays below MAY_GAIN. The most trusted point keeps its level and
+// the others follow it outwards, each as near its own as the limit lets it:
+// a curve that never falls still never falls. Whether anything moved.
+bool limit_gain(std::vector<double> &levels, const std::vector<double> &lights, const std::vector<double> &trust,
+                double counts_per_percent)
+{
+    const double slope = width_slope_below(MAY_GAIN, counts_per_percent);
+    // The largest whole change over `span` that stays strictly below the slope.
+    const auto allowed = [&](double span) { return std::max(0.0, std::ceil(slope * span) - 1); };
+    const std::vector<double> wanted = levels;
+    const int anchor = int(std::max_element(trust.begin(), trust.end()) - trust.begin());
+    for (int k = anchor + 1; k < int(levels.size()); ++k) {
+        const double reach = allowed(lights[k] - lights[k - 1]);
+        levels[k] = std::clamp(levels[k], levels[k - 1] - reach, levels[k - 1] + reach);
+    }
+    for (int k = anchor - 1; k >= 0; --k) {
+        const double reach = allowed(lights[k + 1] - lights[k]);
+        levels[k] = std::clamp(levels[k], levels[k + 1] - reach, levels[k + 1] + reach);
+    }
+    return levels != wanted;
+}
+
 // One round of the rule on `curve` (its lights stay): each point moves by
 // the weighted median of the corrections' differences from `curve`, shrunk
 // by one correction's weight; then, where the owner's curve never falls,
-// the levels are made non-decreasing.
+// the levels are made non-decreasing; then, with a measured coupling, no
+// segment is left steep enough to hunt.
 Curve pulled_once(const Curve &curve, const std::vector<Observation> &observations, const std::array<int, POINTS> &order,
-                  bool rising)
+                  bool rising, std::optional<double> counts_per_percent)
 {
     std::array<double, POINTS> lights;
     for (int i = 0; i < POINTS; ++i)
@@ -177,10 +202,23 @@ Curve pulled_once(const Curve &curve, const std::vector<Observation> &observatio
     }
     if (rising)
         levels = isotonic(levels, trust);
+    // Whole values from here on: the limit holds for what is written.
+    std::vector<double> ordered_lights;
+    for (int k = 0; k < POINTS; ++k) {
+        ordered_lights.push_back(lights[order[k]]);
+        levels[k] = clamped(std::lround(levels[k]), AUTO_PWM_RANGE);
+    }
+    if (counts_per_percent)
+        limit_gain(levels, ordered_lights, trust, *counts_per_percent);
     Curve moved = curve;
     for (int k = 0; k < POINTS; ++k)
-        moved[order[k]].width = clamped(std::lround(levels[k]), AUTO_PWM_RANGE);
+        moved[order[k]].width = unsigned(levels[k]);
     return moved;
+}
+
+bool same_levels(const Curve &a, const Curve &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), [](const CurvePoint &p, const CurvePoint &q) { return p.width == q.width; });
 }
 
 // The rule applied until a round moves nothing: the corrections' differences
@@ -189,12 +227,11 @@ Curve pulled_once(const Curve &curve, const std::vector<Observation> &observatio
 // rounding and the isotonic step each stop short of that in one round.
 // Nothing when the rounds keep moving (rounding that flips a point to and fro).
 std::optional<Curve> settle(Curve curve, const std::vector<Observation> &observations,
-                            const std::array<int, POINTS> &order, bool rising)
+                            const std::array<int, POINTS> &order, bool rising, std::optional<double> counts_per_percent)
 {
     for (int round = 0; round < MAX_ROUNDS; ++round) {
-        const Curve moved = pulled_once(curve, observations, order, rising);
-        if (std::equal(moved.begin(), moved.end(), curve.begin(),
-                       [](const CurvePoint &a, const CurvePoint &b) { return a.width == b.width; }))
+        const Curve moved = pulled_once(curve, observations, order, rising, counts_per_percent);
+        if (same_levels(moved, curve))
             return curve;
         curve = moved;
     }
@@ -215,7 +252,8 @@ QString points_text(const std::array<bool, POINTS> &changed)
     return CurveFit::tr("points %1 would change").arg(CurveFit::tr("%1 and %2").arg(numbers.join(QStringLiteral(", ")), last));
 }
 
-QString explanation(const std::vector<CorrectionRow> &corrections, const std::array<bool, POINTS> &changed)
+QString explanation(const std::vector<CorrectionRow> &corrections, const std::array<bool, POINTS> &changed,
+                    bool limited)
 {
     const auto [first, last] = std::minmax_element(corrections.begin(), corrections.end(),
                                                    [](const auto &a, const auto &b) { return a.time_ms < b.time_ms; });
@@ -223,7 +261,9 @@ QString explanation(const std::vector<CorrectionRow> &corrections, const std::ar
     const int count = int(corrections.size());
     const QString corrections_text = count == 1 ? CurveFit::tr("1 correction") : CurveFit::tr("%n corrections", nullptr, count);
     const QString days_text = days == 1 ? CurveFit::tr("1 day") : CurveFit::tr("%n days", nullptr, days);
-    return CurveFit::tr("%1 over %2; %3").arg(corrections_text, days_text, points_text(changed));
+    const QString text = CurveFit::tr("%1 over %2; %3").arg(corrections_text, days_text, points_text(changed));
+    return limited ? CurveFit::tr("%1; slopes limited so that the lamp's own light cannot make it hunt").arg(text)
+                   : text;
 }
 
 } // namespace
@@ -237,7 +277,8 @@ Curve curve_of(const ConfigBlock &config)
 }
 
 CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, const LightHistogram &histogram,
-                                const ConfigBlock &current, LightPositions positions)
+                                const ConfigBlock &current, LightPositions positions,
+                                std::optional<double> counts_per_percent)
 {
     CurveProposal proposal;
     Curve now = curve_of(current);
@@ -285,10 +326,23 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
                         clamped(std::lround(positions == LightPositions::keep ? now[point].width
                                                                               : level_at(now, lights[point])),
                                 AUTO_PWM_RANGE)};
-    bool owner_rises = true;
-    for (int k = 1; k < POINTS; ++k)
-        owner_rises = owner_rises && now[order[k]].width >= now[order[k - 1]].width;
-    const std::optional<Curve> settled = settle(start, observations, order, owner_rises);
+    const auto never_falls = [&](const Curve &curve) {
+        for (int k = 1; k < POINTS; ++k)
+            if (curve[order[k]].width < curve[order[k - 1]].width)
+                return false;
+        return true;
+    };
+    // A proposal that never falls is kept so once applied (the owner's curve
+    // then never falls): it settles under that rule too.
+    const auto fit = [&](std::optional<double> coupling) {
+        const bool owner_rises = never_falls(now);
+        std::optional<Curve> settled = settle(start, observations, order, owner_rises, coupling);
+        if (settled && !owner_rises && never_falls(*settled))
+            settled = settle(*settled, observations, order, true, coupling);
+        return settled;
+    };
+    const std::optional<Curve> settled = fit(counts_per_percent);
+    const bool limited = settled && counts_per_percent && !same_levels(fit(std::nullopt).value_or(*settled), *settled);
     if (!settled) {
         proposal.explanation = tr("the corrections pull the curve back and forth; no proposal");
         return proposal;
@@ -305,6 +359,6 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
     }
     proposal.config.set_avrg_light_num(clamped(current.avrg_light_num(), AVRG_LIGHT_NUM_RANGE));
     proposal.made = true;
-    proposal.explanation = explanation(corrections, proposal.changed);
+    proposal.explanation = explanation(corrections, proposal.changed, limited);
     return proposal;
 }

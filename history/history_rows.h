@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/coupling_result.h"
 #include "protocol/config_block.h"
 
 #include <QString>
@@ -22,6 +23,9 @@ struct MinuteRow
     double width_mean = 0;
     int mode = 0;                 // RegulationMode that held the larger part of the minute
     double seconds_connected = 0; // 0..60
+    // Turns of the brightness (up then down, or down then up) by at least
+    // REVERSAL_PERCENT in automatic regulation.
+    int reversals = 0;
 };
 
 // One manual change: the owner overruling the curve at some light.
@@ -51,6 +55,13 @@ struct SleepSpan
     qint64 end_ms = 0;
 };
 
+// A measured coupling of one controller (CouplingResult::measured()).
+struct CouplingRecord
+{
+    QString identity;
+    CouplingResult result;
+};
+
 // What one minute's write carries.
 struct HistoryBatch
 {
@@ -58,8 +69,12 @@ struct HistoryBatch
     std::vector<CorrectionRow> corrections;
     std::vector<StoredConfiguration> configurations; // one per controller at most
     std::vector<SleepSpan> sleeps;                    // a span again when it ends
+    std::vector<CouplingRecord> couplings;
 
-    bool empty() const { return minutes.empty() && corrections.empty() && configurations.empty() && sleeps.empty(); }
+    bool empty() const
+    {
+        return minutes.empty() && corrections.empty() && configurations.empty() && sleeps.empty() && couplings.empty();
+    }
 };
 
 // Share of connected time per light bin, bins of equal width over 0..LIGHT_FULL_SCALE.

@@ -35,6 +35,11 @@ const char *const STEPS[][4] = {
      nullptr, nullptr},
     // 4: when the system slept: corrections around it are left out of proposals.
     {"CREATE TABLE sleeps(start_ms INTEGER PRIMARY KEY, end_ms INTEGER NOT NULL)", nullptr, nullptr, nullptr},
+    // 5: how much of its lamp's light each controller's sensor sees, as
+    // measured, and the brightness's turns per minute (hunting).
+    {"CREATE TABLE couplings(controller INTEGER NOT NULL, time_ms INTEGER NOT NULL, result TEXT NOT NULL,"
+     " PRIMARY KEY(controller, time_ms)) WITHOUT ROWID",
+     "ALTER TABLE minutes ADD COLUMN reversals INTEGER NOT NULL DEFAULT 0", nullptr, nullptr},
 };
 static_assert(sizeof(STEPS) / sizeof(STEPS[0]) == HISTORY_SCHEMA_VERSION);
 

@@ -6,7 +6,7 @@ class QString;
 // The history database's layout, versioned with PRAGMA user_version. Each
 // step takes a database from the version before it to its own; a database
 // of any older version is brought up to date step by step on open.
-constexpr int HISTORY_SCHEMA_VERSION = 4;
+constexpr int HISTORY_SCHEMA_VERSION = 5;
 
 // The version a database is at; -1 when it cannot be read.
 int schema_version(QSqlDatabase &db, QString *error);

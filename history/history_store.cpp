@@ -55,7 +55,8 @@ QString controller_clause(qint64 id)
 const char *const MERGED_READINGS =
     "MIN(light_min), SUM(light_mean * seconds_connected) / SUM(seconds_connected), MAX(light_max),"
     " SUM(width_mean * seconds_connected) / SUM(seconds_connected),"
-    " SUM(CASE WHEN mode = 1 THEN seconds_connected ELSE 0 END) * 2 > SUM(seconds_connected)";
+    " SUM(CASE WHEN mode = 1 THEN seconds_connected ELSE 0 END) * 2 > SUM(seconds_connected),"
+    " SUM(reversals)";
 
 // The meta row that says whether rows under legacy identities wait for a
 // stable one: "pending", then the identity that took them over.
@@ -246,14 +247,16 @@ bool HistoryStore::write(const HistoryBatch &batch)
     // A minute written twice (the program ended and started again within
     // it) is merged, weighted by the time each part covers.
     minute.prepare(QStringLiteral(
-        "INSERT INTO minutes VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(controller, minute_start) DO UPDATE SET"
+        "INSERT INTO minutes(controller, minute_start, light_min, light_mean, light_max, width_mean, mode,"
+        " seconds_connected, reversals) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(controller, minute_start) DO UPDATE SET"
         " light_min = MIN(light_min, excluded.light_min), light_max = MAX(light_max, excluded.light_max),"
         " light_mean = (light_mean * seconds_connected + excluded.light_mean * excluded.seconds_connected)"
         "   / (seconds_connected + excluded.seconds_connected),"
         " width_mean = (width_mean * seconds_connected + excluded.width_mean * excluded.seconds_connected)"
         "   / (seconds_connected + excluded.seconds_connected),"
         " mode = CASE WHEN excluded.seconds_connected > seconds_connected THEN excluded.mode ELSE mode END,"
-        " seconds_connected = MIN(60, seconds_connected + excluded.seconds_connected)"));
+        " seconds_connected = MIN(60, seconds_connected + excluded.seconds_connected),"
+        " reversals = reversals + excluded.reversals"));
     correction.prepare(QStringLiteral("INSERT INTO corrections(time_ms, controller, light, level_before, level_after, source)"
                                       " VALUES(?, ?, ?, ?, ?, ?)"));
     configuration.prepare(QStringLiteral("INSERT OR REPLACE INTO configurations VALUES(?, ?, ?)"));
@@ -268,7 +271,7 @@ bool HistoryStore::write(const HistoryBatch &batch)
     };
     for (const MinuteRow &row : batch.minutes)
         run(minute, {controller_id(row.identity, true), row.minute_start, row.light_min, row.light_mean, row.light_max,
-                     row.width_mean, row.mode, row.seconds_connected});
+                     row.width_mean, row.mode, row.seconds_connected, row.reversals});
     for (const CorrectionRow &row : batch.corrections)
         run(correction, {row.time_ms, controller_id(row.identity, true), row.light, row.level_before, row.level_after,
                          row.source});
@@ -279,6 +282,11 @@ bool HistoryStore::write(const HistoryBatch &batch)
     }
     for (const SleepSpan &span : batch.sleeps)
         run(sleep, {span.start_ms, span.end_ms});
+    QSqlQuery coupling(db);
+    coupling.prepare(QStringLiteral("INSERT OR REPLACE INTO couplings VALUES(?, ?, ?)"));
+    for (const CouplingRecord &record : batch.couplings)
+        run(coupling, {controller_id(record.identity, true), record.result.measured_at_ms,
+                       QString::fromUtf8(coupling_json(record.result))});
     if (reason.isEmpty() && db.commit())
         return true;
     if (reason.isEmpty())
@@ -327,7 +335,7 @@ std::vector<MinuteRow> HistoryStore::periods(const QString &identity, qint64 fro
     while (query.next())
         rows.push_back({query.value(1).toLongLong(), query.value(0).toString(), query.value(2).toUInt(),
                         query.value(3).toDouble(), query.value(4).toUInt(), query.value(5).toDouble(),
-                        query.value(6).toInt(), query.value(7).toDouble()});
+                        query.value(6).toInt(), query.value(8).toDouble(), query.value(7).toInt()});
     return rows;
 }
 
@@ -426,6 +434,31 @@ std::optional<StoredConfiguration> HistoryStore::latest_configuration(const QStr
     return stored;
 }
 
+std::optional<CouplingResult> HistoryStore::last_coupling(const QString &identity) const
+{
+    qint64 id = -1;
+    if (identity.isEmpty() || !controller_to_read(identity, &id))
+        return std::nullopt;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT result FROM couplings WHERE controller = ? ORDER BY time_ms DESC"));
+    query.addBindValue(id);
+    if (!query.exec())
+        return std::nullopt;
+    while (query.next()) {
+        if (auto result = coupling_from_json(query.value(0).toString().toUtf8()); result && result->measured())
+            return result;
+    }
+    return std::nullopt;
+}
+
+bool HistoryStore::save_coupling(const QString &identity, const CouplingResult &result)
+{
+    HistoryBatch batch;
+    batch.couplings.push_back({identity, result});
+    return write(batch);
+}
+
 QStringList HistoryStore::controller_ids() const
 {
     QStringList ids;
@@ -502,7 +535,9 @@ QString HistoryStore::take_over_legacy(const QString &id, LegacyAdoption *adopti
     const QString with_target = QStringLiteral("%1,%2").arg(target).arg(numbers);
     const QStringList statements{
         // A minute held by several becomes one, of at most a minute.
-        QStringLiteral("INSERT OR REPLACE INTO minutes SELECT %1, minute_start, %2, MIN(60, SUM(seconds_connected))"
+        QStringLiteral("INSERT OR REPLACE INTO minutes(controller, minute_start, light_min, light_mean, light_max,"
+                       " width_mean, mode, reversals, seconds_connected)"
+                       " SELECT %1, minute_start, %2, MIN(60, SUM(seconds_connected))"
                        " FROM minutes WHERE controller IN (%3) GROUP BY minute_start HAVING COUNT(*) > 1")
             .arg(target)
             .arg(QLatin1String(MERGED_READINGS), with_target),

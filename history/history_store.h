@@ -82,6 +82,11 @@ public:
     LightHistogram light_histogram(const QString &identity, qint64 from, int bins = HISTOGRAM_BINS) const;
     // The configuration stored last (of the controller named, or of any).
     std::optional<StoredConfiguration> latest_configuration(const QString &identity = QString()) const;
+    // The coupling measured last for the controller named (a record that
+    // does not read back as one is passed over).
+    std::optional<CouplingResult> last_coupling(const QString &identity) const;
+    // Keeps one measured coupling (write() with it alone).
+    bool save_coupling(const QString &identity, const CouplingResult &result);
     // Every identity something is recorded under, most recently recorded first.
     QStringList controller_ids() const;
 

@@ -2,6 +2,7 @@
 
 #include "curve_fit.h"
 #include "history_rows.h"
+#include "model/coupling_result.h"
 
 #include <QMetaType>
 
@@ -26,6 +27,8 @@ struct HistorySummary
     // Asked without a controller: the configuration the controller last
     // loaded, which the proposal starts from (none recorded: nothing).
     std::optional<StoredConfiguration> last_configuration;
+    // The lamp's coupling measured last; the proposal keeps within it.
+    std::optional<CouplingResult> coupling;
 };
 Q_DECLARE_METATYPE(HistorySummary)
 

@@ -148,6 +148,11 @@ private:
     void show_apply_state();
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
+    // The curve window asked to measure the shown controller's lamp light.
+    void measure_coupling();
+    // Apply from the window's button: a curve that the lamp's measured
+    // light would make hunt or run away is applied only if the user says so.
+    bool may_apply_curve();
 
     ControllerRegistry &registry_;
     ControllerSelector *selector_; // made before the form: first in the Tab chain
@@ -180,4 +185,6 @@ private:
     // shows the form's draft, not the history's last configuration.
     bool curve_live_ = true; // until the first status says otherwise
     CurveWindow *curve_window_;
+    // The controller whose lamp the curve window measures; none while it measures none.
+    ControllerThread *measured_ = nullptr;
 };

@@ -53,6 +53,7 @@ HistoryBatch one_minute(qint64 minute_start, int light)
     return {{{minute_start, ID, unsigned(light), double(light), unsigned(light), 100, 0, 60}},
             {{minute_start * 1000, ID, unsigned(light), 100, 200, QStringLiteral("window")}},
             {},
+            {},
             {}};
 }
 
@@ -371,6 +372,57 @@ private slots:
         const HistoryStore store(path, HistoryStore::Access::read_only);
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(2));
         QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(0));
+    }
+
+    // A sweep's readings (percent, reading), what the fit makes of them and
+    // what the store gives back, a newer record it cannot read passed over.
+    void couplings_kept_data()
+    {
+        using Points = std::vector<CouplingPoint>;
+        QTest::addColumn<Points>("points");
+        QTest::addColumn<int>("ambient_end");
+        QTest::addColumn<bool>("settled");
+        QTest::addColumn<double>("counts_per_percent");
+        QTest::addColumn<double>("r_squared"); // -1: none
+        QTest::addColumn<bool>("stable");
+        const Points line{{0, 100}, {50, 200}, {100, 300}, {50, 200}, {0, 100}};
+        QTest::newRow("on a line") << line << 100 << true << 2.0 << 1.0 << true;
+        QTest::newRow("no lamp light") << Points{{0, 100}, {100, 100}} << 100 << true << 0.0 << -1.0 << true;
+        QTest::newRow("scattered") << Points{{0, 100}, {0, 120}, {100, 110}, {100, 130}} << 100 << true << 0.1 << 0.2
+                                   << true;
+        QTest::newRow("room moved 12 % and 12 counts") << line << 112 << true << 2.0 << 1.0 << false;
+        QTest::newRow("moved 12 % but 8 counts") << Points{{0, 70}, {100, 70}} << 78 << true << 0.0 << -1.0 << true;
+        QTest::newRow("a step never settled") << line << 100 << false << 2.0 << 1.0 << false;
+    }
+
+    void couplings_kept()
+    {
+        QFETCH(std::vector<CouplingPoint>, points);
+        QFETCH(int, ambient_end);
+        QFETCH(bool, settled);
+        QFETCH(double, counts_per_percent);
+        QFETCH(double, r_squared);
+        QFETCH(bool, stable);
+        QTemporaryDir dir;
+        HistoryStore store(dir.filePath(QStringLiteral("history.sqlite")));
+        QVERIFY(!store.last_coupling(ID));
+        const unsigned ambient_start = points.front().reading;
+        const CouplingResult fit = fit_coupling(points, ambient_start, unsigned(ambient_end), settled, T0);
+        QCOMPARE(fit.counts_per_percent + 1, counts_per_percent + 1);
+        QCOMPARE(fit.r_squared.value_or(-1), r_squared);
+        QCOMPARE(fit.stable, stable);
+        QVERIFY(store.save_coupling(ID, fit_coupling({}, 0, 0, true, T0 - 1000)));
+        QVERIFY(store.save_coupling(ID, fit));
+        {
+            RawConnection raw(store.path());
+            QVERIFY(QSqlQuery(raw.db).exec(QStringLiteral("INSERT INTO couplings VALUES(1, %1, '{\"stable\":1}')")
+                                               .arg(T0 + 1000)));
+        }
+        const auto last = store.last_coupling(ID);
+        QVERIFY(last);
+        QCOMPARE(coupling_json(*last), coupling_json(fit));
+        QCOMPARE(last->points, points);
+        QVERIFY(!store.last_coupling(QStringLiteral("another")));
     }
 
     void retention()
