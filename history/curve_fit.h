@@ -22,10 +22,12 @@
 // (or less than half of one's weight) keeps its level. When the current
 // curve never falls as light rises, neither does the proposal (weighted
 // isotonic regression); an owner's curve that does fall keeps its shape
-// wherever there are no corrections. Rounds repeat, each measuring the
-// differences against the curve the last one left, until one moves no
-// point: the proposal is that settled curve, so proposing again from the
-// same history once it is applied changes nothing.
+// wherever there are no corrections; a proposal that never falls is held
+// to that, as it will be once applied. With a measured coupling each round
+// ends by flattening the segments steep enough to hunt. Rounds repeat, each
+// measuring the differences against the curve the last one left, until one
+// moves no point: the proposal is that settled curve, so proposing again
+// from the same history once it is applied changes nothing.
 //
 // A band is the stretch of light nearer one point than any other. A
 // proposal needs MIN_CORRECTIONS corrections in at least MIN_BANDS bands:
