@@ -643,7 +643,8 @@ void Widget::show_history(const HistorySummary &summary)
     for (const MinuteRow &row : summary.samples)
         samples.push_back({row.minute_start * 1000, qRound(row.light_mean), qRound(row.width_mean)});
     curve_window_->time_view()->set_samples(samples);
-    if (!curve_live_)
+    // A summary asked for while the controller was there says nothing of this.
+    if (!curve_live_ && summary.last_configuration)
         show_last_known(summary.last_configuration);
     // A result just measured may not be in the store yet.
     const std::optional<CouplingResult> &held = curve_window_->coupling();
