@@ -173,28 +173,42 @@ bool limit_gain(std::vector<double> &levels, const std::vector<double> &lights, 
     return levels != wanted;
 }
 
+// By point in light order: the corrections that count for it, by index, and
+// how much. The points' lights stay through the rounds, and so do these.
+using Reaches = std::array<std::vector<std::pair<size_t, double>>, POINTS>;
+
+Reaches reaches_of(const Curve &curve, const std::vector<Observation> &observations, const std::array<int, POINTS> &order)
+{
+    std::array<double, POINTS> lights;
+    for (int i = 0; i < POINTS; ++i)
+        lights[i] = curve[i].light;
+    Reaches reaches;
+    for (int k = 0; k < POINTS; ++k)
+        for (size_t index = 0; index < observations.size(); ++index)
+            if (const double w = weight(lights, order, k, observations[index].light); w > 0)
+                reaches[k].emplace_back(index, w);
+    return reaches;
+}
+
 // One round of the rule on `curve` (its lights stay): each point moves by
 // the weighted median of the corrections' differences from `curve`, shrunk
 // by one correction's weight; then, where the owner's curve never falls,
 // the levels are made non-decreasing; then, with a measured coupling, no
 // segment is left steep enough to hunt.
-Curve pulled_once(const Curve &curve, const std::vector<Observation> &observations, const std::array<int, POINTS> &order,
-                  bool rising, std::optional<double> counts_per_percent)
+Curve pulled_once(const Curve &curve, const std::vector<Observation> &observations, const Reaches &reaches,
+                  const std::array<int, POINTS> &order, bool rising, std::optional<double> counts_per_percent)
 {
-    std::array<double, POINTS> lights;
-    for (int i = 0; i < POINTS; ++i)
-        lights[i] = curve[i].light;
+    std::vector<double> differences;
+    for (const Observation &seen : observations)
+        differences.push_back(seen.level - level_at(curve, seen.light));
     std::vector<double> levels;
     std::vector<double> trust;
     for (int k = 0; k < POINTS; ++k) {
         std::vector<std::pair<double, double>> pulls;
         double weights = 0;
-        for (const Observation &seen : observations) {
-            const double w = weight(lights, order, k, seen.light);
-            if (w > 0) {
-                pulls.emplace_back(seen.level - level_at(curve, seen.light), w);
-                weights += w;
-            }
+        for (const auto &[index, w] : reaches[k]) {
+            pulls.emplace_back(differences[index], w);
+            weights += w;
         }
         const bool pulled = weights >= MIN_POINT_WEIGHT;
         levels.push_back(curve[order[k]].width + (pulled ? weighted_median(pulls) * weights / (weights + PRIOR_WEIGHT) : 0));
@@ -205,7 +219,7 @@ Curve pulled_once(const Curve &curve, const std::vector<Observation> &observatio
     // Whole values from here on: the limit holds for what is written.
     std::vector<double> ordered_lights;
     for (int k = 0; k < POINTS; ++k) {
-        ordered_lights.push_back(lights[order[k]]);
+        ordered_lights.push_back(curve[order[k]].light);
         levels[k] = clamped(std::lround(levels[k]), AUTO_PWM_RANGE);
     }
     if (counts_per_percent)
@@ -229,8 +243,9 @@ bool same_levels(const Curve &a, const Curve &b)
 std::optional<Curve> settle(Curve curve, const std::vector<Observation> &observations,
                             const std::array<int, POINTS> &order, bool rising, std::optional<double> counts_per_percent)
 {
+    const Reaches reaches = reaches_of(curve, observations, order);
     for (int round = 0; round < MAX_ROUNDS; ++round) {
-        const Curve moved = pulled_once(curve, observations, order, rising, counts_per_percent);
+        const Curve moved = pulled_once(curve, observations, reaches, order, rising, counts_per_percent);
         if (same_levels(moved, curve))
             return curve;
         curve = moved;
