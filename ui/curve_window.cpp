@@ -199,6 +199,8 @@ void CurveWindow::show_coupling_texts()
 {
     if (!worded_)
         return;
+    // The lines add to the window's height rather than taking it from the plot.
+    const int before = minimumSizeHint().height();
     QStringList lines;
     if (measuring()) {
         lines << tr("Измеряется свет лампы на датчике…");
@@ -220,7 +222,7 @@ void CurveWindow::show_coupling_texts()
 
     QStringList advice;
     for (const SegmentGain &segment : view_->gain_marks())
-        advice << tr("Точки %1–%2: %3 (усиление %4). Сделайте участок положе, увеличьте усреднение или задержку "
+        advice << tr("Точки %1–%2: %3 (усиление до %4). Сделайте участок положе, увеличьте усреднение или задержку "
                      "переключения.")
                       .arg(segment.from_point)
                       .arg(segment.to_point)
@@ -228,6 +230,8 @@ void CurveWindow::show_coupling_texts()
     gain_advice_->setText(advice.join(QLatin1Char('\n')));
     gain_advice_->setVisible(!advice.isEmpty());
     reserve_text_heights();
+    if (isVisible())
+        resize(width(), height() + minimumSizeHint().height() - before);
 }
 
 void CurveWindow::set_proposal(const CurveView::Points &points, const QString &explanation)
