@@ -163,17 +163,12 @@ void CurveWindow::end_measurement(const QString &note)
 
 void CurveWindow::finish_measurement(const CouplingResult &result)
 {
-    if (result.measured()) {
-        set_coupling(result);
-        end_measurement(QString());
-        return;
-    }
     if (result.error == CouplingSweep::UNPLUGGED)
         end_measurement(tr("Измерение прервано: контроллер отключен"));
     else if (result.error == CouplingSweep::SILENT)
         end_measurement(tr("Измерение прервано: контроллер перестал отвечать"));
     else
-        end_measurement(QString()); // cancelled, or the program ends
+        end_measurement(QString()); // measured, cancelled, or the program ends
 }
 
 void CurveWindow::refuse_measurement(const QString &reason)
