@@ -800,8 +800,8 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <translation>How much of the lamp&apos;s light reaches the sensor has not been measured</translation>
     </message>
     <message>
-        <source>Точки %1–%2: %3 (усиление %4). Сделайте участок положе, увеличьте усреднение или задержку переключения.</source>
-        <translation>Points %1–%2: %3 (gain %4). Flatten the segment, or raise the averaging or the switching delay.</translation>
+        <source>Точки %1–%2: %3 (усиление до %4). Сделайте участок положе, увеличьте усреднение или задержку переключения.</source>
+        <translation>Points %1–%2: %3 (gain up to %4). Flatten the segment, or raise the averaging or the switching delay.</translation>
     </message>
 </context>
 <context>

@@ -853,7 +853,7 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Точки %1–%2: %3 (усиление %4). Сделайте участок положе, увеличьте усреднение или задержку переключения.</source>
+        <source>Точки %1–%2: %3 (усиление до %4). Сделайте участок положе, увеличьте усреднение или задержку переключения.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -82,13 +82,24 @@ void CurveView::update_gain_marks()
 {
     std::vector<SegmentGain> marks;
     if (counts_per_percent_) {
-        for (const SegmentGain &segment : loop_gains(config_of(edited_), *counts_per_percent_))
-            if (segment.strength != GainStrength::none)
+        for (const SegmentGain &segment : loop_gains(config_of(edited_), *counts_per_percent_)) {
+            if (segment.strength == GainStrength::none)
+                continue;
+            SegmentGain *last = marks.empty() ? nullptr : &marks.back();
+            if (last && last->light_to == segment.light_from && last->rising == segment.rising
+                && last->strength == segment.strength) {
+                last->to_point = segment.to_point;
+                last->light_to = segment.light_to;
+                if (std::abs(segment.gain) > std::abs(last->gain))
+                    last->gain = segment.gain;
+            } else {
                 marks.push_back(segment);
+            }
+        }
     }
     const auto same = [](const SegmentGain &a, const SegmentGain &b) {
         return a.from_point == b.from_point && a.to_point == b.to_point && a.light_from == b.light_from
-            && a.light_to == b.light_to && a.rising == b.rising && a.strength == b.strength;
+            && a.light_to == b.light_to && a.gain == b.gain && a.strength == b.strength;
     };
     const bool changed = !std::equal(marks.begin(), marks.end(), gain_marks_.begin(), gain_marks_.end(), same);
     gain_marks_ = std::move(marks);
@@ -380,29 +391,42 @@ void CurveView::paint_gain_marks(QPainter &painter) const
 {
     if (gain_marks_.empty())
         return;
-    const ConfigBlock config = config_of(edited_);
+    const QPolygonF line = response_line(edited_);
     const QFontMetricsF metrics(font());
     for (const SegmentGain &segment : gain_marks_) {
         QColor color = segment.strength == GainStrength::will ? WILL_GAIN_COLOR : MAY_GAIN_COLOR;
-        const auto at = [&](unsigned light) { return position_of(int(light), int(curve_width(config, light))); };
+        const qreal from = position_of(int(segment.light_from), 0).x();
+        const qreal to = position_of(int(segment.light_to), 0).x();
         QPolygonF band;
-        band << at(segment.light_from);
-        if (segment.light_to - 1 > segment.light_from)
-            band << at(segment.light_to - 1);
-        band << at(segment.light_to);
+        for (const QPointF &vertex : line)
+            if (vertex.x() >= from && vertex.x() <= to)
+                band << vertex;
         color.setAlphaF(0.45f);
         painter.setPen(QPen(color, GAIN_MARK_WIDTH, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(band);
 
         color.setAlphaF(1);
         const QString text = gain_mark_text(segment);
-        const QRectF box(band.boundingRect().center().x() - metrics.horizontalAdvance(text) / 2,
-                         band.boundingRect().top() - GAIN_MARK_WIDTH - metrics.height(),
-                         metrics.horizontalAdvance(text), metrics.height());
-        const QRectF inside = box.translated(std::clamp(box.left(), plot_.left(), plot_.right() - box.width()) - box.left(),
-                                             std::max(plot_.top(), box.top()) - box.top());
+        // Above the band's middle, on the side the curve leaves free: up and
+        // to the left of a rising curve, up and to the right of a falling one.
+        const qreal middle_x = (band.first().x() + band.last().x()) / 2;
+        qreal middle_y = band.first().y();
+        for (int i = 1; i < band.size(); ++i) {
+            if (band[i].x() >= middle_x) {
+                const qreal run = band[i].x() - band[i - 1].x();
+                const qreal t = run > 0 ? (middle_x - band[i - 1].x()) / run : 1;
+                middle_y = band[i - 1].y() + t * (band[i].y() - band[i - 1].y());
+                break;
+            }
+        }
+        const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
+        const qreal gap = GAIN_MARK_WIDTH / 2 + 2;
+        const QPointF corner(segment.rising ? middle_x - gap - size.width() : middle_x + gap,
+                             middle_y - gap - size.height());
+        const QPointF inside(std::clamp(corner.x(), plot_.left(), std::max(plot_.left(), plot_.right() - size.width())),
+                             std::clamp(corner.y(), plot_.top(), std::max(plot_.top(), plot_.bottom() - size.height())));
         painter.setPen(color.darker(130));
-        painter.drawText(inside, Qt::AlignCenter, text);
+        painter.drawText(QRectF(inside, size), Qt::AlignCenter, text);
     }
 }
 

@@ -92,7 +92,9 @@ public:
     // The lamp's measured coupling (light counts per 1 % of brightness);
     // nullopt: not measured, nothing is marked.
     void set_coupling(std::optional<double> counts_per_percent);
-    // The edited curve's segments at MAY_GAIN or more, in light order.
+    // The edited curve's segments at MAY_GAIN or more, in light order;
+    // neighbours alike (direction and strength) make one mark, from the
+    // first's start to the last's end, with the largest gain among them.
     const std::vector<SegmentGain> &gain_marks() const { return gain_marks_; }
     // What a mark says beside its segment: "может раскачиваться", ...
     static QString gain_mark_text(const SegmentGain &segment);

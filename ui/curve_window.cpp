@@ -207,17 +207,12 @@ void CurveWindow::end_measurement(const QString &note)
 
 void CurveWindow::finish_measurement(const CouplingResult &result)
 {
-    if (result.measured()) {
-        set_coupling(result);
-        end_measurement(QString());
-        return;
-    }
     if (result.error == CouplingSweep::UNPLUGGED)
         end_measurement(tr("Измерение прервано: контроллер отключен"));
     else if (result.error == CouplingSweep::SILENT)
         end_measurement(tr("Измерение прервано: контроллер перестал отвечать"));
     else
-        end_measurement(QString()); // cancelled, or the program ends
+        end_measurement(QString()); // measured, cancelled, or the program ends
 }
 
 void CurveWindow::refuse_measurement(const QString &reason)
@@ -243,6 +238,8 @@ void CurveWindow::show_coupling_texts()
 {
     if (!worded_)
         return;
+    // The lines add to the window's height rather than taking it from the plot.
+    const int before = minimumSizeHint().height();
     QStringList lines;
     if (measuring()) {
         lines << tr("Измеряется свет лампы на датчике…");
@@ -264,7 +261,7 @@ void CurveWindow::show_coupling_texts()
 
     QStringList advice;
     for (const SegmentGain &segment : view_->gain_marks())
-        advice << tr("Точки %1–%2: %3 (усиление %4). Сделайте участок положе, увеличьте усреднение или задержку "
+        advice << tr("Точки %1–%2: %3 (усиление до %4). Сделайте участок положе, увеличьте усреднение или задержку "
                      "переключения.")
                       .arg(segment.from_point)
                       .arg(segment.to_point)
@@ -272,6 +269,8 @@ void CurveWindow::show_coupling_texts()
     gain_advice_->setText(advice.join(QLatin1Char('\n')));
     gain_advice_->setVisible(!advice.isEmpty());
     reserve_text_heights();
+    if (isVisible())
+        resize(width(), height() + minimumSizeHint().height() - before);
 }
 
 void CurveWindow::set_proposal(const CurveView::Points &points, const QString &explanation)

@@ -50,8 +50,8 @@ public:
     const std::optional<CouplingResult> &coupling() const { return coupling_; }
     // A measurement under way has finished `step` of `steps`.
     void show_measurement_progress(int step, int steps);
-    // The measurement ended: measured, its result is the coupling from now
-    // on; otherwise the window says why (nothing after a Cancel).
+    // The measurement ended; without a result the window says why (nothing
+    // after a Cancel). A result is shown by set_coupling.
     void finish_measurement(const CouplingResult &result);
     // It did not start: `reason` in the model's words.
     void refuse_measurement(const QString &reason);

@@ -222,11 +222,12 @@ void Widget::take_in(ControllerThread &controller)
                 if (from == measured_) {
                     measured_ = nullptr;
                     curve_window_->finish_measurement(result);
-                } else if (from == controller_ && result.measured()) {
-                    curve_window_->set_coupling(result);
                 }
-                if (from == controller_ && result.measured() && curve_window_->is_open())
-                    want_history(); // the proposal keeps within it
+                if (from == controller_ && result.measured()) {
+                    curve_window_->set_coupling(result);
+                    if (curve_window_->is_open())
+                        want_history(); // the proposal keeps within it
+                }
             });
 }
 

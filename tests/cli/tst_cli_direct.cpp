@@ -4,6 +4,7 @@
 // on the wire, and watch ending on a signal.
 
 #include "client_session.h"
+#include "history/history_store.h"
 #include "model/device_lock.h"
 
 #include <QtTest>
@@ -183,9 +184,17 @@ private slots:
 
     // Export, import something else, import the export: the last write
     // carries the exported configuration byte for byte, and the live state
-    // as the controller last reported it.
+    // as the controller last reported it. With the lamp's light measured
+    // strong, the factory curve would run away: each import says so, and
+    // writes.
     void export_import_round_trip()
     {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        const auto forget_state = qScopeGuard([] { qunsetenv("XDG_STATE_HOME"); });
+        CouplingResult coupling;
+        coupling.counts_per_percent = 10;
+        QVERIFY(HistoryStore(HistoryStore::default_path()).save_coupling(QStringLiteral("usb:1-2"), coupling));
         SimController sim;
         sim.set(QStringLiteral("state"), QString()); // the controller keeps its block between runs
         const ClientSession session(&sim);
@@ -202,7 +211,9 @@ private slots:
         out.write(in.readAll().replace("\"light\": 0,", "\"light\": 1,").replace("\"step_delay\": 2", "\"step_delay\": 9"));
         out.close();
         result = session.run({"config", "import", edited});
-        QVERIFY2(result.exit_code == 0 && result.out.contains("step_delay: 2 -> 9"), qPrintable(result.describe()));
+        QVERIFY2(result.exit_code == 0 && result.out.contains("step_delay: 2 -> 9")
+                     && result.err.contains("the brightness may run away to full"),
+                 qPrintable(result.describe()));
 
         sim.set(QStringLiteral("light"), QStringLiteral("const 777")); // the live state moves on
         // Counted in reports, not milliseconds: the runs before may end in

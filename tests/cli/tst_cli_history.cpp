@@ -16,8 +16,9 @@ const QString OTHER = QStringLiteral("sn:OTHER1"); // a second controller, recor
 
 // Two days of minutes around light 200 and 700, and the owner asking for
 // more brightness at both: enough for a proposal. An hour of another
-// controller three days ago, when asked.
-void seed(const QString &path, bool with_corrections, bool with_other)
+// controller three days ago, when asked; a strong lamp coupling measured,
+// when asked.
+void seed(const QString &path, bool with_corrections, bool with_other, bool coupled)
 {
     HistoryStore store(path);
     HistoryBatch batch;
@@ -37,6 +38,9 @@ void seed(const QString &path, bool with_corrections, bool with_other)
     config.set_avrg_light_num(5);
     batch.configurations.push_back({ID, now * 1000, config});
     QVERIFY2(store.write(batch), qPrintable(store.problem()));
+    CouplingResult coupling;
+    coupling.counts_per_percent = 20;
+    QVERIFY(!coupled || store.save_coupling(ID, coupling));
 }
 
 } // namespace
@@ -65,6 +69,8 @@ private slots:
         QTest::newRow("csv and json") << "full" << QStringList{"history", "--csv", "--json"} << 2 << "usage" << "C";
         QTest::newRow("days out of range") << "full" << QStringList{"history", "--days", "0"} << 2 << "--days takes" << "C";
         QTest::newRow("too few corrections") << "quiet" << QStringList{"propose"} << 1 << "no proposal: 0 of the 5" << "C";
+        QTest::newRow("propose within the lamp's coupling") << "coupled" << QStringList{"propose"} << 0
+                                                            << "slopes limited" << "C";
         QTest::newRow("propose") << "full" << QStringList{"propose", "-o", "FILE"} << 0 << "6 corrections over 1 day" << "C";
         QTest::newRow("propose json") << "full" << QStringList{"propose", "--json", "--positions", "time"} << 0
                                       << "\"changed\":true" << "C";
@@ -102,7 +108,8 @@ private slots:
         QTemporaryDir state;
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
         if (history != QLatin1String("none"))
-            seed(HistoryStore::default_path(), history != QLatin1String("quiet"), history == QLatin1String("two"));
+            seed(HistoryStore::default_path(), history != QLatin1String("quiet"), history == QLatin1String("two"),
+                 history == QLatin1String("coupled"));
         const QString file_name = state.filePath(QStringLiteral("proposal.json"));
         args.replaceInStrings(QStringLiteral("FILE"), file_name);
 

@@ -79,6 +79,8 @@ private slots:
     void proposal_goes_to_whoever_takes_it();
     void week_axis_dates_data();
     void week_axis_dates();
+    void gain_marks_follow_curve_and_coupling_data();
+    void gain_marks_follow_curve_and_coupling();
     void drag_edits_the_form_data();
     void drag_edits_the_form();
 
@@ -422,6 +424,63 @@ void TestCurveView::week_axis_dates()
     QFETCH(QString, locale);
     QFETCH(QString, label);
     QCOMPARE(LightTimeView::day_label(QDate(2026, 12, 8), QLocale(locale)), label);
+}
+
+// SPREAD rises by 0.07 to 0.12 % per light count: segment 4-5 is the steepest.
+void TestCurveView::gain_marks_follow_curve_and_coupling_data()
+{
+    QTest::addColumn<double>("k"); // 0: not measured
+    QTest::addColumn<QList<Edit>>("edits"); // one after another
+    QTest::addColumn<QStringList>("marks");
+    QTest::addColumn<double>("strongest"); // the largest |gain| the lines under the plot name
+
+    const QString amplifies = QStringLiteral("усиливает свой же свет");
+    QTest::newRow("not measured") << 0.0 << QList<Edit>{} << QStringList{} << 0.0;
+    QTest::newRow("weak coupling") << 2.0 << QList<Edit>{} << QStringList{} << 0.0;
+    QTest::newRow("the steepest amplifies") << 4.5 << QList<Edit>{} << QStringList{"4-5 " + amplifies} << 0.6;
+    QTest::newRow("alike neighbours are one mark")
+        << 9.0 << QList<Edit>{} << QStringList{"1-4 " + amplifies, "4-5 может уйти на полную яркость", "5-7 " + amplifies}
+        << 1.1;
+    // Point 5 down to 190, then 200: 4-5 falls 1.3 widths per count, 5-6
+    // climbs 2.25; the second move changes the gains alone.
+    QTest::newRow("a dip hunts on one side, runs away on the other")
+        << 4.5 << QList<Edit>{{5, 700, 190}, {5, 700, 200}}
+        << QStringList{"4-5 будет раскачиваться", "5-6 может уйти на полную яркость"} << 1.8;
+}
+
+void TestCurveView::gain_marks_follow_curve_and_coupling()
+{
+    QFETCH(double, k);
+    QFETCH(QList<Edit>, edits);
+    QFETCH(QStringList, marks);
+    QFETCH(double, strongest);
+
+    QWidget main_window;
+    auto *curve = new CurveWindow(&main_window);
+    curve->view()->set_edited_curve(SPREAD, true);
+    CouplingResult coupling;
+    coupling.counts_per_percent = k;
+    curve->set_coupling(k > 0 ? std::optional(coupling) : std::nullopt);
+    curve->open();
+    CurveView::Points points = SPREAD;
+    for (const Edit &edit : edits) {
+        points[edit[0] - 1] = {edit[1], edit[2]};
+        curve->view()->set_edited_curve(points, true);
+    }
+
+    QStringList seen;
+    for (const SegmentGain &mark : curve->view()->gain_marks())
+        seen << QStringLiteral("%1-%2 %3").arg(mark.from_point).arg(mark.to_point).arg(CurveView::gain_mark_text(mark));
+    QCOMPARE(seen, marks);
+    // One line under the plot for each mark, with the gain as it is now.
+    const QList<QLabel *> labels = curve->findChildren<QLabel *>();
+    const auto advice = std::find_if(labels.begin(), labels.end(),
+                                     [](const QLabel *label) { return label->text().startsWith("Точки"); });
+    QCOMPARE(advice != labels.end() && (*advice)->isVisible(), !marks.isEmpty());
+    if (!marks.isEmpty()) {
+        QCOMPARE((*advice)->text().count('\n') + 1, marks.size());
+        QVERIFY2((*advice)->text().contains(QLocale().toString(strongest, 'f', 1)), qPrintable((*advice)->text()));
+    }
 }
 
 void TestCurveView::drag_edits_the_form_data()

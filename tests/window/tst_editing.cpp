@@ -2,6 +2,7 @@
 // labels, the dependent controls, and the block that Apply writes.
 
 #include "protocol/commands.h"
+#include "ui/curve_window.h"
 #include "window_bench.h"
 
 #include <QApplication>
@@ -79,6 +80,8 @@ private slots:
     void apply_not_sent_data();
     void apply_not_sent();
     void apply_not_confirmed();
+    void apply_asks_when_the_lamp_would_hunt_data();
+    void apply_asks_when_the_lamp_would_hunt();
     void apply_writes_clamped_values_data();
     void apply_writes_clamped_values();
     void apply_reads_disabled_controls();
@@ -301,6 +304,45 @@ void TestEditing::apply_not_confirmed()
     QVERIFY(!own_enabled(bench.apply()));
     QVERIFY(!bench.model().edits_pending());
     QCOMPARE(bench.controller_config().auto_light(6), 654u);
+}
+
+void TestEditing::apply_asks_when_the_lamp_would_hunt_data()
+{
+    QTest::addColumn<double>("k"); // the measured coupling; 0: none measured
+    QTest::addColumn<int>("answer"); // QMessageBox::NoButton: no question
+    QTest::addColumn<bool>("written");
+
+    // edited_config rises 0.73 % per light count between its first points.
+    QTest::newRow("not measured") << 0.0 << int(QMessageBox::NoButton) << true;
+    QTest::newRow("gain 0.7: marked, not asked") << 1.0 << int(QMessageBox::NoButton) << true;
+    QTest::newRow("gain 1.5, applied anyway") << 2.0 << int(QMessageBox::Apply) << true;
+    QTest::newRow("gain 1.5, cancelled") << 2.0 << int(QMessageBox::Cancel) << false;
+}
+
+void TestEditing::apply_asks_when_the_lamp_would_hunt()
+{
+    QFETCH(double, k);
+    QFETCH(int, answer);
+    QFETCH(bool, written);
+
+    WindowBench bench;
+    bench.connect();
+    CouplingResult coupling;
+    coupling.counts_per_percent = k;
+    if (k > 0)
+        bench.view().findChild<CurveWindow *>()->set_coupling(coupling);
+    bench.enter(edited_config(true));
+    int asked = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            ++asked;
+            box->button(QMessageBox::StandardButton(answer))->click();
+        }
+    });
+    bench.apply()->click();
+    QCOMPARE(asked, answer == QMessageBox::NoButton ? 0 : 1);
+    QCOMPARE(bench.controller_config().auto_light(1) == edited_config(true).auto_light(1), written);
+    QCOMPARE(bench.model().edits_pending(), !written);
 }
 
 void TestEditing::apply_writes_clamped_values_data()
