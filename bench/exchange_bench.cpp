@@ -70,10 +70,10 @@ int main(int argc, char **argv)
     int failures = 0;
     std::vector<double> bare, exchange;
     for (int round = 0; round < ROUNDS; ++round) {
-        std::string error;
-        HidHandle *handle = bus.open(bus.path(controller), &error);
+        HidOpenFailure failure;
+        HidHandle *handle = bus.open(bus.path(controller), &failure);
         if (!handle) {
-            std::fprintf(stderr, "cannot open the simulated controller: %s\n", error.c_str());
+            std::fprintf(stderr, "cannot open the simulated controller: %s\n", failure.reason.c_str());
             return 1;
         }
         bare.push_back(time_per_call(bus, count, &failures, [&] {
