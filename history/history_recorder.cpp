@@ -120,7 +120,7 @@ void HistoryRecorder::record_status(const ControllerStatus &status, quintptr key
         recorded.identity = status.identity;
     }
     recorded.last = {status.identity, status.connected && status.live, status.light, status.pwm_width,
-                     status.mode == RegulationMode::manual ? 1 : 0};
+                     status.mode == RegulationMode::manual ? 1 : 0, status.brightness_reversals};
     if (!asleep_since_)
         recorded.minutes.set(now_ms(), recorded.last);
 }
