@@ -61,6 +61,7 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
         emit problem(text);
     });
     connect(writer_, &HistoryWriter::notice, this, &HistoryRecorder::problem);
+    connect(writer_, &HistoryWriter::hunting_seen, this, &HistoryRecorder::hunting_seen);
     qRegisterMetaType<HistorySummary>();
     connect(writer_, &HistoryWriter::summary_ready, this, &HistoryRecorder::summary_ready);
     thread_.setObjectName(QStringLiteral("history"));

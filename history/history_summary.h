@@ -2,6 +2,7 @@
 
 #include "curve_fit.h"
 #include "history_rows.h"
+#include "hunting_spells.h"
 
 #include <QMetaType>
 
@@ -20,6 +21,7 @@ struct HistorySummary
     LightHistogram histogram;
     std::vector<CorrectionRow> corrections;
     std::vector<MinuteRow> samples; // SAMPLE_SECONDS each, oldest first
+    std::vector<HuntingSpell> hunting; // over the samples' days, oldest first
     CurveProposal proposal;
 };
 Q_DECLARE_METATYPE(HistorySummary)
