@@ -65,10 +65,31 @@ std::vector<HuntingSpell> hunting_spells(const std::vector<MinuteRow> &minutes,
     return spells;
 }
 
+// Only the minutes around turns are read: a window holds turns of one run
+// of them (turning minutes less than a window apart), and no minute more
+// than a window away from it.
 std::vector<HuntingSpell> recorded_hunting(const HistoryStore &store, const QString &identity, qint64 from, qint64 to)
 {
+    std::vector<HuntingSpell> spells;
+    const auto turning = store.turning_minutes(identity, from, to);
+    if (turning.empty())
+        return spells;
     std::optional<double> counts_per_percent;
     if (const std::optional<CouplingResult> coupling = store.last_coupling(identity))
         counts_per_percent = coupling->counts_per_percent;
-    return hunting_spells(store.periods(identity, from, to, int(MINUTE_SECONDS)), counts_per_percent);
+    for (auto run = turning.begin(); run != turning.end();) {
+        auto end = run + 1;
+        int turns = run->second;
+        for (; end != turning.end() && end->first - (end - 1)->first < HUNTING_WINDOW_SECONDS; ++end)
+            turns += end->second;
+        if (turns >= HUNTING_MIN_REVERSALS) {
+            const std::vector<MinuteRow> around =
+                store.periods(identity, std::max(from, run->first - HUNTING_WINDOW_SECONDS),
+                              std::min(to, (end - 1)->first + HUNTING_WINDOW_SECONDS), int(MINUTE_SECONDS));
+            for (const HuntingSpell &spell : hunting_spells(around, counts_per_percent))
+                spells.push_back(spell);
+        }
+        run = end;
+    }
+    return spells;
 }

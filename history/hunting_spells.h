@@ -36,6 +36,6 @@ constexpr double HUNTING_AMBIENT_PERCENT = 5;
 std::vector<HuntingSpell> hunting_spells(const std::vector<MinuteRow> &minutes,
                                          std::optional<double> counts_per_percent);
 
-// The spells recorded for the controller `identity` in [from, to) (seconds
-// since the epoch), with its last measured coupling.
+// The spells recorded for the controller `identity` (not empty) in
+// [from, to) (seconds since the epoch), with its last measured coupling.
 std::vector<HuntingSpell> recorded_hunting(const HistoryStore &store, const QString &identity, qint64 from, qint64 to);
