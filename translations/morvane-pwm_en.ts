@@ -973,16 +973,13 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>За это время истории нет</source>
         <translation>No history for this time</translation>
     </message>
-    <message numerus="yes">
-        <source>Раскачка яркости с %1 до %2: %n поворот(ов) при неизменном внешнем свете. Похоже, свет лампы попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой положе.</source>
-        <translation>
-            <numerusform>Brightness hunting from %1 to %2: %n turn while the room&apos;s light stayed the same. The lamp&apos;s light seems to reach the sensor: measure it (“Measure the lamp&apos;s light…”) and make this part of the curve flatter.</numerusform>
-            <numerusform>Brightness hunting from %1 to %2: %n turns while the room&apos;s light stayed the same. The lamp&apos;s light seems to reach the sensor: measure it (“Measure the lamp&apos;s light…”) and make this part of the curve flatter.</numerusform>
-        </translation>
-    </message>
     <message>
         <source>раскачка яркости</source>
         <translation>brightness hunting</translation>
+    </message>
+    <message>
+        <source>Раскачка яркости с %1 до %2 (поворотов: %3) при неизменном внешнем свете. Похоже, свет лампы попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой положе.</source>
+        <translation>Brightness hunting from %1 to %2 (%3 turns) while the room&apos;s light stayed the same. The lamp&apos;s light seems to reach the sensor: measure it (“Measure the lamp&apos;s light…”) and make this part of the curve flatter.</translation>
     </message>
 </context>
 <context>

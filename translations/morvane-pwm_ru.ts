@@ -1026,16 +1026,12 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>За это время истории нет</source>
         <translation type="unfinished"></translation>
     </message>
-    <message numerus="yes">
-        <source>Раскачка яркости с %1 до %2: %n поворот(ов) при неизменном внешнем свете. Похоже, свет лампы попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой положе.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
-            <numerusform></numerusform>
-        </translation>
-    </message>
     <message>
         <source>раскачка яркости</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Раскачка яркости с %1 до %2 (поворотов: %3) при неизменном внешнем свете. Похоже, свет лампы попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой положе.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

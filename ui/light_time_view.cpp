@@ -66,10 +66,11 @@ QString LightTimeView::hunting_tip(const QPointF &at) const
         if (!band(spell).adjusted(-1, -1, 1, 1).contains(at))
             continue;
         const auto time = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm")); };
-        return tr("Раскачка яркости с %1 до %2: %n поворот(ов) при неизменном внешнем свете. Похоже, свет лампы "
+        return tr("Раскачка яркости с %1 до %2 (поворотов: %3) при неизменном внешнем свете. Похоже, свет лампы "
                   "попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой "
-                  "положе.", nullptr, spell.reversals)
-            .arg(time(spell.start_ms), time(spell.end_ms));
+                  "положе.")
+            .arg(time(spell.start_ms), time(spell.end_ms))
+            .arg(spell.reversals);
     }
     return QString();
 }
