@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -419,6 +420,43 @@ private slots:
         const HistoryStore store(path, HistoryStore::Access::read_only);
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(2));
         QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(0));
+    }
+
+    // The recorder on a compressed clock (40 ms a minute), fed a controller
+    // whose brightness turns every `every` minutes for 12 minutes in a still
+    // room: whether the minutes written say it hunts.
+    void recorder_sees_hunting_data()
+    {
+        QTest::addColumn<int>("every");
+        QTest::addColumn<bool>("seen");
+        QTest::newRow("a turn a minute: hunting") << 1 << true;
+        QTest::newRow("a turn every 3 minutes: not") << 3 << false;
+    }
+
+    void recorder_sees_hunting()
+    {
+        QFETCH(int, every);
+        QFETCH(bool, seen);
+        QTemporaryDir dir;
+        HistoryRecorder recorder(HistoryRecorder::Settings{dir.filePath(QStringLiteral("history.sqlite")), 40});
+        QSignalSpy hunting(&recorder, &HistoryRecorder::hunting_seen);
+        recorder.start();
+        ControllerStatus status;
+        status.connected = status.live = true;
+        status.identity = ID;
+        status.light = 300;
+        for (int minute = 0; minute < 12; ++minute) {
+            status.brightness_reversals = unsigned(minute / every);
+            recorder.record_status(status);
+            QTest::qWait(40);
+        }
+        if (!seen) {
+            QTest::qWait(200); // the last minutes written
+            QVERIFY(hunting.isEmpty());
+            return;
+        }
+        QTRY_VERIFY(!hunting.isEmpty());
+        QCOMPARE(hunting.first().first().toString(), ID);
     }
 
     // A sweep's readings (percent, reading), what the fit makes of them and
