@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     // measure how much of its lamp's light reaches its sensor.
     HuntingNotifier hunting_notice(QDBusConnection::sessionBus());
     QObject::connect(&history, &HistoryRecorder::hunting_seen, &hunting_notice, &HuntingNotifier::hunting_seen);
-    QObject::connect(&hunting_notice, &HuntingNotifier::measure_requested, &window, &Widget::measure_coupling);
+    QObject::connect(&hunting_notice, &HuntingNotifier::measure_requested, &window, &Widget::measure_coupling_of);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 

@@ -1,5 +1,6 @@
 #include "curve_fit.h"
 
+#include "model/loop_gain.h"
 #include "protocol/config_ranges.h"
 
 #include <QStringList>
@@ -146,6 +147,29 @@ std::optional<std::array<double, POINTS>> time_quantiles(const LightHistogram &h
     return lights;
 }
 
+// Flattens the levels (by light order, whole widths) so that every segment's
+// loop gain stays below MAY_GAIN. The most trusted point keeps its level and
+// the others follow it outwards, each as near its own as the limit lets it:
+// a curve that never falls still never falls. Whether anything moved.
+bool limit_gain(std::vector<double> &levels, const std::vector<double> &lights, const std::vector<double> &trust,
+                double counts_per_percent)
+{
+    const double slope = width_slope_below(MAY_GAIN, counts_per_percent);
+    // The largest whole change over `span` that stays strictly below the slope.
+    const auto allowed = [&](double span) { return std::max(0.0, std::ceil(slope * span) - 1); };
+    const std::vector<double> wanted = levels;
+    const int anchor = int(std::max_element(trust.begin(), trust.end()) - trust.begin());
+    for (int k = anchor + 1; k < int(levels.size()); ++k) {
+        const double reach = allowed(lights[k] - lights[k - 1]);
+        levels[k] = std::clamp(levels[k], levels[k - 1] - reach, levels[k - 1] + reach);
+    }
+    for (int k = anchor - 1; k >= 0; --k) {
+        const double reach = allowed(lights[k + 1] - lights[k]);
+        levels[k] = std::clamp(levels[k], levels[k + 1] - reach, levels[k + 1] + reach);
+    }
+    return levels != wanted;
+}
+
 QString points_text(const std::array<bool, POINTS> &changed)
 {
     QStringList numbers;
@@ -160,7 +184,8 @@ QString points_text(const std::array<bool, POINTS> &changed)
     return CurveFit::tr("points %1 would change").arg(CurveFit::tr("%1 and %2").arg(numbers.join(QStringLiteral(", ")), last));
 }
 
-QString explanation(const std::vector<CorrectionRow> &corrections, const std::array<bool, POINTS> &changed)
+QString explanation(const std::vector<CorrectionRow> &corrections, const std::array<bool, POINTS> &changed,
+                    bool limited)
 {
     const auto [first, last] = std::minmax_element(corrections.begin(), corrections.end(),
                                                    [](const auto &a, const auto &b) { return a.time_ms < b.time_ms; });
@@ -168,7 +193,9 @@ QString explanation(const std::vector<CorrectionRow> &corrections, const std::ar
     const int count = int(corrections.size());
     const QString corrections_text = count == 1 ? CurveFit::tr("1 correction") : CurveFit::tr("%n corrections", nullptr, count);
     const QString days_text = days == 1 ? CurveFit::tr("1 day") : CurveFit::tr("%n days", nullptr, days);
-    return CurveFit::tr("%1 over %2; %3").arg(corrections_text, days_text, points_text(changed));
+    const QString text = CurveFit::tr("%1 over %2; %3").arg(corrections_text, days_text, points_text(changed));
+    return limited ? CurveFit::tr("%1; slopes limited so that the lamp's own light cannot make it hunt").arg(text)
+                   : text;
 }
 
 } // namespace
@@ -182,7 +209,8 @@ Curve curve_of(const ConfigBlock &config)
 }
 
 CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, const LightHistogram &histogram,
-                                const ConfigBlock &current, LightPositions positions)
+                                const ConfigBlock &current, LightPositions positions,
+                                std::optional<double> counts_per_percent)
 {
     CurveProposal proposal;
     Curve now = curve_of(current);
@@ -248,11 +276,18 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
     if (owner_rises)
         levels = isotonic(levels, trust);
 
+    // Whole values from here on: the limit holds for what is written.
+    std::vector<double> ordered_lights;
+    for (int k = 0; k < POINTS; ++k) {
+        ordered_lights.push_back(clamped(std::lround(lights[order[k]]), AUTO_LIGHT_RANGE));
+        levels[k] = clamped(std::lround(levels[k]), AUTO_PWM_RANGE);
+    }
+    const bool limited = counts_per_percent && limit_gain(levels, ordered_lights, trust, *counts_per_percent);
+
     proposal.config = current;
     for (int k = 0; k < POINTS; ++k) {
         const int point = order[k];
-        proposal.points[point] = {clamped(std::lround(lights[point]), AUTO_LIGHT_RANGE),
-                                  clamped(std::lround(levels[k]), AUTO_PWM_RANGE)};
+        proposal.points[point] = {unsigned(ordered_lights[k]), unsigned(levels[k])};
         proposal.changed[point] = proposal.points[point].light != current.auto_light(point + 1)
                                   || proposal.points[point].width != current.auto_pwm(point + 1);
         proposal.config.set_auto_light(point + 1, proposal.points[point].light);
@@ -260,6 +295,6 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
     }
     proposal.config.set_avrg_light_num(clamped(current.avrg_light_num(), AVRG_LIGHT_NUM_RANGE));
     proposal.made = true;
-    proposal.explanation = explanation(corrections, proposal.changed);
+    proposal.explanation = explanation(corrections, proposal.changed, limited);
     return proposal;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 // A curve proposed from the owner's manual corrections: pure functions, no
@@ -63,6 +64,10 @@ public:
     static constexpr int MIN_CORRECTIONS = 5;
     static constexpr int MIN_BANDS = 2;
 
+    // With the lamp's measured coupling (light counts per 1 % of brightness)
+    // no proposed segment's loop gain reaches MAY_GAIN: the steeper ones are
+    // flattened, and the explanation says so.
     static CurveProposal propose(const std::vector<CorrectionRow> &corrections, const LightHistogram &histogram,
-                                 const ConfigBlock &current, LightPositions positions);
+                                 const ConfigBlock &current, LightPositions positions,
+                                 std::optional<double> counts_per_percent = std::nullopt);
 };

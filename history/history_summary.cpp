@@ -1,6 +1,7 @@
 #include "history_summary.h"
 
 #include "history_store.h"
+#include "model/loop_gain.h"
 
 HistorySummary summarise_history(const HistoryStore &store, const QString &identity, const ConfigBlock &current,
                                  LightPositions positions, qint64 now_ms)
@@ -15,8 +16,9 @@ HistorySummary summarise_history(const HistoryStore &store, const QString &ident
                                     HistorySummary::SAMPLE_SECONDS);
     summary.hunting =
         recorded_hunting(store, identity, now - qint64(HistorySummary::SAMPLES_DAYS) * 24 * 3600, now + 1);
+    summary.coupling = store.last_coupling(identity);
     // The proposal learns from every correction kept, not only the band's month.
-    summary.proposal =
-        CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram, current, positions);
+    summary.proposal = CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram,
+                                         current, positions, measured_coupling(summary.coupling));
     return summary;
 }

@@ -3,6 +3,7 @@
 #include "curve_fit.h"
 #include "history_rows.h"
 #include "hunting_spells.h"
+#include "model/coupling_result.h"
 
 #include <QMetaType>
 
@@ -23,6 +24,8 @@ struct HistorySummary
     std::vector<MinuteRow> samples; // SAMPLE_SECONDS each, oldest first
     std::vector<HuntingSpell> hunting; // over the samples' days, oldest first
     CurveProposal proposal;
+    // The lamp's coupling measured last; the proposal keeps within it.
+    std::optional<CouplingResult> coupling;
 };
 Q_DECLARE_METATYPE(HistorySummary)
 

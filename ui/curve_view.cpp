@@ -27,6 +27,9 @@ constexpr int LIGHT_MINOR = 100, LIGHT_MAJOR = 200;
 const QColor OPERATING_COLOR(226, 108, 20);
 const QColor CORRECTION_COLOR(176, 48, 150);
 const QColor PROPOSAL_COLOR(34, 146, 64);
+const QColor MAY_GAIN_COLOR(224, 160, 0);
+const QColor WILL_GAIN_COLOR(204, 36, 36);
+constexpr qreal GAIN_MARK_WIDTH = 9;
 
 } // namespace
 
@@ -62,7 +65,54 @@ void CurveView::set_edited_curve(const Points &points, bool linear)
     if (edited == edited_)
         return;
     edited_ = edited;
+    update_gain_marks();
     redraw_curve();
+}
+
+void CurveView::set_coupling(std::optional<double> counts_per_percent)
+{
+    if (counts_per_percent == counts_per_percent_)
+        return;
+    counts_per_percent_ = counts_per_percent;
+    update_gain_marks();
+    redraw_curve();
+}
+
+void CurveView::update_gain_marks()
+{
+    std::vector<SegmentGain> marks;
+    if (counts_per_percent_) {
+        for (const SegmentGain &segment : loop_gains(config_of(edited_), *counts_per_percent_)) {
+            if (segment.strength == GainStrength::none)
+                continue;
+            SegmentGain *last = marks.empty() ? nullptr : &marks.back();
+            if (last && last->light_to == segment.light_from && last->rising == segment.rising
+                && last->strength == segment.strength) {
+                last->to_point = segment.to_point;
+                last->light_to = segment.light_to;
+                if (std::abs(segment.gain) > std::abs(last->gain))
+                    last->gain = segment.gain;
+            } else {
+                marks.push_back(segment);
+            }
+        }
+    }
+    const auto same = [](const SegmentGain &a, const SegmentGain &b) {
+        return a.from_point == b.from_point && a.to_point == b.to_point && a.light_from == b.light_from
+            && a.light_to == b.light_to && a.gain == b.gain && a.strength == b.strength;
+    };
+    const bool changed = !std::equal(marks.begin(), marks.end(), gain_marks_.begin(), gain_marks_.end(), same);
+    gain_marks_ = std::move(marks);
+    if (changed)
+        emit gain_marks_changed();
+}
+
+QString CurveView::gain_mark_text(const SegmentGain &segment)
+{
+    const bool will = segment.strength == GainStrength::will;
+    if (segment.rising)
+        return will ? tr("может уйти на полную яркость") : tr("усиливает свой же свет");
+    return will ? tr("будет раскачиваться") : tr("может раскачиваться");
 }
 
 // Only what moved on screen is repainted: the live point with its guides,
@@ -239,6 +289,7 @@ void CurveView::paintEvent(QPaintEvent *event)
         paint_band(layer);
         paint_axes(layer);
         paint_corrections(layer);
+        paint_gain_marks(layer);
         paint_curves(layer);
         paint_point_label(layer);
     }
@@ -304,17 +355,23 @@ void CurveView::paint_corrections(QPainter &painter) const
 
 // Vertices at every threshold, just before and at it: a step shows as a
 // vertical rise, a line as a line, whatever the points' order.
-QPolygonF CurveView::response_line(const Curve &curve) const
+ConfigBlock CurveView::config_of(const Curve &curve)
 {
     ConfigBlock config;
-    std::vector<int> thresholds{0, LIGHT_FULL_SCALE};
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const Point &point = curve.points[n - 1];
-        config.set_auto_light(n, unsigned(point.light));
-        config.set_auto_pwm(n, unsigned(point.width));
-        thresholds.push_back(std::clamp(point.light, 0, LIGHT_FULL_SCALE));
+        config.set_auto_light(n, unsigned(curve.points[n - 1].light));
+        config.set_auto_pwm(n, unsigned(curve.points[n - 1].width));
     }
     config.set_pwm_smooth_alg(curve.linear);
+    return config;
+}
+
+QPolygonF CurveView::response_line(const Curve &curve) const
+{
+    const ConfigBlock config = config_of(curve);
+    std::vector<int> thresholds{0, LIGHT_FULL_SCALE};
+    for (const Point &point : curve.points)
+        thresholds.push_back(std::clamp(point.light, 0, LIGHT_FULL_SCALE));
     std::sort(thresholds.begin(), thresholds.end());
     thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
 
@@ -326,6 +383,51 @@ QPolygonF CurveView::response_line(const Curve &curve) const
             line << at(thresholds[i + 1] - 1);
     }
     return line;
+}
+
+// A wide translucent band under the edited curve's segment, as the
+// controller drives it there, and its words above the segment's middle.
+void CurveView::paint_gain_marks(QPainter &painter) const
+{
+    if (gain_marks_.empty())
+        return;
+    const QPolygonF line = response_line(edited_);
+    const QFontMetricsF metrics(font());
+    for (const SegmentGain &segment : gain_marks_) {
+        QColor color = segment.strength == GainStrength::will ? WILL_GAIN_COLOR : MAY_GAIN_COLOR;
+        const qreal from = position_of(int(segment.light_from), 0).x();
+        const qreal to = position_of(int(segment.light_to), 0).x();
+        QPolygonF band;
+        for (const QPointF &vertex : line)
+            if (vertex.x() >= from && vertex.x() <= to)
+                band << vertex;
+        color.setAlphaF(0.45f);
+        painter.setPen(QPen(color, GAIN_MARK_WIDTH, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(band);
+
+        color.setAlphaF(1);
+        const QString text = gain_mark_text(segment);
+        // Above the band's middle, on the side the curve leaves free: up and
+        // to the left of a rising curve, up and to the right of a falling one.
+        const qreal middle_x = (band.first().x() + band.last().x()) / 2;
+        qreal middle_y = band.first().y();
+        for (int i = 1; i < band.size(); ++i) {
+            if (band[i].x() >= middle_x) {
+                const qreal run = band[i].x() - band[i - 1].x();
+                const qreal t = run > 0 ? (middle_x - band[i - 1].x()) / run : 1;
+                middle_y = band[i - 1].y() + t * (band[i].y() - band[i - 1].y());
+                break;
+            }
+        }
+        const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
+        const qreal gap = GAIN_MARK_WIDTH / 2 + 2;
+        const QPointF corner(segment.rising ? middle_x - gap - size.width() : middle_x + gap,
+                             middle_y - gap - size.height());
+        const QPointF inside(std::clamp(corner.x(), plot_.left(), std::max(plot_.left(), plot_.right() - size.width())),
+                             std::clamp(corner.y(), plot_.top(), std::max(plot_.top(), plot_.bottom() - size.height())));
+        painter.setPen(color.darker(130));
+        painter.drawText(QRectF(inside, size), Qt::AlignCenter, text);
+    }
 }
 
 // The applied curve solid; the edited one, while it differs, dashed in the
@@ -478,6 +580,7 @@ void CurveView::move_handle(int index, int light, int width)
     if (point == edited_.points[index])
         return;
     edited_.points[index] = point;
+    update_gain_marks();
     redraw_curve();
     emit point_edited(index + 1, point.light, point.width);
 }

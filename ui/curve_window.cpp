@@ -1,11 +1,15 @@
 #include "curve_window.h"
 
 #include "light_time_view.h"
+#include "model/coupling_sweep.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -13,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 CurveWindow::CurveWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -26,6 +31,12 @@ CurveWindow::CurveWindow(QWidget *parent)
     , proposal_button_(new QPushButton(proposal_row_))
     , follow_time_(new QCheckBox(proposal_row_))
     , legend_(new QLabel(this))
+    , coupling_row_(new QWidget(this))
+    , coupling_text_(new QLabel(coupling_row_))
+    , measure_button_(new QPushButton(coupling_row_))
+    , measure_progress_(new QProgressBar(coupling_row_))
+    , cancel_measure_button_(new QPushButton(coupling_row_))
+    , gain_advice_(new QLabel(this))
 {
     auto *time_page = new QWidget(pages_);
     auto *span_row = new QHBoxLayout;
@@ -52,9 +63,26 @@ CurveWindow::CurveWindow(QWidget *parent)
     proposal_row_->hide();
     connect(proposal_button_, &QPushButton::clicked, this, &CurveWindow::accept_proposal);
 
+    auto *coupling_layout = new QHBoxLayout(coupling_row_);
+    coupling_layout->setContentsMargins(0, 0, 0, 0);
+    coupling_layout->addWidget(coupling_text_, 1);
+    coupling_layout->addWidget(measure_progress_);
+    coupling_layout->addWidget(cancel_measure_button_);
+    coupling_layout->addWidget(measure_button_);
+    coupling_text_->setWordWrap(true);
+    measure_progress_->hide();
+    cancel_measure_button_->hide();
+    connect(measure_button_, &QPushButton::clicked, this, &CurveWindow::measurement_wanted);
+    connect(cancel_measure_button_, &QPushButton::clicked, this, &CurveWindow::measurement_cancelled);
+    gain_advice_->setWordWrap(true);
+    gain_advice_->hide();
+    connect(view_, &CurveView::gain_marks_changed, this, &CurveWindow::show_coupling_texts);
+
     legend_->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
+    layout->addWidget(gain_advice_);
+    layout->addWidget(coupling_row_);
     layout->addWidget(proposal_row_);
     layout->addWidget(legend_);
 
@@ -85,7 +113,11 @@ void CurveWindow::show_texts()
                         "освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на "
                         "10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые "
                         "точки — ручные поправки."));
-    reserve_text_heights();
+    measure_button_->setText(tr("Измерить свет лампы…"));
+    measure_button_->setToolTip(tr("Проходит яркостью от 0 до 100 % и обратно и смотрит, сколько света лампы "
+                                   "доходит до датчика; около минуты, потом режим и яркость возвращаются"));
+    cancel_measure_button_->setText(tr("Отмена"));
+    show_coupling_texts();
 }
 
 // A wrapped text takes the height it needs at the narrowest the window gets,
@@ -95,8 +127,111 @@ void CurveWindow::reserve_text_heights()
 {
     const int narrowest = pages_->minimumSizeHint().width();
     legend_->setMinimumHeight(std::max(0, legend_->heightForWidth(narrowest)));
+    gain_advice_->setMinimumHeight(std::max(0, gain_advice_->heightForWidth(narrowest)));
+    coupling_text_->setMinimumHeight(std::max(
+        0, coupling_text_->heightForWidth(narrowest - measure_button_->sizeHint().width())));
     proposal_text_->setMinimumHeight(
         std::max(0, proposal_text_->heightForWidth(narrowest - proposal_button_->sizeHint().width())));
+}
+
+void CurveWindow::set_coupling(const std::optional<CouplingResult> &coupling)
+{
+    coupling_ = coupling && coupling->measured() ? coupling : std::nullopt;
+    view_->set_coupling(coupling_ ? std::optional<double>(coupling_->counts_per_percent) : std::nullopt);
+    show_coupling_texts();
+}
+
+void CurveWindow::show_measurement_progress(int step, int steps)
+{
+    measurement_note_.clear();
+    measure_progress_->setRange(0, std::max(1, steps));
+    measure_progress_->setValue(step);
+    measure_progress_->show();
+    cancel_measure_button_->show();
+    measure_button_->setEnabled(false);
+    show_coupling_texts();
+}
+
+void CurveWindow::end_measurement(const QString &note)
+{
+    measurement_note_ = note;
+    measure_progress_->hide();
+    cancel_measure_button_->hide();
+    measure_button_->setEnabled(true);
+    show_coupling_texts();
+}
+
+void CurveWindow::finish_measurement(const CouplingResult &result)
+{
+    if (result.measured()) {
+        set_coupling(result);
+        end_measurement(QString());
+        return;
+    }
+    if (result.error == CouplingSweep::UNPLUGGED)
+        end_measurement(tr("Измерение прервано: контроллер отключен"));
+    else if (result.error == CouplingSweep::SILENT)
+        end_measurement(tr("Измерение прервано: контроллер перестал отвечать"));
+    else
+        end_measurement(QString()); // cancelled, or the program ends
+}
+
+void CurveWindow::refuse_measurement(const QString &reason)
+{
+    end_measurement(tr("Измерить не удалось: %1").arg(reason));
+}
+
+bool CurveWindow::measuring() const
+{
+    return !measure_progress_->isHidden();
+}
+
+void CurveWindow::start_measurement()
+{
+    open();
+    if (!measuring())
+        emit measurement_wanted();
+}
+
+// What was measured and when, what the marks mean for each marked segment,
+// and why the last measurement gave nothing.
+void CurveWindow::show_coupling_texts()
+{
+    if (!worded_)
+        return;
+    // The lines add to the window's height rather than taking it from the plot.
+    const int before = minimumSizeHint().height();
+    QStringList lines;
+    if (measuring()) {
+        lines << tr("Измеряется свет лампы на датчике…");
+    } else if (coupling_) {
+        const QLocale locale;
+        const QString when = locale.toString(QDateTime::fromMSecsSinceEpoch(coupling_->measured_at_ms).toLocalTime(),
+                                             QLocale::ShortFormat);
+        QString line = tr("Свет лампы на датчике: %1 отсчета на 1 % яркости (измерено %2)")
+                           .arg(locale.toString(coupling_->counts_per_percent, 'f', 2), when);
+        if (!coupling_->stable)
+            line = tr("%1; свет в комнате менялся, лучше измерить еще раз").arg(line);
+        lines << line;
+    } else {
+        lines << tr("Сколько света лампы доходит до датчика, не измерено");
+    }
+    if (!measurement_note_.isEmpty())
+        lines << measurement_note_;
+    coupling_text_->setText(lines.join(QLatin1Char('\n')));
+
+    QStringList advice;
+    for (const SegmentGain &segment : view_->gain_marks())
+        advice << tr("Точки %1–%2: %3 (усиление до %4). Сделайте участок положе, увеличьте усреднение или задержку "
+                     "переключения.")
+                      .arg(segment.from_point)
+                      .arg(segment.to_point)
+                      .arg(CurveView::gain_mark_text(segment), QLocale().toString(std::abs(segment.gain), 'f', 1));
+    gain_advice_->setText(advice.join(QLatin1Char('\n')));
+    gain_advice_->setVisible(!advice.isEmpty());
+    reserve_text_heights();
+    if (isVisible())
+        resize(width(), height() + minimumSizeHint().height() - before);
 }
 
 void CurveWindow::set_proposal(const CurveView::Points &points, const QString &explanation)

@@ -5,6 +5,9 @@
 #include "curve_window.h"
 #include "form_setup.h"
 #include "light_time_view.h"
+#include "model/coupling_sweep.h"
+#include "model/loop_gain.h"
+#include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "status_line.h"
 #include "ui_widget.h"
@@ -12,9 +15,13 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -121,12 +128,20 @@ void Widget::connect_form()
         if (!filling_form_)
             show_curve();
     });
-    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] { apply(*controller_); });
+    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] {
+        if (may_apply_curve())
+            apply(*controller_);
+    });
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
     connect(curve_window_, &CurveWindow::apply_requested, ui->apply_pushButton, &QPushButton::click);
     connect(curve_window_, &CurveWindow::proposal_accepted, this, &Widget::take_proposal);
     connect(curve_window_, &CurveWindow::history_wanted, this, &Widget::want_history);
+    connect(curve_window_, &CurveWindow::measurement_wanted, this, &Widget::measure_coupling);
+    connect(curve_window_, &CurveWindow::measurement_cancelled, this, [this] {
+        if (measured_)
+            measured_->cancel_coupling();
+    });
     history_timer_.setInterval(60 * 1000);
     connect(&history_timer_, &QTimer::timeout, this, &Widget::want_history);
 
@@ -193,10 +208,71 @@ void Widget::take_in(ControllerThread &controller)
     place->second.config = controller.status().loaded ? controller.applied_config() : form_defaults_;
     connect(&controller, &ControllerThread::configuration_loaded, this,
             [this, loaded_by = &controller](const ConfigBlock &config) { take_load(loaded_by, config); });
+    connect(&controller, &ControllerThread::coupling_progress, this, [this, from = &controller](int step, int steps) {
+        if (from == measured_)
+            curve_window_->show_measurement_progress(step, steps);
+    });
+    // A result measured by anyone (D-Bus, morvane-pwmctl through the
+    // program) is the shown controller's coupling from now on.
+    connect(&controller, &ControllerThread::coupling_finished, this,
+            [this, from = &controller](const CouplingResult &result) {
+                if (from == measured_) {
+                    measured_ = nullptr;
+                    curve_window_->finish_measurement(result);
+                } else if (from == controller_ && result.measured()) {
+                    curve_window_->set_coupling(result);
+                }
+                if (from == controller_ && result.measured() && curve_window_->is_open())
+                    want_history(); // the proposal keeps within it
+            });
+}
+
+void Widget::measure_coupling()
+{
+    if (measured_)
+        return;
+    measured_ = controller_;
+    curve_window_->show_measurement_progress(0, CouplingSweep::STEPS);
+    controller_->start_coupling([this, target = controller_](const Outcome &outcome) {
+        if (outcome.ok() || target != measured_)
+            return;
+        measured_ = nullptr;
+        curve_window_->refuse_measurement(outcome_text(outcome, target->status().holder));
+    });
+}
+
+bool Widget::may_apply_curve()
+{
+    const std::optional<CouplingResult> &coupling = curve_window_->coupling();
+    const std::optional<SegmentGain> strongest =
+        coupling ? strongest_segment(shown_draft().config, coupling->counts_per_percent) : std::nullopt;
+    if (!strongest || strongest->strength != GainStrength::will)
+        return true;
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(windowTitle());
+    box.setText(tr("Свет лампы доходит до датчика: между точками %1 и %2 кривая %3 (усиление %4).")
+                    .arg(strongest->from_point)
+                    .arg(strongest->to_point)
+                    .arg(CurveView::gain_mark_text(*strongest), QLocale().toString(std::abs(strongest->gain), 'f', 1)));
+    box.setInformativeText(tr("Сделайте участок положе, увеличьте усреднение или задержку переключения. Применить "
+                              "все равно?"));
+    box.setStandardButtons(QMessageBox::Apply | QMessageBox::Cancel);
+    // Qt's own button texts would stay English under the Russian source.
+    box.button(QMessageBox::Apply)->setText(tr("&Применить"));
+    box.button(QMessageBox::Cancel)->setText(tr("&Отмена"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Apply;
 }
 
 void Widget::let_go(ControllerThread *controller)
 {
+    if (controller == measured_) {
+        measured_ = nullptr;
+        CouplingResult gone;
+        gone.error = CouplingSweep::UNPLUGGED;
+        curve_window_->finish_measurement(gone);
+    }
     if (controller == controller_) {
         const std::vector<ControllerThread *> present = registry_.present();
         show_controller(present.empty() ? registry_.first() : *present.front());
@@ -240,6 +316,7 @@ void Widget::show_controller(ControllerThread &controller)
     show_apply_state();
     show_status(controller.status());
     curve_window_->clear_proposal();
+    curve_window_->set_coupling(std::nullopt); // the history brings the new one's
     if (curve_window_->is_open())
         want_history();
     list_controllers();
@@ -252,14 +329,13 @@ void Widget::bring_to_front()
     raise();
 }
 
-void Widget::measure_coupling(const QString &identity)
+void Widget::measure_coupling_of(const QString &identity)
 {
     for (ControllerThread *present : registry_.present())
         if (present->identity().id == identity && present != controller_)
             show_controller(*present);
     bring_to_front();
-    curve_window_->open();
-    // LEAD: call curve_window_->start_measurement() here once CurveWindow has it.
+    curve_window_->start_measurement();
 }
 
 void Widget::message_arrived(const QString &message)
@@ -564,6 +640,10 @@ void Widget::show_history(const HistorySummary &summary)
     for (const HuntingSpell &spell : summary.hunting)
         spells.push_back({spell.start * 1000, spell.end * 1000, spell.reversals});
     curve_window_->time_view()->set_hunting(spells);
+    // A result just measured may not be in the store yet.
+    const std::optional<CouplingResult> &held = curve_window_->coupling();
+    if (summary.coupling && (!held || summary.coupling->measured_at_ms >= held->measured_at_ms))
+        curve_window_->set_coupling(summary.coupling);
     if (!summary.proposal.made) {
         curve_window_->clear_proposal();
         return;

@@ -52,7 +52,7 @@ public:
     // The owner asked (from the hunting notice) to measure how much of its
     // lamp's light reaches the sensor of controller `identity`: the window
     // comes up showing it, with its curve window, and the measurement starts.
-    void measure_coupling(const QString &identity);
+    void measure_coupling_of(const QString &identity);
 
 public slots:
     // A message from a second start: the wake-up message brings the window up.
@@ -148,6 +148,11 @@ private:
     void show_apply_state();
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
+    // The curve window asked to measure the shown controller's lamp light.
+    void measure_coupling();
+    // Apply from the window's button: a curve that the lamp's measured
+    // light would make hunt or run away is applied only if the user says so.
+    bool may_apply_curve();
 
     ControllerRegistry &registry_;
     ControllerSelector *selector_; // made before the form: first in the Tab chain
@@ -177,4 +182,6 @@ private:
     static constexpr int SESSION_ENDING_MS = 60 * 1000;
     std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
     CurveWindow *curve_window_;
+    // The controller whose lamp the curve window measures; none while it measures none.
+    ControllerThread *measured_ = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include "history/curve_fit.h"
 #include "model/config_file.h"
+#include "model/loop_gain.h"
 
 #include <QTest>
 
@@ -116,6 +117,44 @@ private slots:
                  qPrintable(error));
         for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
             QCOMPARE(imported.auto_pwm(point), proposal.points[point - 1].width);
+    }
+
+    // With the lamp's coupling measured, no proposed segment reaches half a
+    // loop gain, whatever the corrections ask; below that it is the
+    // proposal without the coupling.
+    void limited_by_the_gain_data()
+    {
+        QTest::addColumn<Points>("curve");
+        QTest::addColumn<double>("k");
+        QTest::addColumn<bool>("limited");
+
+        QTest::newRow("gentle coupling") << RISING << 1.0 << false;
+        QTest::newRow("strong coupling, rising") << RISING << 8.0 << true;
+        QTest::newRow("strong coupling, falling")
+            << Points{{0, 500}, {150, 450}, {300, 400}, {450, 300}, {600, 200}, {800, 100}, {1000, 50}} << 8.0 << true;
+        QTest::newRow("coupling reads darker") << RISING << -8.0 << true;
+    }
+
+    void limited_by_the_gain()
+    {
+        QFETCH(Points, curve);
+        QFETCH(double, k);
+        QFETCH(bool, limited);
+
+        const auto corrections = corrections_of({{150, 250}, {160, 255}, {140, 240}, {600, 300}, {610, 310}});
+        const ConfigBlock current = block_of(curve);
+        const CurveProposal free = CurveFit::propose(corrections, {}, current, LightPositions::keep);
+        const CurveProposal proposal = CurveFit::propose(corrections, {}, current, LightPositions::keep, k);
+        QVERIFY(proposal.made);
+        QVERIFY2(proposal.explanation.contains("slopes limited") == limited, qPrintable(proposal.explanation));
+        QVERIFY(qAbs(strongest_segment(proposal.config, k)->gain) < MAY_GAIN);
+        bool same = true;
+        for (int point = 0; point < ConfigBlock::CURVE_POINTS; ++point)
+            same = same && proposal.points[point].width == free.points[point].width;
+        QCOMPARE(same, !limited);
+        const bool owner_rises = curve.first().second < curve.last().second;
+        for (int point = 2; owner_rises && point <= ConfigBlock::CURVE_POINTS; ++point)
+            QVERIFY(proposal.points[point - 1].width >= proposal.points[point - 2].width);
     }
 };
 
