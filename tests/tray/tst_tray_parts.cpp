@@ -518,12 +518,10 @@ void TestTrayParts::hunting_notice_once_a_day_data()
     QTest::newRow("a day later: again") << with_actions << "h +25 h" << 2 << measure << QStringList();
     QTest::newRow("a restart the same day: still remembered") << with_actions << "h r +2 h" << 1 << measure
                                                               << QStringList();
-    QTest::newRow("no actions listed: none offered") << QStringList{"body"} << "h" << 1 << QStringList()
-                                                     << QStringList();
     QTest::newRow("measure: asked for that controller") << with_actions << "h m" << 1 << measure
                                                         << QStringList{"sn:LAMP"};
-    QTest::newRow("measure on a notice without the action: nothing") << QStringList{"body"} << "h m" << 1
-                                                                     << QStringList() << QStringList();
+    QTest::newRow("no actions listed: none offered, none taken") << QStringList{"body"} << "h m" << 1
+                                                                 << QStringList() << QStringList();
 }
 
 // The notice that the lamp's light seems to reach the sensor stays rare:
