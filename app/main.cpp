@@ -6,6 +6,7 @@
 #include "app/shell/single_application.h"
 #include "app/shell/start_options.h"
 #include "app/shell/startup_activation.h"
+#include "app/tray/hunting_notifier.h"
 #include "app/tray/tray_shell.h"
 #include "app/tray/tray_wiring.h"
 #include "dbus/controller_objects.h"
@@ -155,6 +156,11 @@ int main(int argc, char **argv)
     QObject::connect(&shell, &TrayShell::end_requested, &app, end);
     wire_tray(registry, hot_keys, shell);
     QObject::connect(&bus_objects, &ControllerObjects::step_refused, &shell, &TrayShell::show_refusal);
+    // A controller the history finds hunting: once a day a notice offers to
+    // measure how much of its lamp's light reaches its sensor.
+    HuntingNotifier hunting_notice(QDBusConnection::sessionBus());
+    QObject::connect(&history, &HistoryRecorder::hunting_seen, &hunting_notice, &HuntingNotifier::hunting_seen);
+    QObject::connect(&hunting_notice, &HuntingNotifier::measure_requested, &window, &Widget::measure_coupling_of);
     QObject::connect(&shell, &TrayShell::refused_in_window, &window,
                      [&window](Refusal why) { window.status_line()->report(Outcome::refused(why)); });
 

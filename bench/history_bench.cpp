@@ -2,10 +2,13 @@
 //   history_bench minute       one minute's write (median, us) and the CPU an
 //                              hour of 50 ms status changes and 60 writes take
 //   history_bench year DB      fills DB with a synthetic year (unless it has one),
-//                              then its size and the time to build the light band
+//                              then its size, the time to build the light band,
+//                              and the hunting spells' count over its minute rows
+//                              (and with their reading from the store)
 
 #include "history/history_recorder.h"
 #include "history/history_store.h"
+#include "history/hunting_spells.h"
 #include "tools/history_seed/synthetic_history.h"
 
 #include <QCoreApplication>
@@ -111,6 +114,25 @@ int year(const QString &path)
         minutes += all.seconds_connected / 60;
     std::printf("year_minutes %.0f\nsize_mb %.1f\nband_30d_ms %.2f\nband_year_ms %.2f\n", minutes, bytes / 1e6,
                 band_ms(30), band_ms(365));
+
+    const qint64 year_ago = now - 366 * 86400;
+    const std::vector<MinuteRow> rows = store.periods(ID, year_ago, now + 60, 60);
+    std::vector<double> counts, reads;
+    size_t spells = 0, read = 0;
+    QElapsedTimer timer;
+    for (int i = 0; i < 5; ++i) {
+        timer.start();
+        spells = hunting_spells(rows, std::nullopt).size();
+        counts.push_back(timer.nsecsElapsed() / 1e6);
+        timer.start();
+        read = recorded_hunting(store, ID, year_ago, now + 60).size();
+        reads.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    // The store reads only the minutes around turns: the same spells, or the figure is void.
+    if (read != spells)
+        return 1;
+    std::printf("hunting_spells %zu\nhunting_year_ms %.2f\nhunting_read_year_ms %.2f\n", spells, median(counts),
+                median(reads));
     return 0;
 }
 

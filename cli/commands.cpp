@@ -3,6 +3,7 @@
 #include "dbus/bus_names.h"
 #include "history/curve_fit.h"
 #include "history/history_store.h"
+#include "history/hunting_spells.h"
 #include "model/config_file.h"
 #include "model/loop_gain.h"
 #include "model/outcome_text.h"
@@ -547,7 +548,16 @@ ExitCode CommandRunner::history(const CommandLine &line)
                                                {"level_before", row.level_before},
                                                {"level_after", row.level_after},
                                                {"source", row.source}});
-        out_ << json_line({{"days", line.days}, {"hours", hour_list}, {"corrections", correction_list}}) << '\n';
+        QJsonArray spell_list;
+        for (const QString &id : identity.isEmpty() ? store.controller_ids() : QStringList{identity})
+            for (const HuntingSpell &spell : recorded_hunting(store, id, from, now + 1))
+                spell_list.append(QJsonObject{{"start", utc_text(spell.start * 1000)},
+                                              {"end", utc_text(spell.end * 1000)},
+                                              {"controller", id},
+                                              {"reversals", spell.reversals}});
+        out_ << json_line({{"days", line.days}, {"hours", hour_list}, {"corrections", correction_list},
+                           {"hunting", spell_list}})
+             << '\n';
         return ExitCode::done;
     }
     if (line.csv) {

@@ -61,6 +61,7 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
         emit problem(text);
     });
     connect(writer_, &HistoryWriter::notice, this, &HistoryRecorder::problem);
+    connect(writer_, &HistoryWriter::hunting_seen, this, &HistoryRecorder::hunting_seen);
     qRegisterMetaType<HistorySummary>();
     connect(writer_, &HistoryWriter::summary_ready, this, &HistoryRecorder::summary_ready);
     thread_.setObjectName(QStringLiteral("history"));
@@ -123,7 +124,7 @@ void HistoryRecorder::record_status(const ControllerStatus &status, quintptr key
     // A sweep's levels are not the room's nor the owner's: left out.
     const bool reporting = status.connected && status.live && !status.measuring;
     recorded.last = {status.identity, reporting, status.light, status.pwm_width,
-                     status.mode == RegulationMode::manual ? 1 : 0};
+                     status.mode == RegulationMode::manual ? 1 : 0, status.brightness_reversals};
     if (!asleep_since_)
         recorded.minutes.set(now_ms(), recorded.last);
 }

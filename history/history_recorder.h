@@ -37,6 +37,7 @@ class ThreadHandOff;
 //   recorder.record_present_controllers(ids); // at start and whenever the controllers present change
 //   recorder.start(); // once the window has drawn its first frame
 //   connect(&recorder, &HistoryRecorder::problem, ...); // one line on stderr and in the status line
+//   connect(&recorder, &HistoryRecorder::hunting_seen, ...); // the notice that offers a measurement
 class HistoryRecorder : public QObject
 {
     Q_OBJECT
@@ -111,6 +112,10 @@ signals:
     // One sentence for stderr and the status line: history is off (enabled()
     // says so), or a damaged database was moved aside.
     void problem(const QString &text);
+    // The minutes just written close a hunting spell (hunting_spells) of the
+    // controller `identity` within its last HUNTING_WINDOW_SECONDS: its
+    // lamp's light seems to reach its sensor. Once a minute while it lasts.
+    void hunting_seen(const QString &identity);
 
 private:
     // The history's clock: real time, or faster under a compressed minute.

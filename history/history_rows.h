@@ -24,7 +24,7 @@ struct MinuteRow
     int mode = 0;                 // RegulationMode that held the larger part of the minute
     double seconds_connected = 0; // 0..60
     // Turns of the brightness (up then down, or down then up) by at least
-    // REVERSAL_PERCENT in automatic regulation.
+    // ReversalCounter::TURN_PERCENT in automatic regulation.
     int reversals = 0;
 };
 

@@ -387,6 +387,28 @@ std::vector<CorrectionRow> HistoryStore::corrections_where(const QString &identi
     return rows;
 }
 
+std::vector<std::pair<qint64, int>> HistoryStore::turning_minutes(const QString &identity, qint64 from,
+                                                                 qint64 to) const
+{
+    std::vector<std::pair<qint64, int>> minutes;
+    qint64 id = -1;
+    if (identity.isEmpty() || !controller_to_read(identity, &id))
+        return minutes;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT minute_start, reversals FROM minutes m"
+                                 " WHERE m.minute_start >= ? AND m.minute_start < ? AND reversals > 0%1"
+                                 " ORDER BY minute_start")
+                      .arg(controller_clause(id)));
+    query.addBindValue(from);
+    query.addBindValue(to);
+    if (!query.exec())
+        return minutes;
+    while (query.next())
+        minutes.emplace_back(query.value(0).toLongLong(), query.value(1).toInt());
+    return minutes;
+}
+
 LightHistogram HistoryStore::light_histogram(const QString &identity, qint64 from, int bins) const
 {
     LightHistogram histogram;

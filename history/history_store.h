@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QSqlDatabase;
@@ -72,6 +73,10 @@ public:
     // order. An empty identity takes every controller.
     std::vector<MinuteRow> periods(const QString &identity, qint64 from, qint64 to, int period_seconds) const;
     std::vector<CorrectionRow> corrections(const QString &identity, qint64 from_ms, qint64 to_ms) const;
+    // The minutes starting in [from, to) in which the brightness of the
+    // controller named turned: (minute start, reversals), in time order.
+    // Few rows of many, without merging: what a search for hunting starts from.
+    std::vector<std::pair<qint64, int>> turning_minutes(const QString &identity, qint64 from, qint64 to) const;
     // The corrections a proposal learns from: every one before to_ms but
     // those from BEFORE_SLEEP_MS before a sleep to AFTER_WAKE_MS after it,
     // when the light and the controller were not what the owner answered.

@@ -20,6 +20,8 @@ HistorySummary summarise_history(const HistoryStore &store, QString identity, co
         store.corrections(identity, now_ms - qint64(HistorySummary::BAND_DAYS) * 24 * 3600 * 1000, now_ms + 1);
     summary.samples = store.periods(identity, now - qint64(HistorySummary::SAMPLES_DAYS) * 24 * 3600, now + 1,
                                     HistorySummary::SAMPLE_SECONDS);
+    summary.hunting =
+        recorded_hunting(store, identity, now - qint64(HistorySummary::SAMPLES_DAYS) * 24 * 3600, now + 1);
     summary.coupling = store.last_coupling(identity);
     // The proposal learns from every correction kept, not only the band's month.
     summary.proposal = CurveFit::propose(store.corrections_to_learn_from(identity, now_ms + 1), summary.histogram,

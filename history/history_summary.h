@@ -2,6 +2,7 @@
 
 #include "curve_fit.h"
 #include "history_rows.h"
+#include "hunting_spells.h"
 #include "model/coupling_result.h"
 
 #include <QMetaType>
@@ -23,6 +24,7 @@ struct HistorySummary
     LightHistogram histogram;
     std::vector<CorrectionRow> corrections;
     std::vector<MinuteRow> samples; // SAMPLE_SECONDS each, oldest first
+    std::vector<HuntingSpell> hunting; // over the samples' days, oldest first
     CurveProposal proposal;
     // Asked without a controller: the configuration the controller last
     // loaded, which the proposal starts from (none recorded: nothing).

@@ -1,6 +1,9 @@
 #include "history_writer.h"
 
 #include "history_store.h"
+#include "hunting_spells.h"
+
+#include <map>
 
 namespace {
 
@@ -29,12 +32,26 @@ void HistoryWriter::write(const HistoryBatch &batch, qint64 now_ms)
 {
     if (!store_)
         return;
-    store_->write(batch);
+    if (store_->write(batch))
+        look_for_hunting(batch.minutes);
     if (store_->is_open() && now_ms - last_prune_ms_ >= DAY_MS) {
         last_prune_ms_ = now_ms;
         store_->prune(now_ms);
     }
     report();
+}
+
+// Only a controller whose new minutes turned is read back: the last
+// HUNTING_WINDOW_SECONDS up to its latest minute.
+void HistoryWriter::look_for_hunting(const std::vector<MinuteRow> &minutes)
+{
+    std::map<QString, qint64> turned; // identity: its latest minute that turned
+    for (const MinuteRow &minute : minutes)
+        if (minute.reversals > 0 && !minute.identity.isEmpty())
+            turned[minute.identity] = std::max(turned[minute.identity], minute.minute_start);
+    for (const auto &[identity, latest] : turned)
+        if (!recorded_hunting(*store_, identity, latest + 60 - HUNTING_WINDOW_SECONDS, latest + 60).empty())
+            emit hunting_seen(identity);
 }
 
 void HistoryWriter::adopt_legacy_identity(const QString &id)

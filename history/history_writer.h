@@ -37,9 +37,12 @@ signals:
     void failed(const QString &problem);
     // A damaged database was moved aside and a new one started.
     void notice(const QString &text);
+    // The minutes just written end a hunting spell of controller `identity`.
+    void hunting_seen(const QString &identity);
 
 private:
     void report();
+    void look_for_hunting(const std::vector<MinuteRow> &minutes);
 
     QString path_;
     std::unique_ptr<HistoryStore> store_;

@@ -21,7 +21,23 @@ MinuteAccumulator::MinuteAccumulator(qint64 start_ms)
 void MinuteAccumulator::set(qint64 at_ms, const LightSample &sample)
 {
     count_until(at_ms);
+    // The turns since the last sample of the same run go to the minute they
+    // are told in; a count that went back belongs to a new controller object.
+    const bool same_run = sample_.reporting && sample.reporting && sample_.identity == sample.identity;
+    const unsigned turned = same_run && sample.reversals > sample_.reversals ? sample.reversals - sample_.reversals : 0;
     sample_ = sample;
+    if (turned > 0 && !sample_.identity.isEmpty())
+        open_minute(minute_start_of(at_ms)).reversals += int(turned);
+}
+
+MinuteAccumulator::Minute &MinuteAccumulator::open_minute(qint64 start_ms)
+{
+    auto minute = std::find_if(open_.begin(), open_.end(), [&](const Minute &open) {
+        return open.start_ms == start_ms && open.identity == sample_.identity;
+    });
+    if (minute == open_.end())
+        minute = open_.insert(open_.end(), {sample_.identity, start_ms, 0, 0, 0, 0, sample_.light, sample_.light, 0});
+    return *minute;
 }
 
 std::vector<MinuteRow> MinuteAccumulator::take_ended(qint64 now_ms)
@@ -43,11 +59,7 @@ void MinuteAccumulator::count_until(qint64 until_ms)
         const qint64 start_ms = minute_start_of(counted_until_ms_);
         const qint64 end_ms = std::min(until_ms, start_ms + MINUTE_MS);
         if (sample_.reporting && !sample_.identity.isEmpty()) {
-            auto minute = std::find_if(open_.begin(), open_.end(), [&](const Minute &open) {
-                return open.start_ms == start_ms && open.identity == sample_.identity;
-            });
-            if (minute == open_.end())
-                minute = open_.insert(open_.end(), {sample_.identity, start_ms, 0, 0, 0, 0, sample_.light, sample_.light});
+            Minute *minute = &open_minute(start_ms);
             const qint64 span = end_ms - counted_until_ms_;
             minute->counted_ms += span;
             minute->manual_ms += sample_.mode == 1 ? span : 0;
@@ -71,7 +83,7 @@ std::vector<MinuteRow> MinuteAccumulator::take(qint64 ended_by_ms)
         const double ms = double(minute->counted_ms);
         rows.push_back({minute->start_ms / 1000, minute->identity, minute->light_min, minute->light_ms / ms,
                         minute->light_max, minute->width_ms / ms, minute->manual_ms * 2 > minute->counted_ms ? 1 : 0,
-                        ms / 1000});
+                        ms / 1000, minute->reversals});
     }
     open_.erase(ended, open_.end());
     return rows;

@@ -15,6 +15,9 @@ struct LightSample
     unsigned light = 0;
     unsigned width = 0;
     int mode = 0;
+    // ControllerStatus::brightness_reversals: a running count, whose
+    // increase between two samples of one controller goes to the minute.
+    unsigned reversals = 0;
 };
 
 // Turns samples that each hold until the next into one row per controller
@@ -44,9 +47,11 @@ private:
         double width_ms = 0;
         unsigned light_min = 0;
         unsigned light_max = 0;
+        int reversals = 0;
     };
 
     void count_until(qint64 until_ms);
+    Minute &open_minute(qint64 start_ms);
     std::vector<MinuteRow> take(qint64 ended_by_ms);
 
     LightSample sample_;

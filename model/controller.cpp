@@ -189,6 +189,7 @@ ControllerStatus Controller::status() const
     now.light = light_reading();
     now.pwm_width = pwm_width();
     now.brightness_width = brightness_width_;
+    now.brightness_reversals = brightness_turns_.count();
     now.mode = controller_mode();
     now.wanted_mode = wanted_mode_;
     now.manual_level = manual_level_;

@@ -8,6 +8,7 @@
 #include "outcome.h"
 #include "protocol/commands.h"
 #include "protocol/config_block.h"
+#include "reversal_counter.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -325,6 +326,7 @@ private:
     // announce_value) and a claim does not evict the worker's line.
     alignas(64) std::atomic<bool> apply_claimed_{false};
     int brightness_width_ = 0;
+    ReversalCounter brightness_turns_; // of the width each status read reports
     bool live_ = false;
     // Status reads failed in a row on this connection, and when the first
     // of them started. A read that failed on the link (as an unplug makes

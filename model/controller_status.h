@@ -31,6 +31,11 @@ struct ControllerStatus
     RegulationMode mode = RegulationMode::automatic;        // as the controller last reported it
     RegulationMode wanted_mode = RegulationMode::automatic; // what the program carries to it
     int manual_level = 0;                                   // 0..PWM_FULL_SCALE
+    // Turns of the brightness in automatic regulation seen so far, from
+    // every status read (ReversalCounter): the history takes its increase.
+    // It rides along with the other fields and is no change by itself
+    // (operator== leaves it out), so it never causes an announcement.
+    unsigned brightness_reversals = 0;
 
     bool edits_pending = false; // the window holds edits it has not applied
     // A sweep measuring the lamp's light drives the controller: regulating

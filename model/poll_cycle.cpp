@@ -103,6 +103,7 @@ bool Controller::status_pass()
     status_connection_ = hid_device_.connection_serial();
     note_light_reading();
     brightness_width_ = int(stored_config_.pwm_width());
+    brightness_turns_.note(brightness_width_, controller_mode() == RegulationMode::automatic);
     follow_coupling();
 
     // A client that came to read holds the regulation: nothing is sent.

@@ -992,6 +992,25 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
 </context>
 <context>
+    <name>HuntingNotifier</name>
+    <message>
+        <source>Измерить</source>
+        <translation>Measure</translation>
+    </message>
+    <message>
+        <source>Яркость раскачивалась сама при неизменном внешнем свете. Измерьте, сколько света лампы доходит до датчика, и сделайте этот участок кривой положе.</source>
+        <translation>The brightness went back and forth by itself while the room&apos;s light stayed the same. Measure how much of the lamp&apos;s light reaches the sensor, and make that part of the curve flatter.</translation>
+    </message>
+    <message>
+        <source>Яркость раскачивалась сама при неизменном внешнем свете. Измерьте, сколько света лампы доходит до датчика («Кривая…», «Измерить свет лампы…»), и сделайте этот участок кривой положе.</source>
+        <translation>The brightness went back and forth by itself while the room&apos;s light stayed the same. Measure how much of the lamp&apos;s light reaches the sensor (“Curve…”, “Measure the lamp&apos;s light…”), and make that part of the curve flatter.</translation>
+    </message>
+    <message>
+        <source>Свет лампы, похоже, попадает на датчик</source>
+        <translation>The lamp&apos;s light seems to reach the sensor</translation>
+    </message>
+</context>
+<context>
     <name>IdentificationError</name>
     <message>
         <source>Контроллер сообщил версию %1, программа работает с версией %2.</source>
@@ -1057,6 +1076,14 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     <message>
         <source>За это время истории нет</source>
         <translation>No history for this time</translation>
+    </message>
+    <message>
+        <source>раскачка яркости</source>
+        <translation>brightness hunting</translation>
+    </message>
+    <message>
+        <source>Раскачка яркости с %1 до %2 (поворотов: %3) при неизменном внешнем свете. Похоже, свет лампы попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой положе.</source>
+        <translation>Brightness hunting from %1 to %2 (%3 turns) while the room&apos;s light stayed the same. The lamp&apos;s light seems to reach the sensor: measure it (“Measure the lamp&apos;s light…”) and make this part of the curve flatter.</translation>
     </message>
 </context>
 <context>

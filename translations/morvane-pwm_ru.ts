@@ -1045,6 +1045,25 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
 </context>
 <context>
+    <name>HuntingNotifier</name>
+    <message>
+        <source>Измерить</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Яркость раскачивалась сама при неизменном внешнем свете. Измерьте, сколько света лампы доходит до датчика, и сделайте этот участок кривой положе.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Яркость раскачивалась сама при неизменном внешнем свете. Измерьте, сколько света лампы доходит до датчика («Кривая…», «Измерить свет лампы…»), и сделайте этот участок кривой положе.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Свет лампы, похоже, попадает на датчик</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>IdentificationError</name>
     <message>
         <source>Контроллер сообщил версию %1, программа работает с версией %2.</source>
@@ -1109,6 +1128,14 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
     <message>
         <source>За это время истории нет</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>раскачка яркости</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Раскачка яркости с %1 до %2 (поворотов: %3) при неизменном внешнем свете. Похоже, свет лампы попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой положе.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -4,8 +4,10 @@
 #include "protocol/commands.h"
 
 #include <QDateTime>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QToolTip>
 
 #include <algorithm>
 #include <utility>
@@ -14,6 +16,9 @@ namespace {
 
 constexpr qint64 HOUR_MS = 60 * 60 * 1000;
 constexpr int LIGHT_MINOR = 100, LIGHT_MAJOR = 200;
+// Hunting is a warning: the colour stands apart from both lines.
+const QColor HUNTING_COLOUR(214, 96, 36);
+constexpr qreal HUNTING_MIN_WIDTH = 4; // a spell of minutes stays visible over a week
 
 } // namespace
 
@@ -31,6 +36,59 @@ void LightTimeView::set_samples(const std::vector<Sample> &samples)
 {
     samples_ = samples;
     update();
+}
+
+void LightTimeView::set_hunting(const std::vector<Spell> &spells)
+{
+    spells_ = spells;
+    update();
+}
+
+QRectF LightTimeView::band(const Spell &spell) const
+{
+    const qint64 end_ms = clock_();
+    const qint64 start_ms = end_ms - span_ms();
+    if (spell.end_ms <= start_ms || spell.start_ms >= end_ms)
+        return {};
+    const QRectF plot = plot_area();
+    const auto x_of = [&](qint64 at_ms) {
+        return plot.left() + qreal(std::clamp(at_ms, start_ms, end_ms) - start_ms) / (end_ms - start_ms) * plot.width();
+    };
+    const qreal height = QFontMetricsF(font()).height() / 2;
+    QRectF band(QPointF(x_of(spell.start_ms), plot.bottom() - height), QPointF(x_of(spell.end_ms), plot.bottom()));
+    if (band.width() < HUNTING_MIN_WIDTH)
+        band.adjust(-(HUNTING_MIN_WIDTH - band.width()) / 2, 0, (HUNTING_MIN_WIDTH - band.width()) / 2, 0);
+    return band;
+}
+
+QString LightTimeView::hunting_tip(const QPointF &at) const
+{
+    for (const Spell &spell : spells_) {
+        if (!band(spell).adjusted(-1, -1, 1, 1).contains(at))
+            continue;
+        const auto time = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm")); };
+        return tr("Раскачка яркости с %1 до %2 (поворотов: %3) при неизменном внешнем свете. Похоже, свет лампы "
+                  "попадает на датчик: измерьте его («Измерить свет лампы…») и сделайте этот участок кривой "
+                  "положе.")
+            .arg(time(spell.start_ms), time(spell.end_ms))
+            .arg(spell.reversals);
+    }
+    return QString();
+}
+
+bool LightTimeView::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QString tip = hunting_tip(help->pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
 }
 
 void LightTimeView::set_span(Span span)
@@ -102,6 +160,31 @@ void LightTimeView::paintEvent(QPaintEvent *)
         return;
     }
     paint_lines(painter, plot, start_ms, end_ms);
+    paint_hunting(painter);
+}
+
+// The bands over the time axis and, while one is in view, their legend
+// entry between the scales' titles.
+void LightTimeView::paint_hunting(QPainter &painter) const
+{
+    bool any = false;
+    for (const Spell &spell : spells_) {
+        const QRectF shown = band(spell);
+        if (shown.isEmpty())
+            continue;
+        painter.fillRect(shown, HUNTING_COLOUR);
+        any = true;
+    }
+    if (!any)
+        return;
+    const QFontMetricsF metrics(font());
+    const QString legend = tr("раскачка яркости");
+    const qreal swatch = metrics.height() / 2;
+    const qreal width = swatch + 4 + metrics.horizontalAdvance(legend);
+    const QPointF origin(rect().center().x() - width / 2, metrics.ascent() + 2);
+    painter.fillRect(QRectF(origin.x(), origin.y() - swatch, swatch, swatch), HUNTING_COLOUR);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(origin + QPointF(swatch + 4, 0), legend);
 }
 
 // Local time: a tick each hour, labelled every three, over a day; a tick

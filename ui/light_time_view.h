@@ -10,7 +10,9 @@
 // Light and brightness over the last day or week, on the curve view's
 // scales: the brightness 0..100 % on the left, the light reading 0..1023 on
 // the right. A pause in the samples (the program not running) is a gap in
-// the lines, not a line across it.
+// the lines, not a line across it. Times the brightness hunted are marked
+// as a band along the time axis, explained by its tool tip and a legend
+// entry while one is in view.
 class LightTimeView : public QWidget
 {
     Q_OBJECT
@@ -21,6 +23,13 @@ public:
         qint64 at_ms; // since the epoch
         int light;
         int width;
+    };
+    // A time the brightness went back and forth by itself (HuntingSpell).
+    struct Spell
+    {
+        qint64 start_ms;
+        qint64 end_ms;
+        int reversals;
     };
     enum class Span { day, week };
     // The present time, in milliseconds since the epoch; tests pass their own.
@@ -33,6 +42,7 @@ public:
 
     // Oldest first; those older than the span are left out of the picture.
     void set_samples(const std::vector<Sample> &samples);
+    void set_hunting(const std::vector<Spell> &spells);
     void set_span(Span span);
     Span span() const { return span_; }
 
@@ -45,15 +55,23 @@ public:
     // A day on the week's axis: the locale's short date without the year.
     static QString day_label(const QDate &date, const QLocale &locale);
 
+    // The band of `spell` over the time axis; empty while it is out of view.
+    QRectF band(const Spell &spell) const;
+    // What a tool tip says at `at` (widget coordinates); empty off every band.
+    QString hunting_tip(const QPointF &at) const;
+
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     qint64 span_ms() const;
     void paint_time_axis(QPainter &painter, const QRectF &plot, qint64 start_ms, qint64 end_ms) const;
     void paint_lines(QPainter &painter, const QRectF &plot, qint64 start_ms, qint64 end_ms) const;
+    void paint_hunting(QPainter &painter) const;
 
     Clock clock_;
     std::vector<Sample> samples_;
+    std::vector<Spell> spells_;
     Span span_ = Span::day;
 };

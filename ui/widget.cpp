@@ -333,6 +333,15 @@ void Widget::bring_to_front()
     raise();
 }
 
+void Widget::measure_coupling_of(const QString &identity)
+{
+    for (ControllerThread *present : registry_.present())
+        if (present->identity().id == identity && present != controller_)
+            show_controller(*present);
+    bring_to_front();
+    curve_window_->start_measurement();
+}
+
 void Widget::message_arrived(const QString &message)
 {
     if (message == QLatin1String(WAKE_UP_MESSAGE))
@@ -644,6 +653,10 @@ void Widget::show_history(const HistorySummary &summary)
     for (const MinuteRow &row : summary.samples)
         samples.push_back({row.minute_start * 1000, qRound(row.light_mean), qRound(row.width_mean)});
     curve_window_->time_view()->set_samples(samples);
+    std::vector<LightTimeView::Spell> spells;
+    for (const HuntingSpell &spell : summary.hunting)
+        spells.push_back({spell.start * 1000, spell.end * 1000, spell.reversals});
+    curve_window_->time_view()->set_hunting(spells);
     // A summary asked for while the controller was there says nothing of this.
     if (!curve_live_ && summary.last_configuration)
         show_last_known(summary.last_configuration);

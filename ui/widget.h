@@ -49,6 +49,10 @@ public:
     // `controller`, with the draft the window keeps for it.
     void show_controller(ControllerThread &controller);
     StatusLine *status_line() const { return status_line_; }
+    // The owner asked (from the hunting notice) to measure how much of its
+    // lamp's light reaches the sensor of controller `identity`: the window
+    // comes up showing it, with its curve window, and the measurement starts.
+    void measure_coupling_of(const QString &identity);
 
 public slots:
     // A message from a second start: the wake-up message brings the window up.

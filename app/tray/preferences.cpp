@@ -7,6 +7,7 @@ namespace {
 
 const QString KEEP_RUNNING = QStringLiteral("keep_running");
 const QString ON_SCREEN_LEVEL = QStringLiteral("on_screen_level");
+const QString HUNTING_NOTICE = QStringLiteral("hunting_notice_shown_ms");
 
 QSettings settings()
 {
@@ -54,4 +55,17 @@ bool Preferences::save(QString *why) const
         return false;
     }
     return true;
+}
+
+qint64 hunting_notice_shown_ms()
+{
+    bool number = false;
+    const qint64 at_ms = settings().value(HUNTING_NOTICE).toLongLong(&number);
+    return number ? at_ms : 0;
+}
+
+void remember_hunting_notice(qint64 at_ms)
+{
+    QSettings file = settings();
+    file.setValue(HUNTING_NOTICE, at_ms);
 }

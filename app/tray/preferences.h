@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // The user's choices from the tray menu, kept across runs in QSettings
 // under the app id (~/.config/io.github.morvane.pwm/preferences.conf).
@@ -17,3 +18,9 @@ struct Preferences
     // False, saying why, when the file cannot be written.
     bool save(QString *why) const;
 };
+
+// When the notice that a lamp's light seems to reach its sensor was last
+// shown (UTC, ms since the epoch; 0: never), kept beside the preferences so
+// that a restart does not show it again the same day.
+qint64 hunting_notice_shown_ms();
+void remember_hunting_notice(qint64 at_ms);

@@ -17,8 +17,9 @@ const QString OTHER = QStringLiteral("sn:OTHER1"); // a second controller, recor
 // Two days of minutes around light 200 and 700, and the owner asking for
 // more brightness at both: enough for a proposal. An hour of another
 // controller three days ago, when asked; a strong lamp coupling measured,
-// when asked.
-void seed(const QString &path, bool with_corrections, bool with_other, bool coupled)
+// when asked. With `hunting`, the brightness turning twice a minute from 9
+// to 5 minutes ago in a still room.
+void seed(const QString &path, bool with_corrections, bool with_other, bool coupled, bool hunting)
 {
     HistoryStore store(path);
     HistoryBatch batch;
@@ -27,6 +28,8 @@ void seed(const QString &path, bool with_corrections, bool with_other, bool coup
         batch.minutes.push_back({now - 3 * 24 * 3600 - 60 * minute, OTHER, 10, 20.0, 30, 100, 0, 60});
     for (int minute = 1; minute <= 48 * 60; minute += 30)
         batch.minutes.push_back({now - 60 * minute, ID, 150, minute % 60 ? 200.0 : 700.0, 750, 282, 0, 60});
+    for (int minute = 5; hunting && minute <= 9; ++minute)
+        batch.minutes.push_back({now - 60 * minute, ID, 150, 200.0, 250, 282, 0, 60, 2});
     for (int i = 0; with_corrections && i < 6; ++i)
         batch.corrections.push_back({(now - 3600 * i) * 1000, ID, i % 2 ? 200u : 700u, 100, i % 2 ? 250 : 500,
                                      QStringLiteral("hot_key")});
@@ -52,7 +55,8 @@ class CliHistoryTest : public QObject
 private slots:
     void commands_data()
     {
-        QTest::addColumn<QString>("history"); // none, quiet (no corrections), full, two (full and OTHER)
+        // none, quiet (no corrections), full, two (full and OTHER), hunting (full and a hunting spell)
+        QTest::addColumn<QString>("history");
         QTest::addColumn<QStringList>("args"); // FILE: a file in the test's directory
         QTest::addColumn<int>("exit_code");
         QTest::addColumn<QString>("says");
@@ -65,6 +69,12 @@ private slots:
                                               << "C";
         QTest::newRow("history json") << "full" << QStringList{"history", "--days", "1", "--json"} << 0
                                       << "\"light_max\":750" << "C";
+        QTest::newRow("history json: no hunting") << "full" << QStringList{"history", "--json"} << 0
+                                                  << "\"hunting\":[]" << "C";
+        QTest::newRow("history json: a hunting spell")
+            << "hunting" << QStringList{"history", "--json"} << 0
+            << "\"hunting\":[{\"controller\":\"8d88:00bb:history-test\",\"end\":\"END\",\"reversals\":10,"
+               "\"start\":\"START\"}]" << "C";
         QTest::newRow("history csv") << "full" << QStringList{"history", "--csv"} << 0 << "correction," << "C";
         QTest::newRow("csv and json") << "full" << QStringList{"history", "--csv", "--json"} << 2 << "usage" << "C";
         QTest::newRow("days out of range") << "full" << QStringList{"history", "--days", "0"} << 2 << "--days takes" << "C";
@@ -109,7 +119,10 @@ private slots:
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
         if (history != QLatin1String("none"))
             seed(HistoryStore::default_path(), history != QLatin1String("quiet"), history == QLatin1String("two"),
-                 history == QLatin1String("coupled"));
+                 history == QLatin1String("coupled"), history == QLatin1String("hunting"));
+        const qint64 minute = QDateTime::currentSecsSinceEpoch() / 60 * 60;
+        const auto iso = [](qint64 at) { return QDateTime::fromSecsSinceEpoch(at, Qt::UTC).toString(Qt::ISODate); };
+        says.replace(QStringLiteral("START"), iso(minute - 9 * 60)).replace(QStringLiteral("END"), iso(minute - 4 * 60));
         const QString file_name = state.filePath(QStringLiteral("proposal.json"));
         args.replaceInStrings(QStringLiteral("FILE"), file_name);
 

@@ -8,12 +8,14 @@
 #include "history/history_schema.h"
 #include "history/history_store.h"
 #include "history/history_summary.h"
+#include "history/hunting_spells.h"
 #include "history/minute_accumulator.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -96,41 +98,105 @@ private slots:
     void minutes_data()
     {
         QTest::addColumn<Samples>("samples");
+        // The running count of the brightness's turns with each sample; none: 0.
+        QTest::addColumn<QList<int>>("turns");
         QTest::addColumn<int>("end_ms");
         QTest::addColumn<Rows>("rows");
-        QTest::newRow("steady") << Samples{{0, 400}} << 30'000 << Rows{{0, 400, 400, 400, 30}};
-        QTest::newRow("weighted by time") << Samples{{0, 100}, {45'000, 500}} << 60'000
-                                          << Rows{{0, 100, 200, 500, 60}};
-        QTest::newRow("split at the minute") << Samples{{30'000, 200}} << 90'000
-                                             << Rows{{0, 200, 200, 200, 30}, {1, 200, 200, 200, 30}};
+        QTest::newRow("steady") << Samples{{0, 400}} << QList<int>() << 30'000 << Rows{{0, 400, 400, 400, 30, 0}};
+        QTest::newRow("weighted by time") << Samples{{0, 100}, {45'000, 500}} << QList<int>() << 60'000
+                                          << Rows{{0, 100, 200, 500, 60, 0}};
+        QTest::newRow("split at the minute") << Samples{{30'000, 200}} << QList<int>() << 90'000
+                                             << Rows{{0, 200, 200, 200, 30, 0}, {1, 200, 200, 200, 30, 0}};
         QTest::newRow("disconnected time not counted") << Samples{{0, 300}, {20'000, -1}, {50'000, 900}}
-                                                       << 60'000 << Rows{{0, 300, 500, 900, 30}};
+                                                       << QList<int>() << 60'000 << Rows{{0, 300, 500, 900, 30, 0}};
         // Nobody looking: a rising light announced every 5 s, none at 60 s.
         Samples paced;
         for (int at = 0; at <= 65'000; at += 5'000)
             if (at != 60'000)
                 paced << qMakePair(at, 100 + at / 1000);
         QTest::newRow("paced to 5 s, held across the minute")
-            << paced << 70'000 << Rows{{0, 100, 127.5, 155, 60}, {1, 155, 160, 165, 10}};
+            << paced << QList<int>() << 70'000 << Rows{{0, 100, 127.5, 155, 60, 0}, {1, 155, 160, 165, 10, 0}};
+        // A count from 7 on (an earlier run's), then turns told at 30 s and 65 s; a new
+        // controller object starts again from 0, and turns across a disconnection are not known.
+        QTest::newRow("turns: the count's increase, in the minute it is told")
+            << Samples{{0, 300}, {30'000, 300}, {65'000, 300}, {70'000, 300}, {80'000, -1}, {90'000, 300}}
+            << QList<int>{7, 10, 12, 1, 1, 4} << 120'000
+            << Rows{{0, 300, 300, 300, 60, 3}, {1, 300, 300, 300, 50, 2}};
     }
 
     void minutes()
     {
         QFETCH(Samples, samples);
+        QFETCH(QList<int>, turns);
         QFETCH(int, end_ms);
         QFETCH(Rows, rows);
         MinuteAccumulator accumulator(T0);
-        for (const auto &[at, light] : samples)
-            accumulator.set(T0 + at, {ID, light >= 0, unsigned(std::max(light, 0)), 0, 0});
+        for (int i = 0; i < samples.size(); ++i) {
+            const auto [at, light] = samples[i];
+            accumulator.set(T0 + at, {ID, light >= 0, unsigned(std::max(light, 0)), 0, 0, unsigned(turns.value(i))});
+        }
         std::vector<MinuteRow> got = accumulator.take_ended(T0 + end_ms);
         for (const MinuteRow &open : accumulator.take_all(T0 + end_ms))
             got.push_back(open);
         QCOMPARE(int(got.size()), rows.size());
         for (int i = 0; i < rows.size(); ++i) {
             const QList<double> want{double(got[i].minute_start - T0 / 1000) / 60, double(got[i].light_min),
-                                     got[i].light_mean, double(got[i].light_max), got[i].seconds_connected};
+                                     got[i].light_mean, double(got[i].light_max), got[i].seconds_connected,
+                                     double(got[i].reversals)};
             QCOMPARE(want, rows[i]);
         }
+    }
+
+    // A controller's minutes from T0 on: the turns told in each, the mean
+    // brightness (%) of each (none: 50 throughout) and a room whose own
+    // light starts at 300 and moves by `drift` a minute, the lamp adding
+    // 3 counts per % of brightness on top. The coupling known to the search
+    // or not; the spells found: first minute, end minute, turns.
+    void hunting_data()
+    {
+        QTest::addColumn<QList<int>>("turns");
+        QTest::addColumn<QList<int>>("brightness");
+        QTest::addColumn<int>("drift");
+        QTest::addColumn<bool>("coupling_known");
+        QTest::addColumn<QList<QList<int>>>("spells");
+        const QList<int> hunting{0, 0, 2, 1, 2, 1, 2, 0, 0, 0};
+        QTest::newRow("hunting in a still room") << hunting << QList<int>() << 0 << false
+                                                 << QList<QList<int>>{{2, 7, 8}};
+        QTest::newRow("a steady room: a turn now and then")
+            << QList<int>{1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1} << QList<int>() << 0 << false
+            << QList<QList<int>>();
+        QTest::newRow("a drifting room: the curve follows it") << hunting << QList<int>() << 12 << false
+                                                               << QList<QList<int>>();
+        QTest::newRow("more than 10 minutes apart") << QList<int>{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3} << QList<int>()
+                                                    << 0 << false << QList<QList<int>>();
+        QTest::newRow("two spells") << QList<int>{3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 4} << QList<int>() << 0
+                                    << false << QList<QList<int>>{{0, 2, 6}, {11, 13, 7}};
+        const QList<int> swinging{20, 60, 20, 60, 20, 60, 20, 60, 20, 60};
+        QTest::newRow("the lamp's light moves the minutes: unknown coupling, no still room")
+            << hunting << swinging << 0 << false << QList<QList<int>>();
+        QTest::newRow("the lamp's light moves the minutes: taken out with the coupling")
+            << hunting << swinging << 0 << true << QList<QList<int>>{{2, 7, 8}};
+    }
+
+    void hunting()
+    {
+        QFETCH(QList<int>, turns);
+        QFETCH(QList<int>, brightness);
+        QFETCH(int, drift);
+        QFETCH(bool, coupling_known);
+        QFETCH(QList<QList<int>>, spells);
+        constexpr double K = 3;
+        std::vector<MinuteRow> minutes;
+        for (int minute = 0; minute < turns.size(); ++minute) {
+            const double percent = brightness.value(minute, 50);
+            const double light = 300 + drift * minute + K * percent;
+            minutes.push_back({T0 / 1000 + 60 * minute, ID, unsigned(light), light, unsigned(light),
+                               percent * PWM_FULL_SCALE / 100, 0, 60, turns[minute]});
+        }
+        QList<QList<int>> found;
+        for (const HuntingSpell &spell : hunting_spells(minutes, coupling_known ? std::optional(K) : std::nullopt))
+            found << QList<int>{int(spell.start - T0 / 1000) / 60, int(spell.end - T0 / 1000) / 60, spell.reversals};
+        QCOMPARE(found, spells);
     }
 
     // How the file is left before the store opens it, and what follows.
@@ -372,6 +438,27 @@ private slots:
         const HistoryStore store(path, HistoryStore::Access::read_only);
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(2));
         QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(0));
+    }
+
+    // The recorder on a compressed clock (40 ms a minute), fed a controller
+    // whose brightness turns every minute in a still room: the minutes
+    // written say it hunts (a steady room: the hunting table).
+    void recorder_sees_hunting()
+    {
+        QTemporaryDir dir;
+        HistoryRecorder recorder(HistoryRecorder::Settings{dir.filePath(QStringLiteral("history.sqlite")), 40});
+        QSignalSpy hunting(&recorder, &HistoryRecorder::hunting_seen);
+        recorder.start();
+        ControllerStatus status;
+        status.connected = status.live = true;
+        status.identity = ID;
+        status.light = 300;
+        for (unsigned minute = 0; minute < 12; ++minute, QTest::qWait(40)) {
+            status.brightness_reversals = minute;
+            recorder.record_status(status);
+        }
+        QTRY_VERIFY(!hunting.isEmpty());
+        QCOMPARE(hunting.first().first().toString(), ID);
     }
 
     // A sweep's readings (percent, reading), what the fit makes of them and

@@ -7,6 +7,7 @@
 
 #include "bench.h"
 #include "model/device_lock.h"
+#include "model/reversal_counter.h"
 #include "protocol/commands.h"
 
 #include <QTemporaryDir>
@@ -48,6 +49,8 @@ private slots:
     void readings_paced();
     void coupling_sweep_data();
     void coupling_sweep();
+    void brightness_turns_data();
+    void brightness_turns();
 };
 
 void TestPollCycle::first_tick_comes_before_the_controller_is_opened()
@@ -706,3 +709,34 @@ void TestPollCycle::coupling_sweep()
 
 QTEST_MAIN(TestPollCycle)
 #include "tst_poll_cycle.moc"
+
+void TestPollCycle::brightness_turns_data()
+{
+    // The widths of successive status reads (2 % of full scale is 11.28);
+    // -1: a read in manual regulation.
+    QTest::addColumn<QList<int>>("widths");
+    QTest::addColumn<int>("turns");
+
+    QTest::newRow("steady") << QList<int>{300, 300, 300} << 0;
+    QTest::newRow("one way only") << QList<int>{100, 150, 200, 400} << 0;
+    QTest::newRow("up and back by 2 %") << QList<int>{300, 312, 300} << 1;
+    QTest::newRow("back by less than 2 %") << QList<int>{300, 312, 301} << 0;
+    QTest::newRow("a wobble smaller than 2 % never starts a move") << QList<int>{300, 308, 295, 306, 296} << 0;
+    QTest::newRow("measured from the peak, not the start") << QList<int>{300, 340, 320, 328} << 1;
+    QTest::newRow("hunting: up, down, up, down") << QList<int>{300, 330, 300, 330, 300} << 3;
+    QTest::newRow("a slow turn over several reads") << QList<int>{300, 320, 315, 310, 305, 330} << 2;
+    QTest::newRow("manual regulation between: the move starts afresh")
+        << QList<int>{300, 330, -1, 300, 330} << 0;
+}
+
+// The turns the history counts as hunting: only real moves back and forth,
+// only while the controller regulates by itself.
+void TestPollCycle::brightness_turns()
+{
+    QFETCH(QList<int>, widths);
+    QFETCH(int, turns);
+    ReversalCounter counter;
+    for (const int width : widths)
+        counter.note(std::max(width, 0), width >= 0);
+    QCOMPARE(int(counter.count()), turns);
+}

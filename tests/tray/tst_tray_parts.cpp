@@ -4,6 +4,7 @@
 #include "app/hotkeys/global_hot_keys.h"
 #include "app/hotkeys/hot_key_ids.h"
 #include "app/tray/autostart_entry.h"
+#include "app/tray/hunting_notifier.h"
 #include "app/tray/level_words.h"
 #include "app/tray/preferences.h"
 #include "app/tray/tray_icon.h"
@@ -26,6 +27,7 @@
 #include <QTranslator>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -74,14 +76,23 @@ class NotificationServer : public QObject
 
 public:
     QString last; // "summary | body" of the last notification
+    QStringList last_actions;
+    int count = 0;
+    QStringList capabilities{"body"};
 
 public slots:
     uint Notify(const QString &, uint replaces, const QString &, const QString &summary, const QString &body,
-                const QStringList &, const QVariantMap &, int)
+                const QStringList &actions, const QVariantMap &, int)
     {
         last = summary + " | " + body;
+        last_actions = actions;
+        ++count;
         return replaces ? replaces : 1;
     }
+    QStringList GetCapabilities() { return capabilities; }
+
+signals:
+    void ActionInvoked(uint id, const QString &action);
 };
 
 // The controllers on the bus, in the program as main.cpp wires the tray,
@@ -142,6 +153,8 @@ private slots:
     void steps_reach_each_controller();
     void polls_slow_while_nobody_looks_data();
     void polls_slow_while_nobody_looks();
+    void hunting_notice_once_a_day_data();
+    void hunting_notice_once_a_day();
 
 private:
     QTemporaryDir home_;
@@ -485,6 +498,76 @@ void TestTrayParts::polls_slow_while_nobody_looks()
         }
     }
     QCOMPARE(int(program.registry.places().size()), steps.contains("plug") ? 2 : 1);
+}
+
+void TestTrayParts::hunting_notice_once_a_day_data()
+{
+    QTest::addColumn<QStringList>("capabilities"); // the notification server's
+    // h: the history finds sn:LAMP hunting; +N: N hours pass; r: the program
+    // restarts; m: the owner chooses "measure" on the last notice.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("notices");
+    QTest::addColumn<QStringList>("actions"); // offered on the last notice
+    QTest::addColumn<QStringList>("measured"); // the controllers a measurement was asked for
+
+    const QStringList with_actions{"body", "actions"};
+    const QStringList measure{"measure", "Измерить"};
+    QTest::newRow("first: shown with the action") << with_actions << "h" << 1 << measure << QStringList();
+    QTest::newRow("again the same day: not shown") << with_actions << "h +1 h +22 h" << 1 << measure
+                                                   << QStringList();
+    QTest::newRow("a day later: again") << with_actions << "h +25 h" << 2 << measure << QStringList();
+    QTest::newRow("a restart the same day: still remembered") << with_actions << "h r +2 h" << 1 << measure
+                                                              << QStringList();
+    QTest::newRow("measure: asked for that controller") << with_actions << "h m" << 1 << measure
+                                                        << QStringList{"sn:LAMP"};
+    QTest::newRow("no actions listed: none offered, none taken") << QStringList{"body"} << "h m" << 1
+                                                                 << QStringList() << QStringList();
+}
+
+// The notice that the lamp's light seems to reach the sensor stays rare:
+// at most one a day, restarts or not, and only offers what the server shows.
+void TestTrayParts::hunting_notice_once_a_day()
+{
+    QFETCH(QStringList, capabilities);
+    QFETCH(QString, steps);
+    QFETCH(int, notices);
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, measured);
+    QFile::remove(home_.filePath("io.github.morvane.pwm/preferences.conf"));
+    NotificationServer server;
+    server.capabilities = capabilities;
+    QDBusConnection server_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications");
+    const auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus("notifications"); });
+    QVERIFY2(server_bus.registerService("org.freedesktop.Notifications"), "no session bus");
+    QVERIFY(server_bus.registerObject("/org/freedesktop/Notifications", &server,
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+
+    qint64 now_ms = 1'800'000'000'000;
+    QStringList asked;
+    std::unique_ptr<HuntingNotifier> notifier;
+    const auto start = [&] {
+        notifier = std::make_unique<HuntingNotifier>(QDBusConnection::sessionBus(), [&now_ms] { return now_ms; });
+        QObject::connect(notifier.get(), &HuntingNotifier::measure_requested,
+                         [&asked](const QString &identity) { asked << identity; });
+    };
+    start();
+    for (const QString &step : steps.split(' ')) {
+        if (step == "h") {
+            QSignalSpy answered(notifier.get(), &HuntingNotifier::shown);
+            notifier->hunting_seen(QStringLiteral("sn:LAMP"));
+            answered.wait(300); // none when it is not due
+        } else if (step == "r") {
+            start();
+        } else if (step == "m") {
+            emit server.ActionInvoked(1, QStringLiteral("measure"));
+            QTest::qWait(100);
+        } else {
+            now_ms += step.toLongLong() * 3600 * 1000;
+        }
+    }
+    QCOMPARE(server.count, notices);
+    QCOMPARE(server.last_actions, actions);
+    QTRY_COMPARE(asked, measured);
 }
 
 QTEST_MAIN(TestTrayParts)
