@@ -2,6 +2,7 @@
 
 #include "history/history_store.h"
 #include "protocol/commands.h"
+#include "protocol/pwm_percent.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -186,5 +187,5 @@ int parse_level(const QString &text)
     if (!ok || value < 0 || value > (percent ? 100 : PWM_FULL_SCALE))
         return -1;
     // The smallest width the window shows as this percentage (it truncates).
-    return percent ? (value * PWM_FULL_SCALE + 99) / 100 : value;
+    return percent ? pwm_width_of_percent(value) : value;
 }

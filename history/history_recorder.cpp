@@ -119,7 +119,9 @@ void HistoryRecorder::record_status(const ControllerStatus &status, quintptr key
         identity_ = status.identity;
         recorded.identity = status.identity;
     }
-    recorded.last = {status.identity, status.connected && status.live, status.light, status.pwm_width,
+    // A sweep's levels are not the room's nor the owner's: left out.
+    const bool reporting = status.connected && status.live && !status.measuring;
+    recorded.last = {status.identity, reporting, status.light, status.pwm_width,
                      status.mode == RegulationMode::manual ? 1 : 0};
     if (!asleep_since_)
         recorded.minutes.set(now_ms(), recorded.last);

@@ -25,6 +25,9 @@ Controller::Controller(HidBackend &backend, QObject *parent)
     , hid_device_(backend)
 {
     hid_device_.set_ids(CONTROLLER_VENDOR_ID, CONTROLLER_PRODUCT_ID, 0, 0);
+    QElapsedTimer clock;
+    clock.start();
+    clock_ = [clock] { return clock.elapsed(); };
 
     // Both timers are single-shot and re-armed after their job, so each
     // period counts from the end of the previous run and no job overlaps itself.
@@ -73,7 +76,13 @@ void Controller::start()
 void Controller::set_quiet(bool quiet)
 {
     quiet_ = quiet;
-    if (!quiet && poll_timer_->isActive() && poll_timer_->remainingTime() > POLL_MS)
+    if (!quiet)
+        hurry_poll();
+}
+
+void Controller::hurry_poll()
+{
+    if (poll_timer_->isActive() && poll_timer_->remainingTime() > POLL_MS)
         poll_timer_->start(0);
 }
 
@@ -164,7 +173,7 @@ bool ControllerStatus::operator==(const ControllerStatus &other) const
         && brightness_width == other.brightness_width && mode == other.mode && wanted_mode == other.wanted_mode
         && manual_level == other.manual_level && edits_pending == other.edits_pending && holder == other.holder
         && lock_problem == other.lock_problem && identity == other.identity && serial == other.serial
-        && opening == other.opening
+        && opening == other.opening && measuring == other.measuring
         && same_failures(open_failures, other.open_failures);
 }
 
@@ -191,6 +200,7 @@ ControllerStatus Controller::status() const
         now.open_failures = hid_device_.open_failures();
     now.identity = identity_.id;
     now.serial = identity_.serial;
+    now.measuring = measuring();
     return now;
 }
 
@@ -222,6 +232,7 @@ void Controller::sleep()
     hid_device_.close();
     if (device_lock_)
         device_lock_->unlock();
+    stop_coupling(CouplingSweep::UNPLUGGED);
     forget_failed_reads();
     if (settling())
         answer_all(Outcome::refused(unavailable()));
@@ -279,6 +290,8 @@ void Controller::reopen(const ControllerIdentity &identity)
 {
     waking_ = false;
     const bool other_node = identity.path != identity_.path;
+    if (identity.id != identity_.id)
+        regulation_to_restore_.reset(); // another controller's, or none
     identity_ = identity;
     link_checked_ = true;
     if (!other_node) {
@@ -286,6 +299,7 @@ void Controller::reopen(const ControllerIdentity &identity)
         return;
     }
     hid_device_.close();
+    stop_coupling(CouplingSweep::UNPLUGGED);
     forget_open_retries();
     // The node's lock goes with it: another node has its own.
     share_device(shared_);
@@ -325,6 +339,10 @@ void Controller::check_hid_device()
         forget_failed_reads();
     else if (link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
         silent_ = true; // still there: its link fails, not its plug
+    if (!connected())
+        stop_coupling(CouplingSweep::UNPLUGGED);
+    else if (silent_)
+        stop_coupling(CouplingSweep::SILENT);
     if (!connected() && settling())
         answer_all(Outcome::refused(unavailable()));
     link_checked_ = true;
@@ -344,7 +362,7 @@ void Controller::announce_value(bool paced)
         && last.silent_since == silent_since() && last.light == light_reading()
         && last.pwm_width == pwm_width() && last.brightness_width == brightness_width_
         && last.mode == controller_mode() && last.wanted_mode == wanted_mode_ && last.manual_level == manual_level_
-        && last.edits_pending == edits_pending_)
+        && last.edits_pending == edits_pending_ && last.measuring == measuring())
         return;
     link_checked_ = false;
     const ControllerStatus now = status();
@@ -375,6 +393,13 @@ Refusal Controller::unavailable() const
     if (!config_loaded() || loading_)
         return Refusal::loading;
     return Refusal::none;
+}
+
+Refusal Controller::action_refusal() const
+{
+    if (const Refusal why = unavailable(); why != Refusal::none)
+        return why;
+    return measuring() ? Refusal::measuring : Refusal::none;
 }
 
 Refusal Controller::refuse(Refusal why, const Reply &reply) const
@@ -461,7 +486,7 @@ void Controller::when_loaded(Reply reply)
 // switches the controller over on its next pass.
 Refusal Controller::set_wanted_mode(RegulationMode mode, ChangeSource, Reply reply)
 {
-    if (const Refusal why = unavailable(); why != Refusal::none)
+    if (const Refusal why = action_refusal(); why != Refusal::none)
         return refuse(why, reply);
     regulation_held_ = false;
     choose_mode(mode);
@@ -484,7 +509,7 @@ Refusal Controller::set_manual_level(int level, ChangeSource source, Reply reply
 {
     if (level < 0 || level > PWM_FULL_SCALE)
         return refuse(Refusal::out_of_range, reply);
-    if (const Refusal why = unavailable(); why != Refusal::none)
+    if (const Refusal why = action_refusal(); why != Refusal::none)
         return refuse(why, reply);
     if (wanted_mode_ != RegulationMode::manual)
         return refuse(Refusal::not_manual, reply);
@@ -500,6 +525,8 @@ Refusal Controller::pwm_width_step(int step, ChangeSource source, Reply reply)
         return refuse(unavailable(), reply);
     if (loading_)
         return refuse(Refusal::loading, reply);
+    if (measuring())
+        return refuse(Refusal::measuring, reply);
     if (controller_mode() != RegulationMode::manual)
         return refuse(Refusal::not_manual, reply);
     return change_level(std::clamp(manual_level_ + step, 0, PWM_FULL_SCALE), source, std::move(reply));
@@ -561,7 +588,7 @@ Refusal Controller::claim_apply()
 Outcome Controller::apply_config(const ConfigBlock &config, ChangeSource source)
 {
     const auto turn_ends = qScopeGuard([this] { apply_claimed_ = false; });
-    if (const Refusal why = unavailable(); why != Refusal::none)
+    if (const Refusal why = action_refusal(); why != Refusal::none)
         return Outcome::refused(why);
     if (status_connection_ != hid_device_.connection_serial())
         return Outcome::refused(Refusal::loading);
@@ -594,13 +621,19 @@ Outcome Controller::write_back()
 }
 
 // Whatever was queued before the end has been answered already (one thread,
-// in order); whatever still waits for a tick would wait for ever.
+// in order); whatever still waits for a tick would wait for ever. No tick
+// follows to carry the regulation a sweep put back: it goes out here.
 Outcome Controller::end()
 {
     if (closing_)
         return Outcome::refused(Refusal::closing);
     closing_ = true;
     stop();
+    if (measuring()) {
+        stop_coupling(CouplingSweep::CLOSING);
+        if (connected())
+            carry_regulation();
+    }
     answer_all(Outcome::refused(Refusal::closing));
     return write_back();
 }

@@ -2,6 +2,7 @@
 
 #include "controller_identity.h"
 #include "controller_status.h"
+#include "coupling_sweep.h"
 #include "device/hid_device.h"
 #include "manual_change.h"
 #include "outcome.h"
@@ -85,7 +86,8 @@ public:
     // tick due later than POLL_MS from now runs at once instead, so that an
     // action never waits for a quiet tick.
     void set_quiet(bool quiet);
-    int poll_ms() const { return quiet_ ? QUIET_POLL_MS : POLL_MS; }
+    // A sweep under way polls at POLL_MS whoever looks: its steps wait for readings.
+    int poll_ms() const { return quiet_ && !sweep_ ? QUIET_POLL_MS : POLL_MS; }
     // From now on a change of the readings alone is announced at most every
     // READINGS_MS (QUIET_READINGS_MS while quiet), by the first tick after
     // that pace has passed, with the latest readings; every other change at
@@ -209,6 +211,25 @@ public:
     // max_ticks (the direct client, which has no timers running).
     void settle(int max_ticks);
 
+    // --- Measuring the lamp's light -------------------------------------------
+    // Sweeps the brightness in manual regulation (CouplingSweep), fed by the
+    // poll cycle; reports coupling_progress and once coupling_finished.
+    // Refused while the window holds unapplied edits, the controller cannot
+    // be reached or is loading, or a sweep runs (measuring). Meanwhile mode,
+    // level, step and apply are refused as measuring, its levels are no
+    // manual changes, and every ending (the last step, cancel, silence,
+    // unplug, sleep, end()) puts back the mode and manual level wanted
+    // before it; when the controller went, its next connection gets them.
+    Refusal start_coupling(Reply reply = {});
+    // Ends the sweep under way as cancelled; nothing when none runs.
+    void cancel_coupling();
+    bool measuring() const { return sweep_.has_value(); }
+    // The sweep's waits; by default CouplingSweep::Timing::from_environment().
+    void set_coupling_timing(CouplingSweep::Timing timing) { coupling_timing_ = timing; }
+    // The monotonic clock (ms) the sweep is fed with; tests give the
+    // simulator's virtual one.
+    void set_clock(std::function<qint64()> now_ms) { clock_ = std::move(now_ms); }
+
 public slots:
     void check_hid_device(); // one device check
     void form_update();    // one poll tick
@@ -229,6 +250,11 @@ signals:
     // it did not answer): the program ends after telling the user. Until then
     // it gets nothing but the load's read, and no poll tick follows.
     void identification_failed(int version_found);
+    // A sweep started (0) or finished a step, of `steps`.
+    void coupling_progress(int step, int steps);
+    // A sweep ended, measured or with the word of why not
+    // (CouplingSweep::CANCELLED, ...). The mode and level are put back first.
+    void coupling_finished(const CouplingResult &result);
 
 private:
     // Poll cycle steps; those returning bool return false when an exchange failed.
@@ -264,6 +290,16 @@ private:
     // retries once the controller is open or gone.
     void follow_open_failure();
     void forget_open_retries();
+    // A tick due later than POLL_MS from now runs at once instead.
+    void hurry_poll();
+    // Why a regulating or configuring action cannot go ahead now.
+    Refusal action_refusal() const;
+    // Feeds the sweep this tick's status read and drives its width.
+    void follow_coupling();
+    // Ends the sweep under way, if any, without a result: `why` is the word.
+    void stop_coupling(const char *why);
+    // Puts back the regulation wanted before the sweep, then says how it ended.
+    void finish_coupling(const CouplingResult &result);
 
     // An action waiting for the controller.
     struct Waiting
@@ -340,4 +376,17 @@ private:
     QTimer *check_timer_ = nullptr;
     QTimer *open_retry_timer_ = nullptr;
     size_t open_retries_made_ = 0; // OPEN_RETRY_MS.size(): spent, or not worth one
+
+    struct Regulation
+    {
+        RegulationMode mode;
+        int level;
+    };
+    std::optional<CouplingSweep> sweep_;
+    Regulation regulation_before_sweep_{RegulationMode::automatic, 0};
+    // Put back by a sweep's ending and not yet carried to the controller:
+    // the next load takes it instead of the controller's own mode.
+    std::optional<Regulation> regulation_to_restore_;
+    CouplingSweep::Timing coupling_timing_ = CouplingSweep::Timing::from_environment();
+    std::function<qint64()> clock_;
 };

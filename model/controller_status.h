@@ -33,6 +33,9 @@ struct ControllerStatus
     int manual_level = 0;                                   // 0..PWM_FULL_SCALE
 
     bool edits_pending = false; // the window holds edits it has not applied
+    // A sweep measuring the lamp's light drives the controller: regulating
+    // actions are refused, and the history leaves these readings out.
+    bool measuring = false;
     // Another program has the controller ("morvane-pwmctl (pid 1234)"); empty when none does.
     QString holder;
     // The device lock could not be made (why); the program then goes on uncoordinated.

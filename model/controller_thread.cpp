@@ -44,6 +44,12 @@ ControllerThread::ControllerThread(HidBackend &backend, Threading threading, QOb
     connect(controller, &Controller::manual_change, this, [this](const ManualChange &change) {
         deliver([this, change] { emit manual_change(change); });
     }, Qt::DirectConnection);
+    connect(controller, &Controller::coupling_progress, this, [this](int step, int steps) {
+        deliver([this, step, steps] { emit coupling_progress(step, steps); });
+    }, Qt::DirectConnection);
+    connect(controller, &Controller::coupling_finished, this, [this](const CouplingResult &result) {
+        deliver([this, result] { emit coupling_finished(result); });
+    }, Qt::DirectConnection);
 
     if (threading == Threading::worker) {
         // Every consumer on this thread (views, D-Bus, the history) takes
@@ -231,4 +237,17 @@ void ControllerThread::set_edits_pending(bool pending)
     edits_pending_ = pending;
     status_.edits_pending = pending;
     run([pending](Controller &controller) { controller.set_edits_pending(pending); });
+}
+
+void ControllerThread::start_coupling(Reply reply)
+{
+    if (refused_as_closing(reply))
+        return;
+    emit action_asked();
+    run([answered = answer(std::move(reply))](Controller &controller) { controller.start_coupling(answered); });
+}
+
+void ControllerThread::cancel_coupling()
+{
+    run([](Controller &controller) { controller.cancel_coupling(); });
 }

@@ -2,6 +2,7 @@
 
 #include "controller_identity.h"
 #include "controller_status.h"
+#include "coupling_result.h"
 #include "manual_change.h"
 #include "outcome.h"
 #include "protocol/config_block.h"
@@ -87,6 +88,12 @@ public:
     bool closing() const { return closing_; }
     // Bounded wait for a load under way: done once loaded, refused otherwise.
     void when_loaded(Reply reply);
+    // Measures the lamp's light (Controller::start_coupling): `reply` says
+    // at once whether the sweep started; coupling_progress and once
+    // coupling_finished follow.
+    void start_coupling(Reply reply = {});
+    // Ends the sweep under way as cancelled; nothing when none runs.
+    void cancel_coupling();
     // The window's edits are not applied: the window's word, kept here
     // over every status copy from the Controller's thread, which may be
     // older than the last change.
@@ -106,6 +113,9 @@ signals:
     // The controller did not identify as version 1 (version_found, -1 when it did not answer).
     void identification_failed(int version_found);
     void manual_change(const ManualChange &change);
+    // See Controller::coupling_progress and coupling_finished.
+    void coupling_progress(int step, int steps);
+    void coupling_finished(const CouplingResult &result);
 
 private:
     // Runs `job` on the Controller's thread.

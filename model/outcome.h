@@ -14,6 +14,7 @@ enum class Refusal {
     held_elsewhere, // another program has the controller open
     busy,           // an earlier write is still on its way
     closing,        // the program is ending: its write-back is the last exchange
+    measuring,      // a sweep measuring the lamp's light drives the controller
     // Several controllers are present and the action named none of them
     // (ControllerRegistry::only() has none to give).
     several_controllers,

@@ -38,6 +38,8 @@ QString refusal_text(Refusal refusal, const QString &holder, const QStringList &
         return OutcomeWords::tr("An earlier write is still on its way; try again in a moment.");
     case Refusal::closing:
         return OutcomeWords::tr("The program is closing: it takes no more changes.");
+    case Refusal::measuring:
+        return OutcomeWords::tr("The lamp's light is being measured; wait for the measurement to end or cancel it.");
     case Refusal::several_controllers:
         // Without the ids (a notice on screen) there is no option to name either.
         return candidates.isEmpty()

@@ -24,6 +24,7 @@ void Controller::tick()
     level_sent_ = false;
     if (!hid_device_.connected()) {
         live_ = false;
+        stop_coupling(CouplingSweep::UNPLUGGED);
         if (settling())
             answer_all(Outcome::refused(unavailable()));
         return;
@@ -76,7 +77,13 @@ bool Controller::load_config()
     loading_ = true;
     if (!as_before_sleep)
         emit configuration_loaded();
-    choose_mode(controller_mode());
+    if (regulation_to_restore_) {
+        // A sweep's ending put it back while the controller was away.
+        wanted_mode_ = regulation_to_restore_->mode;
+        set_level(regulation_to_restore_->level);
+    } else {
+        choose_mode(controller_mode());
+    }
     loading_ = false;
     // The brightness read-out waits for the status pass that follows.
     return true;
@@ -95,9 +102,12 @@ bool Controller::status_pass()
     status_connection_ = hid_device_.connection_serial();
     note_light_reading();
     brightness_width_ = int(stored_config_.pwm_width());
+    follow_coupling();
 
     // A client that came to read holds the regulation: nothing is sent.
     const bool passed = regulation_held_ || carry_regulation();
+    if (passed && !measuring())
+        regulation_to_restore_.reset(); // carried
     return passed;
 }
 
@@ -150,8 +160,10 @@ void Controller::note_status_read(bool answered, qint64 started_ms)
     if (failed_reads_++ == 0)
         first_failed_read_ = QDateTime::fromMSecsSinceEpoch(started_ms, Qt::UTC);
     link_failed_ = hid_device_.last_failure() == HidDevice::Failure::link;
-    if (!link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS)
+    if (!link_failed_ && failed_reads_ >= SILENT_AFTER_FAILED_READS) {
         silent_ = true;
+        stop_coupling(CouplingSweep::SILENT);
+    }
     keep_checking(); // a failed link: gone or silent, a device check tells
 
 }

@@ -9,3 +9,10 @@ constexpr int pwm_percent(int width)
 {
     return width * 100 / PWM_FULL_SCALE;
 }
+
+// The smallest width that reads as `percent` (0..100) through pwm_percent:
+// 10 gives 57, 50 gives 282.
+constexpr int pwm_width_of_percent(int percent)
+{
+    return (percent * PWM_FULL_SCALE + 99) / 100;
+}

@@ -1028,6 +1028,10 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>Several controllers are connected (%1); choose one with --device.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The lamp&apos;s light is being measured; wait for the measurement to end or cancel it.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>

@@ -1081,6 +1081,10 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>Several controllers are connected (%1); choose one with --device.</source>
         <translation>Подключено несколько контроллеров (%1); выберите один с помощью --device.</translation>
     </message>
+    <message>
+        <source>The lamp&apos;s light is being measured; wait for the measurement to end or cancel it.</source>
+        <translation>Идёт измерение света лампы; дождитесь его окончания или отмените его.</translation>
+    </message>
 </context>
 <context>
     <name>PortalHotKeyGrabber</name>

@@ -4,6 +4,7 @@
 #include "tray_state_icon.h"
 
 #include "protocol/commands.h"
+#include "protocol/pwm_percent.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -194,7 +195,7 @@ void TrayIcon::add_regulation(QMenu *into, QAction *before, int index)
     for (int percent : MENU_LEVELS) {
         QAction *level = add(tr("Яркость %1 %").arg(percent));
         // The width whose truncated percentage is this one, as the window's slider.
-        const int width = (percent * PWM_FULL_SCALE + 99) / 100;
+        const int width = pwm_width_of_percent(percent);
         connect(level, &QAction::triggered, this, [this, id, width] { emit level_chosen(id(), width); });
         regulation.manual_actions << level;
     }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -47,6 +48,10 @@ private slots:
     void curve_width_data();
     void curve_width();
     void regulation_follows_the_curve();
+    void room_reading_data();
+    void room_reading();
+    void timed_regulation_data();
+    void timed_regulation();
     void each_handle_has_its_own_queue();
     void unplug_kills_old_handles();
     void controllers_on_threads_of_their_own();
@@ -184,6 +189,121 @@ void TestSimController::regulation_follows_the_curve()
 
     handle(firmware, cmd_set_mode, QByteArray("\x00", 1));
     QCOMPARE(firmware.state().config.pwm_width(), 30u);
+}
+
+// The room as {ambient, drift, k, noise, settle_ms}: the lamp goes from off
+// to half width at 0 ms and the reading, taken 200 times at `at_ms`, stays in
+// [low, high] and moves exactly when there is noise.
+void TestSimController::room_reading_data()
+{
+    QTest::addColumn<QList<double>>("room");
+    QTest::addColumn<qint64>("at_ms");
+    QTest::addColumn<unsigned>("low");
+    QTest::addColumn<unsigned>("high");
+
+    QTest::newRow("no room: the reading stays as set") << QList<double>{0, 0, 0, 0, 0} << qint64(900) << 512u << 512u;
+    QTest::newRow("no coupling: the ambient alone") << QList<double>{300, 0, 0, 0, 0} << qint64(900) << 300u << 300u;
+    QTest::newRow("at the change: still dark") << QList<double>{300, 0, 2.5, 0, 150} << qint64(0) << 300u << 300u;
+    QTest::newRow("halfway through settling") << QList<double>{300, 0, 2.5, 0, 150} << qint64(75) << 362u << 363u;
+    QTest::newRow("settled: k per percent") << QList<double>{300, 0, 2.5, 0, 150} << qint64(150) << 425u << 425u;
+    QTest::newRow("noise within its bounds") << QList<double>{300, 0, 2.5, 3, 0} << qint64(900) << 422u << 428u;
+    QTest::newRow("the ambient drifts") << QList<double>{300, 10, 2.5, 0, 0} << qint64(2000) << 445u << 445u;
+}
+
+void TestSimController::room_reading()
+{
+    QFETCH(QList<double>, room);
+    QFETCH(qint64, at_ms);
+    QFETCH(unsigned, low);
+    QFETCH(unsigned, high);
+
+    SimState state;
+    state.config.set_regulation_mode(1);
+    state.config.set_pwm_width(0);
+    state.room = {room[0], room[1], room[2], int(room[3]), int(room[4])};
+    SimFirmware firmware(state);
+    const unsigned char half_width[4] = {0, cmd_set_pwm_width, 282 / 4, 282 % 4};
+    firmware.handle(half_width, sizeof half_width, 0);
+
+    std::set<unsigned> seen;
+    const unsigned char read_state[2] = {0, cmd_read_state};
+    for (int i = 0; i < 200; ++i) {
+        const SimReply reply = firmware.handle(read_state, sizeof read_state, at_ms);
+        seen.insert(reply[3] * 256u + reply[4]);
+    }
+    QVERIFY2(*seen.begin() >= low && *seen.rbegin() <= high,
+             qPrintable(QStringLiteral("%1..%2").arg(*seen.begin()).arg(*seen.rbegin())));
+    QCOMPARE(seen.size() > 1, room[3] > 0);
+}
+
+// The timed model in a room with ambient 320 and the lamp settling in 150 ms;
+// the curve runs linearly from (light, %) to (light, %), flat beyond. The
+// host reads the width every 500 ms for a minute, from a dark lamp on.
+void TestSimController::timed_regulation_data()
+{
+    QTest::addColumn<QList<int>>("curve");
+    QTest::addColumn<double>("k");
+    QTest::addColumn<int>("noise");
+    QTest::addColumn<int>("min_reversals"); // moves of at least 2 % against the last
+    QTest::addColumn<int>("max_reversals");
+    QTest::addColumn<QList<int>>("final_percent"); // lowest, highest over the last 10 s
+
+    const QList<int> steep_falling{300, 100, 500, 0};
+    const QList<int> flat_falling{300, 60, 700, 40};
+    const QList<int> steep_rising{300, 0, 500, 100};
+    const QList<int> gain_0_4{300, 70, 500, 50};
+    QTest::newRow("steep falling curve, strong coupling: hunts")
+        << steep_falling << 4.0 << 0 << 6 << 60 << QList<int>{0, 100};
+    QTest::newRow("steep falling curve, no coupling: settles")
+        << steep_falling << 0.0 << 0 << 0 << 0 << QList<int>{90, 90};
+    QTest::newRow("flat falling curve, strong coupling: settles")
+        << flat_falling << 4.0 << 0 << 0 << 1 << QList<int>{48, 50};
+    QTest::newRow("loop gain 0.4: settles") << gain_0_4 << 4.0 << 0 << 0 << 1 << QList<int>{47, 50};
+    QTest::newRow("flat curve, noisy sensor: settles") << flat_falling << 4.0 << 3 << 0 << 1 << QList<int>{48, 50};
+    QTest::newRow("steep rising curve, strong coupling: runs away")
+        << steep_rising << 4.0 << 0 << 0 << 0 << QList<int>{100, 100};
+}
+
+void TestSimController::timed_regulation()
+{
+    QFETCH(QList<int>, curve);
+    QFETCH(double, k);
+    QFETCH(int, noise);
+    QFETCH(int, min_reversals);
+    QFETCH(int, max_reversals);
+    QFETCH(QList<int>, final_percent);
+
+    SimState state;
+    state.follow_curve = state.timed_regulation = true;
+    state.room = {320, 0, k, noise, 150};
+    state.config.set_pwm_width(0);
+    for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) { // points 2..6 span the slope
+        const int along = point - 2;
+        const int percent = curve[1] + (curve[3] - curve[1]) * std::clamp(along, 0, 4) / 4;
+        state.config.set_auto_light(point, unsigned(point == 1 ? 0 : curve[0] + (curve[2] - curve[0]) * along / 4));
+        state.config.set_auto_pwm(point, unsigned(percent * PWM_FULL_SCALE / 100));
+    }
+    SimFirmware firmware(state);
+
+    const unsigned char read_state[2] = {0, cmd_read_state};
+    int reversals = 0;
+    int direction = 0;
+    QList<int> percents;
+    for (int ms = 0, width = 0; ms <= 60000; ms += 500) {
+        const SimReply reply = firmware.handle(read_state, sizeof read_state, ms);
+        const int moved = reply[1] * 256 + reply[2] - width;
+        width += moved;
+        percents.append(width * 100 / PWM_FULL_SCALE);
+        if (std::abs(moved) >= PWM_FULL_SCALE / 50) {
+            reversals += direction != 0 && (moved > 0) != (direction > 0);
+            direction = moved;
+        }
+    }
+    const auto [lowest, highest] = std::minmax_element(percents.end() - 21, percents.end());
+    QVERIFY2(reversals >= min_reversals && reversals <= max_reversals, qPrintable(QString::number(reversals)));
+    QVERIFY2(*lowest >= final_percent[0] && *highest <= final_percent[1],
+             qPrintable(QStringLiteral("%1..%2").arg(*lowest).arg(*highest)));
+    QCOMPARE(*highest - *lowest >= 10, min_reversals > 0); // hunting swings to the end
 }
 
 void TestSimController::each_handle_has_its_own_queue()

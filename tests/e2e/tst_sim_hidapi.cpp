@@ -304,6 +304,26 @@ void TestSimHidapi::answers_from_firmware()
     QCOMPARE(block.light_adc(), 777u);
     QCOMPARE(block.auto_light(3), 500u);
     QCOMPARE(hid_.send_feature_report(device, report.data(), report.size()), -1);
+
+    // A lamp at half width adds k per percent to the ambient; without
+    // ambient= the light file gives it.
+    const auto light_at_half_width = [&] {
+        for (const auto &each : {request(cmd_set_mode, QByteArray("\x01")),
+                                 request(cmd_set_pwm_width, QByteArray("\x46\x02")), request(cmd_read_state)}) {
+            hid_.write(device, each.data(), each.size());
+            hid_.read_timeout(device, reply, sizeof reply, SLICE_MS);
+        }
+        return reply[3] * 256u + reply[4];
+    };
+    set(QStringLiteral("room"), QStringLiteral("k=2 ambient=300"));
+    QCOMPARE(light_at_half_width(), 400u);
+    set(QStringLiteral("room"), QStringLiteral("settle_ms=0 k=2"));
+    QCOMPARE(light_at_half_width(), 877u);
+    set(QStringLiteral("room"), QStringLiteral("k=1 k=3")); // unreadable: the last good one stays
+    QCOMPARE(light_at_half_width(), 877u);
+    QFile::remove(dir_.filePath(QStringLiteral("room")));
+    QTest::qSleep(6);
+    QCOMPARE(light_at_half_width(), 777u);
     hid_.close(device);
 }
 

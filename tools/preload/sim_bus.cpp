@@ -127,8 +127,10 @@ const SimBus::ControlFile SimBus::FILES[] = {
     {"plugged", &SimBus::apply_plugged},
     {"version", &SimBus::apply_version},
     {"light", &SimBus::apply_light},
+    {"room", &SimBus::apply_room},
     {"mode", &SimBus::apply_mode},
     {"pwm_width", &SimBus::apply_pwm_width},
+    {"regulate", &SimBus::apply_regulate},
     {"faults", &SimBus::apply_faults},
 };
 
@@ -284,6 +286,16 @@ void SimBus::apply_light(SimController &controller, const std::string *content)
                   "note light: expected N, const N, sine MID AMP PERIOD_MS or ramp FROM TO PERIOD_MS");
 }
 
+void SimBus::apply_room(SimController &controller, const std::string *content)
+{
+    const std::optional<RoomSettings> settings = content ? parse_room(*content) : RoomSettings();
+    if (settings)
+        controller.room_file = *settings;
+    else
+        log_event(&controller,
+                  "note room: expected k=N ambient=N noise=N settle_ms=N drift=N seed=N, each at most once");
+}
+
 // The mode is set once, when the file appears or changes; the host may
 // switch it later with cmd_set_mode.
 void SimBus::apply_mode(SimController &controller, const std::string *content)
@@ -312,6 +324,14 @@ void SimBus::apply_pwm_width(SimController &controller, const std::string *conte
     } else {
         log_event(&controller, "note pwm_width: expected 0..65535 or curve");
     }
+}
+
+void SimBus::apply_regulate(SimController &controller, const std::string *content)
+{
+    if (const std::optional<long> timed = content ? parse_number(*content, 0, 1) : 0)
+        controller.firmware.state().timed_regulation = *timed == 1;
+    else
+        log_event(&controller, "note regulate: expected 0 or 1");
 }
 
 void SimBus::apply_faults(SimController &controller, const std::string *content)
@@ -683,9 +703,13 @@ int SimBus::write(hid_device *device, const unsigned char *data, size_t length)
         return int(length);
 
     const long long now = now_ms();
-    SimFirmware &firmware = controller.firmware;
-    firmware.state().config.set_light_adc(controller.light.reading_at(now - start_ms_));
-    const SimReply reply = firmware.handle(data, std::min(length, size_t(REPORT_SIZE)));
+    SimState &state = controller.firmware.state();
+    const unsigned light = controller.light.reading_at(now - start_ms_);
+    state.config.set_light_adc(light);
+    state.room = controller.room_file.room;
+    if (!controller.room_file.own_ambient)
+        state.room.ambient = light;
+    const SimReply reply = controller.firmware.handle(data, std::min(length, size_t(REPORT_SIZE)), now - start_ms_);
     save_state(controller);
     if (hit(FaultKind::unplug_mid_exchange)) {
         set_plugged(controller, false);

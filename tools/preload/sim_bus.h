@@ -43,6 +43,7 @@ struct SimController
     std::string next_port; // from the `port` file, taken on at the next plug-in
     SimFirmware firmware;
     LightModel light;
+    RoomSettings room_file; // the `room` file as last applied
     std::vector<WireFault> faults;
     // Where a deny_open's for=MS counts from: the last plug-in or the
     // faults file's arrival, whichever came later.
@@ -160,8 +161,10 @@ private:
     void apply_plugged(SimController &controller, const std::string *content);
     void apply_version(SimController &controller, const std::string *content);
     void apply_light(SimController &controller, const std::string *content);
+    void apply_room(SimController &controller, const std::string *content);
     void apply_mode(SimController &controller, const std::string *content);
     void apply_pwm_width(SimController &controller, const std::string *content);
+    void apply_regulate(SimController &controller, const std::string *content);
     void apply_faults(SimController &controller, const std::string *content);
 
     void set_plugged(SimController &controller, bool plugged);

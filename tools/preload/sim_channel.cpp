@@ -1,5 +1,6 @@
 #include "sim_channel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -188,6 +189,45 @@ std::optional<LightModel> LightModel::parse(const std::string &text)
         return std::nullopt;
     }
     return model;
+}
+
+std::optional<RoomSettings> parse_room(const std::string &text)
+{
+    constexpr double COUNTS_MAX = double(LIGHT_MAX);
+    constexpr long SETTLE_MAX_MS = 600000;
+    RoomSettings settings;
+    SimRoom &room = settings.room;
+    std::vector<std::string> seen;
+    for (const std::string &word : words(text)) {
+        const size_t eq = word.find('=');
+        if (eq == std::string::npos)
+            return std::nullopt;
+        const std::string key = word.substr(0, eq);
+        const std::string arg = word.substr(eq + 1);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            return std::nullopt;
+        seen.push_back(key);
+        const std::optional<double> real = parse_real(arg);
+        const auto within = [&real](double min, double max) { return real && *real >= min && *real <= max; };
+        std::optional<long> whole;
+        if (key == "k" && within(-COUNTS_MAX, COUNTS_MAX)) {
+            room.lamp_counts_per_percent = *real;
+        } else if (key == "ambient" && within(0, COUNTS_MAX)) {
+            room.ambient = *real;
+            settings.own_ambient = true;
+        } else if (key == "drift" && within(-COUNTS_MAX, COUNTS_MAX)) {
+            room.ambient_drift_per_s = *real;
+        } else if (key == "noise" && (whole = parse_number(arg, 0, LIGHT_MAX))) {
+            room.noise_counts = int(*whole);
+        } else if (key == "settle_ms" && (whole = parse_number(arg, 0, SETTLE_MAX_MS))) {
+            room.lamp_settle_ms = int(*whole);
+        } else if (key == "seed" && (whole = parse_number(arg, 0, 0xFFFFFFFFL))) {
+            room.noise_seed = unsigned(*whole);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return settings;
 }
 
 unsigned LightModel::reading_at(long long ms) const

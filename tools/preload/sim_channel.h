@@ -6,6 +6,7 @@
 // Bad text never throws: it is refused (std::nullopt) or skipped with a note.
 
 #include "protocol/config_block.h"
+#include "tools/sim/sim_firmware.h"
 
 #include <optional>
 #include <string>
@@ -27,6 +28,19 @@ struct LightModel
     static std::optional<LightModel> parse(const std::string &text);
     unsigned reading_at(long long ms) const;
 };
+
+// The `room` file: how much of the lamp's own light reaches the sensor.
+//   [k=COUNTS_PER_PERCENT] [ambient=COUNTS] [noise=COUNTS] [settle_ms=MS]
+//   [drift=COUNTS_PER_S] [seed=N]
+// Keys in any order, each at most once; left out: 0 (seed 1). Without
+// ambient= the `light` file's reading is the ambient the lamp adds to.
+struct RoomSettings
+{
+    SimRoom room;
+    bool own_ambient = false; // ambient= given
+};
+
+std::optional<RoomSettings> parse_room(const std::string &text);
 
 enum class FaultKind {
     write_fails,         // the write fails; the controller sees nothing

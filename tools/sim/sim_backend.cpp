@@ -247,6 +247,12 @@ std::vector<int> SimBackend::open_devices() const
     return devices;
 }
 
+void SimBackend::advance_clock(long long ms)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    clock_ms_ += std::max(ms, 0LL);
+}
+
 long long SimBackend::now_ms() const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -355,7 +361,7 @@ int SimBackend::write(HidHandle *handle, const unsigned char *data, size_t lengt
     if (hit(faults, SimFaultKind::silent))
         return int(length);
 
-    const SimReply reply = nodes_[device].firmware.handle(data, length);
+    const SimReply reply = nodes_[device].firmware.handle(data, length, clock_ms_);
     if (hit(faults, SimFaultKind::unplug_mid_exchange)) {
         unplug(device);
         return int(length);

@@ -131,7 +131,13 @@ public:
     // a bind, a change); a remove names only the node, as after an unplug.
     void send_event(int device, HidEvent::Action action);
 
+    // Lets virtual time pass, as between two polls: the firmware's room and
+    // regulation see it at the next request.
+    void advance_clock(long long ms);
+
     // --- What happened --------------------------------------------------------
+    // The virtual clock, also the firmware's: it moves on by a read's time-out
+    // when nothing came, and by advance_clock().
     long long now_ms() const;
     const std::vector<SimWireRecord> &wire() const;
     const std::vector<SimReadCall> &reads() const;
