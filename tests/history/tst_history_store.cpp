@@ -370,6 +370,7 @@ private slots:
         const Points line{{0, 100}, {50, 200}, {100, 300}, {50, 200}, {0, 100}};
         QTest::newRow("on a line") << line << 100 << true << 2.0 << 1.0 << true;
         QTest::newRow("no lamp light") << Points{{0, 100}, {100, 100}} << 100 << true << 0.0 << -1.0 << true;
+        QTest::newRow("no lamp light, eleven steps") << Points(11, {10, 512}) << 512 << true << 0.0 << -1.0 << true;
         QTest::newRow("scattered") << Points{{0, 100}, {0, 120}, {100, 110}, {100, 130}} << 100 << true << 0.1 << 0.2
                                    << true;
         QTest::newRow("room moved 12 % and 12 counts") << line << 112 << true << 2.0 << 1.0 << false;
