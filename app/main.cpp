@@ -107,7 +107,7 @@ int main(int argc, char **argv)
     });
     // The curve window shows the history of the controller the window shows.
     QObject::connect(&window, &Widget::history_wanted, &history,
-                     [&history, &window](const ConfigBlock &current, LightPositions positions) {
+                     [&history, &window](const std::optional<ConfigBlock> &current, LightPositions positions) {
                          history.request_summary(current, positions, window.shown().identity().id);
                      });
     QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);

@@ -37,7 +37,7 @@ int main(int argc, char **argv)
     Widget &window = bench.view();
     window.show();
     bool proposal_shown = false;
-    QObject::connect(&window, &Widget::history_wanted, [&](const ConfigBlock &config, LightPositions positions) {
+    QObject::connect(&window, &Widget::history_wanted, [&](const std::optional<ConfigBlock> &config, LightPositions positions) {
         const HistorySummary summary =
             summarise_history(store, QString(), config, positions, QDateTime::currentMSecsSinceEpoch());
         proposal_shown = summary.histogram.total_seconds > 0 && summary.proposal.made;

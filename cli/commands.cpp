@@ -4,6 +4,7 @@
 #include "history/curve_fit.h"
 #include "history/history_store.h"
 #include "model/config_file.h"
+#include "model/loop_gain.h"
 #include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "protocol/pwm_percent.h"
@@ -19,6 +20,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -479,6 +482,7 @@ ExitCode CommandRunner::import_config(const CommandLine &line)
              << '\n';
         return ExitCode::done;
     }
+    warn_about_loop_gain(checked, access_.status().identity);
     out_ << (dry_run ? tr("Would change:") : tr("Changing:")) << '\n';
     for (const QString &change : changes)
         out_ << "  " << change << '\n';
@@ -489,6 +493,26 @@ ExitCode CommandRunner::import_config(const CommandLine &line)
         return failed(answer);
     out_ << tr("Written.") << '\n';
     return ExitCode::done;
+}
+
+void CommandRunner::warn_about_loop_gain(const ConfigBlock &config, const QString &identity)
+{
+    if (identity.isEmpty())
+        return;
+    const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
+    const std::optional<double> coupling = store.is_open() ? measured_coupling(store.last_coupling(identity)) : std::nullopt;
+    const std::optional<SegmentGain> strongest = coupling ? strongest_segment(config, *coupling) : std::nullopt;
+    if (!strongest || strongest->strength != GainStrength::will)
+        return;
+    const QString effect = strongest->rising ? tr("the brightness may run away to full") : tr("the brightness will hunt");
+    err_ << "morvane-pwmctl: "
+         << tr("warning: between points %1 and %2 the lamp's own light comes back with a loop gain of %3, so %4; "
+               "flatten that segment, or raise the averaging or the switching delay")
+                .arg(strongest->from_point)
+                .arg(strongest->to_point)
+                .arg(std::abs(strongest->gain), 0, 'f', 1)
+                .arg(effect)
+         << Qt::endl;
 }
 
 ExitCode CommandRunner::history(const CommandLine &line)
@@ -610,7 +634,8 @@ ExitCode CommandRunner::propose(const CommandLine &line)
     const CurveProposal proposal = CurveFit::propose(
         store.corrections_to_learn_from(current->identity, now_ms + 1),
         store.light_histogram(current->identity, now_ms / 1000 - histogram_days * 24 * 3600), current->config,
-        line.positions_time ? LightPositions::follow_time : LightPositions::keep);
+        line.positions_time ? LightPositions::follow_time : LightPositions::keep,
+        measured_coupling(store.last_coupling(current->identity)));
     if (!proposal.made)
         return failed(Answer::failure(tr("no proposal: %1").arg(proposal.explanation)));
 

@@ -56,6 +56,9 @@ private:
     ExitCode regulate(const std::function<Answer()> &change);
     // The controller opened, then its configuration.
     Answer read_configuration(ConfigBlock *config);
+    // A warning when `config` has a segment at which the lamp's own light,
+    // as last measured for the controller, would make it hunt or run away.
+    void warn_about_loop_gain(const ConfigBlock &config, const QString &identity);
 
     // coupling --last: the result kept in the history.
     ExitCode last_coupling(const CommandLine &line);

@@ -1,5 +1,6 @@
 #include "curve_fit.h"
 
+#include "model/loop_gain.h"
 #include "protocol/config_ranges.h"
 
 #include <QStringList>
@@ -17,6 +18,9 @@ constexpr double PRIOR_WEIGHT = 1.0; // the current curve counts as one correcti
 // it, near its neighbours) leave it where it is.
 constexpr double MIN_POINT_WEIGHT = 0.5;
 constexpr qint64 DAY_MS = 24 * 3600 * 1000;
+// Each round closes a share of every point's difference; histories settle in
+// a hundred rounds at most in the tests, so this only stops a curve flipping.
+constexpr int MAX_ROUNDS = 400;
 
 struct Observation
 {
@@ -146,6 +150,109 @@ std::optional<std::array<double, POINTS>> time_quantiles(const LightHistogram &h
     return lights;
 }
 
+// Flattens the levels (by light order, whole widths) so that every segment's
+// loop gain stays below MAY_GAIN. The most trusted point keeps its level and
+// the others follow it outwards, each as near its own as the limit lets it:
+// a curve that never falls still never falls. Whether anything moved.
+bool limit_gain(std::vector<double> &levels, const std::vector<double> &lights, const std::vector<double> &trust,
+                double counts_per_percent)
+{
+    const double slope = width_slope_below(MAY_GAIN, counts_per_percent);
+    // The largest whole change over `span` that stays strictly below the slope.
+    const auto allowed = [&](double span) { return std::max(0.0, std::ceil(slope * span) - 1); };
+    const std::vector<double> wanted = levels;
+    const int anchor = int(std::max_element(trust.begin(), trust.end()) - trust.begin());
+    for (int k = anchor + 1; k < int(levels.size()); ++k) {
+        const double reach = allowed(lights[k] - lights[k - 1]);
+        levels[k] = std::clamp(levels[k], levels[k - 1] - reach, levels[k - 1] + reach);
+    }
+    for (int k = anchor - 1; k >= 0; --k) {
+        const double reach = allowed(lights[k + 1] - lights[k]);
+        levels[k] = std::clamp(levels[k], levels[k + 1] - reach, levels[k + 1] + reach);
+    }
+    return levels != wanted;
+}
+
+// By point in light order: the corrections that count for it, by index, and
+// how much. The points' lights stay through the rounds, and so do these.
+using Reaches = std::array<std::vector<std::pair<size_t, double>>, POINTS>;
+
+Reaches reaches_of(const Curve &curve, const std::vector<Observation> &observations, const std::array<int, POINTS> &order)
+{
+    std::array<double, POINTS> lights;
+    for (int i = 0; i < POINTS; ++i)
+        lights[i] = curve[i].light;
+    Reaches reaches;
+    for (int k = 0; k < POINTS; ++k)
+        for (size_t index = 0; index < observations.size(); ++index)
+            if (const double w = weight(lights, order, k, observations[index].light); w > 0)
+                reaches[k].emplace_back(index, w);
+    return reaches;
+}
+
+// One round of the rule on `curve` (its lights stay): each point moves by
+// the weighted median of the corrections' differences from `curve`, shrunk
+// by one correction's weight; then, where the owner's curve never falls,
+// the levels are made non-decreasing; then, with a measured coupling, no
+// segment is left steep enough to hunt.
+Curve pulled_once(const Curve &curve, const std::vector<Observation> &observations, const Reaches &reaches,
+                  const std::array<int, POINTS> &order, bool rising, std::optional<double> counts_per_percent)
+{
+    std::vector<double> differences;
+    for (const Observation &seen : observations)
+        differences.push_back(seen.level - level_at(curve, seen.light));
+    std::vector<double> levels;
+    std::vector<double> trust;
+    for (int k = 0; k < POINTS; ++k) {
+        std::vector<std::pair<double, double>> pulls;
+        double weights = 0;
+        for (const auto &[index, w] : reaches[k]) {
+            pulls.emplace_back(differences[index], w);
+            weights += w;
+        }
+        const bool pulled = weights >= MIN_POINT_WEIGHT;
+        levels.push_back(curve[order[k]].width + (pulled ? weighted_median(pulls) * weights / (weights + PRIOR_WEIGHT) : 0));
+        trust.push_back(weights + PRIOR_WEIGHT);
+    }
+    if (rising)
+        levels = isotonic(levels, trust);
+    // Whole values from here on: the limit holds for what is written.
+    std::vector<double> ordered_lights;
+    for (int k = 0; k < POINTS; ++k) {
+        ordered_lights.push_back(curve[order[k]].light);
+        levels[k] = clamped(std::lround(levels[k]), AUTO_PWM_RANGE);
+    }
+    if (counts_per_percent)
+        limit_gain(levels, ordered_lights, trust, *counts_per_percent);
+    Curve moved = curve;
+    for (int k = 0; k < POINTS; ++k)
+        moved[order[k]].width = unsigned(levels[k]);
+    return moved;
+}
+
+bool same_levels(const Curve &a, const Curve &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), [](const CurvePoint &p, const CurvePoint &q) { return p.width == q.width; });
+}
+
+// The rule applied until a round moves nothing: the corrections' differences
+// are measured against the curve they would leave behind, so that proposing
+// again after this curve is applied finds nothing to change. Shrinking,
+// rounding and the isotonic step each stop short of that in one round.
+// Nothing when the rounds keep moving (rounding that flips a point to and fro).
+std::optional<Curve> settle(Curve curve, const std::vector<Observation> &observations,
+                            const std::array<int, POINTS> &order, bool rising, std::optional<double> counts_per_percent)
+{
+    const Reaches reaches = reaches_of(curve, observations, order);
+    for (int round = 0; round < MAX_ROUNDS; ++round) {
+        const Curve moved = pulled_once(curve, observations, reaches, order, rising, counts_per_percent);
+        if (same_levels(moved, curve))
+            return curve;
+        curve = moved;
+    }
+    return std::nullopt;
+}
+
 QString points_text(const std::array<bool, POINTS> &changed)
 {
     QStringList numbers;
@@ -160,7 +267,8 @@ QString points_text(const std::array<bool, POINTS> &changed)
     return CurveFit::tr("points %1 would change").arg(CurveFit::tr("%1 and %2").arg(numbers.join(QStringLiteral(", ")), last));
 }
 
-QString explanation(const std::vector<CorrectionRow> &corrections, const std::array<bool, POINTS> &changed)
+QString explanation(const std::vector<CorrectionRow> &corrections, const std::array<bool, POINTS> &changed,
+                    bool limited)
 {
     const auto [first, last] = std::minmax_element(corrections.begin(), corrections.end(),
                                                    [](const auto &a, const auto &b) { return a.time_ms < b.time_ms; });
@@ -168,7 +276,9 @@ QString explanation(const std::vector<CorrectionRow> &corrections, const std::ar
     const int count = int(corrections.size());
     const QString corrections_text = count == 1 ? CurveFit::tr("1 correction") : CurveFit::tr("%n corrections", nullptr, count);
     const QString days_text = days == 1 ? CurveFit::tr("1 day") : CurveFit::tr("%n days", nullptr, days);
-    return CurveFit::tr("%1 over %2; %3").arg(corrections_text, days_text, points_text(changed));
+    const QString text = CurveFit::tr("%1 over %2; %3").arg(corrections_text, days_text, points_text(changed));
+    return limited ? CurveFit::tr("%1; slopes limited so that the lamp's own light cannot make it hunt").arg(text)
+                   : text;
 }
 
 } // namespace
@@ -182,7 +292,8 @@ Curve curve_of(const ConfigBlock &config)
 }
 
 CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, const LightHistogram &histogram,
-                                const ConfigBlock &current, LightPositions positions)
+                                const ConfigBlock &current, LightPositions positions,
+                                std::optional<double> counts_per_percent)
 {
     CurveProposal proposal;
     Curve now = curve_of(current);
@@ -222,37 +333,40 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
         return proposal;
     }
 
-    // Each point in light order: where it would be, and how far the
-    // corrections around it pull it.
-    std::vector<double> levels;
-    std::vector<double> trust;
-    for (int k = 0; k < POINTS; ++k) {
-        const int point = order[k];
-        const double base = positions == LightPositions::keep ? now[point].width : level_at(now, lights[point]);
-        std::vector<std::pair<double, double>> pulls;
-        double weights = 0;
-        for (const Observation &seen : observations) {
-            const double w = weight(lights, order, k, seen.light);
-            if (w > 0) {
-                pulls.emplace_back(seen.level - level_at(now, seen.light), w);
-                weights += w;
-            }
-        }
-        const bool pulled = weights >= MIN_POINT_WEIGHT;
-        levels.push_back(base + (pulled ? weighted_median(pulls) * weights / (weights + PRIOR_WEIGHT) : 0));
-        trust.push_back(weights + PRIOR_WEIGHT);
+    // The curve the rule starts from: the points where they will be, each at
+    // the level the current curve drives there.
+    Curve start;
+    for (int point = 0; point < POINTS; ++point)
+        start[point] = {clamped(std::lround(lights[point]), AUTO_LIGHT_RANGE),
+                        clamped(std::lround(positions == LightPositions::keep ? now[point].width
+                                                                              : level_at(now, lights[point])),
+                                AUTO_PWM_RANGE)};
+    const auto never_falls = [&](const Curve &curve) {
+        for (int k = 1; k < POINTS; ++k)
+            if (curve[order[k]].width < curve[order[k - 1]].width)
+                return false;
+        return true;
+    };
+    // A proposal that never falls is kept so once applied (the owner's curve
+    // then never falls): it settles under that rule too.
+    const auto fit = [&](std::optional<double> coupling) {
+        const bool owner_rises = never_falls(now);
+        std::optional<Curve> settled = settle(start, observations, order, owner_rises, coupling);
+        if (settled && !owner_rises && never_falls(*settled))
+            settled = settle(*settled, observations, order, true, coupling);
+        return settled;
+    };
+    const std::optional<Curve> settled = fit(counts_per_percent);
+    const bool limited = settled && counts_per_percent && !same_levels(fit(std::nullopt).value_or(*settled), *settled);
+    if (!settled) {
+        proposal.explanation = tr("the corrections pull the curve back and forth; no proposal");
+        return proposal;
     }
-    bool owner_rises = true;
-    for (int k = 1; k < POINTS; ++k)
-        owner_rises = owner_rises && now[order[k]].width >= now[order[k - 1]].width;
-    if (owner_rises)
-        levels = isotonic(levels, trust);
 
     proposal.config = current;
     for (int k = 0; k < POINTS; ++k) {
         const int point = order[k];
-        proposal.points[point] = {clamped(std::lround(lights[point]), AUTO_LIGHT_RANGE),
-                                  clamped(std::lround(levels[k]), AUTO_PWM_RANGE)};
+        proposal.points[point] = (*settled)[point];
         proposal.changed[point] = proposal.points[point].light != current.auto_light(point + 1)
                                   || proposal.points[point].width != current.auto_pwm(point + 1);
         proposal.config.set_auto_light(point + 1, proposal.points[point].light);
@@ -260,6 +374,6 @@ CurveProposal CurveFit::propose(const std::vector<CorrectionRow> &corrections, c
     }
     proposal.config.set_avrg_light_num(clamped(current.avrg_light_num(), AVRG_LIGHT_NUM_RANGE));
     proposal.made = true;
-    proposal.explanation = explanation(corrections, proposal.changed);
+    proposal.explanation = explanation(corrections, proposal.changed, limited);
     return proposal;
 }

@@ -72,10 +72,11 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     schedule_minute_end();
 }
 
-void HistoryRecorder::request_summary(const ConfigBlock &current, LightPositions positions, const QString &of)
+void HistoryRecorder::request_summary(const std::optional<ConfigBlock> &current, LightPositions positions,
+                                      const QString &of)
 {
     const QString identity = of.isEmpty() ? identity_ : of;
-    if (!enabled_ || identity.isEmpty())
+    if (!enabled_ || (identity.isEmpty() && current))
         return;
     writer_jobs_->post([writer = writer_, identity, current, positions, now = now_ms()] {
         writer->summarise(identity, current, positions, now);

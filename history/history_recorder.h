@@ -96,8 +96,11 @@ public:
     // Reads what the curve window shows of the controller `identity` (the
     // one last recorded when empty), on the history's thread; answered with
     // summary_ready (nothing while history is off). The minute under way is
-    // not in it yet.
-    void request_summary(const ConfigBlock &current, LightPositions positions, const QString &identity = {});
+    // not in it yet. Without `current` (no controller) the store's last
+    // configuration stands in, of the controller recorded last when none was
+    // seen in this run.
+    void request_summary(const std::optional<ConfigBlock> &current, LightPositions positions,
+                         const QString &identity = {});
 
 public slots:
     // The stable identities of the controllers present, at start and on

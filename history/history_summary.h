@@ -2,8 +2,11 @@
 
 #include "curve_fit.h"
 #include "history_rows.h"
+#include "model/coupling_result.h"
 
 #include <QMetaType>
+
+#include <optional>
 
 class HistoryStore;
 
@@ -21,10 +24,17 @@ struct HistorySummary
     std::vector<CorrectionRow> corrections;
     std::vector<MinuteRow> samples; // SAMPLE_SECONDS each, oldest first
     CurveProposal proposal;
+    // Asked without a controller: the configuration the controller last
+    // loaded, which the proposal starts from (none recorded: nothing).
+    std::optional<StoredConfiguration> last_configuration;
+    // The lamp's coupling measured last; the proposal keeps within it.
+    std::optional<CouplingResult> coupling;
 };
 Q_DECLARE_METATYPE(HistorySummary)
 
 // Reads the summary from `store` at `now_ms`; `current` is the controller's
-// applied configuration, which the proposal starts from.
-HistorySummary summarise_history(const HistoryStore &store, const QString &identity, const ConfigBlock &current,
+// applied configuration, which the proposal starts from. Without one, the
+// configuration it last loaded stands in (the controller recorded last for
+// an empty identity).
+HistorySummary summarise_history(const HistoryStore &store, QString identity, const std::optional<ConfigBlock> &current,
                                  LightPositions positions, qint64 now_ms);

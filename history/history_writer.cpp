@@ -51,8 +51,8 @@ void HistoryWriter::close()
     store_.reset();
 }
 
-void HistoryWriter::summarise(const QString &identity, const ConfigBlock &current, LightPositions positions,
-                              qint64 now_ms)
+void HistoryWriter::summarise(const QString &identity, const std::optional<ConfigBlock> &current,
+                              LightPositions positions, qint64 now_ms)
 {
     if (store_)
         emit summary_ready(summarise_history(*store_, identity, current, positions, now_ms));

@@ -28,7 +28,8 @@ public:
     // Closes the database; later batches are dropped.
     void close();
     // Reads what the curve window shows; answered with summary_ready.
-    void summarise(const QString &identity, const ConfigBlock &current, LightPositions positions, qint64 now_ms);
+    void summarise(const QString &identity, const std::optional<ConfigBlock> &current, LightPositions positions,
+                   qint64 now_ms);
 
 signals:
     void summary_ready(const HistorySummary &summary);

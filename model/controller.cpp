@@ -290,8 +290,6 @@ void Controller::reopen(const ControllerIdentity &identity)
 {
     waking_ = false;
     const bool other_node = identity.path != identity_.path;
-    if (identity.id != identity_.id)
-        regulation_to_restore_.reset(); // another controller's, or none
     identity_ = identity;
     link_checked_ = true;
     if (!other_node) {

@@ -377,15 +377,17 @@ private:
     QTimer *open_retry_timer_ = nullptr;
     size_t open_retries_made_ = 0; // OPEN_RETRY_MS.size(): spent, or not worth one
 
+    // What was wanted of the controller `identity` before a sweep.
     struct Regulation
     {
         RegulationMode mode;
         int level;
+        QString identity;
     };
     std::optional<CouplingSweep> sweep_;
-    Regulation regulation_before_sweep_{RegulationMode::automatic, 0};
+    Regulation regulation_before_sweep_{RegulationMode::automatic, 0, QString()};
     // Put back by a sweep's ending and not yet carried to the controller:
-    // the next load takes it instead of the controller's own mode.
+    // its next load takes it instead of the controller's own mode.
     std::optional<Regulation> regulation_to_restore_;
     CouplingSweep::Timing coupling_timing_ = CouplingSweep::Timing::from_environment();
     std::function<qint64()> clock_;

@@ -18,7 +18,7 @@ Refusal Controller::start_coupling(Reply reply)
     if (why != Refusal::none)
         return refuse(why, reply);
 
-    regulation_before_sweep_ = {wanted_mode_, manual_level_};
+    regulation_before_sweep_ = {wanted_mode_, manual_level_, identity_.id};
     sweep_.emplace(stored_config_, coupling_timing_, clock_());
     regulation_held_ = false;
     // A correction not yet sent would be recorded with the sweep's level.

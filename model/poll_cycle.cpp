@@ -77,13 +77,14 @@ bool Controller::load_config()
     loading_ = true;
     if (!as_before_sleep)
         emit configuration_loaded();
-    if (regulation_to_restore_) {
+    if (regulation_to_restore_ && regulation_to_restore_->identity == identity_.id) {
         // A sweep's ending put it back while the controller was away.
         wanted_mode_ = regulation_to_restore_->mode;
         set_level(regulation_to_restore_->level);
     } else {
         choose_mode(controller_mode());
     }
+    regulation_to_restore_.reset();
     loading_ = false;
     // The brightness read-out waits for the status pass that follows.
     return true;

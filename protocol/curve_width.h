@@ -7,13 +7,21 @@
 // reading has reached (below every threshold, point 1's), held until the next
 // threshold; with pwm_smooth_alg set, linear from that point towards the next
 // by number. The points' numbers, not their light order, decide.
-inline unsigned curve_width(const ConfigBlock &config, unsigned light)
+//
+// curve_base_point: that point's number, 1..CURVE_POINTS.
+inline int curve_base_point(const ConfigBlock &config, unsigned light)
 {
     int base = 1;
     for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point) {
         if (config.auto_light(point) <= light)
             base = point;
     }
+    return base;
+}
+
+inline unsigned curve_width(const ConfigBlock &config, unsigned light)
+{
+    const int base = curve_base_point(config, light);
     const unsigned width = config.auto_pwm(base);
     if (!config.pwm_smooth_alg() || base == ConfigBlock::CURVE_POINTS || config.auto_light(base) > light)
         return width;

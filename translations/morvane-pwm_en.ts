@@ -536,6 +536,18 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
     </message>
     <message>
         <source>the room&apos;s light changed; measure again</source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>the brightness may run away to full</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the brightness will hunt</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>warning: between points %1 and %2 the lamp&apos;s own light comes back with a loop gain of %3, so %4; flatten that segment, or raise the averaging or the switching delay</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -692,6 +704,14 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
         <source>every correction is near point %1; a proposal needs corrections near at least %2 points</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the corrections pull the curve back and forth; no proposal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1; slopes limited so that the lamp&apos;s own light cannot make it hunt</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CurveView</name>
@@ -710,6 +730,22 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
     <message>
         <source>доля времени за %1 дн.</source>
         <translation>share of time over %1 days</translation>
+    </message>
+    <message>
+        <source>может уйти на полную яркость</source>
+        <translation>may run away to full brightness</translation>
+    </message>
+    <message>
+        <source>усиливает свой же свет</source>
+        <translation>amplifies its own light</translation>
+    </message>
+    <message>
+        <source>будет раскачиваться</source>
+        <translation>will hunt</translation>
+    </message>
+    <message>
+        <source>может раскачиваться</source>
+        <translation>may hunt</translation>
     </message>
 </context>
 <context>
@@ -753,6 +789,74 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
     <message>
         <source>Сплошная линия — что делает контроллер с примененными настройками (без линейной интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые точки — ручные поправки.</source>
         <translation>Solid line: what the controller does with the applied settings (steps without linear interpolation); dashed line with handles: edits until &quot;Apply&quot;. Selected point: ←/→ light by 1 count (Shift: 10), ↑/↓ brightness by 1 % (PgUp/PgDn or Shift: 10 %); Enter applies, Esc closes the window. Orange disc: where the controller is now; purple dots: manual corrections.</translation>
+    </message>
+    <message>
+        <source>Зеленая линия с квадратами — кривая, предложенная по ручным поправкам.</source>
+        <translation>The green line with squares is the curve proposed from the manual corrections.</translation>
+    </message>
+    <message>
+        <source>Без контроллера предложение можно только посмотреть</source>
+        <translation>Without a controller the proposal can only be looked at</translation>
+    </message>
+    <message>
+        <source>Кривая в форме изменена и не применена.</source>
+        <translation>The curve in the form has changes that are not applied.</translation>
+    </message>
+    <message>
+        <source>Заменить эти изменения предложением?</source>
+        <translation>Replace these changes with the proposal?</translation>
+    </message>
+    <message>
+        <source>&amp;Заменить</source>
+        <translation>&amp;Replace</translation>
+    </message>
+    <message>
+        <source>&amp;Оставить мои</source>
+        <translation>&amp;Keep mine</translation>
+    </message>
+    <message>
+        <source>Измерить свет лампы…</source>
+        <translation>Measure the lamp&apos;s light…</translation>
+    </message>
+    <message>
+        <source>Проходит яркостью от 0 до 100 % и обратно и смотрит, сколько света лампы доходит до датчика; около минуты, потом режим и яркость возвращаются</source>
+        <translation>Steps the brightness from 0 to 100 % and back and watches how much of the lamp&apos;s light reaches the sensor; about a minute, then the mode and level are put back</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Измерение прервано: контроллер отключен</source>
+        <translation>The measurement stopped: the controller was unplugged</translation>
+    </message>
+    <message>
+        <source>Измерение прервано: контроллер перестал отвечать</source>
+        <translation>The measurement stopped: the controller stopped answering</translation>
+    </message>
+    <message>
+        <source>Измерить не удалось: %1</source>
+        <translation>Could not measure: %1</translation>
+    </message>
+    <message>
+        <source>Измеряется свет лампы на датчике…</source>
+        <translation>Measuring the lamp&apos;s light on the sensor…</translation>
+    </message>
+    <message>
+        <source>Свет лампы на датчике: %1 отсчета на 1 % яркости (измерено %2)</source>
+        <translation>The lamp&apos;s light on the sensor: %1 counts per 1 % of brightness (measured %2)</translation>
+    </message>
+    <message>
+        <source>%1; свет в комнате менялся, лучше измерить еще раз</source>
+        <translation>%1; the room&apos;s light changed, better measure again</translation>
+    </message>
+    <message>
+        <source>Сколько света лампы доходит до датчика, не измерено</source>
+        <translation>How much of the lamp&apos;s light reaches the sensor has not been measured</translation>
+    </message>
+    <message>
+        <source>Точки %1–%2: %3 (усиление %4). Сделайте участок положе, увеличьте усреднение или задержку переключения.</source>
+        <translation>Points %1–%2: %3 (gain %4). Flatten the segment, or raise the averaging or the switching delay.</translation>
     </message>
 </context>
 <context>
@@ -1439,6 +1543,30 @@ Options:
     <message>
         <source>Контроллер не отвечает с %1: это последнее показание.</source>
         <translation>The controller has not answered since %1: this is its last reading.</translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен, и его настроек в истории нет: показана только история.</source>
+        <translation>No controller is connected and the history holds no settings of one: only the history is shown.</translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен: кривая — последняя загруженная из него (%1). Здесь ее можно только посмотреть; применить изменения и использовать предложение можно, когда контроллер подключен.</source>
+        <translation>No controller is connected: the curve is the one last loaded from it (%1). It can only be looked at here; changes can be applied and the proposal used once the controller is connected.</translation>
+    </message>
+    <message>
+        <source>Свет лампы доходит до датчика: между точками %1 и %2 кривая %3 (усиление %4).</source>
+        <translation>The lamp&apos;s light reaches the sensor: between points %1 and %2 the curve %3 (gain %4).</translation>
+    </message>
+    <message>
+        <source>Сделайте участок положе, увеличьте усреднение или задержку переключения. Применить все равно?</source>
+        <translation>Flatten the segment, or raise the averaging or the switching delay. Apply anyway?</translation>
+    </message>
+    <message>
+        <source>&amp;Применить</source>
+        <translation>&amp;Apply</translation>
+    </message>
+    <message>
+        <source>&amp;Отмена</source>
+        <translation>&amp;Cancel</translation>
     </message>
 </context>
 <context>

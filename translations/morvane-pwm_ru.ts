@@ -597,6 +597,18 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
         <source>the room&apos;s light changed; measure again</source>
         <translation>свет в комнате изменился; измерьте еще раз</translation>
     </message>
+    <message>
+        <source>the brightness may run away to full</source>
+        <translation>яркость может уйти на полную</translation>
+    </message>
+    <message>
+        <source>the brightness will hunt</source>
+        <translation>яркость будет раскачиваться</translation>
+    </message>
+    <message>
+        <source>warning: between points %1 and %2 the lamp&apos;s own light comes back with a loop gain of %3, so %4; flatten that segment, or raise the averaging or the switching delay</source>
+        <translation>предупреждение: между точками %1 и %2 собственный свет лампы возвращается с усилением %3, поэтому %4; сделайте этот участок положе или увеличьте усреднение или задержку переключения</translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -753,6 +765,14 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
         <source>every correction is near point %1; a proposal needs corrections near at least %2 points</source>
         <translation>все поправки у точки %1; для предложения нужны поправки хотя бы у %2 точек</translation>
     </message>
+    <message>
+        <source>the corrections pull the curve back and forth; no proposal</source>
+        <translation>поправки тянут кривую то туда, то обратно; предложения нет</translation>
+    </message>
+    <message>
+        <source>%1; slopes limited so that the lamp&apos;s own light cannot make it hunt</source>
+        <translation>%1; наклон ограничен, чтобы собственный свет лампы не раскачивал яркость</translation>
+    </message>
 </context>
 <context>
     <name>CurveView</name>
@@ -770,6 +790,22 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
     </message>
     <message>
         <source>доля времени за %1 дн.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>может уйти на полную яркость</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>усиливает свой же свет</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>будет раскачиваться</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>может раскачиваться</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -813,6 +849,74 @@ light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</
     </message>
     <message>
         <source>Сплошная линия — что делает контроллер с примененными настройками (без линейной интерполяции — ступени), пунктир с точками — правки до «Применить». Выбранная точка: ←/→ — освещенность на 1 отсчет (Shift — на 10), ↑/↓ — яркость на 1 % (PgUp/PgDn или Shift — на 10 %); Enter применяет, Esc закрывает окно. Оранжевый круг — где контроллер сейчас, лиловые точки — ручные поправки.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Зеленая линия с квадратами — кривая, предложенная по ручным поправкам.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Без контроллера предложение можно только посмотреть</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Кривая в форме изменена и не применена.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Заменить эти изменения предложением?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Заменить</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Оставить мои</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Измерить свет лампы…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Проходит яркостью от 0 до 100 % и обратно и смотрит, сколько света лампы доходит до датчика; около минуты, потом режим и яркость возвращаются</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Измерение прервано: контроллер отключен</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Измерение прервано: контроллер перестал отвечать</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Измерить не удалось: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Измеряется свет лампы на датчике…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Свет лампы на датчике: %1 отсчета на 1 % яркости (измерено %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1; свет в комнате менялся, лучше измерить еще раз</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Сколько света лампы доходит до датчика, не измерено</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Точки %1–%2: %3 (усиление %4). Сделайте участок положе, увеличьте усреднение или задержку переключения.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1504,6 +1608,30 @@ Options:
     </message>
     <message>
         <source>Контроллер не отвечает с %1: это последнее показание.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен, и его настроек в истории нет: показана только история.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Контроллер не подключен: кривая — последняя загруженная из него (%1). Здесь ее можно только посмотреть; применить изменения и использовать предложение можно, когда контроллер подключен.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Свет лампы доходит до датчика: между точками %1 и %2 кривая %3 (усиление %4).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Сделайте участок положе, увеличьте усреднение или задержку переключения. Применить все равно?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Применить</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Отмена</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -27,6 +27,9 @@ constexpr int LIGHT_MINOR = 100, LIGHT_MAJOR = 200;
 const QColor OPERATING_COLOR(226, 108, 20);
 const QColor CORRECTION_COLOR(176, 48, 150);
 const QColor PROPOSAL_COLOR(34, 146, 64);
+const QColor MAY_GAIN_COLOR(224, 160, 0);
+const QColor WILL_GAIN_COLOR(204, 36, 36);
+constexpr qreal GAIN_MARK_WIDTH = 9;
 
 } // namespace
 
@@ -62,7 +65,43 @@ void CurveView::set_edited_curve(const Points &points, bool linear)
     if (edited == edited_)
         return;
     edited_ = edited;
+    update_gain_marks();
     redraw_curve();
+}
+
+void CurveView::set_coupling(std::optional<double> counts_per_percent)
+{
+    if (counts_per_percent == counts_per_percent_)
+        return;
+    counts_per_percent_ = counts_per_percent;
+    update_gain_marks();
+    redraw_curve();
+}
+
+void CurveView::update_gain_marks()
+{
+    std::vector<SegmentGain> marks;
+    if (counts_per_percent_) {
+        for (const SegmentGain &segment : loop_gains(config_of(edited_), *counts_per_percent_))
+            if (segment.strength != GainStrength::none)
+                marks.push_back(segment);
+    }
+    const auto same = [](const SegmentGain &a, const SegmentGain &b) {
+        return a.from_point == b.from_point && a.to_point == b.to_point && a.light_from == b.light_from
+            && a.light_to == b.light_to && a.rising == b.rising && a.strength == b.strength;
+    };
+    const bool changed = !std::equal(marks.begin(), marks.end(), gain_marks_.begin(), gain_marks_.end(), same);
+    gain_marks_ = std::move(marks);
+    if (changed)
+        emit gain_marks_changed();
+}
+
+QString CurveView::gain_mark_text(const SegmentGain &segment)
+{
+    const bool will = segment.strength == GainStrength::will;
+    if (segment.rising)
+        return will ? tr("может уйти на полную яркость") : tr("усиливает свой же свет");
+    return will ? tr("будет раскачиваться") : tr("может раскачиваться");
 }
 
 // Only what moved on screen is repainted: the live point with its guides,
@@ -239,6 +278,7 @@ void CurveView::paintEvent(QPaintEvent *event)
         paint_band(layer);
         paint_axes(layer);
         paint_corrections(layer);
+        paint_gain_marks(layer);
         paint_curves(layer);
         paint_point_label(layer);
     }
@@ -304,17 +344,23 @@ void CurveView::paint_corrections(QPainter &painter) const
 
 // Vertices at every threshold, just before and at it: a step shows as a
 // vertical rise, a line as a line, whatever the points' order.
-QPolygonF CurveView::response_line(const Curve &curve) const
+ConfigBlock CurveView::config_of(const Curve &curve)
 {
     ConfigBlock config;
-    std::vector<int> thresholds{0, LIGHT_FULL_SCALE};
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n) {
-        const Point &point = curve.points[n - 1];
-        config.set_auto_light(n, unsigned(point.light));
-        config.set_auto_pwm(n, unsigned(point.width));
-        thresholds.push_back(std::clamp(point.light, 0, LIGHT_FULL_SCALE));
+        config.set_auto_light(n, unsigned(curve.points[n - 1].light));
+        config.set_auto_pwm(n, unsigned(curve.points[n - 1].width));
     }
     config.set_pwm_smooth_alg(curve.linear);
+    return config;
+}
+
+QPolygonF CurveView::response_line(const Curve &curve) const
+{
+    const ConfigBlock config = config_of(curve);
+    std::vector<int> thresholds{0, LIGHT_FULL_SCALE};
+    for (const Point &point : curve.points)
+        thresholds.push_back(std::clamp(point.light, 0, LIGHT_FULL_SCALE));
     std::sort(thresholds.begin(), thresholds.end());
     thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
 
@@ -328,8 +374,41 @@ QPolygonF CurveView::response_line(const Curve &curve) const
     return line;
 }
 
+// A wide translucent band under the edited curve's segment, as the
+// controller drives it there, and its words above the segment's middle.
+void CurveView::paint_gain_marks(QPainter &painter) const
+{
+    if (gain_marks_.empty())
+        return;
+    const ConfigBlock config = config_of(edited_);
+    const QFontMetricsF metrics(font());
+    for (const SegmentGain &segment : gain_marks_) {
+        QColor color = segment.strength == GainStrength::will ? WILL_GAIN_COLOR : MAY_GAIN_COLOR;
+        const auto at = [&](unsigned light) { return position_of(int(light), int(curve_width(config, light))); };
+        QPolygonF band;
+        band << at(segment.light_from);
+        if (segment.light_to - 1 > segment.light_from)
+            band << at(segment.light_to - 1);
+        band << at(segment.light_to);
+        color.setAlphaF(0.45f);
+        painter.setPen(QPen(color, GAIN_MARK_WIDTH, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(band);
+
+        color.setAlphaF(1);
+        const QString text = gain_mark_text(segment);
+        const QRectF box(band.boundingRect().center().x() - metrics.horizontalAdvance(text) / 2,
+                         band.boundingRect().top() - GAIN_MARK_WIDTH - metrics.height(),
+                         metrics.horizontalAdvance(text), metrics.height());
+        const QRectF inside = box.translated(std::clamp(box.left(), plot_.left(), plot_.right() - box.width()) - box.left(),
+                                             std::max(plot_.top(), box.top()) - box.top());
+        painter.setPen(color.darker(130));
+        painter.drawText(inside, Qt::AlignCenter, text);
+    }
+}
+
 // The applied curve solid; the edited one, while it differs, dashed in the
-// handles' colour; the proposal dashed in its own.
+// handles' colour; the proposal a wide, pale line in its own colour under
+// them, with small squares.
 void CurveView::paint_curves(QPainter &painter) const
 {
     const QPalette::ColorGroup group = read_only_ ? QPalette::Disabled : QPalette::Active;
@@ -337,11 +416,16 @@ void CurveView::paint_curves(QPainter &painter) const
                                            : palette().color(group, QPalette::Highlight);
     painter.setBrush(Qt::NoBrush);
     if (proposal_) {
-        painter.setPen(QPen(PROPOSAL_COLOR, 2, Qt::DashLine));
+        QColor pale = PROPOSAL_COLOR;
+        pale.setAlphaF(0.45f);
+        painter.setPen(QPen(pale, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPolyline(response_line({*proposal_, edited_.linear}));
-        painter.setPen(QPen(PROPOSAL_COLOR, 1.5));
+        painter.setPen(QPen(palette().color(QPalette::Base), 1));
+        painter.setBrush(PROPOSAL_COLOR);
+        const qreal side = HANDLE_RADIUS + 1;
         for (const Point &point : *proposal_)
-            painter.drawEllipse(position_of(point.light, point.width), HANDLE_RADIUS - 2, HANDLE_RADIUS - 2);
+            painter.drawRect(QRectF(position_of(point.light, point.width) - QPointF(side / 2, side / 2), QSizeF(side, side)));
+        painter.setBrush(Qt::NoBrush);
     }
     if (edited_ == applied_) {
         painter.setPen(QPen(handle_color, 2));
@@ -478,6 +562,7 @@ void CurveView::move_handle(int index, int light, int width)
     if (point == edited_.points[index])
         return;
     edited_.points[index] = point;
+    update_gain_marks();
     redraw_curve();
     emit point_edited(index + 1, point.light, point.width);
 }

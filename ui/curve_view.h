@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/loop_gain.h"
 #include "operating_trail.h"
 #include "protocol/config_block.h"
 
@@ -24,7 +25,12 @@
 //
 // Under the plot a band shows how much of the time the light spent at each
 // level, and dots mark the owner's manual corrections; a proposed curve, when
-// there is one, is drawn dashed beside the others.
+// there is one, is drawn beside the others in a colour of its own, its points
+// squares: nothing like the handles, which it does not move.
+//
+// With the lamp's coupling known, the edited curve's segments whose loop gain
+// makes the lamp hunt or amplify its own light are marked, in one colour for
+// "may" and another for "will", with a few words beside them.
 //
 // A handle is dragged with the mouse, or clicked (or reached with Tab) and
 // moved with the keys: left and right by one reading (Shift: ten), up and
@@ -63,6 +69,7 @@ public:
     void set_applied_curve(const Points &points, bool linear);
     void set_edited_curve(const Points &points, bool linear);
     const Points &points() const { return edited_.points; }
+    const Points &applied_points() const { return applied_.points; }
 
     // The controller's present state; it also extends the trail.
     void set_operating_point(int light, int width);
@@ -82,6 +89,14 @@ public:
     void set_proposal(const std::optional<Points> &proposal);
     const std::optional<Points> &proposal() const { return proposal_; }
 
+    // The lamp's measured coupling (light counts per 1 % of brightness);
+    // nullopt: not measured, nothing is marked.
+    void set_coupling(std::optional<double> counts_per_percent);
+    // The edited curve's segments at MAY_GAIN or more, in light order.
+    const std::vector<SegmentGain> &gain_marks() const { return gain_marks_; }
+    // What a mark says beside its segment: "может раскачиваться", ...
+    static QString gain_mark_text(const SegmentGain &segment);
+
     // The selected, dragged or hovered point as the view labels it:
     // "6: 512 · 73%"; empty without one.
     QString point_label() const;
@@ -96,6 +111,7 @@ public:
 
 signals:
     void point_edited(int n, int light, int width); // n = 1..7
+    void gain_marks_changed();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -123,7 +139,10 @@ private:
 
     static constexpr int FADE_TICK_MS = 1000; // the trail fades in steps this long
 
+    static ConfigBlock config_of(const Curve &curve);
     void redraw_curve(); // after a change of the points or of the handles' look
+    void update_gain_marks(); // after a change of the edited curve or of the coupling
+    void paint_gain_marks(QPainter &painter) const;
     void place_plot();
     qreal handle_radius() const;
     void paint_axes(QPainter &painter) const;
@@ -151,6 +170,8 @@ private:
     Curve applied_;
     Curve edited_;
     std::optional<Points> proposal_;
+    std::optional<double> counts_per_percent_;
+    std::vector<SegmentGain> gain_marks_;
     std::vector<double> light_shares_;
     int share_days_ = 0;
     std::vector<Correction> corrections_;

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <utility>
@@ -121,10 +122,18 @@ void LightTimeView::paint_time_axis(QPainter &painter, const QRectF &plot, qint6
         if (day && hour % 3 == 0)
             label = tick.toString(QStringLiteral("HH:mm"));
         else if (!day && hour == 0)
-            label = tick.toString(QStringLiteral("dd.MM"));
+            label = day_label(tick.date(), locale());
         ticks.append({plot.left() + qreal(at_ms - start_ms) / (end_ms - start_ms) * plot.width(), label});
     }
     paint_axis(painter, palette(), plot, Qt::BottomEdge, ticks);
+}
+
+// The year and the separator that joins it to the day and month go: before
+// it, or after it where it leads ("yyyy-MM-dd").
+QString LightTimeView::day_label(const QDate &date, const QLocale &locale)
+{
+    static const QRegularExpression year(QStringLiteral("^y+[^dM]*|[^dM]*y+"));
+    return locale.toString(date, locale.dateFormat(QLocale::ShortFormat).remove(year));
 }
 
 void LightTimeView::paint_lines(QPainter &painter, const QRectF &plot, qint64 start_ms, qint64 end_ms) const

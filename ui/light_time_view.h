@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDate>
+#include <QLocale>
 #include <QWidget>
 
 #include <functional>
@@ -40,6 +42,8 @@ public:
     QSize minimumSizeHint() const override;
 
     static qint64 current_ms();
+    // A day on the week's axis: the locale's short date without the year.
+    static QString day_label(const QDate &date, const QLocale &locale);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -5,6 +5,9 @@
 #include "curve_window.h"
 #include "form_setup.h"
 #include "light_time_view.h"
+#include "model/coupling_sweep.h"
+#include "model/loop_gain.h"
+#include "model/outcome_text.h"
 #include "model/pwm_percent_text.h"
 #include "status_line.h"
 #include "ui_widget.h"
@@ -12,9 +15,13 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -57,6 +64,9 @@ Widget::Widget(ControllerRegistry &registry, QWidget *parent)
     connect_form();
     connect_registry();
     show_curve();
+    // Only the groups that need a controller go grey without one: the curve
+    // window's button stays, to show the history.
+    ui->configuration_frame->setEnabled(true);
 
     // A logout closes the window without asking, as SIGTERM does: nobody
     // may be there to answer. The write-back still follows.
@@ -121,12 +131,20 @@ void Widget::connect_form()
         if (!filling_form_)
             show_curve();
     });
-    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] { apply(*controller_); });
+    connect(ui->apply_pushButton, &QPushButton::clicked, this, [this] {
+        if (may_apply_curve())
+            apply(*controller_);
+    });
     connect(ui->curve_pushButton, &QPushButton::clicked, curve_window_, &CurveWindow::open);
     connect(curve_window_->view(), &CurveView::point_edited, this, &Widget::edit_curve_point);
     connect(curve_window_, &CurveWindow::apply_requested, ui->apply_pushButton, &QPushButton::click);
     connect(curve_window_, &CurveWindow::proposal_accepted, this, &Widget::take_proposal);
     connect(curve_window_, &CurveWindow::history_wanted, this, &Widget::want_history);
+    connect(curve_window_, &CurveWindow::measurement_wanted, this, &Widget::measure_coupling);
+    connect(curve_window_, &CurveWindow::measurement_cancelled, this, [this] {
+        if (measured_)
+            measured_->cancel_coupling();
+    });
     history_timer_.setInterval(60 * 1000);
     connect(&history_timer_, &QTimer::timeout, this, &Widget::want_history);
 
@@ -193,10 +211,71 @@ void Widget::take_in(ControllerThread &controller)
     place->second.config = controller.status().loaded ? controller.applied_config() : form_defaults_;
     connect(&controller, &ControllerThread::configuration_loaded, this,
             [this, loaded_by = &controller](const ConfigBlock &config) { take_load(loaded_by, config); });
+    connect(&controller, &ControllerThread::coupling_progress, this, [this, from = &controller](int step, int steps) {
+        if (from == measured_)
+            curve_window_->show_measurement_progress(step, steps);
+    });
+    // A result measured by anyone (D-Bus, morvane-pwmctl through the
+    // program) is the shown controller's coupling from now on.
+    connect(&controller, &ControllerThread::coupling_finished, this,
+            [this, from = &controller](const CouplingResult &result) {
+                if (from == measured_) {
+                    measured_ = nullptr;
+                    curve_window_->finish_measurement(result);
+                } else if (from == controller_ && result.measured()) {
+                    curve_window_->set_coupling(result);
+                }
+                if (from == controller_ && result.measured() && curve_window_->is_open())
+                    want_history(); // the proposal keeps within it
+            });
+}
+
+void Widget::measure_coupling()
+{
+    if (measured_)
+        return;
+    measured_ = controller_;
+    curve_window_->show_measurement_progress(0, CouplingSweep::STEPS);
+    controller_->start_coupling([this, target = controller_](const Outcome &outcome) {
+        if (outcome.ok() || target != measured_)
+            return;
+        measured_ = nullptr;
+        curve_window_->refuse_measurement(outcome_text(outcome, target->status().holder));
+    });
+}
+
+bool Widget::may_apply_curve()
+{
+    const std::optional<CouplingResult> &coupling = curve_window_->coupling();
+    const std::optional<SegmentGain> strongest =
+        coupling ? strongest_segment(shown_draft().config, coupling->counts_per_percent) : std::nullopt;
+    if (!strongest || strongest->strength != GainStrength::will)
+        return true;
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(windowTitle());
+    box.setText(tr("Свет лампы доходит до датчика: между точками %1 и %2 кривая %3 (усиление %4).")
+                    .arg(strongest->from_point)
+                    .arg(strongest->to_point)
+                    .arg(CurveView::gain_mark_text(*strongest), QLocale().toString(std::abs(strongest->gain), 'f', 1)));
+    box.setInformativeText(tr("Сделайте участок положе, увеличьте усреднение или задержку переключения. Применить "
+                              "все равно?"));
+    box.setStandardButtons(QMessageBox::Apply | QMessageBox::Cancel);
+    // Qt's own button texts would stay English under the Russian source.
+    box.button(QMessageBox::Apply)->setText(tr("&Применить"));
+    box.button(QMessageBox::Cancel)->setText(tr("&Отмена"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Apply;
 }
 
 void Widget::let_go(ControllerThread *controller)
 {
+    if (controller == measured_) {
+        measured_ = nullptr;
+        CouplingResult gone;
+        gone.error = CouplingSweep::UNPLUGGED;
+        curve_window_->finish_measurement(gone);
+    }
     if (controller == controller_) {
         const std::vector<ControllerThread *> present = registry_.present();
         show_controller(present.empty() ? registry_.first() : *present.front());
@@ -240,6 +319,7 @@ void Widget::show_controller(ControllerThread &controller)
     show_apply_state();
     show_status(controller.status());
     curve_window_->clear_proposal();
+    curve_window_->set_coupling(std::nullopt); // the history brings the new one's
     if (curve_window_->is_open())
         want_history();
     list_controllers();
@@ -318,6 +398,9 @@ void Widget::close_again()
 
 void Widget::take_load(ControllerThread *controller, const ConfigBlock &config)
 {
+    // A confirmed Apply (or a load) is what the next proposal starts from.
+    if (controller == controller_ && curve_window_->is_open())
+        want_history();
     Draft &draft = drafts_[controller];
     // The Apply on its way is confirmed: edits made meanwhile stay on top
     // of it, unapplied.
@@ -405,12 +488,23 @@ void Widget::show_status(const ControllerStatus &status)
     if (levels_on_their_way_ == 0 && !ui->pwm_width_horizontalSlider->isSliderDown())
         ui->pwm_width_horizontalSlider->setValue(status.manual_level);
     filling_form_ = false;
-    ui->auto_groupBox->setEnabled(!manual);
-    ui->configuration_frame->setEnabled(status.live);
     // Disabled rather than hidden without a controller, so that nothing
-    // around it moves.
-    ui->curve_pushButton->setEnabled(status.live);
+    // around it moves; the curve window opens still, to show the history.
+    ui->auto_groupBox->setEnabled(status.live && !manual);
+    ui->groupBox_2->setEnabled(status.live);
+    ui->groupBox_5->setEnabled(status.live);
     show_curve_editable(status);
+    if (status.live != curve_live_) {
+        curve_live_ = status.live;
+        if (curve_live_) {
+            curve_window_->set_read_only_note(QString());
+            show_curve();
+        } else {
+            show_last_known(std::nullopt); // until the history says more
+        }
+        if (curve_window_->is_open())
+            want_history();
+    }
     // What the controller reports it drives at the light it reports.
     if (status.live)
         curve_window_->view()->set_operating_point(int(status.light), int(status.pwm_width));
@@ -525,9 +619,8 @@ void Widget::want_history()
         history_timer_.start();
     else
         history_timer_.stop();
-    emit history_wanted(controller_->applied_config(), curve_window_->proposal_follows_time()
-                                                          ? LightPositions::follow_time
-                                                          : LightPositions::keep);
+    emit history_wanted(curve_live_ ? std::optional(controller_->applied_config()) : std::nullopt,
+                        curve_window_->proposal_follows_time() ? LightPositions::follow_time : LightPositions::keep);
 }
 
 void Widget::show_history(const HistorySummary &summary)
@@ -550,6 +643,13 @@ void Widget::show_history(const HistorySummary &summary)
     for (const MinuteRow &row : summary.samples)
         samples.push_back({row.minute_start * 1000, qRound(row.light_mean), qRound(row.width_mean)});
     curve_window_->time_view()->set_samples(samples);
+    // A summary asked for while the controller was there says nothing of this.
+    if (!curve_live_ && summary.last_configuration)
+        show_last_known(summary.last_configuration);
+    // A result just measured may not be in the store yet.
+    const std::optional<CouplingResult> &held = curve_window_->coupling();
+    if (summary.coupling && (!held || summary.coupling->measured_at_ms >= held->measured_at_ms))
+        curve_window_->set_coupling(summary.coupling);
     if (!summary.proposal.made) {
         curve_window_->clear_proposal();
         return;
@@ -558,6 +658,24 @@ void Widget::show_history(const HistorySummary &summary)
     for (size_t i = 0; i < points.size(); ++i)
         points[i] = {int(summary.proposal.points[i].light), int(summary.proposal.points[i].width)};
     curve_window_->set_proposal(points, summary.proposal.explanation);
+}
+
+void Widget::show_last_known(const std::optional<StoredConfiguration> &stored)
+{
+    if (!stored) {
+        curve_window_->set_read_only_note(tr("Контроллер не подключен, и его настроек в истории нет: показана только "
+                                             "история."));
+        return;
+    }
+    const CurveView::Points points = CurveView::points_of(stored->config);
+    const bool linear = stored->config.pwm_smooth_alg() != 0;
+    curve_window_->view()->set_applied_curve(points, linear);
+    curve_window_->view()->set_edited_curve(points, linear);
+    const QDateTime loaded = QDateTime::fromMSecsSinceEpoch(stored->time_ms);
+    curve_window_->set_read_only_note(
+        tr("Контроллер не подключен: кривая — последняя загруженная из него (%1). Здесь ее можно только посмотреть; "
+           "применить изменения и использовать предложение можно, когда контроллер подключен.")
+            .arg(locale().toString(loaded, QLocale::ShortFormat)));
 }
 
 // Only Apply writes it: a proposal never reaches the controller by itself.

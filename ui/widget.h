@@ -63,8 +63,9 @@ signals:
     void closed_for_good();
     // The curve window wants the shown controller's history read again
     // (opened, a minute on, another placement of a proposal's points,
-    // another controller shown).
-    void history_wanted(const ConfigBlock &applied, LightPositions positions);
+    // another controller shown, an Apply confirmed); without a controller
+    // `applied` is empty: the history's last configuration stands in.
+    void history_wanted(const std::optional<ConfigBlock> &applied, LightPositions positions);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -121,6 +122,9 @@ private:
     void show_curve();
     void edit_curve_point(int n, int light, int width);
     void show_curve_editable(const ControllerStatus &status);
+    // Without a controller the curve window shows the history's last
+    // configuration, read-only, and says so.
+    void show_last_known(const std::optional<StoredConfiguration> &stored);
     // The controller's draft as a block: bytes 5..36 as the window keeps
     // them (for the shown one, as the form shows them, disabled controls
     // too), bytes 0..4 as the controller last reported them.
@@ -144,6 +148,11 @@ private:
     void show_apply_state();
     // A refused or unconfirmed action is said in the status line.
     void report(const Outcome &outcome);
+    // The curve window asked to measure the shown controller's lamp light.
+    void measure_coupling();
+    // Apply from the window's button: a curve that the lamp's measured
+    // light would make hunt or run away is applied only if the user says so.
+    bool may_apply_curve();
 
     ControllerRegistry &registry_;
     ControllerSelector *selector_; // made before the form: first in the Tab chain
@@ -172,5 +181,10 @@ private:
     QTimer session_ending_timer_;
     static constexpr int SESSION_ENDING_MS = 60 * 1000;
     std::array<CurvePoint, ConfigBlock::CURVE_POINTS> curve_points_{};
+    // The shown controller was live at the last status: the curve window
+    // shows the form's draft, not the history's last configuration.
+    bool curve_live_ = true; // until the first status says otherwise
     CurveWindow *curve_window_;
+    // The controller whose lamp the curve window measures; none while it measures none.
+    ControllerThread *measured_ = nullptr;
 };

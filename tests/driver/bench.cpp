@@ -160,7 +160,7 @@ QSlider *Bench::level(int n) { return control<QSlider>(point_name(n, "verticalSl
 QSpinBox *Bench::threshold(int n) { return control<QSpinBox>(point_name(n, "light_spinBox").constData()); }
 QLineEdit *Bench::percent(int n) { return control<QLineEdit>(point_name(n, "lineEdit").constData()); }
 QPushButton *Bench::apply() { return control<QPushButton>("apply_pushButton"); }
-QWidget *Bench::frame() { return control<QWidget>("configuration_frame"); }
+QGroupBox *Bench::live_group() { return control<QGroupBox>("groupBox_2"); }
 QGroupBox *Bench::auto_group() { return control<QGroupBox>("auto_groupBox"); }
 QGroupBox *Bench::manual() { return control<QGroupBox>("groupBox_5"); }
 QSlider *Bench::manual_slider() { return control<QSlider>("pwm_width_horizontalSlider"); }

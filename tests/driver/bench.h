@@ -107,7 +107,8 @@ public:
     QSpinBox *threshold(int n);
     QLineEdit *percent(int n);
     QPushButton *apply();
-    QWidget *frame();
+    // The read-outs' group: greyed, as every control that needs a controller, without a live one.
+    QGroupBox *live_group();
     QGroupBox *auto_group();
     QGroupBox *manual();
     QSlider *manual_slider();

@@ -52,6 +52,15 @@ struct ControllerState
         state.config.bytes[size_t(at)] = value;
         return *this;
     }
+    // The room around it: the light without the lamp, the lamp's counts per
+    // 1 % of brightness, then noise (+-counts), drift (counts a second) and
+    // the lamp's settle time.
+    ControllerState &room(double ambient, double counts_per_percent, int noise = 0, double drift_per_s = 0,
+                          int settle_ms = 0)
+    {
+        state.room = {ambient, drift_per_s, counts_per_percent, noise, settle_ms};
+        return *this;
+    }
     ControllerState &decoys(int count)
     {
         decoys_before = count;

@@ -4,7 +4,10 @@
 
 #include "history/curve_fit.h"
 #include "model/config_file.h"
+#include "protocol/commands.h"
+#include "model/loop_gain.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -116,6 +119,81 @@ private slots:
                  qPrintable(error));
         for (int point = 1; point <= ConfigBlock::CURVE_POINTS; ++point)
             QCOMPARE(imported.auto_pwm(point), proposal.points[point - 1].width);
+    }
+
+    // Random owners' curves (rising, or anything), corrections anywhere or
+    // around a wanted line, time spent and couplings: once a proposal is applied, the
+    // same history proposes nothing more.
+    void applied_proposal_is_settled()
+    {
+        const quint32 seed = qEnvironmentVariableIsSet("CURVE_FIT_SEED") ? quint32(qEnvironmentVariableIntValue("CURVE_FIT_SEED"))
+                                                                         : QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        const auto pairs = [&](int count, int spread, int slope) {
+            Points made;
+            for (const int base = random.bounded(PWM_FULL_SCALE); made.size() < count;) {
+                const int light = random.bounded(LIGHT_FULL_SCALE + 1);
+                made.append({light, base + slope * light / 3 + random.bounded(spread) - spread / 2});
+            }
+            return made;
+        };
+        int made = 0;
+        for (int run = 0; run < 2000; ++run) {
+            Points curve = pairs(ConfigBlock::CURVE_POINTS, PWM_FULL_SCALE, 0);
+            if (random.bounded(3) > 0) // rising
+                std::sort(curve.begin(), curve.end(), [](const auto &a, const auto &b) { return a.second < b.second; });
+            const auto chosen = corrections_of(pairs(5 + random.bounded(60), 1 + random.bounded(PWM_FULL_SCALE), random.bounded(-1, 2)));
+            LightHistogram histogram;
+            histogram.seconds.assign(32, 0.0);
+            for (double &seconds : histogram.seconds)
+                histogram.total_seconds += seconds = random.bounded(4) ? 0 : random.bounded(3600);
+            const auto positions = random.bounded(2) ? LightPositions::follow_time : LightPositions::keep;
+            const auto k = random.bounded(2) ? std::optional(random.bounded(20.0) - 10.0) : std::nullopt; // a coupling
+            const CurveProposal first = CurveFit::propose(chosen, histogram, block_of(curve), positions, k);
+            const CurveProposal again = CurveFit::propose(chosen, histogram, first.config, positions, k);
+            made += first.made;
+            QVERIFY2(!first.made || std::none_of(again.changed.begin(), again.changed.end(), [](bool c) { return c; }),
+                     qPrintable(QStringLiteral("CURVE_FIT_SEED=%1, run %2: %3").arg(seed).arg(run).arg(again.explanation)));
+        }
+        QVERIFY2(made > 1000, qPrintable(QString::number(made)));
+    }
+
+    // With the lamp's coupling measured, no proposed segment reaches half a
+    // loop gain, whatever the corrections ask; below that it is the
+    // proposal without the coupling.
+    void limited_by_the_gain_data()
+    {
+        QTest::addColumn<Points>("curve");
+        QTest::addColumn<double>("k");
+        QTest::addColumn<bool>("limited");
+
+        QTest::newRow("gentle coupling") << RISING << 1.0 << false;
+        QTest::newRow("strong coupling, rising") << RISING << 8.0 << true;
+        QTest::newRow("strong coupling, falling")
+            << Points{{0, 500}, {150, 450}, {300, 400}, {450, 300}, {600, 200}, {800, 100}, {1000, 50}} << 8.0 << true;
+        QTest::newRow("coupling reads darker") << RISING << -8.0 << true;
+    }
+
+    void limited_by_the_gain()
+    {
+        QFETCH(Points, curve);
+        QFETCH(double, k);
+        QFETCH(bool, limited);
+
+        const auto corrections = corrections_of({{150, 250}, {160, 255}, {140, 240}, {600, 300}, {610, 310}});
+        const ConfigBlock current = block_of(curve);
+        const CurveProposal free = CurveFit::propose(corrections, {}, current, LightPositions::keep);
+        const CurveProposal proposal = CurveFit::propose(corrections, {}, current, LightPositions::keep, k);
+        QVERIFY(proposal.made);
+        QVERIFY2(proposal.explanation.contains("slopes limited") == limited, qPrintable(proposal.explanation));
+        QVERIFY(qAbs(strongest_segment(proposal.config, k)->gain) < MAY_GAIN);
+        bool same = true;
+        for (int point = 0; point < ConfigBlock::CURVE_POINTS; ++point)
+            same = same && proposal.points[point].width == free.points[point].width;
+        QCOMPARE(same, !limited);
+        const bool owner_rises = curve.first().second < curve.last().second;
+        for (int point = 2; owner_rises && point <= ConfigBlock::CURVE_POINTS; ++point)
+            QVERIFY(proposal.points[point - 1].width >= proposal.points[point - 2].width);
     }
 };
 

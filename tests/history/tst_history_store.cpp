@@ -7,6 +7,7 @@
 #include "history/history_recorder.h"
 #include "history/history_schema.h"
 #include "history/history_store.h"
+#include "history/history_summary.h"
 #include "history/minute_accumulator.h"
 
 #include <QDateTime>
@@ -332,6 +333,23 @@ private slots:
         QVERIFY(store.write(batch));
         QCOMPARE(store.corrections(ID, 0, T0 * 2).size(), size_t(1)); // still shown
         QCOMPARE(store.corrections_to_learn_from(ID, T0 * 2).size(), size_t(learnt));
+    }
+
+    // Without a controller the curve window's summary starts from the
+    // configuration recorded last, and reads that controller's history.
+    void summary_without_a_controller()
+    {
+        QTemporaryDir dir;
+        HistoryStore store(dir.filePath(QStringLiteral("history.sqlite")));
+        ConfigBlock last;
+        last.set_auto_pwm(1, 20);
+        HistoryBatch batch = one_minute(T0 / 1000, 300);
+        batch.configurations = {{QStringLiteral("8d88:00bb:other"), T0, {}}, {ID, T0 + 60'000, last}};
+        QVERIFY(store.write(batch));
+        const HistorySummary summary = summarise_history(store, QString(), std::nullopt, LightPositions::keep, T0 + DAY_MS);
+        QVERIFY(summary.last_configuration && summary.last_configuration->config.auto_pwm(1) == 20);
+        QCOMPARE(summary.identity, ID);
+        QCOMPARE(summary.corrections.size(), size_t(1));
     }
 
     // The recorder marks the sleep it is told of: the changes just before

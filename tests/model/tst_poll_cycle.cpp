@@ -1,7 +1,8 @@
 // The poll cycle of the model: the tick that finds no controller, the tick
 // that identifies and loads one, the identification failures that end the
 // program, which requests each tick sends, what a failed exchange leaves
-// behind, the hot keys' step, and how often a drifting light is announced. Unplugging and replugging: tests/window
+// behind, the hot keys' step, how often a drifting light is announced, and
+// the sweep that measures the lamp's light. Unplugging and replugging: tests/window
 // tst_view, which drives this model with the form attached.
 
 #include "bench.h"
@@ -12,6 +13,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cmath>
 
 using Requests = QList<int>;
 
@@ -44,6 +46,8 @@ private slots:
     void hot_keys_wait_for_the_controller_to_report_manual();
     void readings_paced_data();
     void readings_paced();
+    void coupling_sweep_data();
+    void coupling_sweep();
 };
 
 void TestPollCycle::first_tick_comes_before_the_controller_is_opened()
@@ -573,6 +577,131 @@ void TestPollCycle::readings_paced()
         }
     }
     QCOMPARE(said, announced);
+}
+
+void TestPollCycle::coupling_sweep_data()
+{
+    // Its room, and the regulation the sweep must put back: automatic, or
+    // manual at its width.
+    QTest::addColumn<ControllerState>("controller");
+    // What happens once `at_step` steps are done: "" nothing, "cancel",
+    // "end" (the program closes), "silent" (two status reads lost),
+    // "unplug" (then plugged in again), "widths lost" (no width command
+    // arrives from then on).
+    QTest::addColumn<int>("at_step");
+    QTest::addColumn<QString>("interruption");
+    QTest::addColumn<QByteArray>("error");
+    QTest::addColumn<double>("k"); // counts per percent, within 5 % + 0.05
+    QTest::addColumn<bool>("stable");
+
+    const auto automatic = [] { return ControllerState().mode(0).pwm_width(0); };
+    const auto manual = [] { return ControllerState().mode(1).pwm_width(200); };
+    QTest::newRow("no coupling") << automatic().room(300, 0) << 3 << "" << QByteArray() << 0.0 << true;
+    QTest::newRow("a small coupling") << manual().room(300, 0.5) << 3 << "" << QByteArray() << 0.5 << true;
+    QTest::newRow("a strong coupling, a lamp that takes its time")
+        << automatic().room(100, 5, 0, 0, 150) << 3 << "" << QByteArray() << 5.0 << true;
+    QTest::newRow("noise within the agreement") << manual().room(300, 2, 3) << 3 << "" << QByteArray() << 2.0 << true;
+    QTest::newRow("the room brightens: every step settles, the ambient moved")
+        << automatic().room(100, 2, 0, 5) << 3 << "" << QByteArray() << 2.0 << false;
+    QTest::newRow("no step takes its width: each runs out of time")
+        << automatic().room(300, 2) << 0 << "widths lost" << QByteArray() << 0.0 << false;
+    QTest::newRow("silent mid-sweep") << manual().room(300, 1) << 3 << "silent" << QByteArray("silent") << 0.0 << false;
+    QTest::newRow("unplugged mid-sweep, plugged in again")
+        << automatic().room(300, 1) << 3 << "unplug" << QByteArray("unplugged") << 0.0 << false;
+    QTest::newRow("cancelled") << manual().room(300, 1) << 3 << "cancel" << QByteArray("cancelled") << 0.0 << false;
+    QTest::newRow("the program ends mid-sweep")
+        << manual().room(300, 1) << 3 << "end" << QByteArray("closing") << 0.0 << false;
+}
+
+// The sweep on the simulator's clock, a poll every POLL_MS: how it ends,
+// what it measured, that nothing else drives the controller meanwhile, and
+// that the mode and level before it come back on every ending.
+void TestPollCycle::coupling_sweep()
+{
+    QFETCH(ControllerState, controller);
+    QFETCH(int, at_step);
+    QFETCH(QString, interruption);
+    QFETCH(QByteArray, error);
+    QFETCH(double, k);
+    QFETCH(bool, stable);
+
+    Bench bench(controller);
+    Controller &model = bench.model();
+    model.set_clock([&bench] { return qint64(bench.sim().now_ms()); });
+    model.set_coupling_timing({});
+    bench.connect();
+    const RegulationMode mode_before = model.wanted_mode();
+    const int level_before = model.manual_level();
+    int step = -1;
+    int manual_changes = 0;
+    QList<CouplingResult> finished;
+    QObject::connect(&model, &Controller::coupling_progress, [&step](int done, int steps) {
+        QVERIFY(done == step + 1 && steps == CouplingSweep::STEPS);
+        step = done;
+    });
+    QObject::connect(&model, &Controller::coupling_finished, [&finished](const CouplingResult &result) {
+        finished << result;
+    });
+    QObject::connect(&model, &Controller::manual_change, [&manual_changes] { ++manual_changes; });
+    const auto poll_until = [&bench, &finished, &step](int steps_done) {
+        for (int tick = 0; tick < 2000 && finished.isEmpty() && step < steps_done; ++tick) {
+            bench.sim().advance_clock(Controller::POLL_MS);
+            bench.tick();
+        }
+    };
+
+    const qint64 started_ms = bench.sim().now_ms();
+    model.set_edits_pending(true); // the owner applies or discards them first
+    QCOMPARE(model.start_coupling(), Refusal::edits_pending);
+    model.set_edits_pending(false);
+    QCOMPARE(model.start_coupling(), Refusal::none);
+    poll_until(at_step);
+    QCOMPARE(step, at_step);
+    QVERIFY(model.status().measuring);
+    QCOMPARE(model.set_manual_level(100), Refusal::measuring);
+    QCOMPARE(model.set_wanted_mode(RegulationMode::automatic), Refusal::measuring);
+    QCOMPARE(model.pwm_width_step(Controller::HOTKEY_PWM_STEP), Refusal::measuring);
+    QCOMPARE(model.apply_config(model.stored_config()).refusal, Refusal::measuring);
+    QCOMPARE(model.start_coupling(), Refusal::measuring);
+
+    if (interruption == QLatin1String("cancel"))
+        model.cancel_coupling();
+    else if (interruption == QLatin1String("silent"))
+        bench.fail(cmd_read_state, SimFaultKind::silent, Controller::SILENT_AFTER_FAILED_READS);
+    else if (interruption == QLatin1String("widths lost"))
+        bench.fail(cmd_set_pwm_width, SimFaultKind::write_fails, SIM_ALWAYS);
+    else if (interruption == QLatin1String("unplug")) {
+        bench.unplug();
+        bench.check();
+        QCOMPARE(finished.size(), 1);
+        bench.replug();
+        bench.connect();
+    } else if (interruption == QLatin1String("end"))
+        bench.close();
+    if (bench.running()) {
+        poll_until(CouplingSweep::STEPS);
+        bench.tick(); // carries what was put back
+        QVERIFY(!model.status().measuring);
+        QCOMPARE(model.wanted_mode(), mode_before);
+        QCOMPARE(model.manual_level(), level_before);
+    }
+    QCOMPARE(RegulationMode(bench.controller_config().regulation_mode()), mode_before);
+    if (mode_before == RegulationMode::manual)
+        QCOMPARE(int(bench.controller_config().pwm_width()), level_before);
+    QCOMPARE(manual_changes, 0); // the sweep's levels are no corrections
+
+    QCOMPARE(finished.size(), 1);
+    const CouplingResult &result = finished.front();
+    QCOMPARE(result.error, error);
+    if (!result.measured())
+        return;
+    QCOMPARE(step, CouplingSweep::STEPS);
+    QVERIFY2(std::abs(result.counts_per_percent - k) <= 0.05 * k + 0.05,
+             qPrintable(QString::number(result.counts_per_percent)));
+    QCOMPARE(result.stable, stable);
+    QCOMPARE(result.points.size(), CouplingSweep::PERCENTS.size());
+    if (stable)
+        QVERIFY(bench.sim().now_ms() - started_ms < 60'000);
 }
 
 QTEST_MAIN(TestPollCycle)

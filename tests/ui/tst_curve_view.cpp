@@ -8,14 +8,17 @@
 #include "protocol/commands.h"
 #include "ui/curve_view.h"
 #include "ui/curve_window.h"
+#include "ui/light_time_view.h"
 #include "ui/operating_trail.h"
 #include "ui/widget.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <memory>
@@ -72,7 +75,10 @@ private slots:
     void window_remembers_place_and_follows_parent();
     void window_keys_data();
     void window_keys();
+    void proposal_goes_to_whoever_takes_it_data();
     void proposal_goes_to_whoever_takes_it();
+    void week_axis_dates_data();
+    void week_axis_dates();
     void drag_edits_the_form_data();
     void drag_edits_the_form();
 
@@ -339,28 +345,83 @@ void TestCurveView::window_keys()
     QCOMPARE(curve->is_open(), open);
 }
 
+void TestCurveView::proposal_goes_to_whoever_takes_it_data()
+{
+    QTest::addColumn<bool>("edited");  // the form's curve differs from the applied one
+    QTest::addColumn<bool>("applied"); // the controller holds the proposal already
+    QTest::addColumn<QString>("note"); // read-only, and why
+    QTest::addColumn<int>("answer");   // to the question; NoButton: none may come
+    QTest::addColumn<bool>("taken");
+
+    QTest::newRow("no edits: taken at once") << false << false << QString() << int(QMessageBox::NoButton) << true;
+    QTest::newRow("unapplied edits: replaced") << true << false << QString() << int(QMessageBox::Yes) << true;
+    QTest::newRow("unapplied edits: kept") << true << false << QString() << int(QMessageBox::No) << false;
+    QTest::newRow("applied already") << false << true << QString() << int(QMessageBox::NoButton) << false;
+    QTest::newRow("no controller") << false << false << QStringLiteral("no controller") << int(QMessageBox::NoButton)
+                                   << false;
+}
+
 void TestCurveView::proposal_goes_to_whoever_takes_it()
 {
+    QFETCH(bool, edited);
+    QFETCH(bool, applied);
+    QFETCH(QString, note);
+    QFETCH(int, answer);
+    QFETCH(bool, taken);
     QWidget main_window;
     auto *curve = new CurveWindow(&main_window);
     QSignalSpy accepted(curve, &CurveWindow::proposal_accepted);
-    CurveView::Points proposal = SPREAD;
+    CurveView::Points proposal = SPREAD, form = SPREAD;
     proposal[2].width = 260;
+    form[0].width = edited ? 10 : form[0].width;
+    curve->view()->set_applied_curve(applied ? proposal : SPREAD, true);
+    curve->view()->set_edited_curve(form, true);
+    curve->set_read_only_note(note);
     const QString explanation = QStringLiteral("12 corrections over 9 days; point 3 would change");
     curve->set_proposal(proposal, explanation);
     curve->open();
     QVERIFY(QTest::qWaitForWindowExposed(curve));
     const QList<QLabel *> labels = curve->findChildren<QLabel *>();
-    QVERIFY(std::any_of(labels.begin(), labels.end(),
-                        [&](const QLabel *label) { return label->isVisible() && label->text() == explanation; }));
+    const auto shown = [&](const QString &text) {
+        return std::any_of(labels.begin(), labels.end(),
+                           [&](const QLabel *label) { return label->isVisible() && label->text().contains(text); });
+    };
+    const QString key = QStringLiteral("Зеленая линия с квадратами");
+    QVERIFY(shown(explanation) && shown(key));
+    QCOMPARE(shown(QStringLiteral("no controller")), !note.isEmpty());
 
-    auto *use = curve->findChild<QPushButton *>();
-    QVERIFY(use->isVisible());
-    QTest::mouseClick(use, Qt::LeftButton);
-    QCOMPARE(accepted.count(), 1);
-    QCOMPARE(accepted[0][0].value<CurveView::Points>(), proposal);
-    QVERIFY(!use->isVisible());
-    QCOMPARE(curve->view()->proposal(), std::nullopt);
+    bool asked = false;
+    QTimer::singleShot(0, curve, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); (asked = box))
+            box->button(answer == QMessageBox::NoButton ? QMessageBox::No : QMessageBox::StandardButton(answer))->click();
+    });
+    QTest::mouseClick(curve->findChild<QPushButton *>(), Qt::LeftButton);
+    QTest::qWait(0);
+    QCOMPARE(asked, answer != QMessageBox::NoButton);
+    QCOMPARE(accepted.count(), taken ? 1 : 0);
+    QCOMPARE(curve->view()->proposal().has_value(), !taken);
+    QCOMPARE(shown(key), !taken);
+    QCOMPARE(curve->view()->points(), form); // the form's own until the owner takes it
+
+    // The legend and the proposal belong to the curve's page.
+    curve->findChild<QTabWidget *>()->setCurrentIndex(1);
+    QVERIFY(!shown(QStringLiteral("Сплошная линия")) && !shown(explanation));
+}
+
+void TestCurveView::week_axis_dates_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("label"); // 8 December
+    QTest::newRow("en_US: month first") << "en_US" << "12/8";
+    QTest::newRow("ru_RU") << "ru_RU" << "08.12";
+    QTest::newRow("sv_SE: the year led") << "sv_SE" << "12-08";
+}
+
+void TestCurveView::week_axis_dates()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, label);
+    QCOMPARE(LightTimeView::day_label(QDate(2026, 12, 8), QLocale(locale)), label);
 }
 
 void TestCurveView::drag_edits_the_form_data()
@@ -388,13 +449,17 @@ void TestCurveView::drag_edits_the_form()
     QVERIFY(curve);
     QVERIFY(QTest::qWaitForWindowExposed(curve));
     CurveView *curve_view = curve->view();
+    // The history is read again on each load and once the controller goes:
+    // then from the configuration it last loaded, shown read-only.
+    std::vector<std::optional<ConfigBlock>> asked;
+    QObject::connect(&bench.view(), &Widget::history_wanted,
+                     [&](const std::optional<ConfigBlock> &applied, LightPositions) { asked.push_back(applied); });
     if (unplugged) {
         bench.unplug();
         bench.check();
         bench.tick();
-        // Greyed in its place: the layout does not jump.
-        const auto *button = bench.control<QPushButton>("curve_pushButton");
-        QVERIFY(button->isVisible() && !button->isEnabled());
+        QVERIFY(bench.control<QPushButton>("curve_pushButton")->isEnabled());
+        QVERIFY(!asked.empty() && !asked.back());
     }
 
     // The keys step a level as the form's sliders do.
@@ -422,10 +487,20 @@ void TestCurveView::drag_edits_the_form()
     }
     QCOMPARE(config_part(bench.form()), config_part(expected));
     QCOMPARE(own_enabled(bench.apply()), editable);
+    if (editable) {
+        bench.apply()->click();
+        QVERIFY(!asked.empty() && asked.back() && asked.back()->auto_light(3) == unsigned(bench.threshold(3)->value()));
+    }
 
     // The form's edits move the handles.
     bench.threshold(5)->setValue(640);
     QCOMPARE(curve_view->points()[4].light, 640);
+    if (unplugged) {
+        HistorySummary summary;
+        summary.last_configuration = StoredConfiguration{QStringLiteral("8d88:00bb:x"), 0, ConfigBlock()};
+        bench.view().show_history(summary);
+        QCOMPARE(curve_view->points(), CurveView::points_of(ConfigBlock()));
+    }
 }
 
 QTEST_MAIN(TestCurveView)

@@ -201,23 +201,23 @@ void TestView::unplug_and_replug()
     bench.unplug();
     bench.forget_wire();
     bench.check();
-    QVERIFY(bench.frame()->isEnabled());
+    QVERIFY(bench.live_group()->isEnabled());
     bench.tick();
     QVERIFY(bench.requests().isEmpty());
-    QVERIFY(!bench.frame()->isEnabled());
+    QVERIFY(!bench.live_group()->isEnabled());
 
     bench.controller_config().set_auto_light(2, 123); // changed elsewhere meanwhile
     bench.replug();
     bench.fail(cmd_read_state);
     bench.connect();
-    QVERIFY(!bench.frame()->isEnabled());
+    QVERIFY(!bench.live_group()->isEnabled());
     QCOMPARE(bench.level(4)->value(), 500);
     bench.tick();
     QCOMPARE(bench.level(4)->value(), 250);
     QCOMPARE(bench.threshold(2)->value(), 123);
     QCOMPARE(bench.percent(4)->text(), QStringLiteral("44%"));
     QVERIFY(!own_enabled(bench.apply()));
-    QVERIFY(bench.frame()->isEnabled());
+    QVERIFY(bench.live_group()->isEnabled());
 }
 
 QTEST_MAIN(TestView)

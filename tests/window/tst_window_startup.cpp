@@ -101,15 +101,17 @@ void TestWindowStartup::built_window_before_any_tick()
     QVERIFY(!window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-    QVERIFY(!bench.frame()->isEnabled());
+    QVERIFY(!bench.live_group()->isEnabled());
 
     // The values setupUi gives the controls reached no handler: Apply was not
     // enabled and no percentage label was written.
     QVERIFY(!bench.apply()->isEnabled());
     for (int n = 1; n <= ConfigBlock::CURVE_POINTS; ++n)
         QVERIFY2(bench.percent(n)->text().isEmpty(), qPrintable(QString::number(n)));
-    QVERIFY(bench.step_delay()->isEnabledTo(bench.frame()));
-    QVERIFY(bench.auto_group()->isEnabledTo(bench.frame()));
+    QVERIFY(bench.step_delay()->isEnabledTo(bench.auto_group()));
+    QVERIFY(!bench.auto_group()->isEnabled());
+    // The curve window still opens, to show the history.
+    QVERIFY(bench.control<QPushButton>("curve_pushButton")->isEnabled());
     QVERIFY(bench.sim().wire().empty());
 }
 
@@ -126,7 +128,7 @@ void TestWindowStartup::connecting_identifies_and_loads_in_one_tick()
     QCOMPARE(bench.percent(3)->text(), QStringLiteral("25%"));
     QCOMPARE(bench.light_readout()->text(), QStringLiteral("512"));
     QCOMPARE(bench.brightness_readout()->text(), QStringLiteral("50%"));
-    QVERIFY(bench.frame()->isEnabled());
+    QVERIFY(bench.live_group()->isEnabled());
     QVERIFY(!bench.apply()->isEnabled());
 }
 
@@ -193,7 +195,7 @@ void TestWindowStartup::language_change_keeps_values_and_texts()
     QVERIFY(bench.manual()->isChecked());
     QVERIFY(!own_enabled(bench.auto_group()));
     QVERIFY(!own_enabled(bench.step_delay()));
-    QVERIFY(bench.frame()->isEnabled());
+    QVERIFY(bench.live_group()->isEnabled());
     QCOMPARE(bench.view().windowTitle(), QStringLiteral("Morvane PWM beta6"));
     QCOMPARE(bench.manual()->title(), QStringLiteral("&Ручная регулировка"));
     QCOMPARE(bench.apply()->text(), QStringLiteral("При&менить"));

@@ -17,9 +17,9 @@ using SimReply = std::array<unsigned char, SIM_REPLY_SIZE>;
 ConfigBlock sim_default_config();
 
 // The room around the controller: what its light sensor reads while the
-// lamp it drives shines on it. All zero (the default) leaves the reading
-// (light_adc) as it was set, so a test's value stays what it wrote.
-// Otherwise the reading at each request is
+// lamp it drives shines on it. With ambient, drift, k and noise all zero (the
+// default) the reading (light_adc) stays as it was set, so a test's value
+// stays what it wrote. Otherwise the reading at each request is
 //   ambient + ambient_drift_per_s * seconds + lamp_counts_per_percent * lit
 //   + noise
 // where lit is the width in % of PWM_FULL_SCALE as the lamp shows it: after a
