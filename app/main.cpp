@@ -93,6 +93,11 @@ int main(int argc, char **argv)
         QObject::connect(&each, &ControllerThread::manual_change, &history, &HistoryRecorder::record_manual_change);
         QObject::connect(&each, &ControllerThread::configuration_loaded, &history,
                          [&history, stream](const ConfigBlock &config) { history.record_configuration(config, stream); });
+        // Whoever asked for it: the window, a D-Bus caller, morvane-pwmctl.
+        QObject::connect(&each, &ControllerThread::coupling_finished, &history,
+                         [&history, &each](const CouplingResult &result) {
+                             history.record_coupling(each.identity().id, result);
+                         });
     });
     // The rows of the device-node names of old go to the only controller.
     QObject::connect(&registry, &ControllerRegistry::present_changed, &history, [&registry, &history] {

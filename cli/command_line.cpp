@@ -71,9 +71,11 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
             line->json = true;
         } else if (argument == QLatin1String("--dry-run")) {
             line->dry_run = true;
+        } else if (argument == QLatin1String("--last")) {
+            line->last = true;
         }
         if (takes_value || argument == QLatin1String("--csv") || argument == QLatin1String("--json")
-            || argument == QLatin1String("--dry-run")) {
+            || argument == QLatin1String("--dry-run") || argument == QLatin1String("--last")) {
             if (argument != QLatin1String("--device")) // every command takes it
                 options << argument;
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
@@ -173,10 +175,10 @@ QString help_text(const QString &command)
     return text;
 }
 
-bool reads_history(const QString &command)
+Reaches reaches(const CommandLine &line)
 {
-    const CommandEntry *entry = find_command(command);
-    return entry && entry->reaches == Reaches::history;
+    const CommandEntry *entry = find_command(line.command);
+    return line.last || !entry ? Reaches::history : entry->reaches;
 }
 
 int parse_level(const QString &text)

@@ -22,6 +22,7 @@ struct CommandLine
     QString output;              // propose: the file the proposal goes to
     bool positions_time = false; // propose: move the points to where the time is spent
     QString device;              // --device: the controller chosen (ControllerChoice's selector)
+    bool last = false;           // coupling: the result kept in the history, not a new measurement
 };
 
 class CommandRunner;
@@ -59,9 +60,9 @@ ExitCode parse_command_line(const QStringList &arguments, CommandLine *line, QSt
 // The overview, or the help of one command or of the config group ("config").
 QString help_text(const QString &command);
 
-// The command reads only the history database: it needs neither the
-// controller nor the running program.
-bool reads_history(const QString &command);
+// What the command line reaches: its command's, but a stored coupling
+// (--last) is read from the history.
+Reaches reaches(const CommandLine &line);
 
 // A manual level as given, "282" (width) or "50%": the width, or -1.
 int parse_level(const QString &text);

@@ -83,6 +83,18 @@ const std::vector<CommandEntry> &command_table()
                            "(keep: they stay). With -o, writes the proposal to FILE as a configuration that\n"
                            "'config import' accepts ('-': standard output). Nothing is written to the controller."),
          0, "--json -o --positions", Reaches::history, &CommandRunner::propose},
+        {"coupling", "coupling [--json] [--last]",
+         QT_TRANSLATE_NOOP("CommandLine", "measure how much of the lamp's own light reaches the sensor"),
+         QT_TRANSLATE_NOOP("CommandLine",
+                           "Switches to manual regulation and steps the brightness 0, 10, 25, 50, 75, 100% and\n"
+                           "back down, waiting at each step for the light reading to settle (a minute at most),\n"
+                           "then brings back the mode and level it found, also when interrupted (Ctrl+C). Prints\n"
+                           "k, the light counts the lamp adds per 1% of brightness, how well a line fits (R²)\n"
+                           "and the readings; steps go to stderr. The result is kept in the history. With --json,\n"
+                           "one JSON object. With --last, the result measured last and when, from the history\n"
+                           "(no controller needed). Exit codes: 0 measured; 1 refused, interrupted, the room's\n"
+                           "light changed meanwhile, or --last found none; 2 usage error; 3 no controller."),
+         0, "--json --last", Reaches::one_controller, &CommandRunner::coupling},
     };
     return COMMANDS;
 }

@@ -187,13 +187,13 @@ ExitCode CommandRunner::run(const CommandLine &line)
     const CommandEntry &entry = *find_command(line.command);
     // Chosen before anything is done: with several present, nothing is done
     // to any until the choice is clear.
-    if (entry.reaches == Reaches::one_controller) {
+    if (reaches(line) == Reaches::one_controller) {
         const ControllerChoice choice = choose_controller(access_.controllers(), line.device);
         if (choice.kind == ControllerChoice::Kind::chosen)
             access_.choose(choice.index);
         // With none present the command goes on, and says so as it always did.
         else if (choice.kind != ControllerChoice::Kind::nothing_present)
-            return unclear(choice, line.device, entry.reaches);
+            return unclear(choice, line.device, Reaches::one_controller);
     }
     return (this->*entry.handler)(line);
 }
@@ -695,6 +695,83 @@ ExitCode CommandRunner::propose(const CommandLine &line)
                     .arg(line.output)
              << '\n';
     return ExitCode::done;
+}
+
+// Steps on stderr as they settle; Ctrl+C or SIGTERM cancels, and the
+// command still waits for the mode and level to be back before it ends.
+ExitCode CommandRunner::coupling(const CommandLine &line)
+{
+    if (line.last)
+        return last_coupling(line);
+    if (const Answer opened = access_.open(); !opened.ok())
+        return failed(opened);
+
+    QEventLoop loop;
+    ExitCode code = ExitCode::done;
+    StopSignals stop_signals;
+    connect(&stop_signals, &StopSignals::received, &loop, [this] { access_.cancel_coupling(); });
+    connect(&access_, &ControllerAccess::ended, &loop, [&](const QString &reason) {
+        code = failed(Answer::failure(reason));
+        loop.quit();
+    });
+    connect(&access_, &ControllerAccess::coupling_progress, &loop, [this](int step, int steps) {
+        err_ << tr("%1 of %2 steps measured").arg(step).arg(steps) << Qt::endl;
+    });
+    connect(&access_, &ControllerAccess::coupling_finished, &loop,
+            [&](const CouplingResult &result, const QString &not_kept) {
+                code = result.measured() ? print_coupling(result, line.json)
+                                         : failed(Answer::failure(coupling_error_text(result.error)));
+                // Measured all the same: a warning, not a failure.
+                if (!not_kept.isEmpty())
+                    err_ << "morvane-pwmctl: " << tr("the result was not kept in the history: %1").arg(not_kept)
+                         << Qt::endl;
+                loop.quit();
+            });
+    if (const Answer started = access_.start_coupling(); !started.ok())
+        return failed(started);
+    loop.exec();
+    return code;
+}
+
+ExitCode CommandRunner::last_coupling(const CommandLine &line)
+{
+    const HistoryStore store(HistoryStore::default_path(), HistoryStore::Access::read_only);
+    if (!store.is_open())
+        return failed(Answer::failure(store.problem()));
+    QString identity; // the controller recorded last that has one, unless --device names one
+    if (const ExitCode chosen = choose_recorded(store, line.device, &identity); chosen != ExitCode::done)
+        return chosen;
+    for (const QString &candidate : identity.isEmpty() ? store.controller_ids() : QStringList{identity})
+        if (const std::optional<CouplingResult> kept = store.last_coupling(candidate)) {
+            if (!line.json)
+                out_ << tr("controller   %1").arg(candidate) << '\n'
+                     << tr("measured     %1")
+                            .arg(QDateTime::fromMSecsSinceEpoch(kept->measured_at_ms)
+                                     .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                     << '\n';
+            return print_coupling(*kept, line.json);
+        }
+    return failed(Answer::failure(tr("no coupling measured yet; 'morvane-pwmctl coupling' measures it")));
+}
+
+ExitCode CommandRunner::print_coupling(const CouplingResult &result, bool json)
+{
+    if (json) {
+        out_ << QString::fromUtf8(coupling_json(result)) << '\n';
+    } else {
+        out_ << tr("k            %1 light counts per 1% of brightness")
+                    .arg(QString::number(result.counts_per_percent, 'f', 2))
+             << '\n'
+             << (result.r_squared ? tr("R²           %1").arg(QString::number(*result.r_squared, 'f', 3))
+                                  : tr("R²           none: the readings did not change"))
+             << '\n'
+             << tr("light at 0%  %1 before, %2 after").arg(result.ambient_start).arg(result.ambient_end) << '\n'
+             << '\n'
+             << tr("brightness  light") << '\n';
+        for (const CouplingPoint &point : result.points)
+            out_ << QStringLiteral("%1%  %2\n").arg(point.percent, 9).arg(point.reading, 5);
+    }
+    return result.stable ? ExitCode::done : failed(Answer::failure(tr("the room's light changed; measure again")));
 }
 
 ExitCode CommandRunner::failed(const Answer &answer)

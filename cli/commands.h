@@ -41,6 +41,7 @@ private:
     ExitCode import_config(const CommandLine &line);
     ExitCode history(const CommandLine &line);
     ExitCode propose(const CommandLine &line);
+    ExitCode coupling(const CommandLine &line);
 
     // No one controller is chosen: several could be meant, with or without
     // --device (exit 2), or --device names none (exit 3), among those
@@ -58,6 +59,11 @@ private:
     // A warning when `config` has a segment at which the lamp's own light,
     // as last measured for the controller, would make it hunt or run away.
     void warn_about_loop_gain(const ConfigBlock &config, const QString &identity);
+
+    // coupling --last: the result kept in the history.
+    ExitCode last_coupling(const CommandLine &line);
+    // One result as the command prints it; failed when it is not to be trusted.
+    ExitCode print_coupling(const CouplingResult &result, bool json);
 
     ExitCode failed(const Answer &answer);
     void print_level();

@@ -2,6 +2,7 @@
 
 #include "model/controller_selector.h"
 #include "model/controller_status.h"
+#include "model/coupling_result.h"
 #include "model/outcome.h"
 #include "protocol/config_block.h"
 
@@ -66,7 +67,18 @@ public:
     // ended() (the controller's owner went away).
     virtual void watch() = 0;
 
+    // Starts measuring how much of the lamp's light reaches the sensor:
+    // coupling_progress follows each step and coupling_finished the end
+    // (until then ended() may say the way to the controller went).
+    virtual Answer start_coupling() = 0;
+    // Ends the measurement under way; coupling_finished follows once the
+    // mode and level are back.
+    virtual void cancel_coupling() = 0;
+
 signals:
     void status_changed();
     void ended(const QString &reason);
+    void coupling_progress(int step, int steps);
+    // `not_kept`: why a measured result is not in the history; empty when it is.
+    void coupling_finished(const CouplingResult &result, const QString &not_kept);
 };

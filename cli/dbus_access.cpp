@@ -140,22 +140,49 @@ Answer DbusAccess::step(int direction)
     return regulate([&] { return direction > 0 ? proxy().StepUp() : proxy().StepDown(); });
 }
 
-void DbusAccess::watch()
+void DbusAccess::follow_program()
 {
-    bus_.connect(program_, path_, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
-                 SLOT(properties_changed(QString, QVariantMap, QStringList)));
     if (path_ != PATH)
         bus_.connect(program_, PATH, OBJECT_MANAGER, QStringLiteral("InterfacesRemoved"), this,
                      SLOT(interfaces_removed(QDBusObjectPath, QStringList)));
     auto *watcher = new QDBusServiceWatcher(SERVICE, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { emit ended(tr("morvane-pwm has ended")); });
+}
+
+void DbusAccess::watch()
+{
+    bus_.connect(program_, path_, PROPERTIES, QStringLiteral("PropertiesChanged"), this,
+                 SLOT(properties_changed(QString, QVariantMap, QStringList)));
+    follow_program();
     // Live values: the program polls fast while someone watches, until this
     // client leaves the bus. An older program without Watch polls fast anyway.
     proxy().Watch();
     // A change between the last read and the subscription would be missed.
     if (const Answer answer = refresh(); !answer.ok())
         QMetaObject::invokeMethod(this, [this, answer] { emit ended(answer.problem); }, Qt::QueuedConnection);
+}
+
+// The signals are subscribed to before the start: none can be missed. The
+// program keeps the result in the history itself.
+Answer DbusAccess::start_coupling()
+{
+    connect(&proxy(), &ControllerProxy::CouplingProgress, this,
+            [this](uint step, uint steps) { emit coupling_progress(int(step), int(steps)); });
+    connect(&proxy(), &ControllerProxy::CouplingFinished, this, [this](const QString &json) {
+        if (const std::optional<CouplingResult> result = coupling_from_json(json.toUtf8()))
+            emit coupling_finished(*result, QString());
+        else
+            emit ended(tr("morvane-pwm sent a coupling result this client cannot read"));
+    });
+    follow_program();
+    return call([this] { return proxy().StartCouplingMeasurement(); }, true);
+}
+
+// The program's answer is not waited for: CouplingFinished follows.
+void DbusAccess::cancel_coupling()
+{
+    proxy().CancelCouplingMeasurement();
 }
 
 void DbusAccess::properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &)

@@ -31,6 +31,8 @@ public:
     Answer set_manual_level(int level) override;
     Answer step(int direction) override;
     void watch() override;
+    Answer start_coupling() override;
+    void cancel_coupling() override;
 
 private slots:
     void properties_changed(const QString &interface, const QVariantMap &changed, const QStringList &invalidated);
@@ -48,6 +50,8 @@ private:
     // The answer of a finished call.
     Answer finished(const QDBusPendingCall &call, bool writes) const;
     Answer refresh();
+    // ended() once the program leaves the bus or drops the object spoken to.
+    void follow_program();
     Answer read_all(QVariantMap *properties) const;
     // Without a controller object (none present, or an older program
     // without the object manager) the old object says how things stand.

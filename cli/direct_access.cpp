@@ -1,5 +1,6 @@
 #include "direct_access.h"
 
+#include "history/history_store.h"
 #include "model/controller_registry.h"
 #include "model/device_lock.h"
 #include "model/outcome_text.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -159,6 +161,44 @@ void DirectAccess::watch()
     connect(&controller_, &Controller::identification_failed, this,
             [this](int version_found) { emit ended(identification_text(version_found)); });
     controller_.start();
+}
+
+// The poll cycle runs on its timers from here, as for watch: the sweep
+// waits for readings over many ticks.
+Answer DirectAccess::start_coupling()
+{
+    connect(&controller_, &Controller::coupling_progress, this, &ControllerAccess::coupling_progress);
+    connect(&controller_, &Controller::coupling_finished, this, &DirectAccess::keep_coupling);
+    connect(&controller_, &Controller::identification_failed, this,
+            [this](int version_found) { emit ended(identification_text(version_found)); });
+    if (const Refusal why = controller_.start_coupling(); why != Refusal::none)
+        return answer(Outcome::refused(why));
+    controller_.start();
+    return {};
+}
+
+void DirectAccess::cancel_coupling()
+{
+    controller_.cancel_coupling();
+}
+
+// The regulation the sweep puts back goes to the controller with the next
+// status pass and is read back with the one after; this process may end as
+// soon as it hears of the end, so those passes run first (outside the pass
+// that ended the sweep).
+void DirectAccess::keep_coupling(const CouplingResult &result)
+{
+    QTimer::singleShot(0, this, [this, result] {
+        for (int tick = 0; tick < CHANGE_TICKS && controller_.connected(); ++tick)
+            controller_.form_update();
+        QString not_kept;
+        if (result.measured()) {
+            HistoryStore store(HistoryStore::default_path());
+            if (!store.is_open() || !store.save_coupling(chosen_.id, result))
+                not_kept = store.problem();
+        }
+        emit coupling_finished(result, not_kept);
+    });
 }
 
 QString DirectAccess::identification_text(int version_found)

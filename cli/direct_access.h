@@ -29,8 +29,12 @@ public:
     Answer set_manual_level(int level) override;
     Answer step(int direction) override;
     void watch() override;
+    // The result is kept in the history here: no program does it.
+    Answer start_coupling() override;
+    void cancel_coupling() override;
 
 private:
+    void keep_coupling(const CouplingResult &result);
     // Runs `action`, then poll ticks until the controller has answered it;
     // an action still unanswered after them was not confirmed.
     Answer settled(const std::function<void(Controller::Reply)> &action, int ticks);

@@ -39,7 +39,7 @@ int main(int argc, char **argv)
     // The running program is asked first: while it runs the controller is
     // its. Without it on the bus, the device lock says whether it runs anyway.
     // The history is read from its file, with or without the program.
-    if (!reads_history(line.command))
+    if (reaches(line) != Reaches::history)
         if (const std::unique_ptr<DbusAccess> program = DbusAccess::find_program(QDBusConnection::sessionBus()))
             return int(CommandRunner(*program, out, err).run(line));
     HidapiBackend backend;

@@ -65,6 +65,7 @@ constexpr OutcomeError OUTCOME_ERRORS[] = {
     {{Outcome::Kind::refused, Refusal::held_elsewhere}, "HeldElsewhere"},
     {{Outcome::Kind::refused, Refusal::busy}, "Busy"},
     {{Outcome::Kind::refused, Refusal::closing}, "Closing"},
+    {{Outcome::Kind::refused, Refusal::measuring}, "Measuring"},
     {{Outcome::Kind::refused, Refusal::several_controllers}, "SeveralControllers"},
     {{Outcome::Kind::not_confirmed, Refusal::none}, "NotConfirmed"},
 };

@@ -6,19 +6,58 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+CallerLeaving::CallerLeaving(QObject *parent)
+    : QObject(parent)
+    , bus_(QString())
+{
+    watcher_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &CallerLeaving::leave);
+}
+
+void CallerLeaving::set_bus(const QDBusConnection &bus)
+{
+    bus_ = bus;
+    watcher_.setConnection(bus);
+}
+
+void CallerLeaving::follow(const QString &caller)
+{
+    if (watcher_.watchedServices().contains(caller))
+        return;
+    watcher_.addWatchedService(caller);
+    // A caller gone before the bus had our interest in its leaving would be
+    // followed for ever: asked after it, the bus answers in order.
+    auto *still_there = new QDBusPendingCallWatcher(
+        bus_.interface()->asyncCall(QStringLiteral("NameHasOwner"), caller), this);
+    connect(still_there, &QDBusPendingCallWatcher::finished, this, [this, caller](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        if (!QDBusPendingReply<bool>(*call).value())
+            leave(caller);
+    });
+}
+
+void CallerLeaving::forget(const QString &caller)
+{
+    watcher_.removeWatchedService(caller);
+}
+
+void CallerLeaving::leave(const QString &caller)
+{
+    if (!watcher_.removeWatchedService(caller))
+        return;
+    emit left(caller);
+}
+
 BusWatches::BusWatches(PollCadence &cadence, QObject *parent)
     : QObject(parent)
     , cadence_(cadence)
-    , bus_(QString())
 {
-    leaving_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
-    connect(&leaving_, &QDBusServiceWatcher::serviceUnregistered, this, &BusWatches::forget);
+    connect(&leaving_, &CallerLeaving::left, this, &BusWatches::forget);
 }
 
 void BusWatches::set_bus(const QDBusConnection &bus)
 {
-    bus_ = bus;
-    leaving_.setConnection(bus);
+    leaving_.set_bus(bus);
 }
 
 void BusWatches::watch(const QString &caller)
@@ -28,17 +67,8 @@ void BusWatches::watch(const QString &caller)
         return;
     }
     watches_.insert(caller, 1);
-    leaving_.addWatchedService(caller);
+    leaving_.follow(caller);
     cadence_.set_watched(true);
-    // A caller gone before the bus had our interest in its leaving would
-    // watch for ever: asked after it, the bus answers in order.
-    auto *still_there = new QDBusPendingCallWatcher(
-        bus_.interface()->asyncCall(QStringLiteral("NameHasOwner"), caller), this);
-    connect(still_there, &QDBusPendingCallWatcher::finished, this, [this, caller](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        if (!QDBusPendingReply<bool>(*call).value())
-            forget(caller);
-    });
 }
 
 void BusWatches::unwatch(const QString &caller)
@@ -54,6 +84,6 @@ void BusWatches::forget(const QString &caller)
 {
     if (!watches_.remove(caller))
         return;
-    leaving_.removeWatchedService(caller);
+    leaving_.forget(caller);
     cadence_.set_watched(!watches_.isEmpty());
 }

@@ -2,6 +2,7 @@
 
 #include "controller_adaptor.h"
 #include "model/config_file.h"
+#include "model/coupling_result.h"
 #include "model/outcome_text.h"
 
 #include <QDBusMessage>
@@ -33,20 +34,32 @@ ControllerService::ControllerService(ControllerThread *controller, const QString
     publish_timer_.setSingleShot(true);
     publish_timer_.setInterval(0);
     connect(&publish_timer_, &QTimer::timeout, this, &ControllerService::publish_changes);
+    connect(&caller_leaving_, &CallerLeaving::left, this, [this](const QString &caller) {
+        if (caller == measuring_caller_ && measured_)
+            measured_->cancel_coupling();
+    });
     bind(controller);
     published_ = property_values();
 }
 
 void ControllerService::bind(ControllerThread *controller)
 {
-    disconnect(status_connection_);
+    for (const QMetaObject::Connection &connection : std::as_const(bound_))
+        disconnect(connection);
+    bound_.clear();
     controller_ = controller;
-    if (controller_)
-        status_connection_ = connect(controller_, &ControllerThread::status_changed, this, [this] {
-            // Off the bus nobody hears a change: the properties are not read for it.
-            if (bus_.isConnected())
-                publish_timer_.start();
-        });
+    if (!controller_)
+        return;
+    bound_ << connect(controller_, &ControllerThread::status_changed, this, [this] {
+        // Off the bus nobody hears a change: the properties are not read for it.
+        if (bus_.isConnected())
+            publish_timer_.start();
+    });
+    bound_ << connect(controller_, &ControllerThread::coupling_progress, this,
+                      [this](int step, int steps) { emit CouplingProgress(uint(step), uint(steps)); });
+    bound_ << connect(controller_, &ControllerThread::coupling_finished, this, [this](const CouplingResult &result) {
+        emit CouplingFinished(QString::fromUtf8(coupling_json(result)));
+    });
 }
 
 void ControllerService::follow_registry()
@@ -68,6 +81,7 @@ bool ControllerService::register_on(QDBusConnection bus)
     if (!bus.registerObject(path_, this))
         return false;
     bus_ = bus;
+    caller_leaving_.set_bus(bus);
     published_ = property_values();
     return true;
 }
@@ -173,6 +187,47 @@ void ControllerService::Unwatch()
 {
     if (calledFromDBus())
         emit unwatch_asked(message().service());
+}
+
+// Answered once the model took it or refused it; the measurement's caller
+// is followed from then on.
+void ControllerService::StartCouplingMeasurement()
+{
+    if (refused_as_several())
+        return;
+    QPointer<ControllerService> self(this);
+    QPointer<ControllerThread> controller(controller_);
+    const QString caller = calledFromDBus() ? message().service() : QString();
+    controller_->start_coupling([answer = reply_later(), self, controller, caller](const Outcome &outcome) {
+        answer(outcome);
+        if (self && controller && outcome.ok() && !caller.isEmpty())
+            self->follow_measurement(caller, controller);
+    });
+}
+
+void ControllerService::CancelCouplingMeasurement()
+{
+    if (!refused_as_several())
+        controller_->cancel_coupling();
+}
+
+void ControllerService::follow_measurement(const QString &caller, ControllerThread *controller)
+{
+    stop_following_measurement();
+    measuring_caller_ = caller;
+    measured_ = controller;
+    measured_end_ = connect(controller, &ControllerThread::coupling_finished, this,
+                            &ControllerService::stop_following_measurement);
+    caller_leaving_.follow(caller);
+}
+
+void ControllerService::stop_following_measurement()
+{
+    disconnect(measured_end_);
+    if (!measuring_caller_.isEmpty())
+        caller_leaving_.forget(measuring_caller_);
+    measuring_caller_.clear();
+    measured_.clear();
 }
 
 void ControllerService::step(int direction)

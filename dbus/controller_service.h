@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus_names.h"
+#include "bus_watches.h"
 #include "model/controller_registry.h"
 #include "model/controller_thread.h"
 #include "protocol/pwm_percent.h"
@@ -8,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QVariantList>
 #include <QVariantMap>
@@ -87,8 +89,14 @@ public:
     void StepDown();
     void Watch();
     void Unwatch();
+    void StartCouplingMeasurement();
+    void CancelCouplingMeasurement();
 
 signals:
+    // The interface's signals, relayed by the adaptor.
+    void CouplingProgress(uint step, uint steps);
+    void CouplingFinished(const QString &json);
+
     // StepUp or StepDown was refused: its caller (a key binding, most
     // likely) has no terminal to say so.
     void step_refused(Refusal refusal);
@@ -110,10 +118,20 @@ private:
     // returned reply gets the outcome, carrying `result()` when done.
     ControllerThread::Reply reply_later(std::function<QVariantList()> result = {});
     void publish_changes();
+    // The measurement `caller` started on `controller` ends, cancelled, when
+    // the caller leaves the bus first.
+    void follow_measurement(const QString &caller, ControllerThread *controller);
+    void stop_following_measurement();
 
     ControllerRegistry *registry_ = nullptr; // the old object's, which follows it
     ControllerThread *controller_ = nullptr; // nullptr only for the old object with several present
-    QMetaObject::Connection status_connection_;
+    QList<QMetaObject::Connection> bound_; // to controller_'s signals
+    // Who started the measurement under way through this object, and on
+    // which controller (the old object may follow another meanwhile).
+    CallerLeaving caller_leaving_;
+    QString measuring_caller_;
+    QPointer<ControllerThread> measured_;
+    QMetaObject::Connection measured_end_;
     QString path_;
     QDBusConnection bus_;
     QVariantMap published_; // the values the last PropertiesChanged announced

@@ -143,6 +143,14 @@ void HistoryRecorder::record_configuration(const ConfigBlock &config, quintptr k
     stream(key).configuration = config;
 }
 
+void HistoryRecorder::record_coupling(const QString &identity, const CouplingResult &result)
+{
+    if (!enabled_ || !result.measured() || identity.isEmpty())
+        return;
+    pending_.couplings.push_back({identity, result});
+    send(take_minutes(false));
+}
+
 void HistoryRecorder::record_present_controllers(const QStringList &ids)
 {
     if (enabled_ && ids.size() == 1)

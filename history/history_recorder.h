@@ -34,6 +34,7 @@ class ThreadHandOff;
 //           [&](const ControllerStatus &status) { recorder.record_status(status, stream); });
 //   connect(&controller_thread, &ControllerThread::manual_change, &recorder, &HistoryRecorder::record_manual_change);
 //   ... configuration_loaded -> recorder.record_configuration(config, stream);
+//   ... coupling_finished -> recorder.record_coupling(controller_thread.identity().id, result);
 //   recorder.record_present_controllers(ids); // at start and whenever the controllers present change
 //   recorder.start(); // once the window has drawn its first frame
 //   connect(&recorder, &HistoryRecorder::problem, ...); // one line on stderr and in the status line
@@ -80,6 +81,9 @@ public:
     void record_status(const ControllerStatus &status, quintptr stream = 0);
     void record_manual_change(const ManualChange &change);
     void record_configuration(const ConfigBlock &config, quintptr stream = 0);
+    // A coupling measured on the controller `identity`, written at once
+    // (a client may ask for it next); a sweep without a result is not kept.
+    void record_coupling(const QString &identity, const CouplingResult &result);
 
     // The system is about to sleep: what was counted so far (the minute
     // under way among it) is written with the sleep's start, and `written`

@@ -494,7 +494,8 @@ QStringList HistoryStore::controller_ids() const
             "SELECT identity FROM (SELECT c.identity, MAX("
             "   IFNULL((SELECT MAX(minute_start) * 1000 FROM minutes WHERE controller = c.id), -1),"
             "   IFNULL((SELECT MAX(time_ms) FROM corrections WHERE controller = c.id), -1),"
-            "   IFNULL((SELECT MAX(time_ms) FROM configurations WHERE controller = c.id), -1)) AS last"
+            "   IFNULL((SELECT MAX(time_ms) FROM configurations WHERE controller = c.id), -1),"
+            "   IFNULL((SELECT MAX(time_ms) FROM couplings WHERE controller = c.id), -1)) AS last"
             " FROM controllers c) WHERE last >= 0 ORDER BY last DESC, identity")))
         return ids;
     while (query.next())

@@ -23,11 +23,14 @@ CouplingResult fit_coupling(const std::vector<CouplingPoint> &points, unsigned a
     const double n = double(points.size());
     if (points.empty())
         return result;
-    double mean_x = 0, mean_y = 0;
+    // Summed first: whole numbers add up exactly, so readings that did not
+    // change leave no rounding behind to pass for a slope.
+    double sum_x = 0, sum_y = 0;
     for (const CouplingPoint &point : points) {
-        mean_x += point.percent / n;
-        mean_y += point.reading / n;
+        sum_x += point.percent;
+        sum_y += point.reading;
     }
+    const double mean_x = sum_x / n, mean_y = sum_y / n;
     double sxx = 0, sxy = 0, syy = 0;
     for (const CouplingPoint &point : points) {
         const double dx = point.percent - mean_x;

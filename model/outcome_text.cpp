@@ -1,5 +1,6 @@
 #include "outcome_text.h"
 
+#include "coupling_sweep.h"
 #include "protocol/commands.h"
 
 #include <QCoreApplication>
@@ -80,4 +81,18 @@ QString open_failure_reason(const HidOpenFailure &failure)
 #else
     return QString::fromLocal8Bit(std::strerror(failure.error_number));
 #endif
+}
+
+QString coupling_error_text(const QByteArray &error)
+{
+    if (error == CouplingSweep::CANCELLED)
+        return OutcomeWords::tr("The measurement was cancelled; the mode and level it found are back.");
+    if (error == CouplingSweep::UNPLUGGED)
+        return OutcomeWords::tr("The controller went away during the measurement.");
+    if (error == CouplingSweep::SILENT)
+        return OutcomeWords::tr("The controller stopped answering during the measurement.");
+    if (error == CouplingSweep::CLOSING)
+        return OutcomeWords::tr("The program is closing; the measurement stopped and the mode and level it found "
+                                "are back.");
+    return OutcomeWords::tr("The measurement ended without a result (%1).").arg(QString::fromLatin1(error));
 }

@@ -18,3 +18,7 @@ QString outcome_text(const Outcome &outcome, const QString &holder = QString(),
 // name ("Permission denied (EACCES)"), or the platform's own text when it
 // gave no errno. The window, the notice on stderr and morvane-pwmctl say it.
 QString open_failure_reason(const HidOpenFailure &failure);
+
+// Why a coupling measurement ended without a result, from its word
+// (CouplingResult::error): the window and morvane-pwmctl say it.
+QString coupling_error_text(const QByteArray &error);

@@ -221,6 +221,21 @@ four or more characters of an id or serial number pick one with --device. With
 listed; 1 one of them could not be read; 2 usage error; 3 no controller is connected.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>measure how much of the lamp&apos;s own light reaches the sensor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Switches to manual regulation and steps the brightness 0, 10, 25, 50, 75, 100% and
+back down, waiting at each step for the light reading to settle (a minute at most),
+then brings back the mode and level it found, also when interrupted (Ctrl+C). Prints
+k, the light counts the lamp adds per 1% of brightness, how well a line fits (R²)
+and the readings; steps go to stderr. The result is kept in the history. With --json,
+one JSON object. With --last, the result measured last and when, from the history
+(no controller needed). Exit codes: 0 measured; 1 refused, interrupted, the room&apos;s
+light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
@@ -482,6 +497,46 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     <message>
         <source>controller   %1</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 steps measured</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the result was not kept in the history: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>measured     %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no coupling measured yet; &apos;morvane-pwmctl coupling&apos; measures it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>k            %1 light counts per 1% of brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>R²           %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>R²           none: the readings did not change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>light at 0%  %1 before, %2 after</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>brightness  light</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the room&apos;s light changed; measure again</source>
+        <translation></translation>
     </message>
     <message>
         <source>the brightness may run away to full</source>
@@ -830,6 +885,10 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>the controller %1 was unplugged</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>morvane-pwm sent a coupling result this client cannot read</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DirectAccess</name>
@@ -1161,6 +1220,26 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     </message>
     <message>
         <source>The lamp&apos;s light is being measured; wait for the measurement to end or cancel it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The measurement was cancelled; the mode and level it found are back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller went away during the measurement.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The controller stopped answering during the measurement.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program is closing; the measurement stopped and the mode and level it found are back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The measurement ended without a result (%1).</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -271,6 +271,29 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
 С --json — массив JSON: для каждого контроллера ключи &apos;status --json&apos;. Коды выхода:
 0 показаны; 1 один из них не удалось прочитать; 2 ошибка в вызове; 3 нет контроллера.</translation>
     </message>
+    <message>
+        <source>measure how much of the lamp&apos;s own light reaches the sensor</source>
+        <translation>измерить, сколько света лампы попадает на датчик</translation>
+    </message>
+    <message>
+        <source>Switches to manual regulation and steps the brightness 0, 10, 25, 50, 75, 100% and
+back down, waiting at each step for the light reading to settle (a minute at most),
+then brings back the mode and level it found, also when interrupted (Ctrl+C). Prints
+k, the light counts the lamp adds per 1% of brightness, how well a line fits (R²)
+and the readings; steps go to stderr. The result is kept in the history. With --json,
+one JSON object. With --last, the result measured last and when, from the history
+(no controller needed). Exit codes: 0 measured; 1 refused, interrupted, the room&apos;s
+light changed meanwhile, or --last found none; 2 usage error; 3 no controller.</source>
+        <translation>Включает ручной режим и проходит яркостью 0, 10, 25, 50, 75, 100% и обратно, на каждом
+шаге дожидаясь, пока освещенность установится (всего не больше минуты), затем
+возвращает режим и уровень, которые застал, и при прерывании (Ctrl+C). Выводит k —
+сколько единиц освещенности лампа добавляет на 1% яркости, насколько хорошо их
+описывает прямая (R²), и показания; шаги идут в stderr. Результат сохраняется в
+истории. С --json — один объект JSON. С --last — последний измеренный результат и его
+время из истории (контроллер не нужен). Коды выхода: 0 измерено; 1 отказ, прервано,
+свет в комнате за это время изменился или --last ничего не нашел; 2 ошибка в вызове;
+3 нет контроллера.</translation>
+    </message>
 </context>
 <context>
     <name>CommandRunner</name>
@@ -533,6 +556,46 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     <message>
         <source>controller   %1</source>
         <translation>контроллер   %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 steps measured</source>
+        <translation>измерено шагов: %1 из %2</translation>
+    </message>
+    <message>
+        <source>the result was not kept in the history: %1</source>
+        <translation>результат не сохранен в истории: %1</translation>
+    </message>
+    <message>
+        <source>measured     %1</source>
+        <translation>измерено     %1</translation>
+    </message>
+    <message>
+        <source>no coupling measured yet; &apos;morvane-pwmctl coupling&apos; measures it</source>
+        <translation>свет лампы еще не измерялся; его измеряет &apos;morvane-pwmctl coupling&apos;</translation>
+    </message>
+    <message>
+        <source>k            %1 light counts per 1% of brightness</source>
+        <translation>k            %1 ед. освещенности на 1% яркости</translation>
+    </message>
+    <message>
+        <source>R²           %1</source>
+        <translation>R²           %1</translation>
+    </message>
+    <message>
+        <source>R²           none: the readings did not change</source>
+        <translation>R²           нет: показания не менялись</translation>
+    </message>
+    <message>
+        <source>light at 0%  %1 before, %2 after</source>
+        <translation>свет при 0%  %1 до, %2 после</translation>
+    </message>
+    <message>
+        <source>brightness  light</source>
+        <translation>   яркость   свет</translation>
+    </message>
+    <message>
+        <source>the room&apos;s light changed; measure again</source>
+        <translation>свет в комнате изменился; измерьте еще раз</translation>
     </message>
     <message>
         <source>the brightness may run away to full</source>
@@ -883,6 +946,10 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
         <source>the controller %1 was unplugged</source>
         <translation>контроллер %1 отключен</translation>
     </message>
+    <message>
+        <source>morvane-pwm sent a coupling result this client cannot read</source>
+        <translation>morvane-pwm прислал результат измерения, который этот клиент не может прочитать</translation>
+    </message>
 </context>
 <context>
     <name>DirectAccess</name>
@@ -1215,6 +1282,26 @@ listed; 1 one of them could not be read; 2 usage error; 3 no controller is conne
     <message>
         <source>The lamp&apos;s light is being measured; wait for the measurement to end or cancel it.</source>
         <translation>Идёт измерение света лампы; дождитесь его окончания или отмените его.</translation>
+    </message>
+    <message>
+        <source>The measurement was cancelled; the mode and level it found are back.</source>
+        <translation>Измерение отменено; режим и уровень, которые были до него, восстановлены.</translation>
+    </message>
+    <message>
+        <source>The controller went away during the measurement.</source>
+        <translation>Контроллер пропал во время измерения.</translation>
+    </message>
+    <message>
+        <source>The controller stopped answering during the measurement.</source>
+        <translation>Контроллер перестал отвечать во время измерения.</translation>
+    </message>
+    <message>
+        <source>The program is closing; the measurement stopped and the mode and level it found are back.</source>
+        <translation>Программа закрывается; измерение остановлено, режим и уровень, которые были до него, восстановлены.</translation>
+    </message>
+    <message>
+        <source>The measurement ended without a result (%1).</source>
+        <translation>Измерение закончилось без результата (%1).</translation>
     </message>
 </context>
 <context>

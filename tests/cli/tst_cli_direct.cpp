@@ -26,8 +26,14 @@ class CliDirectTest : public QObject
     Q_OBJECT
 
 private slots:
-    // Every client runs at a fixed offset from UTC, which `watch --json` shows.
-    void initTestCase() { qputenv("TZ", "XYZ-05:30"); }
+    // Every client runs at a fixed offset from UTC, which `watch --json` shows;
+    // keeps what it measures in the test's history, the sweep's waits short.
+    void initTestCase()
+    {
+        qputenv("TZ", "XYZ-05:30");
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        qputenv("MORVANE_PWM_TEST_SWEEP_SCALE", "0.2");
+    }
 
     // The controller as control files ("file=content"), the command line
     // ("FILE" stands for a file holding `document`), and what must follow.
@@ -89,6 +95,8 @@ private slots:
                               << "1  usb:1-2  -  connected\n" << nothing_but_reads << -1;
         QTest::newRow("status by number") << manual_at_300 << QStringList{"status", "--device", "1"} << QByteArray() << 0
                                           << "mode         manual (level 300)" << nothing_but_reads << -1;
+        QTest::newRow("coupling, cannot open") << QStringList{"faults=deny_open"} << QStringList{"coupling"} << QByteArray()
+                                               << 1 << "cannot open the controller" << nothing_but_reads << -1;
         QTest::newRow("level on no such controller") << manual_at_300 << QStringList{"level", "--device", "sn:NONE", "50%"}
                                                      << QByteArray() << 3 << "no controller matches sn:NONE"
                                                      << nothing_but_reads << -1;
@@ -150,7 +158,7 @@ private slots:
         // A failure prints no result, only JSON's object saying why.
         if (exit_code == 1)
             QVERIFY2(result.out.isEmpty() == !args.contains("--json"), qPrintable(result.describe()));
-        if (args.contains("--json"))
+        if (args.contains("--json") && args.first() == "status")
             QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).object().keys(), STATUS_KEYS);
         const Wire wire = sim.wire();
         for (int command : never_sent)
@@ -159,6 +167,58 @@ private slots:
         QCOMPARE(widths.isEmpty() ? -1 : widths.last().pwm_width(), width_sent);
         if (exit_code == 1 && document.size())
             QVERIFY2(sim.event_ms(QStringLiteral("open")) < 0, "the controller was opened for a bad file");
+    }
+
+    // The lamp adds 2.5 counts per percent to 300. Measured to the end or
+    // interrupted once two steps are, the client exits only once the
+    // controller is back in the mode and at the level it found; a result
+    // measured is kept for --last.
+    void coupling_restores_data()
+    {
+        QTest::addColumn<int>("level"); // manual regulation at this width before; -1: automatic
+        QTest::addColumn<int>("signal_number"); // 0: none
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("status"); // what `status` says afterwards
+        QTest::newRow("from manual") << 300 << 0 << 0 << "manual (level 300)";
+        QTest::newRow("from automatic") << -1 << 0 << 0 << "mode         automatic";
+        QTest::newRow("Ctrl+C") << 300 << SIGINT << 1 << "manual (level 300)";
+        QTest::newRow("SIGTERM from automatic") << -1 << SIGTERM << 1 << "mode         automatic";
+    }
+
+    void coupling_restores()
+    {
+        QFETCH(int, level);
+        QFETCH(int, signal_number);
+        SimController sim;
+        sim.set(QStringLiteral("room"), QStringLiteral("k=2.5 ambient=300"));
+        sim.set(QStringLiteral("state"), QString()); // kept from one client to the next
+        const ClientSession session(&sim);
+        if (level >= 0)
+            QVERIFY(session.run({"manual", "on"}).exit_code == 0
+                    && session.run({"level", QString::number(level)}).exit_code == 0);
+        QProcess sweep;
+        session.prepare(sweep, {"coupling", "--json"});
+        sweep.start();
+        QString steps;
+        QVERIFY(wait_until([&] { return (steps += sweep.readAllStandardError()).contains("2 of 11 steps measured"); },
+                           20000));
+        if (signal_number)
+            ::kill(pid_t(sweep.processId()), signal_number);
+        QVERIFY(sweep.waitForFinished(20000));
+        const CliResult result{sweep.exitCode(), sweep.readAllStandardOutput(), steps + sweep.readAllStandardError()};
+        QFETCH(int, exit_code);
+        QVERIFY2(result.exit_code == exit_code, qPrintable(result.describe()));
+        const CliResult after = session.run({"status"});
+        QFETCH(QString, status);
+        QVERIFY2(after.out.contains(status), qPrintable(after.describe()));
+        if (signal_number) {
+            QVERIFY2(result.err.contains("The measurement was cancelled") && result.out.isEmpty(),
+                     qPrintable(result.describe()));
+            return;
+        }
+        const double k = QJsonDocument::fromJson(result.out.toUtf8())["counts_per_percent"].toDouble();
+        QVERIFY2(qAbs(k - 2.5) < 0.1, qPrintable(result.describe()));
+        QCOMPARE(ClientSession().run({"coupling", "--last", "--json"}).out, result.out);
     }
 
     // Under a Russian locale the client speaks Russian, its table still aligned.
@@ -308,6 +368,9 @@ private slots:
         QVERIFY2(result.exit_code == 1 && result.err.contains("cannot make the device lock (" + dir), qPrintable(result.describe()));
         QVERIFY(sim.event_ms(QStringLiteral("open")) < 0);
     }
+
+private:
+    QTemporaryDir state;
 };
 
 QTEST_MAIN(CliDirectTest)

@@ -40,6 +40,12 @@ void seed(const QString &path, bool with_corrections, bool with_other, bool coup
     }
     config.set_avrg_light_num(5);
     batch.configurations.push_back({ID, now * 1000, config});
+    // The lamp adds 2 counts per percent; the other's room grew brighter while it was measured.
+    const std::vector<CouplingPoint> sweep{{0, 100}, {50, 200}, {100, 300}, {50, 200}, {0, 100}};
+    if (with_corrections)
+        batch.couplings.push_back({ID, fit_coupling(sweep, 100, 100, true, now * 1000)});
+    if (with_other)
+        batch.couplings.push_back({OTHER, fit_coupling(sweep, 100, 150, true, now * 1000)});
     QVERIFY2(store.write(batch), qPrintable(store.problem()));
     CouplingResult coupling;
     coupling.counts_per_percent = 20;
@@ -98,6 +104,16 @@ private slots:
                                                           << 1 << "no configuration recorded yet" << "C";
         QTest::newRow("not in the history") << "two" << QStringList{"propose", "--device", "sn:NONE"} << 3
                                             << "no controller in the history matches sn:NONE" << "C";
+        // A kept coupling needs neither program nor controller; --device picks among the history's.
+        QTest::newRow("no coupling kept") << "quiet" << QStringList{"coupling", "--last"} << 1
+                                          << "no coupling measured yet; 'morvane-pwmctl coupling' measures it" << "C";
+        QTest::newRow("coupling kept") << "full" << QStringList{"coupling", "--last"} << 0
+                                       << "k            2.00 light counts per 1% of brightness\nR²           1.000\n" << "C";
+        QTest::newRow("coupling kept, JSON") << "two" << QStringList{"coupling", "--last", "--json"} << 0
+                                             << "{\"ambient_end\":100,\"ambient_start\":100,\"counts_per_percent\":2," << "C";
+        QTest::newRow("coupling kept, room changed") << "two" << QStringList{"coupling", "--last", "--device", "OTHER1"}
+                                                     << 1 << "morvane-pwmctl: the room's light changed; measure again" << "C";
+        QTest::newRow("--last is coupling's") << "full" << QStringList{"status", "--last"} << 2 << "usage" << "C";
         // For people in the reader's language; --json and --csv keep their machine words.
         QTest::newRow("history in Russian") << "full" << QStringList{"history"} << 0 << "автоматический   2 мин\n"
                                             << "ru_RU.UTF-8";

@@ -33,6 +33,7 @@ private slots:
             QSKIP("no session bus: run under dbus-run-session");
         // The history goes to the test's directory, never the user's.
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        qputenv("MORVANE_PWM_TEST_SWEEP_SCALE", "0.2");
         start_program(sim);
     }
 
@@ -73,6 +74,23 @@ private slots:
             return writes.size() == 2 && writes[0].block().pwm_step_delay() == 9
                    && writes[1].block().pwm_step_delay() == 2;
         }));
+    }
+
+    // The lamp adds 2.5 counts per percent to 300: measured through the
+    // program, which keeps the result for --last and puts back the manual
+    // level it found.
+    void coupling_through_the_program()
+    {
+        sim.set(QStringLiteral("room"), QStringLiteral("k=2.5 ambient=300"));
+        client({"level", "30%"});
+        const CliResult measured = session.run({"coupling", "--json"});
+        const double k = json(measured)["counts_per_percent"].toDouble();
+        QVERIFY2(qAbs(k - 2.5) < 0.1 && measured.err.contains("11 of 11 steps measured"),
+                 qPrintable(measured.describe()));
+        QVERIFY(wait_until([] { return program_property("PwmWidth").toUInt() == 170; }, 5000));
+        QCOMPARE(program_property("RegulationMode").toString(), QStringLiteral("manual"));
+        QVERIFY(wait_until([&] { return session.run({"coupling", "--last", "--json"}).out == measured.out; }, 5000));
+        sim.set(QStringLiteral("room"), QString());
     }
 
     // Right after plug-in the program is still loading (its read held up

@@ -54,8 +54,17 @@ public:
     // "+<path>" for InterfacesAdded, "-<path>" for InterfacesRemoved, with
     // " malformed" unless they carry the D-Bus types and the interface.
     QStringList comings_and_goings;
+    QStringList coupling;
 public slots:
     void changed(const QString &, const QVariantMap &values, const QStringList &) { changes << values; }
+    // "3/11" for CouplingProgress, the document for CouplingFinished.
+    void coupling_signal(const QDBusMessage &signal)
+    {
+        const QVariantList values = signal.arguments();
+        coupling << (signal.member() == "CouplingProgress"
+                         ? QStringLiteral("%1/%2").arg(values.value(0).toUInt()).arg(values.value(1).toUInt())
+                         : values.value(0).toString());
+    }
     void object_signal(const QDBusMessage &signal)
     {
         const bool added = signal.member() == "InterfacesAdded";
@@ -81,6 +90,9 @@ struct Rig
         for (const char *member : {"InterfacesAdded", "InterfacesRemoved"})
             client.connect(QString(), ControllerService::OBJECT_PATH, OBJECT_MANAGER, QLatin1String(member), &log,
                            SLOT(object_signal(QDBusMessage)));
+        for (const char *member : {"CouplingProgress", "CouplingFinished"})
+            client.connect(QString(), ControllerService::OBJECT_PATH, INTERFACE, QLatin1String(member), &log,
+                           SLOT(coupling_signal(QDBusMessage)));
         if (situation == Situation::absent)
             bench.unplug();
         if (situation == Situation::not_loaded)
@@ -218,6 +230,8 @@ private slots:
     void watch_lasts_until_unwatched_or_gone();
     void follows_sleep_data();
     void follows_sleep();
+    void coupling_measurement_data();
+    void coupling_measurement();
 };
 
 // Changes with quiet ticks around each: one PropertiesChanged per change,
@@ -281,6 +295,8 @@ void TestDbusService::refusals_write_nothing_data()
     QTest::newRow("apply before the load") << Situation::not_loaded << "ApplyConfiguration" << QVariantList{valid} << ERROR + "NotLoaded" << "Nothing was sent" << false << nothing;
     QTest::newRow("level in automatic") << Situation::automatic << "SetManualLevel" << QVariantList{10u} << ERROR + "NotManual" << "switch it on" << false << nothing;
     QTest::newRow("step in automatic") << Situation::automatic << "StepDown" << QVariantList{} << ERROR + "NotManual" << "switch it on" << false << nothing;
+    QTest::newRow("measure with no controller") << Situation::absent << "StartCouplingMeasurement" << QVariantList{} << ERROR + "NotConnected" << "No controller" << false << nothing;
+    QTest::newRow("measure before the load") << Situation::not_loaded << "StartCouplingMeasurement" << QVariantList{} << ERROR + "NotLoaded" << "Nothing was sent" << false << nothing;
     QTest::newRow("broken JSON") << Situation::automatic << "ApplyConfiguration" << QVariantList{"{"} << ERROR + "InvalidConfiguration" << "" << false << nothing;
     QTest::newRow("huge document") << Situation::automatic << "ApplyConfiguration" << QVariantList{QString(1 << 20, ' ')} << ERROR + "InvalidConfiguration" << "at most 65536" << false << nothing;
     QTest::newRow("switch not confirmed") << Situation::deaf_to_mode << "SetManual" << QVariantList{true} << ERROR + "NotConfirmed" << "did not confirm" << true << QList<int>{cmd_set_mode};
@@ -562,6 +578,56 @@ void TestDbusService::follows_sleep()
     prepare_for_sleep(false);
     QCOMPARE(rig.log.changes, QList<QVariantMap>{});
     QCOMPARE(rig.log.comings_and_goings, QStringList{});
+}
+
+void TestDbusService::coupling_measurement_data()
+{
+    QTest::addColumn<QString>("ending"); // "" (every step), cancel, leave (its caller's connection closes)
+    QTest::addColumn<QStringList>("finished"); // parts of CouplingFinished's document
+    QTest::newRow("measured") << "" << QStringList{"{\"ambient_end\":512,\"ambient_start\":512,\"counts_per_percent\":0,",
+                                                   "\"r_squared\":null,\"stable\":true}"};
+    QTest::newRow("cancelled") << "cancel" << QStringList{"{\"error\":\"cancelled\"}"};
+    QTest::newRow("the caller leaves the bus") << "leave" << QStringList{"{\"error\":\"cancelled\"}"};
+}
+
+// A measurement started by a caller of its own, in manual regulation at
+// 100: meanwhile other actions and a second start are refused as
+// Measuring; however it ends, the controller is back at manual 100.
+void TestDbusService::coupling_measurement()
+{
+    QFETCH(QString, ending);
+    Rig rig(Situation::manual);
+    rig.bench.model().set_coupling_timing({0.1});
+    QCOMPARE(rig.settle(rig.send("SetManualLevel", {100u})).type(), QDBusMessage::ReplyMessage);
+    const auto leave = qScopeGuard([] { QDBusConnection::disconnectFromBus("measurer"); });
+    { // the connection closes once nothing here holds it
+        QDBusPendingCall start = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "measurer")
+                                     .asyncCall(QDBusMessage::createMethodCall(ControllerService::SERVICE_NAME,
+                                                                               ControllerService::OBJECT_PATH, INTERFACE,
+                                                                               "StartCouplingMeasurement"));
+        QVERIFY(QTest::qWaitFor([&] { return start.isFinished(); }));
+        QVERIFY2(!start.isError(), qPrintable(start.error().message()));
+    }
+    QCOMPARE(rig.call("SetManual", {false}).errorName(), ERROR + "Measuring");
+    QCOMPARE(rig.call("StartCouplingMeasurement").errorName(), ERROR + "Measuring");
+    QVERIFY(QTest::qWaitFor([&] { rig.tick(); return rig.log.coupling.size() >= 3; })); // two steps measured
+    if (ending == "cancel")
+        QCOMPARE(rig.call("CancelCouplingMeasurement").type(), QDBusMessage::ReplyMessage);
+    if (ending == "leave") { // its leaving reaches the program in a while
+        QDBusConnection::disconnectFromBus("measurer");
+        QVERIFY(QTest::qWaitFor([&] { return rig.log.coupling.last().startsWith('{'); }));
+    }
+    QVERIFY(QTest::qWaitFor([&] { rig.tick(); return rig.log.coupling.last().startsWith('{'); }, 10000));
+    QFETCH(QStringList, finished);
+    for (const QString &part : finished)
+        QVERIFY2(rig.log.coupling.last().contains(part), qPrintable(rig.log.coupling.join(' ')));
+    QCOMPARE(rig.log.coupling.mid(0, 3), (QStringList{"0/11", "1/11", "2/11"}));
+    if (ending.isEmpty())
+        QCOMPARE(rig.log.coupling.size(), 13);
+    rig.tick(); // carries the regulation put back
+    rig.tick(); // reads it back
+    QCOMPARE(rig.get("RegulationMode"), QVariant("manual"));
+    QCOMPARE(rig.get("PwmWidth"), QVariant(100u));
 }
 
 QTEST_MAIN(TestDbusService)

@@ -475,6 +475,7 @@ private slots:
         const Points line{{0, 100}, {50, 200}, {100, 300}, {50, 200}, {0, 100}};
         QTest::newRow("on a line") << line << 100 << true << 2.0 << 1.0 << true;
         QTest::newRow("no lamp light") << Points{{0, 100}, {100, 100}} << 100 << true << 0.0 << -1.0 << true;
+        QTest::newRow("no lamp light, eleven steps") << Points(11, {10, 512}) << 512 << true << 0.0 << -1.0 << true;
         QTest::newRow("scattered") << Points{{0, 100}, {0, 120}, {100, 110}, {100, 130}} << 100 << true << 0.1 << 0.2
                                    << true;
         QTest::newRow("room moved 12 % and 12 counts") << line << 112 << true << 2.0 << 1.0 << false;
@@ -510,6 +511,20 @@ private slots:
         QCOMPARE(coupling_json(*last), coupling_json(fit));
         QCOMPARE(last->points, points);
         QVERIFY(!store.last_coupling(QStringLiteral("another")));
+    }
+
+    // The program keeps what a sweep measured at once, not a minute later.
+    void recorder_keeps_measured_couplings()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        const CouplingResult measured = fit_coupling({{0, 100}, {100, 300}}, 100, 100, true, T0);
+        HistoryRecorder recorder(HistoryRecorder::Settings{path});
+        recorder.start();
+        recorder.record_coupling(ID, measured);
+        QTRY_VERIFY(HistoryStore(path, HistoryStore::Access::read_only).last_coupling(ID));
+        QCOMPARE(coupling_json(*HistoryStore(path, HistoryStore::Access::read_only).last_coupling(ID)),
+                 coupling_json(measured));
     }
 
     void retention()
