@@ -182,10 +182,10 @@ int main(int argc, char **argv)
     // not receive their replies.
     SimBackend bare_bus;
     const int bare_controller = bare_bus.add_controller();
-    std::string error;
-    HidHandle *handle = bare_bus.open(bare_bus.path(bare_controller), &error);
+    HidOpenFailure failure;
+    HidHandle *handle = bare_bus.open(bare_bus.path(bare_controller), &failure);
     if (!handle)
-        fail("cannot open the simulated controller: " + error);
+        fail("cannot open the simulated controller: " + failure.reason);
     std::array<unsigned char, 65> request{};
     request[1] = cmd_read_state;
     std::array<unsigned char, HID_REPLY_SIZE> reply{};

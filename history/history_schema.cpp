@@ -39,7 +39,10 @@ const char *const STEPS[][4] = {
     // measured, and the brightness's turns per minute (hunting).
     {"CREATE TABLE couplings(controller INTEGER NOT NULL, time_ms INTEGER NOT NULL, result TEXT NOT NULL,"
      " PRIMARY KEY(controller, time_ms)) WITHOUT ROWID",
-     "ALTER TABLE minutes ADD COLUMN reversals INTEGER NOT NULL DEFAULT 0", nullptr, nullptr},
+     "ALTER TABLE minutes ADD COLUMN reversals INTEGER NOT NULL DEFAULT 0",
+     // Hunting is looked for around the few minutes that turned, not in
+     // every minute of a year.
+     "CREATE INDEX minutes_turning ON minutes(controller, minute_start) WHERE reversals > 0", nullptr},
 };
 static_assert(sizeof(STEPS) / sizeof(STEPS[0]) == HISTORY_SCHEMA_VERSION);
 

@@ -396,7 +396,7 @@ std::vector<std::pair<qint64, int>> HistoryStore::turning_minutes(const QString 
         return minutes;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT minute_start, reversals FROM minutes m"
+    query.prepare(QStringLiteral("SELECT minute_start, reversals FROM minutes m INDEXED BY minutes_turning"
                                  " WHERE m.minute_start >= ? AND m.minute_start < ? AND reversals > 0%1"
                                  " ORDER BY minute_start")
                       .arg(controller_clause(id)));

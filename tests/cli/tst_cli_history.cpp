@@ -49,6 +49,7 @@ void seed(const QString &path, bool with_corrections, bool with_other, bool coup
     QVERIFY2(store.write(batch), qPrintable(store.problem()));
     CouplingResult coupling;
     coupling.counts_per_percent = 20;
+    coupling.measured_at_ms = now * 1000 + 1000; // after the sweep above: the one a proposal goes by
     QVERIFY(!coupled || store.save_coupling(ID, coupling));
 }
 
