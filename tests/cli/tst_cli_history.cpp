@@ -40,17 +40,15 @@ void seed(const QString &path, bool with_corrections, bool with_other, bool coup
     }
     config.set_avrg_light_num(5);
     batch.configurations.push_back({ID, now * 1000, config});
-    // The lamp adds 2 counts per percent; the other's room grew brighter while it was measured.
+    // The lamp adds 2 counts per percent (20 when coupled); the other's room
+    // grew brighter while it was measured.
     const std::vector<CouplingPoint> sweep{{0, 100}, {50, 200}, {100, 300}, {50, 200}, {0, 100}};
+    const std::vector<CouplingPoint> strong{{0, 100}, {100, 2100}};
     if (with_corrections)
-        batch.couplings.push_back({ID, fit_coupling(sweep, 100, 100, true, now * 1000)});
+        batch.couplings.push_back({ID, fit_coupling(coupled ? strong : sweep, 100, 100, true, now * 1000)});
     if (with_other)
         batch.couplings.push_back({OTHER, fit_coupling(sweep, 100, 150, true, now * 1000)});
     QVERIFY2(store.write(batch), qPrintable(store.problem()));
-    CouplingResult coupling;
-    coupling.counts_per_percent = 20;
-    coupling.measured_at_ms = now * 1000 + 1000; // after the sweep above: the one a proposal goes by
-    QVERIFY(!coupled || store.save_coupling(ID, coupling));
 }
 
 } // namespace
@@ -62,7 +60,8 @@ class CliHistoryTest : public QObject
 private slots:
     void commands_data()
     {
-        // none, quiet (no corrections), full, two (full and OTHER), hunting (full and a hunting spell)
+        // none, quiet (no corrections), full, two (full and OTHER), coupled (full, the lamp's light strong),
+        // hunting (full and a hunting spell)
         QTest::addColumn<QString>("history");
         QTest::addColumn<QStringList>("args"); // FILE: a file in the test's directory
         QTest::addColumn<int>("exit_code");

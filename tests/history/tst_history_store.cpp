@@ -30,6 +30,7 @@ const QString ID = QStringLiteral("8d88:00bb:test");
 const QString PROBE_ID = QStringLiteral("8d88:00bb:probe"); // history_probe's controller
 using Samples = QList<QPair<int, int>>;
 using Rows = QList<QList<double>>;
+using Ints = QList<int>;
 
 // A connection of the test's own to the same file.
 struct RawConnection
@@ -94,40 +95,40 @@ class HistoryStoreTest : public QObject
 
 private slots:
     // Samples (ms after T0, light; light < 0: disconnected) and the rows that
-    // come out: minute, min, mean, max, seconds.
+    // come out: minute, min, mean, max, seconds, turns.
     void minutes_data()
     {
         QTest::addColumn<Samples>("samples");
         // The running count of the brightness's turns with each sample; none: 0.
-        QTest::addColumn<QList<int>>("turns");
+        QTest::addColumn<Ints>("turns");
         QTest::addColumn<int>("end_ms");
         QTest::addColumn<Rows>("rows");
-        QTest::newRow("steady") << Samples{{0, 400}} << QList<int>() << 30'000 << Rows{{0, 400, 400, 400, 30, 0}};
-        QTest::newRow("weighted by time") << Samples{{0, 100}, {45'000, 500}} << QList<int>() << 60'000
-                                          << Rows{{0, 100, 200, 500, 60, 0}};
-        QTest::newRow("split at the minute") << Samples{{30'000, 200}} << QList<int>() << 90'000
-                                             << Rows{{0, 200, 200, 200, 30, 0}, {1, 200, 200, 200, 30, 0}};
-        QTest::newRow("disconnected time not counted") << Samples{{0, 300}, {20'000, -1}, {50'000, 900}}
-                                                       << QList<int>() << 60'000 << Rows{{0, 300, 500, 900, 30, 0}};
+        QTest::newRow("steady") << Samples{{0, 400}} << Ints() << 30'000 << Rows{{0, 400, 400, 400, 30, 0}};
+        QTest::newRow("weighted by time")
+            << Samples{{0, 100}, {45'000, 500}} << Ints() << 60'000 << Rows{{0, 100, 200, 500, 60, 0}};
+        QTest::newRow("split at the minute")
+            << Samples{{30'000, 200}} << Ints() << 90'000 << Rows{{0, 200, 200, 200, 30, 0}, {1, 200, 200, 200, 30, 0}};
+        QTest::newRow("disconnected time not counted")
+            << Samples{{0, 300}, {20'000, -1}, {50'000, 900}} << Ints() << 60'000 << Rows{{0, 300, 500, 900, 30, 0}};
         // Nobody looking: a rising light announced every 5 s, none at 60 s.
         Samples paced;
         for (int at = 0; at <= 65'000; at += 5'000)
             if (at != 60'000)
                 paced << qMakePair(at, 100 + at / 1000);
         QTest::newRow("paced to 5 s, held across the minute")
-            << paced << QList<int>() << 70'000 << Rows{{0, 100, 127.5, 155, 60, 0}, {1, 155, 160, 165, 10, 0}};
+            << paced << Ints() << 70'000 << Rows{{0, 100, 127.5, 155, 60, 0}, {1, 155, 160, 165, 10, 0}};
         // A count from 7 on (an earlier run's), then turns told at 30 s and 65 s; a new
         // controller object starts again from 0, and turns across a disconnection are not known.
         QTest::newRow("turns: the count's increase, in the minute it is told")
             << Samples{{0, 300}, {30'000, 300}, {65'000, 300}, {70'000, 300}, {80'000, -1}, {90'000, 300}}
-            << QList<int>{7, 10, 12, 1, 1, 4} << 120'000
+            << Ints{7, 10, 12, 1, 1, 4} << 120'000
             << Rows{{0, 300, 300, 300, 60, 3}, {1, 300, 300, 300, 50, 2}};
     }
 
     void minutes()
     {
         QFETCH(Samples, samples);
-        QFETCH(QList<int>, turns);
+        QFETCH(Ints, turns);
         QFETCH(int, end_ms);
         QFETCH(Rows, rows);
         MinuteAccumulator accumulator(T0);
@@ -154,37 +155,34 @@ private slots:
     // or not; the spells found: first minute, end minute, turns.
     void hunting_data()
     {
-        QTest::addColumn<QList<int>>("turns");
-        QTest::addColumn<QList<int>>("brightness");
+        QTest::addColumn<Ints>("turns");
+        QTest::addColumn<Ints>("brightness");
         QTest::addColumn<int>("drift");
         QTest::addColumn<bool>("coupling_known");
-        QTest::addColumn<QList<QList<int>>>("spells");
-        const QList<int> hunting{0, 0, 2, 1, 2, 1, 2, 0, 0, 0};
-        QTest::newRow("hunting in a still room") << hunting << QList<int>() << 0 << false
-                                                 << QList<QList<int>>{{2, 7, 8}};
+        QTest::addColumn<QList<Ints>>("spells");
+        const Ints hunting{0, 0, 2, 1, 2, 1, 2, 0, 0, 0};
+        const Ints swinging{20, 60, 20, 60, 20, 60, 20, 60, 20, 60};
+        QTest::newRow("hunting in a still room") << hunting << Ints() << 0 << false << QList<Ints>{{2, 7, 8}};
         QTest::newRow("a steady room: a turn now and then")
-            << QList<int>{1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1} << QList<int>() << 0 << false
-            << QList<QList<int>>();
-        QTest::newRow("a drifting room: the curve follows it") << hunting << QList<int>() << 12 << false
-                                                               << QList<QList<int>>();
-        QTest::newRow("more than 10 minutes apart") << QList<int>{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3} << QList<int>()
-                                                    << 0 << false << QList<QList<int>>();
-        QTest::newRow("two spells") << QList<int>{3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 4} << QList<int>() << 0
-                                    << false << QList<QList<int>>{{0, 2, 6}, {11, 13, 7}};
-        const QList<int> swinging{20, 60, 20, 60, 20, 60, 20, 60, 20, 60};
+            << Ints{1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1} << Ints() << 0 << false << QList<Ints>();
+        QTest::newRow("a drifting room: the curve follows it") << hunting << Ints() << 12 << false << QList<Ints>();
+        QTest::newRow("more than 10 minutes apart")
+            << Ints{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3} << Ints() << 0 << false << QList<Ints>();
+        QTest::newRow("two spells") << Ints{3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 4} << Ints() << 0 << false
+                                    << QList<Ints>{{0, 2, 6}, {11, 13, 7}};
         QTest::newRow("the lamp's light moves the minutes: unknown coupling, no still room")
-            << hunting << swinging << 0 << false << QList<QList<int>>();
+            << hunting << swinging << 0 << false << QList<Ints>();
         QTest::newRow("the lamp's light moves the minutes: taken out with the coupling")
-            << hunting << swinging << 0 << true << QList<QList<int>>{{2, 7, 8}};
+            << hunting << swinging << 0 << true << QList<Ints>{{2, 7, 8}};
     }
 
     void hunting()
     {
-        QFETCH(QList<int>, turns);
-        QFETCH(QList<int>, brightness);
+        QFETCH(Ints, turns);
+        QFETCH(Ints, brightness);
         QFETCH(int, drift);
         QFETCH(bool, coupling_known);
-        QFETCH(QList<QList<int>>, spells);
+        QFETCH(QList<Ints>, spells);
         constexpr double K = 3;
         std::vector<MinuteRow> minutes;
         for (int minute = 0; minute < turns.size(); ++minute) {
@@ -193,9 +191,9 @@ private slots:
             minutes.push_back({T0 / 1000 + 60 * minute, ID, unsigned(light), light, unsigned(light),
                                percent * PWM_FULL_SCALE / 100, 0, 60, turns[minute]});
         }
-        QList<QList<int>> found;
+        QList<Ints> found;
         for (const HuntingSpell &spell : hunting_spells(minutes, coupling_known ? std::optional(K) : std::nullopt))
-            found << QList<int>{int(spell.start - T0 / 1000) / 60, int(spell.end - T0 / 1000) / 60, spell.reversals};
+            found << Ints{int(spell.start - T0 / 1000) / 60, int(spell.end - T0 / 1000) / 60, spell.reversals};
         QCOMPARE(found, spells);
     }
 
@@ -462,7 +460,8 @@ private slots:
     }
 
     // A sweep's readings (percent, reading), what the fit makes of them and
-    // what the store gives back, a newer record it cannot read passed over.
+    // what the store gives back once the recorder keeps it, a newer record it
+    // cannot read passed over.
     void couplings_kept_data()
     {
         using Points = std::vector<CouplingPoint>;
@@ -500,31 +499,20 @@ private slots:
         QCOMPARE(fit.r_squared.value_or(-1), r_squared);
         QCOMPARE(fit.stable, stable);
         QVERIFY(store.save_coupling(ID, fit_coupling({}, 0, 0, true, T0 - 1000)));
-        QVERIFY(store.save_coupling(ID, fit));
+        // The program keeps what a sweep measured at once, not a minute later.
+        HistoryRecorder recorder(HistoryRecorder::Settings{store.path()});
+        recorder.start();
+        recorder.record_coupling(ID, fit);
+        const auto last_kept = [&store] { return coupling_json(store.last_coupling(ID).value_or(CouplingResult())); };
+        QTRY_COMPARE(last_kept(), coupling_json(fit));
         {
             RawConnection raw(store.path());
             QVERIFY(QSqlQuery(raw.db).exec(QStringLiteral("INSERT INTO couplings VALUES(1, %1, '{\"stable\":1}')")
                                                .arg(T0 + 1000)));
         }
-        const auto last = store.last_coupling(ID);
-        QVERIFY(last);
-        QCOMPARE(coupling_json(*last), coupling_json(fit));
-        QCOMPARE(last->points, points);
+        QCOMPARE(last_kept(), coupling_json(fit));
+        QCOMPARE(store.last_coupling(ID)->points, points);
         QVERIFY(!store.last_coupling(QStringLiteral("another")));
-    }
-
-    // The program keeps what a sweep measured at once, not a minute later.
-    void recorder_keeps_measured_couplings()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
-        const CouplingResult measured = fit_coupling({{0, 100}, {100, 300}}, 100, 100, true, T0);
-        HistoryRecorder recorder(HistoryRecorder::Settings{path});
-        recorder.start();
-        recorder.record_coupling(ID, measured);
-        QTRY_VERIFY(HistoryStore(path, HistoryStore::Access::read_only).last_coupling(ID));
-        QCOMPARE(coupling_json(*HistoryStore(path, HistoryStore::Access::read_only).last_coupling(ID)),
-                 coupling_json(measured));
     }
 
     void retention()

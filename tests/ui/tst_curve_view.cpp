@@ -351,23 +351,22 @@ void TestCurveView::proposal_goes_to_whoever_takes_it_data()
 {
     QTest::addColumn<bool>("edited");  // the form's curve differs from the applied one
     QTest::addColumn<bool>("applied"); // the controller holds the proposal already
-    QTest::addColumn<QString>("note"); // read-only, and why
+    QTest::addColumn<bool>("read_only"); // no controller
     QTest::addColumn<int>("answer");   // to the question; NoButton: none may come
     QTest::addColumn<bool>("taken");
 
-    QTest::newRow("no edits: taken at once") << false << false << QString() << int(QMessageBox::NoButton) << true;
-    QTest::newRow("unapplied edits: replaced") << true << false << QString() << int(QMessageBox::Yes) << true;
-    QTest::newRow("unapplied edits: kept") << true << false << QString() << int(QMessageBox::No) << false;
-    QTest::newRow("applied already") << false << true << QString() << int(QMessageBox::NoButton) << false;
-    QTest::newRow("no controller") << false << false << QStringLiteral("no controller") << int(QMessageBox::NoButton)
-                                   << false;
+    QTest::newRow("no edits: taken at once") << false << false << false << int(QMessageBox::NoButton) << true;
+    QTest::newRow("unapplied edits: replaced") << true << false << false << int(QMessageBox::Yes) << true;
+    QTest::newRow("unapplied edits: kept") << true << false << false << int(QMessageBox::No) << false;
+    QTest::newRow("applied already") << false << true << false << int(QMessageBox::NoButton) << false;
+    QTest::newRow("no controller") << false << false << true << int(QMessageBox::NoButton) << false;
 }
 
 void TestCurveView::proposal_goes_to_whoever_takes_it()
 {
     QFETCH(bool, edited);
     QFETCH(bool, applied);
-    QFETCH(QString, note);
+    QFETCH(bool, read_only);
     QFETCH(int, answer);
     QFETCH(bool, taken);
     QWidget main_window;
@@ -378,7 +377,7 @@ void TestCurveView::proposal_goes_to_whoever_takes_it()
     form[0].width = edited ? 10 : form[0].width;
     curve->view()->set_applied_curve(applied ? proposal : SPREAD, true);
     curve->view()->set_edited_curve(form, true);
-    curve->set_read_only_note(note);
+    curve->set_read_only_note(read_only ? QStringLiteral("no controller") : QString());
     const QString explanation = QStringLiteral("12 corrections over 9 days; point 3 would change");
     curve->set_proposal(proposal, explanation);
     curve->open();
@@ -390,7 +389,7 @@ void TestCurveView::proposal_goes_to_whoever_takes_it()
     };
     const QString key = QStringLiteral("Зеленая линия с квадратами");
     QVERIFY(shown(explanation) && shown(key));
-    QCOMPARE(shown(QStringLiteral("no controller")), !note.isEmpty());
+    QCOMPARE(shown(QStringLiteral("no controller")), read_only);
 
     bool asked = false;
     QTimer::singleShot(0, curve, [&] {
