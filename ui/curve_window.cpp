@@ -279,13 +279,8 @@ void CurveWindow::set_proposal(const CurveView::Points &points, const QString &e
     reserve_text_heights();
     proposal_row_->show();
     view_->set_proposal(points);
-    measure_button_->setText(tr("Измерить свет лампы…"));
-    measure_button_->setToolTip(tr("Проходит яркостью от 0 до 100 % и обратно и смотрит, сколько света лампы "
-                                   "доходит до датчика; около минуты, потом режим и яркость возвращаются"));
-    cancel_measure_button_->setText(tr("Отмена"));
     show_proposal_usable();
     show_legend();
-    show_coupling_texts();
 }
 
 void CurveWindow::clear_proposal()
