@@ -112,6 +112,8 @@ int main(int argc, char **argv)
                          history.request_summary(current, positions, window.shown().identity().id);
                      });
     QObject::connect(&history, &HistoryRecorder::summary_ready, &window, &Widget::show_history);
+    QObject::connect(&window, &Widget::coupling_wanted, &history, &HistoryRecorder::request_coupling);
+    QObject::connect(&history, &HistoryRecorder::coupling_read, &window, &Widget::show_coupling);
     QObject::connect(&history, &HistoryRecorder::problem, &window, [&window](const QString &problem) {
         std::fprintf(stderr, "morvane-pwm: %s\n", qPrintable(problem));
         window.status_line()->set_problem(QStringLiteral("history"), problem);

@@ -64,6 +64,7 @@ HistoryRecorder::HistoryRecorder(const Settings &settings, QObject *parent)
     connect(writer_, &HistoryWriter::hunting_seen, this, &HistoryRecorder::hunting_seen);
     qRegisterMetaType<HistorySummary>();
     connect(writer_, &HistoryWriter::summary_ready, this, &HistoryRecorder::summary_ready);
+    connect(writer_, &HistoryWriter::coupling_read, this, &HistoryRecorder::coupling_read);
     thread_.setObjectName(QStringLiteral("history"));
     // Runs first once the thread runs: every batch waits behind it.
     writer_jobs_->post([writer = writer_, now = now_ms()] { writer->open(now); });
@@ -82,6 +83,12 @@ void HistoryRecorder::request_summary(const std::optional<ConfigBlock> &current,
     writer_jobs_->post([writer = writer_, identity, current, positions, now = now_ms()] {
         writer->summarise(identity, current, positions, now);
     });
+}
+
+void HistoryRecorder::request_coupling(const QString &identity)
+{
+    if (enabled_ && !identity.isEmpty())
+        writer_jobs_->post([writer = writer_, identity] { writer->read_coupling(identity); });
 }
 
 void HistoryRecorder::start()

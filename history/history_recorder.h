@@ -103,6 +103,9 @@ public:
     void request_summary(const std::optional<ConfigBlock> &current, LightPositions positions,
                          const QString &identity = {});
 
+    // The coupling measured last for `identity`; answered with coupling_read.
+    void request_coupling(const QString &identity);
+
 public slots:
     // The stable identities of the controllers present, at start and on
     // every change (from another thread through a queued connection). With
@@ -113,6 +116,7 @@ public slots:
 
 signals:
     void summary_ready(const HistorySummary &summary);
+    void coupling_read(const QString &identity, const std::optional<CouplingResult> &coupling);
     // One sentence for stderr and the status line: history is off (enabled()
     // says so), or a damaged database was moved aside.
     void problem(const QString &text);

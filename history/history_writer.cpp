@@ -75,6 +75,12 @@ void HistoryWriter::summarise(const QString &identity, const std::optional<Confi
         emit summary_ready(summarise_history(*store_, identity, current, positions, now_ms));
 }
 
+void HistoryWriter::read_coupling(const QString &identity)
+{
+    if (store_)
+        emit coupling_read(identity, store_->last_coupling(identity));
+}
+
 void HistoryWriter::report()
 {
     if (store_->is_open())

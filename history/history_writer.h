@@ -31,8 +31,12 @@ public:
     void summarise(const QString &identity, const std::optional<ConfigBlock> &current, LightPositions positions,
                    qint64 now_ms);
 
+    // Answered with coupling_read.
+    void read_coupling(const QString &identity);
+
 signals:
     void summary_ready(const HistorySummary &summary);
+    void coupling_read(const QString &identity, const std::optional<CouplingResult> &coupling);
     // The store could not be opened or written: history is off from now on.
     void failed(const QString &problem);
     // A damaged database was moved aside and a new one started.

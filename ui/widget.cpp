@@ -411,6 +411,8 @@ void Widget::take_load(ControllerThread *controller, const ConfigBlock &config)
     // A confirmed Apply (or a load) is what the next proposal starts from.
     if (controller == controller_ && curve_window_->is_open())
         want_history();
+    else if (controller == controller_ && !curve_window_->coupling())
+        emit coupling_wanted(controller->identity().id);
     Draft &draft = drafts_[controller];
     // The Apply on its way is confirmed: edits made meanwhile stay on top
     // of it, unapplied.
@@ -633,6 +635,16 @@ void Widget::want_history()
                         curve_window_->proposal_follows_time() ? LightPositions::follow_time : LightPositions::keep);
 }
 
+void Widget::show_coupling(const QString &identity, const std::optional<CouplingResult> &coupling)
+{
+    const std::optional<CouplingResult> &held = curve_window_->coupling();
+    // Without a controller the history's last one is shown.
+    const QString &shown_id = controller_->identity().id;
+    if ((shown_id.isEmpty() || identity == shown_id) && coupling
+        && (!held || coupling->measured_at_ms >= held->measured_at_ms))
+        curve_window_->set_coupling(coupling);
+}
+
 void Widget::show_history(const HistorySummary &summary)
 {
     // Asked for before the user picked another controller.
@@ -661,9 +673,7 @@ void Widget::show_history(const HistorySummary &summary)
     if (!curve_live_ && summary.last_configuration)
         show_last_known(summary.last_configuration);
     // A result just measured may not be in the store yet.
-    const std::optional<CouplingResult> &held = curve_window_->coupling();
-    if (summary.coupling && (!held || summary.coupling->measured_at_ms >= held->measured_at_ms))
-        curve_window_->set_coupling(summary.coupling);
+    show_coupling(summary.identity, summary.coupling);
     if (!summary.proposal.made) {
         curve_window_->clear_proposal();
         return;

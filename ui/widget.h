@@ -60,6 +60,9 @@ public slots:
     // The shown controller's history in the curve window: the band, the
     // corrections, the time view and the proposal, if any.
     void show_history(const HistorySummary &summary);
+    // The coupling measured last for controller `identity`, as the history
+    // keeps it (answering coupling_wanted).
+    void show_coupling(const QString &identity, const std::optional<CouplingResult> &coupling);
 
 signals:
     // The window closed for good (nothing unapplied, or the user chose so):
@@ -70,6 +73,10 @@ signals:
     // another controller shown, an Apply confirmed); without a controller
     // `applied` is empty: the history's last configuration stands in.
     void history_wanted(const std::optional<ConfigBlock> &applied, LightPositions positions);
+    // Apply asks before writing a curve the lamp's light would make hunt, so
+    // the shown controller's coupling is wanted once its configuration is
+    // loaded, whether the curve window was ever opened or not.
+    void coupling_wanted(const QString &identity);
 
 protected:
     void changeEvent(QEvent *event) override;
