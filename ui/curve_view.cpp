@@ -421,12 +421,26 @@ void CurveView::paint_gain_marks(QPainter &painter) const
         }
         const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
         const qreal gap = GAIN_MARK_WIDTH / 2 + 2;
-        const QPointF corner(segment.rising ? middle_x - gap - size.width() : middle_x + gap,
-                             middle_y - gap - size.height());
-        const QPointF inside(std::clamp(corner.x(), plot_.left(), std::max(plot_.left(), plot_.right() - size.width())),
-                             std::clamp(corner.y(), plot_.top(), std::max(plot_.top(), plot_.bottom() - size.height())));
+        const auto placed = [&](qreal side, qreal up) {
+            const QPointF corner(side > 0 ? middle_x + gap : middle_x - gap - size.width(),
+                                 up > 0 ? middle_y - gap - size.height() : middle_y + gap);
+            return QRectF(QPointF(std::clamp(corner.x(), plot_.left(), std::max(plot_.left(), plot_.right() - size.width())),
+                                  std::clamp(corner.y(), plot_.top(), std::max(plot_.top(), plot_.bottom() - size.height()))),
+                          size);
+        };
+        // The free side first; then the other side of the band, where a
+        // point's number would otherwise be written over.
+        const qreal free_side = segment.rising ? -1 : 1;
+        const std::array<QRectF, 2> choices{{placed(free_side, 1), placed(-free_side, -1)}};
+        const auto clear = [this](const QRectF &box) {
+            for (int index = 0; index < ConfigBlock::CURVE_POINTS; ++index)
+                if (box.intersects(number_box(index)))
+                    return false;
+            return true;
+        };
+        const QRectF box = clear(choices[1]) && !clear(choices[0]) ? choices[1] : choices[0];
         painter.setPen(color.darker(130));
-        painter.drawText(QRectF(inside, size), Qt::AlignCenter, text);
+        painter.drawText(box, Qt::AlignCenter, text);
     }
 }
 
